@@ -1,0 +1,86 @@
+// The handle through which programs read an archive.
+//
+// open() loads the header and index; entries are read from the file each time
+// they are asked for, streamed in ChunkSize blocks, unsealed and inflated as
+// the archive's flags say, and checked against their stated sizes. A damaged
+// entry is a failure, never silently written out.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "archive/archive_error.h"
+#include "archive/archive_index.h"
+#include "archive/data_buffer.h"
+
+namespace vza {
+
+class Archive {
+public:
+    Archive();
+
+    // Forgets the loaded archive and its password; turns the fallback on.
+    void reset();
+
+    // Reads and checks the header and index of the archive at path. An
+    // encrypted archive keys the process-wide cipher with password. On
+    // failure the Archive is left partly changed: reset() it before use.
+    bool open(const std::string& path, const std::string& password);
+
+    std::int32_t entryCount() const { return archiveIndex_.entryCount(); }
+
+    // The stored name of entry index, or "" when index is out of range.
+    std::string entryName(std::int32_t index) const;
+
+    // Index of the first entry named name (backslashes read as slashes), or -1.
+    std::int32_t find(const std::string& name) const { return archiveIndex_.find(name); }
+    bool contains(const std::string& name) const { return find(name) != -1; }
+
+    // The record of entry index, or nullptr.
+    const ArchiveEntry* entry(std::int32_t index) const { return archiveIndex_.entry(index); }
+    const ArchiveIndex& archiveIndex() const { return archiveIndex_; }
+    std::uint32_t flags() const { return archiveIndex_.flags(); }
+
+    // The flags word of the file at path, or 255 when it is not an archive.
+    // Reads only the first 8 bytes and does not touch this Archive.
+    std::int32_t probeFlags(const std::string& path) const;
+
+    // Reads entry index into buffer as its plain bytes (name and both sizes set).
+    bool readEntry(std::int32_t index, DataBuffer& buffer);
+
+    // The plain bytes of the entry named name. When the archive has no such
+    // entry and the fallback is on, the disk file named name instead.
+    bool readData(const std::string& name, std::vector<std::uint8_t>* bytes);
+
+    // Writes the entry named dataName to fileName (used exactly as given), or
+    // to safeOutputName(dataName) when fileName is empty. The output appears
+    // only when the whole entry has been read and checked.
+    bool extractToFile(const std::string& dataName, const std::string& fileName);
+
+    // Writes entry index to path (used exactly as given); see extractToFile.
+    bool extractEntry(std::int32_t index, const std::string& path);
+
+    // Reads entry index through sink in pieces of at most ChunkSize bytes,
+    // checking it fully; sink returns false to stop (reported as
+    // CannotWriteOutput). Memory stays bounded whatever the entry's size.
+    using ChunkSink = std::function<bool(const std::uint8_t* data, std::size_t length)>;
+    bool streamEntry(std::int32_t index, const ChunkSink& sink);
+
+    void setLooseFileFallback(bool on) { looseFileFallback_ = on; }
+    bool looseFileFallback() const { return looseFileFallback_; }
+
+    // Why the last failing operation failed.
+    ArchiveError lastError() const { return lastError_; }
+
+private:
+    bool fail(ArchiveError error);
+
+    std::string password_;
+    ArchiveIndex archiveIndex_;
+    bool looseFileFallback_ = true;
+    ArchiveError lastError_ = ArchiveError::None;
+};
+
+}  // namespace vza

@@ -1,0 +1,32 @@
+// Why the last library operation failed.
+//
+// Operations report success as a boolean; Archive, ArchiveIndex and
+// ArchiveWriter also remember the reason of their last failure, so that a
+// caller can tell the user more than "it failed".
+#pragma once
+
+namespace vza {
+
+enum class ArchiveError {
+    None,
+    CannotOpenArchive,       // the archive file cannot be opened or read
+    NotAnArchive,            // too short, or the magic number is wrong
+    EmptyPassword,           // an encrypted archive needs a password
+    WrongPassword,           // the header check failed: wrong password or damaged header
+    DamagedIndex,            // the index does not fit the file or its records overrun it
+    NoSuchEntry,             // no entry has the requested name or index
+    EntryTruncated,          // the entry's stored bytes run past the end of the file
+    EntryCorrupt,            // the stored bytes do not unseal or inflate cleanly
+    EntryTooLarge,           // the entry inflates past its stated size
+    EntrySizeMismatch,       // the entry's bytes end before its stated size
+    UnsafeName,              // the entry's name has nothing safe left to write to
+    CannotReadInput,         // an input file cannot be read
+    CannotWriteOutput,       // the output file cannot be created or written
+    ArchiveTooLarge,         // the archive would reach 2 GiB or a size exceeds 32 bits
+    CompressionFailed,       // zlib reported an error while compressing
+};
+
+// A short English description, e.g. "wrong password or damaged header".
+const char* errorText(ArchiveError error);
+
+}  // namespace vza

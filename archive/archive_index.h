@@ -1,0 +1,60 @@
+// One archive file: its path, its header and index, and (when writing) the
+// data area being assembled in memory.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "archive/archive_error.h"
+#include "archive/entry_table.h"
+
+namespace vza {
+
+class DataBuffer;
+
+class ArchiveIndex {
+public:
+    // Sets the archive's path, with every backslash turned into a slash.
+    void setPath(const std::string& path);
+    std::string path() const { return path_; }
+
+    // Empties path, entries and data.
+    void clear();
+
+    std::int32_t entryCount() const { return entryTable_.count(); }
+    const ArchiveEntry* entry(std::int64_t index) const { return entryTable_.at(index); }
+    std::uint64_t entryOffset(std::int64_t index) const { return entryTable_.entryOffset(index); }
+    std::uint32_t flags() const { return entryTable_.flags(); }
+    std::int32_t find(const std::string& name) const { return entryTable_.find(name); }
+    const EntryTable& entryTable() const { return entryTable_; }
+    const std::vector<std::uint8_t>& data() const { return data_; }
+
+    // Reads header and index of the file at path (see EntryTable::read).
+    bool load(const std::string& password);
+
+    // Writing. addRecord and appendData must be called in pairs, in the same
+    // order; addEntry does both. The buffer holds the entry's stored bytes
+    // (already compressed and sealed as the archive's flags say).
+    void addRecord(const DataBuffer* buffer);
+    void appendData(const DataBuffer* buffer);
+    void addEntry(const DataBuffer& buffer);
+
+    // Writes header, index and data area to path, through a temporary file
+    // renamed over path when complete. False, leaving nothing behind, when
+    // the file cannot be written or would reach 2 GiB.
+    bool save(std::uint32_t flags);
+
+    ArchiveError lastError() const { return lastError_; }
+
+private:
+    bool fail(ArchiveError error);
+
+    std::string path_;
+    EntryTable entryTable_;
+    std::vector<std::uint8_t> data_;
+    bool oversize_ = false;  // a record or the data area no longer fits the format
+    ArchiveError lastError_ = ArchiveError::None;
+};
+
+}  // namespace vza

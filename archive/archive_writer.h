@@ -1,0 +1,56 @@
+// Building an archive without holding its data area in memory.
+//
+// Entries are appended to a spool file beside the output; finish() writes
+// header and index, copies the spooled data after them and renames the
+// result into place. Each entry's buffer already holds its stored bytes
+// (see prepareStored).
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "archive/archive_error.h"
+#include "archive/atomic_file.h"
+#include "archive/entry_table.h"
+
+namespace vza {
+
+class DataBuffer;
+
+class ArchiveWriter {
+public:
+    ~ArchiveWriter();
+
+    // Starts a new archive to be written to path.
+    bool begin(const std::string& path);
+
+    // Appends buffer's record and stored bytes. False, and the archive is
+    // abandoned, when it would reach 2 GiB or the spool cannot be written.
+    bool add(const DataBuffer& buffer);
+
+    // Writes the archive with the given flags word and renames it into place.
+    bool finish(std::uint32_t flags);
+
+    // Drops everything written so far; the output path is untouched.
+    void abort();
+
+    std::int32_t entryCount() const { return entryTable_.count(); }
+    ArchiveError lastError() const { return lastError_; }
+
+private:
+    bool fail(ArchiveError error);
+
+    std::string path_;
+    EntryTable entryTable_;
+    AtomicFile spool_;       // never committed: only read back by finish()
+    std::uint64_t size_ = 0; // header + index + data so far
+    ArchiveError lastError_ = ArchiveError::None;
+};
+
+// Turns buffer's plain bytes into their stored form for an archive with the
+// given flags: compressed when FlagCompressed (only if that is shorter), then
+// sealed when FlagEncrypted, with the key in force. False when zlib fails.
+bool prepareStored(DataBuffer& buffer, std::uint32_t flags);
+
+}  // namespace vza

@@ -1,0 +1,43 @@
+// A file written under a temporary name and renamed into place when complete.
+//
+// The temporary file sits in the target's folder (so the rename is atomic)
+// and is created with mode 0666 less the umask, as fopen(path, "wb") would.
+// Until commit() succeeds the target is untouched; a file that is not
+// committed is removed when the AtomicFile is destroyed.
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+namespace vza {
+
+class AtomicFile {
+public:
+    AtomicFile() = default;
+    ~AtomicFile();
+    AtomicFile(const AtomicFile&) = delete;
+    AtomicFile& operator=(const AtomicFile&) = delete;
+
+    // Creates the temporary file beside target. False when the folder does
+    // not exist or is not writable.
+    bool open(const std::string& target);
+
+    bool write(const void* data, std::size_t length);
+
+    // The open stream, for writers that take a FILE*.
+    std::FILE* stream() const { return file_; }
+
+    // Flushes, closes and renames over the target.
+    bool commit();
+
+    // Closes and removes the temporary file.
+    void discard();
+
+private:
+    std::FILE* file_ = nullptr;
+    std::string target_;
+    std::string tempPath_;
+};
+
+}  // namespace vza

@@ -1,0 +1,82 @@
+// The contents of an archive's header and index.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "archive/archive_entry.h"
+#include "archive/archive_error.h"
+#include "archive/name_lookup.h"
+
+namespace vza {
+
+class DataBuffer;
+
+class EntryTable {
+public:
+    // Erases the entries and both sizes; flags stay.
+    void clear();
+
+    std::int32_t count() const { return static_cast<std::int32_t>(entries_.size()); }
+    const std::vector<ArchiveEntry>& entries() const { return entries_; }
+
+    // The entry at index, or nullptr when index is out of range.
+    const ArchiveEntry* at(std::int64_t index) const;
+
+    std::uint32_t indexSize() const { return indexSize_; }
+    std::uint32_t indexStoredSize() const { return indexStoredSize_; }
+    std::uint32_t flags() const { return flags_; }
+
+    // File offset of the data area: 32 + the index region's length.
+    std::uint64_t dataStart() const { return HeaderBytes + indexStoredSize_; }
+
+    // File offset of entry index's stored bytes; 0 when index is out of range.
+    std::uint64_t entryOffset(std::int64_t index) const;
+
+    // Sum of the stored sizes of all entries.
+    std::uint64_t dataSize() const { return offsets_.back(); }
+
+    // Index of the first entry whose name equals name with backslashes
+    // turned into slashes; -1 when there is none.
+    std::int32_t find(const std::string& name) const;
+
+    // Reads and checks the header and index from file, positioned at 0.
+    // Keys the cipher with password when the header is encrypted. Refuses an
+    // empty password for an encrypted header, a failed check rule, and any
+    // index that does not fit the file or whose records overrun it.
+    bool read(std::FILE* file, const std::string& password, ArchiveError* error = nullptr);
+
+    // Writes header and index for the current entries with fresh check words.
+    bool write(std::FILE* file, std::uint32_t flags) const;
+
+    // Header and index bytes as write() puts them into the file.
+    std::vector<std::uint8_t> headerAndIndex(std::uint32_t flags) const;
+
+    // Appends a record for buffer (name, originalSize, current byte count).
+    // Does nothing for nullptr.
+    void addRecord(const DataBuffer* buffer);
+
+private:
+    static constexpr std::uint64_t HeaderBytes = 32;
+
+    void rebuildDerived();
+
+    std::vector<ArchiveEntry> entries_;
+    std::uint32_t indexSize_ = 0;
+    std::uint32_t indexStoredSize_ = 0;
+    std::uint32_t flags_ = 0;
+
+    // Derived from entries_: offsets_[i] is the sum of the stored sizes of
+    // the entries before i (one more element than entries_), and the name hash.
+    std::vector<std::uint64_t> offsets_{0};
+    NameLookup lookup_;
+};
+
+// Fills the four check words: checkA, checkB, their sum and the sum plus one.
+// Seeds the C library's generator with the time in seconds, so two calls
+// within one second give the same words.
+void makeCheckWords(std::uint32_t words[4]);
+
+}  // namespace vza

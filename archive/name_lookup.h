@@ -1,0 +1,37 @@
+// A hash from entry name to the index of its first entry.
+//
+// Open addressing over entry indices; the names themselves stay in the
+// entries, so the table costs 4 bytes per slot. Built when an index is
+// loaded and kept up to date as entries are appended.
+#pragma once
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "archive/archive_entry.h"
+
+namespace vza {
+
+class NameLookup {
+public:
+    void clear();
+
+    // Rebuilds the table for all of entries.
+    void rebuild(const std::vector<ArchiveEntry>& entries);
+
+    // Adds entries.back(), unless an earlier entry has the same name.
+    void append(const std::vector<ArchiveEntry>& entries);
+
+    // Index of the first entry named name, or -1.
+    std::int32_t find(const std::vector<ArchiveEntry>& entries, std::string_view name) const;
+
+private:
+    void grow(const std::vector<ArchiveEntry>& entries);
+    void insert(const std::vector<ArchiveEntry>& entries, std::int32_t index);
+
+    std::vector<std::int32_t> slots_;  // entry index, or -1 for an empty slot
+    std::size_t used_ = 0;
+};
+
+}  // namespace vza

@@ -1,0 +1,14 @@
+// Turning a stored entry name into a path that stays inside the output folder.
+#pragma once
+
+#include <string>
+
+namespace vza {
+
+// Backslashes become slashes; leading slashes and a drive prefix such as
+// "C:" are dropped; empty, "." and ".." components are removed.
+// "../x" -> "x", "/etc/x" -> "etc/x", "a/../../b" -> "a/b". The result is ""
+// when nothing is left.
+std::string safeOutputName(const std::string& name);
+
+}  // namespace vza

@@ -1,0 +1,38 @@
+// Blowfish, 16 rounds, in electronic-codebook mode.
+//
+// There is one key state per process. Opening an encrypted archive keys it;
+// every later encipherment and decipherment uses that key until the next
+// setKey. Blocks are 8 bytes: bytes 0-3 the left word, 4-7 the right word,
+// both big-endian.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+namespace vza {
+
+struct CipherState {
+    std::uint32_t P[18];
+    std::uint32_t S[4 * 256];  // S0, S1, S2, S3, one run
+};
+
+// The process-wide key state; all zeros until the first setKey.
+const CipherState& cipherState();
+
+// Rebuilds the key state from the initial tables and key[0..length). The key
+// is used cyclically from its start; any length from 1 is accepted (only the
+// first 72 bytes can matter). length must not be 0.
+void setKey(const std::uint8_t* key, std::size_t length);
+
+// Enciphers or deciphers one 8-byte block in place with the key in force.
+void encryptBlock(std::uint8_t* block);
+void decryptBlock(std::uint8_t* block);
+
+// Enciphers bytes[0..length) block by block in place, zero-padding the last
+// block; bytes must have room for roundUp8(length). Returns roundUp8(length).
+std::size_t encryptBuffer(std::uint8_t* bytes, std::size_t length);
+
+// Deciphers bytes[0..length) block by block in place; length is a multiple of 8.
+void decryptBuffer(std::uint8_t* bytes, std::size_t length);
+
+}  // namespace vza
