@@ -1,0 +1,27 @@
+// The four commands of vza. Each runs to the end and returns the exit status.
+#pragma once
+
+#include "cli/console.h"
+#include "cli/options.h"
+
+namespace vza::cli {
+
+enum ExitStatus : int {
+    ExitOk = 0,       // everything was done
+    ExitPartial = 1,  // some entries failed or were skipped; the others were done
+    ExitFatal = 2,    // usage error, or the archive cannot be opened or written
+};
+
+// vza list ARCHIVE: one line per entry, then the totals.
+int runList(const Options& options, Console& console);
+
+// vza test ARCHIVE: reads and checks every entry, OK or FAILED for each.
+int runTest(const Options& options, Console& console);
+
+// vza extract ARCHIVE [-C DIR] [-k] [NAME|PATTERN...]
+int runExtract(const Options& options, Console& console);
+
+// vza create ARCHIVE [-z] [-e] PATH...
+int runCreate(const Options& options, Console& console);
+
+}  // namespace vza::cli

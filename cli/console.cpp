@@ -1,0 +1,37 @@
+#include "cli/console.h"
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace vza::cli {
+
+Console::Console(Verbosity verbosity)
+    : verbosity_(verbosity),
+      stdoutIsTerminal_(isatty(STDOUT_FILENO) == 1),
+      progress_(verbosity != Verbosity::Quiet && isatty(STDERR_FILENO) == 1)
+{
+}
+
+void Console::error(const std::string& message)
+{
+    progress_.clear();
+    std::fflush(stdout);
+    std::fprintf(stderr, "vza: %s\n", message.c_str());
+}
+
+void Console::warning(const std::string& message)
+{
+    progress_.clear();
+    std::fflush(stdout);
+    std::fprintf(stderr, "vza: warning: %s\n", message.c_str());
+}
+
+void Console::line(const std::string& text)
+{
+    if (stdoutIsTerminal_)
+        progress_.clear();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fputc('\n', stdout);
+}
+
+}  // namespace vza::cli

@@ -1,0 +1,37 @@
+// Where vza's output goes: data and listings to stdout, messages to stderr
+// prefixed "vza:", and the progress line, which every message erases first.
+#pragma once
+
+#include <string>
+
+#include "cli/options.h"
+#include "cli/progress.h"
+
+namespace vza::cli {
+
+class Console {
+public:
+    explicit Console(Verbosity verbosity);
+
+    bool quiet() const { return verbosity_ == Verbosity::Quiet; }
+    bool verbose() const { return verbosity_ == Verbosity::Verbose; }
+
+    // "vza: message" on stderr, always.
+    void error(const std::string& message);
+
+    // "vza: warning: message" on stderr, always: warnings say that something
+    // was changed or skipped.
+    void warning(const std::string& message);
+
+    // One line of data on stdout.
+    void line(const std::string& text);
+
+    ProgressLine& progress() { return progress_; }
+
+private:
+    Verbosity verbosity_;
+    bool stdoutIsTerminal_;
+    ProgressLine progress_;
+};
+
+}  // namespace vza::cli

@@ -1,0 +1,126 @@
+#include "cli/input_walk.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+
+#include "archive/format.h"
+#include "cli/display_name.h"
+
+namespace vza::cli {
+namespace {
+
+// The entry name of operand, or false with the reason it cannot be one.
+bool entryNameOf(const std::string& operand, std::string& name, std::string& reason)
+{
+    if (operand.empty()) {
+        reason = "an empty path cannot be added";
+        return false;
+    }
+    if (operand.front() == '/') {
+        reason = "absolute paths are refused; give a path relative to the current folder";
+        return false;
+    }
+    name.clear();
+    std::size_t start = 0;
+    while (start <= operand.size()) {
+        std::size_t end = operand.find('/', start);
+        if (end == std::string::npos)
+            end = operand.size();
+        const std::string component = operand.substr(start, end - start);
+        if (component == "..") {
+            reason = "'..' is refused in names: it would lead out of the folder the archive is extracted into";
+            return false;
+        }
+        if (!component.empty() && component != ".")
+            name += (name.empty() ? "" : "/") + component;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+void InputWalk::problem(const std::string& message)
+{
+    console_.error(message);
+    ++problems_;
+}
+
+void InputWalk::add(const std::string& operand)
+{
+    std::string name;
+    std::string reason;
+    if (!entryNameOf(operand, name, reason)) {
+        problem(quoted(operand) + ": " + reason);
+        return;
+    }
+    // Without its trailing slashes, so that lstat sees a link as a link.
+    std::string path = operand;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    addPath(path, name);
+}
+
+void InputWalk::addPath(const std::string& path, const std::string& name)
+{
+    struct stat status {};
+    if (lstat(path.c_str(), &status) != 0) {
+        problem("cannot read " + quoted(path) + ": " + std::strerror(errno));
+        return;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        addFolder(path, name);
+        return;
+    }
+    if (S_ISLNK(status.st_mode)) {
+        console_.warning("skipped symbolic link " + quoted(path));
+        ++problems_;
+        return;
+    }
+    if (!S_ISREG(status.st_mode)) {
+        console_.warning("skipped special file " + quoted(path));
+        ++problems_;
+        return;
+    }
+    if (skip_ != nullptr && status.st_dev == skip_->st_dev && status.st_ino == skip_->st_ino) {
+        if (console_.verbose())
+            console_.line("not adding the archive itself: " + quoted(path));
+        return;
+    }
+    std::string stored = toSlashes(name);
+    if (stored != name)
+        console_.warning(quoted(name) + " is stored as " + quoted(stored) + " (backslashes become slashes)");
+    if (!names_.insert(stored).second)
+        return;  // named twice on the command line, or inside a folder also named
+    totalSize_ += static_cast<std::uint64_t>(status.st_size);
+    files_.push_back(InputFile{path, std::move(stored), static_cast<std::uint64_t>(status.st_size)});
+}
+
+void InputWalk::addFolder(const std::string& path, const std::string& name)
+{
+    DIR* folder = opendir(path.c_str());
+    if (folder == nullptr) {
+        problem("cannot read folder " + quoted(path) + ": " + std::strerror(errno));
+        return;
+    }
+    std::vector<std::string> children;
+    errno = 0;
+    while (const dirent* child = readdir(folder)) {
+        const std::string childName = child->d_name;
+        if (childName != "." && childName != "..")
+            children.push_back(childName);
+        errno = 0;
+    }
+    const int readError = errno;
+    closedir(folder);
+    if (readError != 0)
+        problem("cannot read folder " + quoted(path) + ": " + std::strerror(readError));
+    std::sort(children.begin(), children.end());
+    const std::string prefix = path == "." ? std::string() : path + "/";
+    for (const std::string& child : children)
+        addPath(prefix + child, name.empty() ? child : name + "/" + child);
+}
+
+}  // namespace vza::cli

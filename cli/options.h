@@ -1,0 +1,31 @@
+// The command line of vza, parsed into one Options value.
+//
+// Options may stand before or after the command and its operands; "--" ends
+// them, so that a name beginning with '-' can be given.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vza::cli {
+
+enum class Verbosity { Quiet, Normal, Verbose };
+
+struct Options {
+    std::string command;                // list, test, extract, create, help; "" with --help/--version alone
+    std::vector<std::string> operands;  // everything after the command: ARCHIVE, then names or paths
+    Verbosity verbosity = Verbosity::Normal;
+    std::string passwordFile;           // --password-file, "" when not given
+    std::string outputDir = ".";        // extract -C
+    bool keepExisting = false;          // extract -k
+    bool compress = false;              // create -z
+    bool encrypt = false;               // create -e
+    bool help = false;                  // --help / -h
+    bool version = false;               // --version
+};
+
+// Parses argv[1..argc). False with a one-line reason in error when the
+// command line is not valid for the command it names.
+bool parseArguments(int argc, char** argv, Options& options, std::string& error);
+
+}  // namespace vza::cli

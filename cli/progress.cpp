@@ -1,0 +1,103 @@
+#include "cli/progress.h"
+
+#include <cstdio>
+#include <sys/ioctl.h>
+#include <unistd.h>
+
+#include "cli/display_name.h"
+
+namespace vza::cli {
+namespace {
+
+constexpr auto RedrawInterval = std::chrono::milliseconds(100);
+
+std::string formatBytes(double bytes)
+{
+    static constexpr const char* Units[] = {"B", "KiB", "MiB", "GiB"};
+    int unit = 0;
+    while (bytes >= 1024.0 && unit < 3) {
+        bytes /= 1024.0;
+        ++unit;
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, unit == 0 ? "%.0f %s" : "%.1f %s", bytes, Units[unit]);
+    return text;
+}
+
+std::size_t terminalColumns()
+{
+    winsize size{};
+    if (ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        return size.ws_col;
+    return 80;
+}
+
+// The tail of name that fits in width columns, marked with "..." when cut.
+std::string fitName(const std::string& name, std::size_t width)
+{
+    if (displayWidth(name) <= width)
+        return name;
+    if (width <= 3)
+        return std::string(width, '.');
+    std::size_t start = 0;
+    while (start < name.size() && displayWidth(std::string_view(name).substr(start)) > width - 3)
+        ++start;
+    while (start < name.size() && (static_cast<unsigned char>(name[start]) & 0xC0) == 0x80)
+        ++start;  // never start inside a character
+    return "..." + name.substr(start);
+}
+
+}  // namespace
+
+void ProgressLine::start(std::uint64_t totalBytes)
+{
+    total_ = totalBytes;
+    done_ = 0;
+    started_ = Clock::now();
+    lastDraw_ = started_;
+}
+
+void ProgressLine::setEntry(std::string_view shownName)
+{
+    if (enabled_)
+        entry_.assign(shownName);
+}
+
+void ProgressLine::advance(std::uint64_t bytes)
+{
+    done_ += bytes;
+    if (!enabled_)
+        return;
+    const auto now = Clock::now();
+    if (now - lastDraw_ < RedrawInterval)
+        return;
+    lastDraw_ = now;
+    draw();
+}
+
+void ProgressLine::draw()
+{
+    const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
+    const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0.0;
+    std::string line = formatBytes(static_cast<double>(done_)) + " of " +
+                       formatBytes(static_cast<double>(total_)) + "  " + formatBytes(rate) + "/s  ";
+    const std::size_t columns = terminalColumns();
+    const std::size_t room = columns > line.size() + 1 ? columns - line.size() - 1 : 0;
+    line += fitName(entry_, room);
+    // Carriage return, the line, then erase whatever an older, longer line left.
+    const std::string out = "\r" + line + "\x1b[K";
+    std::fwrite(out.data(), 1, out.size(), stderr);
+    std::fflush(stderr);
+    shown_ = true;
+}
+
+void ProgressLine::clear()
+{
+    if (!shown_)
+        return;
+    std::fputs("\r\x1b[K", stderr);
+    std::fflush(stderr);
+    shown_ = false;
+}
+
+}  // namespace vza::cli

@@ -1,0 +1,49 @@
+// The one updating status line on stderr: bytes done of total, rate, entry.
+//
+// Drawn only when enabled (stderr is a terminal and -q was not given), and
+// at most ten times a second, so that many small entries cost nothing.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vza::cli {
+
+class ProgressLine {
+public:
+    explicit ProgressLine(bool enabled) : enabled_(enabled) {}
+    ~ProgressLine() { clear(); }
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    bool enabled() const { return enabled_; }
+
+    // Starts counting towards totalBytes.
+    void start(std::uint64_t totalBytes);
+
+    // The entry now being worked on, already made safe to print.
+    void setEntry(std::string_view shownName);
+
+    // Adds bytes to the count done; redraws when the last draw is old enough.
+    void advance(std::uint64_t bytes);
+
+    // Erases the line, so that a message can be printed; the next advance
+    // draws it again.
+    void clear();
+
+private:
+    void draw();
+
+    using Clock = std::chrono::steady_clock;
+    bool enabled_;
+    bool shown_ = false;
+    std::uint64_t total_ = 0;
+    std::uint64_t done_ = 0;
+    std::string entry_;
+    Clock::time_point started_{};
+    Clock::time_point lastDraw_{};
+};
+
+}  // namespace vza::cli
