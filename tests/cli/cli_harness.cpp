@@ -1,0 +1,168 @@
+#include "cli/cli_harness.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <spawn.h>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "archive/archive_writer.h"
+#include "archive/data_buffer.h"
+#include "archive/format.h"
+#include "codec/blowfish.h"
+
+namespace vza::clitest {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The whole contents of a file the child wrote; closes it.
+std::string readAll(std::FILE* file)
+{
+    std::string text;
+    std::rewind(file);
+    char block[4096];
+    std::size_t got;
+    while ((got = std::fread(block, 1, sizeof block, file)) > 0)
+        text.append(block, got);
+    std::fclose(file);
+    return text;
+}
+
+}  // namespace
+
+RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, const std::vector<std::string>& env)
+{
+    // Unnamed files, so that nothing appears in the folders the tests look at.
+    std::FILE* outFile = std::tmpfile();
+    std::FILE* errFile = std::tmpfile();
+    if (outFile == nullptr || errFile == nullptr)
+        throw std::runtime_error("tmpfile failed");
+    std::vector<std::string> argStrings{VZA_BINARY};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argStrings)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> envStrings{"PATH=/usr/bin:/bin"};
+    envStrings.insert(envStrings.end(), env.begin(), env.end());
+    std::vector<char*> envp;
+    for (std::string& entry : envStrings)
+        envp.push_back(entry.data());
+    envp.push_back(nullptr);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, fileno(outFile), 1);
+    posix_spawn_file_actions_adddup2(&actions, fileno(errFile), 2);
+    posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSID);
+
+    RunResult result;
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    posix_spawnattr_destroy(&attributes);
+    if (spawned != 0) {
+        std::fclose(outFile);
+        std::fclose(errFile);
+        throw std::runtime_error("cannot start " + std::string(VZA_BINARY));
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
+    result.out = readAll(outFile);
+    result.err = readAll(errFile);
+    return result;
+}
+
+void writeArchive(const std::string& path, const std::vector<TestEntry>& entries, std::uint32_t flags,
+                  const std::string& password)
+{
+    if (flags & FlagEncrypted)
+        setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+    ArchiveWriter writer;
+    if (!writer.begin(path))
+        throw std::runtime_error("cannot begin " + path);
+    for (const TestEntry& entry : entries) {
+        DataBuffer buffer;
+        buffer.assign(entry.data.data(), entry.data.size());
+        buffer.info.name = entry.name;
+        if (!prepareStored(buffer, flags) || !writer.add(buffer))
+            throw std::runtime_error("cannot add " + entry.name);
+    }
+    if (!writer.finish(flags))
+        throw std::runtime_error("cannot finish " + path);
+}
+
+std::uint64_t entryOffset(const std::string& path, std::int32_t index, const std::string& password)
+{
+    Archive archive;
+    if (!archive.open(path, password))
+        throw std::runtime_error("cannot open " + path);
+    return archive.archiveIndex().entryOffset(index);
+}
+
+std::string readFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+void writeFile(const std::string& path, const std::string& data)
+{
+    fs::create_directories(fs::path(path).parent_path());
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
+}
+
+std::vector<std::string> listTree(const std::string& root)
+{
+    std::vector<std::string> paths;
+    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+        std::string relative = fs::relative(it->path(), root).string();
+        if (it->is_symlink())
+            relative += '@';
+        else if (it->is_directory())
+            relative += '/';
+        paths.push_back(relative);
+    }
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+std::string compressible(std::size_t length, unsigned seed)
+{
+    std::string text;
+    while (text.size() < length)
+        text += "line " + std::to_string(seed++ % 97) + " of some fairly repetitive text\n";
+    text.resize(length);
+    return text;
+}
+
+ScratchDir::ScratchDir()
+{
+    const char* base = std::getenv("TMPDIR");
+    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vza-cli-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+ScratchDir::~ScratchDir()
+{
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+}
+
+}  // namespace vza::clitest

@@ -1,0 +1,402 @@
+// The vza binary, run on archives built here with the library's writer.
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "archive/format.h"
+#include "cli/cli_harness.h"
+
+namespace vza::clitest {
+namespace {
+
+namespace fs = std::filesystem;
+using Strings = std::vector<std::string>;
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    RunResult vza(const Strings& args, const Strings& env = {}) { return runVza(args, dir.path(), env); }
+    std::string at(const std::string& relative) const { return dir / relative; }
+
+    ScratchDir dir;
+};
+
+// --- list and test --------------------------------------------------------
+
+TEST_F(CliTest, ListShowsSizesRatioAndNamesThenTotals)
+{
+    writeArchive(at("a.vza"), {{"readme.txt", compressible(1000, 1)}, {"img/a.bin", "\x01\x02\x03"}},
+                 FlagCompressed);
+    const RunResult listed = vza({"list", "a.vza"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_EQ(listed.err, "");
+    EXPECT_TRUE(contains(listed.out, "      1000 ")) << listed.out;
+    EXPECT_TRUE(contains(listed.out, "%  readme.txt\n")) << listed.out;
+    EXPECT_TRUE(contains(listed.out, "         3          3     0%  img/a.bin\n")) << listed.out;
+    EXPECT_TRUE(contains(listed.out, "      1003 ")) << listed.out;
+    EXPECT_TRUE(contains(listed.out, "%  2 entries\n")) << listed.out;
+
+    const RunResult names = vza({"list", "-q", "a.vza"});
+    EXPECT_EQ(names.out, "readme.txt\nimg/a.bin\n");
+}
+
+TEST_F(CliTest, TestReportsEachEntryAndExitsOneOnDamage)
+{
+    writeArchive(at("a.vza"), {{"good", compressible(5000, 2)}, {"bad", compressible(5000, 3)}}, FlagCompressed);
+    const RunResult clean = vza({"test", "a.vza"});
+    EXPECT_EQ(clean.status, 0) << clean.err;
+    EXPECT_EQ(clean.out, "OK      good\nOK      bad\n2 entries OK\n");
+
+    // Flip bytes inside the second entry's zlib stream.
+    std::string bytes = readFile(at("a.vza"));
+    bytes[entryOffset(at("a.vza"), 1) + 40] ^= 0x55;
+    bytes[entryOffset(at("a.vza"), 1) + 41] ^= 0x55;
+    writeFile(at("a.vza"), bytes);
+    const RunResult damaged = vza({"test", "a.vza"});
+    EXPECT_EQ(damaged.status, 1);
+    EXPECT_TRUE(contains(damaged.out, "OK      good\nFAILED  bad\n")) << damaged.out;
+    EXPECT_TRUE(contains(damaged.err, "vza: 'bad': ")) << damaged.err;
+}
+
+// --- exit codes -------------------------------------------------------------
+
+TEST_F(CliTest, ExitCodes)
+{
+    writeArchive(at("plain.vza"), {{"one", "1"}}, 0);
+    writeArchive(at("secret.vza"), {{"one", "1"}}, FlagEncrypted, "right");
+    writeFile(at("text.txt"), "not an archive at all, just some words");
+    writeArchive(at("cut.vza"), {{"a name of some length", "x"}, {"another name", "y"}}, 0);
+    fs::resize_file(at("cut.vza"), 40);  // the index is cut short
+
+    struct Case {
+        Strings args;
+        Strings env;
+        int status;
+        std::string err;  // part of stderr
+    };
+    const std::vector<Case> cases = {
+        {{"list", "plain.vza"}, {}, 0, ""},
+        {{"test", "plain.vza"}, {}, 0, ""},
+        {{"extract", "plain.vza", "-C", "out"}, {}, 0, ""},
+        {{"--help"}, {}, 0, ""},
+        {{"help", "extract"}, {}, 0, ""},
+        {{"extract", "--help"}, {}, 0, ""},
+        {{"--version"}, {}, 0, ""},
+        {{"extract", "plain.vza", "-C", "out", "missing"}, {}, 1, "'missing': not in the archive"},
+        {{}, {}, 2, "no command given"},
+        {{"frob", "plain.vza"}, {}, 2, "unknown command 'frob'"},
+        {{"list"}, {}, 2, "list needs an archive"},
+        {{"list", "plain.vza", "extra"}, {}, 2, "takes one archive"},
+        {{"create", "new.vza"}, {}, 2, "at least one file"},
+        {{"extract", "plain.vza", "-z"}, {}, 2, "-z is not valid for extract"},
+        {{"list", "-x", "plain.vza"}, {}, 2, "unknown option -x"},
+        {{"list", "--password", "right", "secret.vza"}, {}, 2, "never taken from the command line"},
+        {{"help", "frob"}, {}, 2, "no help for 'frob'"},
+        {{"list", "missing.vza"}, {}, 2, "missing.vza: cannot open archive file"},
+        {{"list", "text.txt"}, {}, 2, "text.txt: not an archive"},
+        {{"list", "cut.vza"}, {}, 2, "cut.vza: "},
+        {{"list", "secret.vza"}, {}, 2, "no password was given"},
+        {{"list", "secret.vza"}, {"VZA_PASSWORD=wrong"}, 2, "wrong password"},
+        {{"create", "-e", "new.vza", "text.txt"}, {}, 2, "-e needs a password"},
+    };
+    for (const Case& c : cases) {
+        std::string line = "vza";
+        for (const std::string& arg : c.args)
+            line += " " + arg;
+        SCOPED_TRACE(line);
+        const RunResult result = vza(c.args, c.env);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        if (c.status == 0) {
+            EXPECT_EQ(result.err, "");
+        } else {
+            EXPECT_TRUE(contains(result.err, "vza: " + c.err)) << result.err;
+        }
+    }
+    EXPECT_FALSE(fs::exists(at("new.vza")));
+}
+
+// --- passwords --------------------------------------------------------------
+
+TEST_F(CliTest, PasswordComesFromTheEnvironmentElseTheFile)
+{
+    writeArchive(at("secret.vza"), {{"doc.txt", "the contents"}}, FlagEncrypted | FlagCompressed, "right");
+    writeFile(at("right.txt"), "right\nsecond line is not read\n");
+    writeFile(at("right-crlf.txt"), "right\r\n");
+    writeFile(at("wrong.txt"), "wrong\n");
+    writeFile(at("empty.txt"), "\n");
+
+    struct Case {
+        Strings args;
+        Strings env;
+        int status;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{}, {"VZA_PASSWORD=right"}, 0, ""},
+        {{"--password-file", "right.txt"}, {}, 0, ""},
+        {{"--password-file=right-crlf.txt"}, {}, 0, ""},
+        {{"--password-file", "wrong.txt"}, {"VZA_PASSWORD=right"}, 0, ""},  // the variable comes first
+        {{"--password-file", "wrong.txt"}, {}, 2, "wrong password"},
+        {{"--password-file", "empty.txt"}, {}, 2, "first line of the password file is empty"},
+        {{"--password-file", "nowhere.txt"}, {}, 2, "cannot read password file"},
+        {{}, {"VZA_PASSWORD="}, 2, "set VZA_PASSWORD, use --password-file FILE"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args) + testing::PrintToString(c.env));
+        fs::remove_all(at("out"));
+        Strings args{"extract", "secret.vza", "-C", "out"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult result = vza(args, c.env);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        if (c.status == 0) {
+            EXPECT_EQ(readFile(at("out/doc.txt")), "the contents");
+        } else {
+            EXPECT_TRUE(contains(result.err, c.err)) << result.err;
+            EXPECT_FALSE(fs::exists(at("out/doc.txt")));
+        }
+    }
+}
+
+// --- extract ----------------------------------------------------------------
+
+TEST_F(CliTest, DamagedEntriesFailWhileGoodOnesAreExtracted)
+{
+    const std::string good0 = compressible(70000, 4);
+    const std::string good2 = compressible(3000, 5);
+    writeArchive(at("a.vza"),
+                 {{"good0", good0}, {"bad1", compressible(9000, 6)}, {"good2", good2}, {"bad3", compressible(9000, 7)}},
+                 FlagCompressed);
+    std::string bytes = readFile(at("a.vza"));
+    bytes[entryOffset(at("a.vza"), 1) + 100] ^= 0x20;
+    bytes.resize(entryOffset(at("a.vza"), 3) + 20);  // the last entry runs past the end
+    writeFile(at("a.vza"), bytes);
+
+    const RunResult result = vza({"extract", "a.vza", "-C", "out"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.err, "vza: 'bad1': ")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'bad3': ")) << result.err;
+    EXPECT_EQ(readFile(at("out/good0")), good0);
+    EXPECT_EQ(readFile(at("out/good2")), good2);
+    // No half-written output and no temporary file is left behind.
+    EXPECT_EQ(listTree(at("out")), (Strings{"good0", "good2"}));
+}
+
+TEST_F(CliTest, UnsafeNamesNeverLeaveTheOutputFolder)
+{
+    fs::create_directories(at("out"));
+    fs::create_directories(at("outside"));
+    writeFile(at("outside/target"), "untouched");
+    fs::create_directory_symlink("../outside", at("out/a"));
+    fs::create_symlink("../outside/target", at("out/link"));
+    writeArchive(at("a.vza"),
+                 {{"../evil", "1"},
+                  {"/abs", "2"},
+                  {"a/../../b", "3"},
+                  {"a/passwd", "4"},
+                  {"", "5"},
+                  {"..", "6"},
+                  {"link", "7"},
+                  {"ok/file", "8"}},
+                 0);
+
+    const RunResult result = vza({"extract", "a.vza", "-C", "out"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.err, "warning: '../evil' is written as 'evil'")) << result.err;
+    EXPECT_TRUE(contains(result.err, "warning: '/abs' is written as 'abs'")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'a/../../b': 'a' is a symbolic link")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'a/passwd': 'a' is a symbolic link")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: entry 5 has an empty name")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: '..': nothing safe is left")) << result.err;
+
+    // Nothing went through either link; the one at the end of a path was
+    // replaced by the entry, not written through.
+    EXPECT_EQ(listTree(at("outside")), (Strings{"target"}));
+    EXPECT_EQ(readFile(at("outside/target")), "untouched");
+    EXPECT_EQ(listTree(at("out")), (Strings{"a@", "abs", "evil", "link", "ok/", "ok/file"}));
+    EXPECT_EQ(readFile(at("out/link")), "7");
+    EXPECT_EQ(listTree(dir.path()), (Strings{"a.vza", "out/", "out/a@", "out/abs", "out/evil", "out/link", "out/ok/",
+                                             "out/ok/file", "outside/", "outside/target"}));
+}
+
+TEST_F(CliTest, NeverWritesOverTheArchiveBeingRead)
+{
+    writeArchive(at("a.vza"), {{"a.vza", "replacement"}, {"hard.vza", "replacement"}, {"after", "still read"}}, 0);
+    const std::string before = readFile(at("a.vza"));
+    fs::create_hard_link(at("a.vza"), at("hard.vza"));  // the same file under another name
+
+    const RunResult result = vza({"extract", "a.vza"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.err, "vza: 'a.vza': not writing over the archive being read")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'hard.vza': not writing over the archive being read")) << result.err;
+    EXPECT_EQ(readFile(at("a.vza")), before);
+    EXPECT_EQ(readFile(at("after")), "still read");
+}
+
+TEST_F(CliTest, KeepOptionLeavesExistingFilesAndReportsThem)
+{
+    writeArchive(at("a.vza"), {{"old.txt", "new contents"}, {"fresh.txt", "fresh"}}, 0);
+    writeFile(at("out/old.txt"), "old contents");
+
+    const RunResult kept = vza({"extract", "-k", "a.vza", "-C", "out"});
+    EXPECT_EQ(kept.status, 1);
+    EXPECT_TRUE(contains(kept.err, "skipped 'old.txt'")) << kept.err;
+    EXPECT_EQ(readFile(at("out/old.txt")), "old contents");
+    EXPECT_EQ(readFile(at("out/fresh.txt")), "fresh");
+
+    const RunResult replaced = vza({"extract", "a.vza", "-C", "out"});
+    EXPECT_EQ(replaced.status, 0) << replaced.err;
+    EXPECT_EQ(readFile(at("out/old.txt")), "new contents");
+}
+
+TEST_F(CliTest, NamesAndPatternsChooseEntries)
+{
+    writeArchive(at("a.vza"),
+                 {{"doc/a.txt", "A"},
+                  {"doc/b.md", "B"},
+                  {"src/x.txt", "X"},
+                  {"a[1]", "bracket"},
+                  {"a1", "one"},
+                  {"dup", "first"},
+                  {"dup", "second"}},
+                 0);
+    struct Case {
+        Strings names;
+        int status;
+        Strings files;
+        std::string dup;  // the contents of dup, when written
+    };
+    const std::vector<Case> cases = {
+        {{"*.txt"}, 0, {"doc/", "doc/a.txt", "src/", "src/x.txt"}, ""},  // '*' crosses '/'
+        {{"doc/*"}, 0, {"doc/", "doc/a.txt", "doc/b.md"}, ""},
+        {{"a[1]"}, 0, {"a[1]"}, ""},                                       // an exact name wins over the pattern
+        {{"a[0-9]"}, 0, {"a1"}, ""},
+        {{"doc\\b.md"}, 0, {"doc/", "doc/b.md"}, ""},                      // looked up as the library does
+        {{"dup"}, 0, {"dup"}, "first"},                                     // an exact name: its first entry
+        {{}, 0, {"a1", "a[1]", "doc/", "doc/a.txt", "doc/b.md", "dup", "src/", "src/x.txt"}, "second"},
+        {{"nothing*", "src/x.txt"}, 1, {"src/", "src/x.txt"}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.names));
+        fs::remove_all(at("out"));
+        Strings args{"extract", "a.vza", "-C", "out"};
+        args.insert(args.end(), c.names.begin(), c.names.end());
+        const RunResult result = vza(args);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        EXPECT_EQ(listTree(at("out")), c.files);
+        if (!c.dup.empty())
+            EXPECT_EQ(readFile(at("out/dup")), c.dup);
+    }
+}
+
+TEST_F(CliTest, NamesArePrintedEscaped)
+{
+    writeArchive(at("a.vza"),
+                 {{"red\x1b[31mtext", "1"}, {"bad\xff\xfe", "2"}, {"tab\there", "3"}, {"caf\xc3\xa9", "4"},
+                  {"c1\xc2\x9b", "5"}, {"../\x1b]0;title\x07", "6"}},
+                 0);
+    const RunResult listed = vza({"list", "-q", "a.vza"});
+    EXPECT_EQ(listed.out,
+              "red\\x1b[31mtext\nbad\\xff\\xfe\ntab\\x09here\ncaf\xc3\xa9\nc1\\xc2\\x9b\n../\\x1b]0;title\\x07\n");
+    const RunResult extracted = vza({"extract", "a.vza", "-C", "out", "../*"});
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(extracted.err, "vza: warning: '../\\x1b]0;title\\x07' is written as '\\x1b]0;title\\x07'\n");
+    const RunResult tested = vza({"test", "a.vza"});
+    for (const std::string& text : {listed.out, tested.out, extracted.err})
+        EXPECT_EQ(text.find('\x1b'), std::string::npos);
+}
+
+// --- create -----------------------------------------------------------------
+
+TEST_F(CliTest, CreateRoundTripsThroughListAndExtractForEveryFlag)
+{
+    const std::string big = compressible(300000, 8);
+    std::string binary(70000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>((i * 2654435761u) >> 13);
+    writeFile(at("in/top.txt"), "top");
+    writeFile(at("in/src/b.txt"), big);
+    writeFile(at("in/src/a/inner.bin"), binary);
+    writeFile(at("in/empty.dat"), "");
+    fs::create_directories(at("in/src/nothing"));
+
+    struct Case {
+        Strings flags;
+        std::uint32_t archiveFlags;
+    };
+    const std::vector<Case> cases = {
+        {{}, 0}, {{"-z"}, FlagCompressed}, {{"-e"}, FlagEncrypted}, {{"-z", "-e"}, FlagCompressed | FlagEncrypted}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.flags));
+        fs::remove_all(at("out"));
+        Strings args{"create", "../new.vza"};
+        args.insert(args.end(), c.flags.begin(), c.flags.end());
+        args.insert(args.end(), {"top.txt", "./src/", "empty.dat"});
+        const Strings env{"VZA_PASSWORD=pw"};
+        const RunResult created = runVza(args, at("in"), env);
+        ASSERT_EQ(created.status, 0) << created.err;
+        EXPECT_EQ(created.err, "");
+        EXPECT_EQ(Archive().probeFlags(at("new.vza")), static_cast<std::int32_t>(c.archiveFlags));
+
+        const RunResult names = vza({"list", "-q", "new.vza"}, env);
+        EXPECT_EQ(names.out, "top.txt\nsrc/a/inner.bin\nsrc/b.txt\nempty.dat\n");
+        const RunResult extracted = vza({"extract", "new.vza", "-C", "out"}, env);
+        ASSERT_EQ(extracted.status, 0) << extracted.err;
+        EXPECT_EQ(readFile(at("out/top.txt")), "top");
+        EXPECT_EQ(readFile(at("out/src/b.txt")), big);
+        EXPECT_EQ(readFile(at("out/src/a/inner.bin")), binary);
+        EXPECT_EQ(listTree(at("out")),
+                  (Strings{"empty.dat", "src/", "src/a/", "src/a/inner.bin", "src/b.txt", "top.txt"}));
+        if (c.archiveFlags & FlagCompressed)
+            EXPECT_LT(fs::file_size(at("new.vza")), big.size() / 4);
+    }
+}
+
+TEST_F(CliTest, CreateRefusesUnsafePathsAndSkipsLinksAndSpecialFiles)
+{
+    writeFile(at("in/dir/file"), "kept");
+    fs::create_symlink("file", at("in/dir/link"));
+    ASSERT_EQ(mkfifo(at("in/dir/fifo").c_str(), 0600), 0);
+    writeFile(at("in/other"), "other");
+
+    const RunResult result =
+        runVza({"create", "../a.vza", "dir", at("in/other"), "dir/../other", "nothing"}, at("in"));
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.err, "absolute paths are refused")) << result.err;
+    EXPECT_TRUE(contains(result.err, "'..' is refused")) << result.err;
+    EXPECT_TRUE(contains(result.err, "warning: skipped symbolic link 'dir/link'")) << result.err;
+    EXPECT_TRUE(contains(result.err, "warning: skipped special file 'dir/fifo'")) << result.err;
+    EXPECT_TRUE(contains(result.err, "cannot read 'nothing'")) << result.err;
+    EXPECT_EQ(vza({"list", "-q", "a.vza"}).out, "dir/file\n");
+}
+
+TEST_F(CliTest, CreateLeavesNothingBehindWhenTheArchiveWouldReachTwoGiB)
+{
+    writeFile(at("small"), "small");
+    {
+        std::ofstream(at("huge"), std::ios::binary);
+    }
+    fs::resize_file(at("huge"), MaxArchiveSize);  // sparse: costs no disk
+    const RunResult result = vza({"create", "a.vza", "small", "huge"});
+    EXPECT_EQ(result.status, 2);
+    EXPECT_TRUE(contains(result.err, "2 GiB")) << result.err;
+    EXPECT_EQ(listTree(dir.path()), (Strings{"huge", "small"}));
+}
+
+TEST_F(CliTest, CreateDoesNotPackTheArchiveItWrites)
+{
+    writeFile(at("in/file"), "data");
+    ASSERT_EQ(runVza({"create", "self.vza", "."}, at("in")).status, 0);
+    const RunResult again = runVza({"create", "self.vza", "."}, at("in"));
+    EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(runVza({"list", "-q", "self.vza"}, at("in")).out, "file\n");
+}
+
+}  // namespace
+}  // namespace vza::clitest
