@@ -37,7 +37,7 @@ int createTempBeside(const std::string& target, std::string& tempPath)
         std::snprintf(suffix, sizeof suffix, "%012llx.tmp",
                       static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
         std::string candidate = stem + suffix;
-        const int fd = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             tempPath = std::move(candidate);
             return fd;

@@ -249,7 +249,7 @@ TEST(ArchiveOpen, ProbeFlags)
     writeBytes(dir / "wrong-magic", Bytes{0x00, 0x1D, 0x4F, 0xD7, 0, 0, 0, 0});
     writeBytes(dir / "header-only", Bytes{0x00, 0x1D, 0x4F, 0xD6, 0, 0, 0, 6});  // passes the probe, fails open
     for (std::uint32_t flags : {0u, 2u, 4u, 6u, 255u, 0x100u})
-        writeBytes(dir / ("f" + std::to_string(flags)), headerAndIndex(flags, {}, "pw"));
+        writeBytes(dir.path() + "/f" + std::to_string(flags), headerAndIndex(flags, {}, "pw"));
 
     Archive archive;
     ASSERT_TRUE(archive.open(dir / "f0", "kept"));

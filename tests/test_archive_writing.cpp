@@ -139,9 +139,9 @@ TEST(ArchiveWriting, FailedSaveLeavesNothingBehind)
 
 TEST(ArchiveWriter, SpoolsTheDataAreaAndRoundTrips)
 {
-    TempDir dir;
     const std::vector<TestEntry> entries = {{"a", bytesOf("first")}, {"b/c", randomBytes(200000, 9)}, {"e", {}}};
     for (std::uint32_t flags : {0u, FlagEncrypted | FlagCompressed}) {
+        TempDir dir;
         keyWith("pw");
         ArchiveWriter writer;
         ASSERT_TRUE(writer.begin(dir / "w.vza"));

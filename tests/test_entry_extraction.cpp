@@ -129,8 +129,9 @@ TEST(EntryExtraction, EveryFlagCombinationRoundTrips)
         const bool sealedEntries = flags & FlagEncrypted;
         EXPECT_EQ(archive.entry(0)->storedSize, sealedEntries ? 8u : 0u);
         EXPECT_EQ(archive.entry(3)->storedSize, sealedEntries ? roundUp8(70000) + 8 : 70000);
-        if (flags & FlagCompressed)
+        if (flags & FlagCompressed) {
             EXPECT_LT(archive.entry(4)->storedSize, Text.size() / 2);
+        }
     }
 }
 
