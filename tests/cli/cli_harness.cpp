@@ -130,7 +130,7 @@ std::vector<std::string> listTree(const std::string& root)
 {
     std::vector<std::string> paths;
     for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        std::string relative = fs::relative(it->path(), root).string();
+        std::string relative = it->path().lexically_relative(root).string();
         if (it->is_symlink())
             relative += '@';
         else if (it->is_directory())
