@@ -1,7 +1,9 @@
 // vza extract: writes entries under an output folder, never outside it.
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
@@ -24,22 +26,33 @@ std::string systemReason()
     return errno != 0 ? std::strerror(errno) : "failed";
 }
 
-struct Job {
-    std::int32_t index;    // -1 once a later entry with the same output path took over
-    std::string relative;  // output path under the folder
+// The entries to write, in index order, and the output paths that differ
+// from the stored names. Kept lean: a large archive's index is already in
+// memory, and the plan adds about four bytes an entry.
+struct Plan {
+    std::vector<std::int32_t> indices;
+    std::unordered_map<std::int32_t, std::string> renamed;
+
+    std::string_view outputPath(const Archive& archive, std::int32_t index) const
+    {
+        if (!renamed.empty()) {
+            const auto found = renamed.find(index);
+            if (found != renamed.end())
+                return found->second;
+        }
+        return archive.entry(index)->name;
+    }
 };
 
 // Turns the chosen entries into output paths. Entries whose names leave
 // nothing safe are reported and dropped; names that had to change get a
 // warning; of entries with the same output path only the last one stays,
 // so the later one wins as with tar, and the earlier ones are not even read.
-std::vector<Job> planJobs(const Archive& archive, const std::vector<std::int32_t>& chosen, Console& console,
-                          int& failures)
+Plan planOutputs(const Archive& archive, const std::vector<std::int32_t>& chosen, Console& console, int& failures)
 {
-    std::vector<Job> jobs;
-    jobs.reserve(chosen.size());
-    std::unordered_map<std::string, std::size_t> byPath;
-    byPath.reserve(chosen.size());
+    Plan plan;
+    std::vector<std::int32_t> candidates;
+    candidates.reserve(chosen.size());
     for (std::int32_t index : chosen) {
         const std::string& name = archive.entry(index)->name;
         if (name.empty()) {
@@ -59,19 +72,37 @@ std::vector<Job> planJobs(const Archive& archive, const std::vector<std::int32_t
             ++failures;
             continue;
         }
-        if (relative != name)
+        if (relative != name) {
             console.warning(quoted(name) + " is written as " + quoted(relative));
-        const auto [slot, inserted] = byPath.emplace(relative, jobs.size());
-        if (!inserted) {
-            if (console.verbose())
-                console.line("entry " + std::to_string(jobs[slot->second].index + 1) + " " +
-                             quoted(relative) + " is replaced by a later entry");
-            jobs[slot->second].index = -1;
-            slot->second = jobs.size();
+            plan.renamed.emplace(index, std::move(relative));
         }
-        jobs.push_back(Job{index, std::move(relative)});
+        candidates.push_back(index);
     }
-    return jobs;
+
+    // Sorted by output path, entries of one path are neighbours, the
+    // latest last; every one but the last is left out.
+    std::vector<std::int32_t> byPath(candidates);
+    std::sort(byPath.begin(), byPath.end(), [&](std::int32_t a, std::int32_t b) {
+        const int order = plan.outputPath(archive, a).compare(plan.outputPath(archive, b));
+        return order < 0 || (order == 0 && a < b);
+    });
+    std::vector<bool> superseded(static_cast<std::size_t>(archive.entryCount()), false);
+    for (std::size_t k = 1; k < byPath.size(); ++k) {
+        const std::string_view path = plan.outputPath(archive, byPath[k]);
+        if (path != plan.outputPath(archive, byPath[k - 1]))
+            continue;
+        superseded[static_cast<std::size_t>(byPath[k - 1])] = true;
+        if (console.verbose())
+            console.line("entry " + std::to_string(byPath[k - 1] + 1) + " " + quoted(path) +
+                         " is replaced by a later entry");
+    }
+    byPath = {};
+    plan.indices.reserve(candidates.size());
+    for (std::int32_t index : candidates) {
+        if (!superseded[static_cast<std::size_t>(index)])
+            plan.indices.push_back(index);
+    }
+    return plan;
 }
 
 class Extractor {
@@ -84,13 +115,14 @@ public:
     // Sets the output folder up and notes which file is the archive.
     bool prepare();
 
-    // Writes one entry; false when it failed or was skipped (and reported).
-    bool extract(const Job& job);
+    // Writes entry index to relative; false when it failed or was skipped
+    // (and reported).
+    bool extract(std::int32_t index, const std::string& relative);
 
 private:
-    bool fail(const Job& job, const std::string& why)
+    bool fail(std::int32_t index, const std::string& why)
     {
-        console_.error(quoted(archive_.entry(job.index)->name) + ": " + why);
+        console_.error(quoted(archive_.entry(index)->name) + ": " + why);
         return false;
     }
 
@@ -113,43 +145,43 @@ bool Extractor::prepare()
     return true;
 }
 
-bool Extractor::extract(const Job& job)
+bool Extractor::extract(std::int32_t index, const std::string& relative)
 {
     ProgressLine& progress = console_.progress();
-    progress.setEntry(displayName(job.relative));
+    progress.setEntry(displayName(relative));
     OutputTree::Slot slot;
     std::string error;
-    if (!tree_.prepare(job.relative, slot, error))
-        return fail(job, error);
+    if (!tree_.prepare(relative, slot, error))
+        return fail(index, error);
     if (slot.exists) {
         if (S_ISDIR(slot.status.st_mode))
-            return fail(job, "a folder is in the way at " + quoted(job.relative));
+            return fail(index, "a folder is in the way at " + quoted(relative));
         // Replacing the archive would change the bytes still to be read.
         if (archiveKnown_ && slot.status.st_dev == archiveStatus_.st_dev &&
             slot.status.st_ino == archiveStatus_.st_ino)
-            return fail(job, "not writing over the archive being read");
+            return fail(index, "not writing over the archive being read");
         if (options_.keepExisting) {
-            console_.warning("skipped " + quoted(job.relative) + ": it exists (-k)");
+            console_.warning("skipped " + quoted(relative) + ": it exists (-k)");
             return false;
         }
     }
     AtomicFile output;
     errno = 0;
     if (!output.open(slot.path))
-        return fail(job, "cannot create " + quoted(job.relative) + ": " + systemReason());
-    const bool read = archive_.streamEntry(job.index, [&](const std::uint8_t* data, std::size_t length) {
+        return fail(index, "cannot create " + quoted(relative) + ": " + systemReason());
+    const bool read = archive_.streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
         if (!output.write(data, length))
             return false;
         progress.advance(length);
         return true;
     });
     if (!read)
-        return fail(job, errorText(archive_.lastError()));  // output is discarded, nothing is left
+        return fail(index, errorText(archive_.lastError()));  // output is discarded, nothing is left
     errno = 0;
     if (!output.commit())
-        return fail(job, "cannot write " + quoted(job.relative) + ": " + systemReason());
+        return fail(index, "cannot write " + quoted(relative) + ": " + systemReason());
     if (console_.verbose())
-        console_.line(displayName(job.relative));
+        console_.line(displayName(relative));
     return true;
 }
 
@@ -165,19 +197,17 @@ int runExtract(const Options& options, Console& console)
     int failures = 0;
     const std::vector<std::string> names(options.operands.begin() + 1, options.operands.end());
     const std::vector<std::int32_t> chosen = selectEntries(archive, names, console, failures);
-    const std::vector<Job> jobs = planJobs(archive, chosen, console, failures);
+    const Plan plan = planOutputs(archive, chosen, console, failures);
 
     Extractor extractor(options, console, archive);
     if (!extractor.prepare())
         return ExitFatal;
     std::uint64_t total = 0;
-    for (const Job& job : jobs) {
-        if (job.index >= 0)
-            total += archive.entry(job.index)->originalSize;
-    }
+    for (std::int32_t index : plan.indices)
+        total += archive.entry(index)->originalSize;
     console.progress().start(total);
-    for (const Job& job : jobs) {
-        if (job.index >= 0 && !extractor.extract(job))
+    for (std::int32_t index : plan.indices) {
+        if (!extractor.extract(index, std::string(plan.outputPath(archive, index))))
             ++failures;
     }
     console.progress().clear();
