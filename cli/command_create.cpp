@@ -47,7 +47,7 @@ public:
     Packer(Console& console, std::uint32_t flags) : console_(console), flags_(flags) {}
 
     bool begin(const std::string& path);
-    AddResult add(const InputFile& file);
+    AddResult add(const std::string& path, const InputFile& file);
     bool finish();
     void abort() { writer_.abort(); }
 
@@ -67,9 +67,9 @@ bool Packer::begin(const std::string& path)
     return false;
 }
 
-AddResult Packer::add(const InputFile& file)
+AddResult Packer::add(const std::string& path, const InputFile& file)
 {
-    const std::string shown = quoted(file.path);
+    const std::string shown = quoted(path);
     // Refused before reading, so that a huge file is never loaded for nothing.
     if (file.size > UINT32_MAX) {
         console_.error(shown + ": larger than 4 GiB, more than an entry can hold; skipped");
@@ -81,7 +81,7 @@ AddResult Packer::add(const InputFile& file)
     }
     DataBuffer buffer;
     errno = 0;
-    if (!buffer.loadFile(file.path)) {
+    if (!buffer.loadFile(path)) {
         console_.error("cannot read " + shown + (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
         return AddResult::Skipped;
     }
@@ -122,6 +122,7 @@ int runCreate(const Options& options, Console& console)
     InputWalk walk(console, archiveExists ? &existing : nullptr);
     for (std::size_t i = 1; i < options.operands.size(); ++i)
         walk.add(options.operands[i]);
+    walk.finish();
 
     if (options.encrypt && !keyCipher(options, console))
         return ExitFatal;
@@ -135,7 +136,7 @@ int runCreate(const Options& options, Console& console)
     progress.start(walk.totalSize());
     for (const InputFile& file : walk.files()) {
         progress.setEntry(displayName(file.name));
-        const AddResult result = packer.add(file);
+        const AddResult result = packer.add(walk.pathOf(file), file);
         if (result == AddResult::Fatal) {
             packer.abort();
             console.error(displayName(archivePath) + ": not created");

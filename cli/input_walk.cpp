@@ -60,7 +60,42 @@ void InputWalk::add(const std::string& operand)
     std::string path = operand;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
+    roots_.push_back(Root{path, name});
     addPath(path, name);
+}
+
+std::string InputWalk::pathOf(const InputFile& file) const
+{
+    const Root& root = roots_[file.root];
+    if (file.name.size() == root.name.size())
+        return root.path;
+    const std::string rest = file.name.substr(root.name.empty() ? 0 : root.name.size() + 1);
+    return root.path == "." ? rest : root.path + "/" + rest;
+}
+
+void InputWalk::finish()
+{
+    std::vector<std::uint32_t> order(files_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(),
+                     [this](std::uint32_t a, std::uint32_t b) { return files_[a].name < files_[b].name; });
+    std::vector<bool> repeated(files_.size(), false);
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (files_[order[k]].name == files_[order[k - 1]].name)
+            repeated[order[k]] = true;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (repeated[i]) {
+            totalSize_ -= files_[i].size;
+            continue;
+        }
+        if (kept != i)
+            files_[kept] = std::move(files_[i]);
+        ++kept;
+    }
+    files_.resize(kept);
 }
 
 void InputWalk::addPath(const std::string& path, const std::string& name)
@@ -89,13 +124,12 @@ void InputWalk::addPath(const std::string& path, const std::string& name)
             console_.line("not adding the archive itself: " + quoted(path));
         return;
     }
-    std::string stored = toSlashes(name);
+    const std::string stored = toSlashes(name);
     if (stored != name)
         console_.warning(quoted(name) + " is stored as " + quoted(stored) + " (backslashes become slashes)");
-    if (!names_.insert(stored).second)
-        return;  // named twice on the command line, or inside a folder also named
     totalSize_ += static_cast<std::uint64_t>(status.st_size);
-    files_.push_back(InputFile{path, std::move(stored), static_cast<std::uint64_t>(status.st_size)});
+    files_.push_back(InputFile{name, static_cast<std::uint32_t>(roots_.size() - 1),
+                               static_cast<std::uint64_t>(status.st_size)});
 }
 
 void InputWalk::addFolder(const std::string& path, const std::string& name)

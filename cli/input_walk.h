@@ -10,7 +10,6 @@
 #include <cstdint>
 #include <string>
 #include <sys/stat.h>
-#include <unordered_set>
 #include <vector>
 
 #include "cli/console.h"
@@ -18,8 +17,8 @@
 namespace vza::cli {
 
 struct InputFile {
-    std::string path;     // where to read it
-    std::string name;     // its entry name
+    std::string name;     // its entry name, before backslashes become slashes
+    std::uint32_t root;   // the operand it was found under
     std::uint64_t size;   // its size when it was found
 };
 
@@ -32,19 +31,34 @@ public:
     // Adds the file or folder operand; problems are reported and counted.
     void add(const std::string& operand);
 
+    // Drops the files named a second time (operands that overlap), keeping
+    // the first. Call once, after the last add().
+    void finish();
+
     const std::vector<InputFile>& files() const { return files_; }
+
+    // Where file is read from: its operand as given, then the rest of its name.
+    std::string pathOf(const InputFile& file) const;
     std::uint64_t totalSize() const { return totalSize_; }
     int problems() const { return problems_; }
 
 private:
     void addPath(const std::string& path, const std::string& name);
     void addFolder(const std::string& path, const std::string& name);
+
+    // An operand: its path as given (without trailing slashes) and its name.
+    struct Root {
+        std::string path;
+        std::string name;
+    };
     void problem(const std::string& message);
 
     Console& console_;
     const struct stat* skip_;
+    // Many thousands of files are held here at once: the path of each is
+    // not stored but made again from its root.
+    std::vector<Root> roots_;
     std::vector<InputFile> files_;
-    std::unordered_set<std::string> names_;
     std::uint64_t totalSize_ = 0;
     int problems_ = 0;
 };

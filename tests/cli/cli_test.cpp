@@ -342,7 +342,7 @@ TEST_F(CliTest, CreateRoundTripsThroughListAndExtractForEveryFlag)
         fs::remove_all(at("out"));
         Strings args{"create", "../new.vza"};
         args.insert(args.end(), c.flags.begin(), c.flags.end());
-        args.insert(args.end(), {"top.txt", "./src/", "empty.dat"});
+        args.insert(args.end(), {"top.txt", "./src/", "empty.dat", "src/b.txt"});  // b.txt twice: stored once
         const Strings env{"VZA_PASSWORD=pw"};
         const RunResult created = runVza(args, at("in"), env);
         ASSERT_EQ(created.status, 0) << created.err;
