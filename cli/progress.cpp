@@ -1,5 +1,6 @@
 #include "cli/progress.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -79,7 +80,8 @@ void ProgressLine::draw()
 {
     const double seconds = std::chrono::duration<double>(Clock::now() - started_).count();
     const double rate = seconds > 0 ? static_cast<double>(done_) / seconds : 0.0;
-    std::string line = formatBytes(static_cast<double>(done_)) + " of " +
+    const int percent = total_ > 0 ? static_cast<int>(std::min<std::uint64_t>(done_ * 100 / total_, 100)) : 100;
+    std::string line = std::to_string(percent) + "%  " + formatBytes(static_cast<double>(done_)) + " of " +
                        formatBytes(static_cast<double>(total_)) + "  " + formatBytes(rate) + "/s  ";
     const std::size_t columns = terminalColumns();
     const std::size_t room = columns > line.size() + 1 ? columns - line.size() - 1 : 0;
