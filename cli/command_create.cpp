@@ -119,13 +119,15 @@ int runCreate(const Options& options, Console& console)
     struct stat existing {};
     const bool archiveExists = stat(archivePath.c_str(), &existing) == 0;
 
+    // Asked first, as zip does, so that the user is not kept waiting for
+    // the prompt while a large tree is walked.
+    if (options.encrypt && !keyCipher(options, console))
+        return ExitFatal;
+
     InputWalk walk(console, archiveExists ? &existing : nullptr);
     for (std::size_t i = 1; i < options.operands.size(); ++i)
         walk.add(options.operands[i]);
     walk.finish();
-
-    if (options.encrypt && !keyCipher(options, console))
-        return ExitFatal;
     const std::uint32_t flags = (options.compress ? FlagCompressed : 0) | (options.encrypt ? FlagEncrypted : 0);
     Packer packer(console, flags);
     if (!packer.begin(archivePath))

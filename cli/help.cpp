@@ -15,7 +15,8 @@ constexpr const char* CommonOptions =
 
 constexpr const char* ExitCodes =
     "Exit status: 0 all done; 1 some entries failed or were skipped (the others\n"
-    "were done); 2 usage error, or the archive cannot be opened or written.\n";
+    "were done); 2 usage error, or the archive cannot be opened or written, or\n"
+    "the output folder cannot be used.\n";
 
 }  // namespace
 
@@ -56,6 +57,8 @@ std::string commandHelp(const std::string& command)
                "the later one wins. A NAME given exactly picks the first entry of that name;\n"
                "a PATTERN (* ? [...], '*' also matches '/') picks every matching entry.\n"
                "Names that would leave DIR are made safe and a warning is printed.\n"
+               "\n"
+               "Give -- before names that begin with '-'.\n"
                "\n"
                "  -C DIR    write under DIR (created when missing)\n"
                "  -k        keep existing files; they are reported as skipped\n";
