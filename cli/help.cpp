@@ -5,8 +5,9 @@ namespace {
 
 constexpr const char* CommonOptions =
     "Common options:\n"
-    "  -q, --quiet             print only errors\n"
-    "  -v, --verbose           say more about each entry\n"
+    "  -q, --quiet             no progress line; list prints names only, test only\n"
+    "                          failures (errors and warnings are always printed)\n"
+    "  -v, --verbose           name each entry written or added\n"
     "  --password-file FILE    read the password from the first line of FILE\n"
     "\n"
     "The password of an encrypted archive comes from the environment variable\n"
