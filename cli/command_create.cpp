@@ -128,6 +128,12 @@ int runCreate(const Options& options, Console& console)
     for (std::size_t i = 1; i < options.operands.size(); ++i)
         walk.add(options.operands[i]);
     walk.finish();
+    // Every input failed: an empty archive would only hide that (and replace
+    // a good one), so none is written. An empty folder is another matter.
+    if (walk.files().empty() && walk.problems() > 0) {
+        console.error("nothing to add; " + quoted(archivePath) + " not created");
+        return ExitPartial;
+    }
     const std::uint32_t flags = (options.compress ? FlagCompressed : 0) | (options.encrypt ? FlagEncrypted : 0);
     Packer packer(console, flags);
     if (!packer.begin(archivePath))

@@ -380,6 +380,12 @@ TEST_F(CliTest, CreateRefusesUnsafePathsAndSkipsLinksAndSpecialFiles)
     EXPECT_TRUE(contains(result.err, "warning: skipped special file 'dir/fifo'")) << result.err;
     EXPECT_TRUE(contains(result.err, "cannot read 'nothing'")) << result.err;
     EXPECT_EQ(vza({"list", "-q", "a.vza"}).out, "dir/file\n");
+
+    // When nothing at all can be added, no empty archive takes the old one's place.
+    const RunResult nothing = runVza({"create", "../a.vza", "../in/other", "missing"}, at("in"));
+    EXPECT_EQ(nothing.status, 1);
+    EXPECT_TRUE(contains(nothing.err, "nothing to add")) << nothing.err;
+    EXPECT_EQ(vza({"list", "-q", "a.vza"}).out, "dir/file\n");
 }
 
 TEST_F(CliTest, CreateLeavesNothingBehindWhenTheArchiveWouldReachTwoGiB)
