@@ -238,6 +238,15 @@ TEST_F(CliTest, NeverWritesOverTheArchiveBeingRead)
     EXPECT_TRUE(contains(result.err, "vza: 'hard.vza': not writing over the archive being read")) << result.err;
     EXPECT_EQ(readFile(at("a.vza")), before);
     EXPECT_EQ(readFile(at("after")), "still read");
+
+    // Named through a link, the link is what every entry is read by.
+    writeArchive(at("b.vza"), {{"link.vza", "replacement"}, {"later", "still read"}}, 0);
+    fs::create_symlink("b.vza", at("link.vza"));
+    const RunResult linked = vza({"extract", "link.vza"});
+    EXPECT_EQ(linked.status, 1);
+    EXPECT_TRUE(contains(linked.err, "vza: 'link.vza': not writing over the archive being read")) << linked.err;
+    EXPECT_TRUE(fs::is_symlink(at("link.vza")));
+    EXPECT_EQ(readFile(at("later")), "still read");
 }
 
 TEST_F(CliTest, KeepOptionLeavesExistingFilesAndReportsThem)
