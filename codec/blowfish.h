@@ -21,7 +21,9 @@ const CipherState& cipherState();
 
 // Rebuilds the key state from the initial tables and key[0..length). The key
 // is used cyclically from its start; any length from 1 is accepted (only the
-// first 72 bytes can matter). length must not be 0.
+// first 72 bytes can matter). Callers must not pass length 0; if one does, the
+// key is taken as empty (the schedule runs on the bare tables) instead of
+// faulting.
 void setKey(const std::uint8_t* key, std::size_t length);
 
 // Enciphers or deciphers one 8-byte block in place with the key in force.
@@ -33,6 +35,23 @@ void decryptBlock(std::uint8_t* block);
 std::size_t encryptBuffer(std::uint8_t* bytes, std::size_t length);
 
 // Deciphers bytes[0..length) block by block in place; length is a multiple of 8.
+// Should a caller pass a ragged length, the bytes after the last whole block
+// are left alone rather than read or written past the end.
 void decryptBuffer(std::uint8_t* bytes, std::size_t length);
+
+// The block loops behind encryptBuffer and decryptBuffer. ECB blocks are
+// independent, so each path works on several blocks at once: Portable
+// interleaves blocks in plain C++, Avx2 and Avx512 use vector gathers on 8 and
+// 16 blocks. The buffer calls pick the fastest path this CPU supports.
+enum class CipherPath { Portable, Avx2, Avx512 };
+
+// True when this build and this CPU can run path. Portable is always available.
+bool cipherPathAvailable(CipherPath path);
+
+// Enciphers or deciphers the whole blocks of bytes[0..length) in place through
+// the given path, for tests and benchmarks; a trailing partial block is left
+// alone. An unavailable path falls back to Portable.
+void encryptBlocks(CipherPath path, std::uint8_t* bytes, std::size_t length);
+void decryptBlocks(CipherPath path, std::uint8_t* bytes, std::size_t length);
 
 }  // namespace vza
