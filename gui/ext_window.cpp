@@ -57,9 +57,12 @@ void vzA_ExtWindow::createTable(QWidget *central)
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setHorizontalHeaderLabels({tr("ファイル名"), tr("データ名")});
-    // Rows are born at their final height, so giving each new row its
-    // height costs nothing; resizing a row away from the default would
-    // make the header recompute every row position, once per row added.
+    // Qt 6 keeps rows at least as high as the header font needs with its
+    // margins (22 px here), so allow 20. Rows are then born at their final
+    // height and giving each new row its height costs nothing; resizing a
+    // row away from the default would make the header recompute every row
+    // position, once per row added.
+    table->verticalHeader()->setMinimumSectionSize(RowHeight);
     table->verticalHeader()->setDefaultSectionSize(RowHeight);
 }
 
