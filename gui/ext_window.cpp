@@ -58,10 +58,8 @@ void vzA_ExtWindow::createTable(QWidget *central)
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table->setHorizontalHeaderLabels({tr("ファイル名"), tr("データ名")});
     // Qt 6 keeps rows at least as high as the header font needs with its
-    // margins (22 px here), so allow 20. Rows are then born at their final
-    // height and giving each new row its height costs nothing; resizing a
-    // row away from the default would make the header recompute every row
-    // position, once per row added.
+    // margins (22 px here), so allow 20. New rows are then born at 20 px and
+    // the height given to each new row leaves the header untouched.
     table->verticalHeader()->setMinimumSectionSize(RowHeight);
     table->verticalHeader()->setDefaultSectionSize(RowHeight);
 }
