@@ -177,6 +177,10 @@ void vzA_ExtWindow::fillTable()
         setTableItem(i, 0, entryNameText(vza::safeOutputName(name)));
         setTableItem(i, 1, entryNameText(name), QByteArray(name.data(), qsizetype(name.size())));
     }
+    // The table lays itself out only once control is back in the event
+    // loop; do it now, so that the last share of the width sees the
+    // vertical header as wide as the new row numbers make it.
+    table->doItemsLayout();
     adjustColumnWidths();
 }
 

@@ -269,6 +269,12 @@ void WindowTest::columnWidthsFollowResize()
     QTableWidget *t = table();
     const QScrollBar *bar = t->verticalScrollBar();
     QTRY_COMPARE(bar->isVisible(), rows > 20);
+    if (rows <= 20) {
+        // The fill's last share already saw the final row-number header:
+        // once the table has laid itself out, the two columns fit.
+        QCoreApplication::processEvents();
+        QVERIFY(t->columnWidth(0) + t->columnWidth(1) <= t->viewport()->width());
+    }
     for (int width : widths) {
         window->resize(width, 400);
         QTRY_COMPARE(window->width(), width);
