@@ -211,8 +211,26 @@ ModalScript::Step enterReplace(const QString &search, const QString &replacement
 
 // The fixture.
 
+namespace {
+
+QtMessageHandler qtTestHandler = nullptr;
+
+// The offscreen platform warns on every dialog that it cannot pass size
+// hints on; that says nothing about the program.
+void dropOffscreenNoise(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    if (!message.contains(QLatin1String("propagateSizeHints")) && qtTestHandler)
+        qtTestHandler(type, context, message);
+}
+
+}  // namespace
+
 void GuiFixture::init()
 {
+    static const bool filtered = (qtTestHandler = qInstallMessageHandler(dropOffscreenNoise), true);
+    Q_UNUSED(filtered);
+    // Qt's own file dialog, whatever the desktop, so that it can be filled in.
+    QApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
     // Extraction writes relative paths: give every test its own folder.
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
