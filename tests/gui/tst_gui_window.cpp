@@ -142,27 +142,28 @@ void WindowTest::commandWiring()
 
     QAction *menuAction = action(actionText);
     QVERIFY(menuAction);
-    QList<std::function<void()>> triggers{[menuAction] { menuAction->trigger(); }};
+    QList<QPair<QString, std::function<void()>>> triggers{
+        {"menu", [menuAction] { menuAction->trigger(); }}};
     if (!buttonText.isEmpty()) {
         QPushButton *b = button(buttonText);
-        triggers << [b] { QTest::mouseClick(b, Qt::LeftButton); };
+        triggers.append({"button", [b] { QTest::mouseClick(b, Qt::LeftButton); }});
     }
     if (!menuAction->shortcut().isEmpty()) {
         const QKeySequence keys = menuAction->shortcut();
-        triggers << [this, keys] {
+        triggers.append({"shortcut", [this, keys] {
             // A dialog that just closed may have left the window inactive.
             window->activateWindow();
             if (QTest::qWaitForWindowActive(window.get()))
                 QTest::keySequence(window.get(), keys);
-        };
+        }});
     }
 
-    for (int i = 0; i < triggers.size(); ++i) {
+    for (const auto &[how, trigger] : triggers) {
         ModalScript script({cancel()});
-        triggers[i]();
+        trigger();
         const QStringList seen = lines(script.result());
         QCOMPARE(seen.size(), 1);
-        QVERIFY2(seen[0].startsWith(expected), qPrintable(seen[0] + " by trigger " + QString::number(i)));
+        QVERIFY2(seen[0].startsWith(expected), qPrintable(how + ": " + seen[0]));
     }
 }
 
