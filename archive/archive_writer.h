@@ -43,7 +43,7 @@ private:
 
     std::string path_;
     EntryTable entryTable_;
-    AtomicFile spool_;       // never committed: only read back by finish()
+    std::FILE* spool_ = nullptr;  // the data area so far, an unlinked temporary file
     std::uint64_t size_ = 0; // header + index + data so far
     ArchiveError lastError_ = ArchiveError::None;
 };

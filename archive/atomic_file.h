@@ -40,4 +40,8 @@ private:
     std::string tempPath_;
 };
 
+// Creates a new empty file with a random name beside target (mode 0666 less
+// the umask) and returns its descriptor, or -1. tempPath receives its path.
+int createTempBeside(const std::string& target, std::string& tempPath);
+
 }  // namespace vza

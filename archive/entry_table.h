@@ -8,6 +8,7 @@
 
 #include "archive/archive_entry.h"
 #include "archive/archive_error.h"
+#include "archive/format.h"
 #include "archive/name_lookup.h"
 
 namespace vza {
@@ -30,7 +31,7 @@ public:
     std::uint32_t flags() const { return flags_; }
 
     // File offset of the data area: 32 + the index region's length.
-    std::uint64_t dataStart() const { return HeaderBytes + indexStoredSize_; }
+    std::uint64_t dataStart() const { return HeaderSize + indexStoredSize_; }
 
     // File offset of entry index's stored bytes; 0 when index is out of range.
     std::uint64_t entryOffset(std::int64_t index) const;
@@ -59,8 +60,6 @@ public:
     void addRecord(const DataBuffer* buffer);
 
 private:
-    static constexpr std::uint64_t HeaderBytes = 32;
-
     void rebuildDerived();
 
     std::vector<ArchiveEntry> entries_;

@@ -27,7 +27,6 @@ public:
     std::int32_t find(const std::vector<ArchiveEntry>& entries, std::string_view name) const;
 
 private:
-    void grow(const std::vector<ArchiveEntry>& entries);
     void insert(const std::vector<ArchiveEntry>& entries, std::int32_t index);
 
     std::vector<std::int32_t> slots_;  // entry index, or -1 for an empty slot

@@ -1,0 +1,157 @@
+#include "archive/archive.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <memory>
+
+#include "archive/atomic_file.h"
+#include "archive/entry_decoder.h"
+#include "archive/format.h"
+#include "archive/safe_name.h"
+
+namespace vza {
+
+Archive::Archive()
+{
+    reset();
+}
+
+void Archive::reset()
+{
+    password_.clear();
+    archiveIndex_.clear();
+    looseFileFallback_ = true;
+    lastError_ = ArchiveError::None;
+}
+
+bool Archive::fail(ArchiveError error)
+{
+    lastError_ = error;
+    return false;
+}
+
+bool Archive::open(const std::string& path, const std::string& password)
+{
+    password_ = password;
+    archiveIndex_.setPath(path);
+    if (!archiveIndex_.load(password_))
+        return fail(archiveIndex_.lastError());
+    lastError_ = ArchiveError::None;
+    return true;
+}
+
+std::string Archive::entryName(std::int32_t index) const
+{
+    const ArchiveEntry* found = archiveIndex_.entry(index);
+    return found ? found->name : std::string();
+}
+
+std::int32_t Archive::probeFlags(const std::string& path) const
+{
+    DataBuffer head;
+    if (!head.readRange(path, 0, 8) || head.getU32At(0) != ArchiveMagic)
+        return 255;
+    return static_cast<std::int32_t>(head.getU32At(4));
+}
+
+bool Archive::streamEntry(std::int32_t index, const ChunkSink& sink)
+{
+    const ArchiveEntry* entry = archiveIndex_.entry(index);
+    if (!entry)
+        return fail(ArchiveError::NoSuchEntry);
+
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{
+        std::fopen(archiveIndex_.path().c_str(), "rb"), &std::fclose};
+    if (!file)
+        return fail(ArchiveError::CannotOpenArchive);
+    const std::uint64_t offset = archiveIndex_.entryOffset(index);
+    if (offset > static_cast<std::uint64_t>(INT64_MAX) ||
+        fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0)
+        return fail(ArchiveError::EntryTruncated);
+
+    EntryDecoder decoder(archiveIndex_.flags(), *entry, sink);
+    // Small entries need only a small block; large ones go through ChunkSize
+    // pieces, so memory stays bounded whatever the entry's size.
+    std::vector<std::uint8_t> block(std::min<std::size_t>(entry->storedSize, DataBuffer::ChunkSize));
+    std::uint64_t left = entry->storedSize;
+    while (left > 0) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+        if (std::fread(block.data(), 1, want, file.get()) != want)
+            return fail(ArchiveError::EntryTruncated);
+        if (!decoder.feed(block.data(), want))
+            return fail(decoder.error());
+        left -= want;
+    }
+    if (!decoder.finish())
+        return fail(decoder.error());
+    lastError_ = ArchiveError::None;
+    return true;
+}
+
+bool Archive::readEntry(std::int32_t index, DataBuffer& buffer)
+{
+    buffer.reset();
+    std::vector<std::uint8_t> plain;
+    const bool ok = streamEntry(index, [&plain](const std::uint8_t* data, std::size_t length) {
+        plain.insert(plain.end(), data, data + length);
+        return true;
+    });
+    if (!ok)
+        return false;
+    buffer.bytes = std::move(plain);
+    buffer.info.name = archiveIndex_.entry(index)->name;
+    buffer.info.originalSize = buffer.info.storedSize = static_cast<std::uint32_t>(buffer.bytes.size());
+    return true;
+}
+
+bool Archive::readData(const std::string& name, std::vector<std::uint8_t>* bytes)
+{
+    if (!bytes)
+        return fail(ArchiveError::NoSuchEntry);
+    DataBuffer buffer;
+    const std::int32_t index = find(name);
+    if (index == -1) {
+        if (!looseFileFallback_)
+            return fail(ArchiveError::NoSuchEntry);
+        // The name, exactly as given, as a file on disk.
+        if (!buffer.loadFile(name))
+            return fail(ArchiveError::CannotReadInput);
+    } else if (!readEntry(index, buffer)) {
+        return false;
+    }
+    *bytes = std::move(buffer.bytes);
+    lastError_ = ArchiveError::None;
+    return true;
+}
+
+bool Archive::extractToFile(const std::string& dataName, const std::string& fileName)
+{
+    const std::int32_t index = find(dataName);
+    if (index == -1)
+        return fail(ArchiveError::NoSuchEntry);
+    const std::string path = fileName.empty() ? safeOutputName(dataName) : fileName;
+    if (path.empty())
+        return fail(ArchiveError::UnsafeName);
+    return extractEntry(index, path);
+}
+
+bool Archive::extractEntry(std::int32_t index, const std::string& path)
+{
+    // The output is created when the first checked bytes are ready (or at the
+    // end for an empty entry), and renamed into place only when the whole
+    // entry has been read and checked.
+    AtomicFile out;
+    bool opened = false;
+    const bool ok = streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
+        if (!opened && !(opened = out.open(path)))
+            return false;
+        return out.write(data, length);
+    });
+    if (!ok)
+        return false;
+    if ((!opened && !out.open(path)) || !out.commit())
+        return fail(ArchiveError::CannotWriteOutput);
+    return true;
+}
+
+}  // namespace vza

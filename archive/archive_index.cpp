@@ -1,0 +1,87 @@
+#include "archive/archive_index.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "archive/atomic_file.h"
+#include "archive/data_buffer.h"
+#include "archive/format.h"
+
+namespace vza {
+
+void ArchiveIndex::setPath(const std::string& path)
+{
+    path_ = toSlashes(path);
+}
+
+void ArchiveIndex::clear()
+{
+    path_.clear();
+    entryTable_.clear();
+    data_.clear();
+    data_.shrink_to_fit();
+    oversize_ = false;
+}
+
+bool ArchiveIndex::fail(ArchiveError error)
+{
+    lastError_ = error;
+    return false;
+}
+
+bool ArchiveIndex::load(const std::string& password)
+{
+    std::FILE* file = std::fopen(path_.c_str(), "rb");
+    if (!file)
+        return fail(ArchiveError::CannotOpenArchive);
+    ArchiveError error = ArchiveError::None;
+    const bool ok = entryTable_.read(file, password, &error);
+    std::fclose(file);
+    lastError_ = error;
+    return ok;
+}
+
+void ArchiveIndex::addRecord(const DataBuffer* buffer)
+{
+    if (!buffer)
+        return;
+    if (buffer->bytes.size() > UINT32_MAX || buffer->info.name.size() > UINT32_MAX)
+        oversize_ = true;
+    entryTable_.addRecord(buffer);
+}
+
+void ArchiveIndex::appendData(const DataBuffer* buffer)
+{
+    if (!buffer || oversize_)
+        return;
+    // Past 2 GiB the archive can no longer be saved; stop copying rather than
+    // hold gigabytes that save() will refuse anyway.
+    if (data_.size() + buffer->bytes.size() >= MaxArchiveSize) {
+        oversize_ = true;
+        return;
+    }
+    data_.insert(data_.end(), buffer->bytes.begin(), buffer->bytes.end());
+}
+
+void ArchiveIndex::addEntry(const DataBuffer& buffer)
+{
+    addRecord(&buffer);
+    appendData(&buffer);
+}
+
+bool ArchiveIndex::save(std::uint32_t flags)
+{
+    const std::vector<std::uint8_t> head = entryTable_.headerAndIndex(flags);
+    if (oversize_ || head.size() - HeaderSize > UINT32_MAX ||
+        head.size() + data_.size() >= MaxArchiveSize)
+        return fail(ArchiveError::ArchiveTooLarge);
+
+    AtomicFile out;
+    if (!out.open(path_) || !out.write(head.data(), head.size()) ||
+        !out.write(data_.data(), data_.size()) || !out.commit())
+        return fail(ArchiveError::CannotWriteOutput);
+    lastError_ = ArchiveError::None;
+    return true;
+}
+
+}  // namespace vza

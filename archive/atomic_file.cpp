@@ -1,0 +1,110 @@
+#include "archive/atomic_file.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <random>
+#include <unistd.h>
+
+namespace vza {
+
+namespace {
+
+std::string folderOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string baseOf(const std::string& path)
+{
+    const auto slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+int createTempBeside(const std::string& target, std::string& tempPath)
+{
+    // A random name beside the target, created exclusively with mode 0666 so
+    // that the umask applies as it does for fopen(path, "wb").
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    const std::string stem = folderOf(target) + "/." + baseOf(target).substr(0, 64) + ".";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[24];
+        std::snprintf(suffix, sizeof suffix, "%012llx.tmp",
+                      static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+        std::string candidate = stem + suffix;
+        const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            tempPath = std::move(candidate);
+            return fd;
+        }
+        if (errno != EEXIST)
+            return -1;
+    }
+    return -1;
+}
+
+AtomicFile::~AtomicFile()
+{
+    discard();
+}
+
+bool AtomicFile::open(const std::string& target)
+{
+    discard();
+    if (target.empty() || target.back() == '/')
+        return false;
+    const int fd = createTempBeside(target, tempPath_);
+    if (fd < 0)
+        return false;
+    file_ = ::fdopen(fd, "wb");
+    if (!file_) {
+        ::close(fd);
+        ::unlink(tempPath_.c_str());
+        tempPath_.clear();
+        return false;
+    }
+    target_ = target;
+    return true;
+}
+
+bool AtomicFile::write(const void* data, std::size_t length)
+{
+    if (!file_)
+        return false;
+    return length == 0 || std::fwrite(data, 1, length, file_) == length;
+}
+
+bool AtomicFile::commit()
+{
+    if (!file_)
+        return false;
+    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
+    const bool closed = std::fclose(file_) == 0;
+    file_ = nullptr;
+    if (!flushed || !closed || std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+        ::unlink(tempPath_.c_str());
+        tempPath_.clear();
+        return false;
+    }
+    tempPath_.clear();
+    return true;
+}
+
+void AtomicFile::discard()
+{
+    if (file_) {
+        std::fclose(file_);
+        file_ = nullptr;
+    }
+    if (!tempPath_.empty()) {
+        ::unlink(tempPath_.c_str());
+        tempPath_.clear();
+    }
+}
+
+}  // namespace vza

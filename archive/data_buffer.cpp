@@ -1,0 +1,109 @@
+#include "archive/data_buffer.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+#include "archive/atomic_file.h"
+#include "archive/format.h"
+
+namespace vza {
+
+namespace {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+}  // namespace
+
+void DataBuffer::reset()
+{
+    bytes.clear();
+    bytes.shrink_to_fit();
+    info.clear();
+}
+
+void DataBuffer::assign(const void* src, std::size_t length)
+{
+    const auto* first = static_cast<const std::uint8_t*>(src);
+    bytes.assign(first, first + length);
+    info.originalSize = info.storedSize = static_cast<std::uint32_t>(length);
+}
+
+void DataBuffer::setName(const std::string& name)
+{
+    info.name = toSlashes(name);
+}
+
+std::uint8_t DataBuffer::byteAt(std::size_t offset) const
+{
+    return offset < bytes.size() ? bytes[offset] : 0;
+}
+
+void DataBuffer::appendU32(std::uint32_t value)
+{
+    bytes.resize(bytes.size() + 4);
+    putU32(value, bytes.data() + bytes.size() - 4);
+}
+
+std::uint32_t DataBuffer::getU32At(std::size_t offset) const
+{
+    if (bytes.size() < 4 || offset > bytes.size() - 4)
+        return 0;
+    return getU32(bytes.data() + offset);
+}
+
+bool DataBuffer::readRange(const std::string& path, std::int64_t offset, std::uint32_t length)
+{
+    FilePtr file{std::fopen(path.c_str(), "rb")};
+    if (!file || offset < 0 || fseeko(file.get(), offset, SEEK_SET) != 0)
+        return false;
+    // Grow only as bytes arrive, so a length the file cannot hold costs no
+    // more memory than the file has.
+    bytes.clear();
+    std::uint8_t block[ChunkSize];
+    std::size_t remaining = length;
+    while (remaining > 0) {
+        const std::size_t want = remaining > ChunkSize ? ChunkSize : remaining;
+        // A remainder of exactly ChunkSize is read in one piece, like any
+        // other remainder.
+        const std::size_t got = std::fread(block, 1, want, file.get());
+        if (got != want) {
+            bytes.clear();
+            return false;
+        }
+        bytes.insert(bytes.end(), block, block + got);
+        remaining -= got;
+    }
+    info.originalSize = info.storedSize = static_cast<std::uint32_t>(bytes.size());
+    return true;
+}
+
+bool DataBuffer::loadFile(const std::string& path)
+{
+    FilePtr file{std::fopen(path.c_str(), "rb")};
+    if (!file)
+        return false;
+    std::vector<std::uint8_t> loaded;
+    std::uint8_t block[ChunkSize];
+    std::size_t got;
+    while ((got = std::fread(block, 1, ChunkSize, file.get())) > 0)
+        loaded.insert(loaded.end(), block, block + got);
+    // A read error is not the end of the file: report it rather than keep a
+    // silently shortened copy.
+    if (std::ferror(file.get()))
+        return false;
+    bytes = std::move(loaded);
+    info.originalSize = info.storedSize = static_cast<std::uint32_t>(bytes.size());
+    return true;
+}
+
+bool DataBuffer::writeFile(const std::string& path) const
+{
+    AtomicFile out;
+    return out.open(path) && out.write(bytes.data(), bytes.size()) && out.commit();
+}
+
+}  // namespace vza

@@ -1,0 +1,110 @@
+#include "archive/entry_decoder.h"
+
+#include "archive/format.h"
+#include "codec/blowfish.h"
+#include "codec/sealed_form.h"
+
+namespace vza {
+
+EntryDecoder::EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, Sink sink)
+    : flags_(flags), entry_(entry), sink_(std::move(sink))
+{
+}
+
+EntryDecoder::~EntryDecoder() = default;
+
+bool EntryDecoder::fail(ArchiveError error)
+{
+    if (error_ == ArchiveError::None)
+        error_ = error;
+    return false;
+}
+
+// Reads the seal prefix when there is one, and decides between plain bytes
+// and a zlib stream from the unsealed length.
+bool EntryDecoder::start(std::uint8_t*& data, std::size_t& length)
+{
+    started_ = true;
+    std::uint64_t payload = entry_.storedSize;
+    if (flags_ & FlagEncrypted) {
+        std::uint32_t sealedLength = 0;
+        if (length < 8 || !openSealPrefix(data, entry_.storedSize, sealedLength))
+            return fail(ArchiveError::EntryCorrupt);
+        payload = sealedLength;
+        data += 8;
+        length -= 8;
+    }
+    payloadLeft_ = payload;
+    if ((flags_ & FlagCompressed) && payload != entry_.originalSize)
+        inflater_ = std::make_unique<InflateStream>(entry_.originalSize);
+    else if (payload != entry_.originalSize)
+        return fail(payload > entry_.originalSize ? ArchiveError::EntryTooLarge
+                                                  : ArchiveError::EntrySizeMismatch);
+    return true;
+}
+
+bool EntryDecoder::feed(std::uint8_t* data, std::size_t length)
+{
+    if (error_ != ArchiveError::None)
+        return false;
+    fed_ += length;
+    if (fed_ > entry_.storedSize)
+        return fail(ArchiveError::EntryCorrupt);
+    if (!started_ && (length > 0 || fed_ == entry_.storedSize)) {
+        if (!start(data, length))
+            return false;
+        // start() already consumed the prefix, which it deciphered on a copy.
+    }
+    if (flags_ & FlagEncrypted) {
+        if (length % 8 != 0)
+            return fail(ArchiveError::EntryCorrupt);
+        decryptBuffer(data, length);
+    }
+    // Padding after the sealed length is dropped.
+    const std::size_t payload = length < payloadLeft_ ? length : static_cast<std::size_t>(payloadLeft_);
+    payloadLeft_ -= payload;
+    return emit(data, payload);
+}
+
+bool EntryDecoder::emit(const std::uint8_t* data, std::size_t length)
+{
+    if (length == 0)
+        return true;
+    if (!inflater_) {
+        written_ += length;
+        if (!sink_(data, length))
+            return fail(ArchiveError::CannotWriteOutput);
+        return true;
+    }
+    switch (inflater_->feed(data, length, sink_)) {
+    case InflateStream::Result::Corrupt: return fail(ArchiveError::EntryCorrupt);
+    case InflateStream::Result::TooLarge: return fail(ArchiveError::EntryTooLarge);
+    case InflateStream::Result::Ok: break;
+    }
+    if (inflater_->sinkFailed())
+        return fail(ArchiveError::CannotWriteOutput);
+    written_ = inflater_->produced();
+    return true;
+}
+
+bool EntryDecoder::finish()
+{
+    if (error_ != ArchiveError::None)
+        return false;
+    if (!started_) {
+        std::uint8_t* none = nullptr;
+        std::size_t zero = 0;
+        if (!start(none, zero))
+            return false;
+    }
+    if (fed_ != entry_.storedSize)
+        return fail(ArchiveError::EntryTruncated);
+    if (inflater_ && !inflater_->finished())
+        return fail(ArchiveError::EntryCorrupt);
+    if (written_ != entry_.originalSize)
+        return fail(written_ > entry_.originalSize ? ArchiveError::EntryTooLarge
+                                                   : ArchiveError::EntrySizeMismatch);
+    return true;
+}
+
+}  // namespace vza

@@ -1,0 +1,209 @@
+#include "archive/entry_table.h"
+
+#include <cstdlib>
+#include <ctime>
+#include <sys/stat.h>
+
+#include "archive/data_buffer.h"
+#include "archive/format.h"
+#include "codec/blowfish.h"
+
+namespace vza {
+
+namespace {
+
+constexpr std::uint32_t CheckModulus = 268435455;  // 0x0FFFFFFF
+
+bool readExactly(std::FILE* file, std::vector<std::uint8_t>& out, std::uint64_t length)
+{
+    // Read in blocks and grow as the bytes arrive, so that a length the file
+    // does not hold never turns into a large allocation.
+    out.clear();
+    std::uint8_t block[DataBuffer::ChunkSize];
+    while (out.size() < length) {
+        const std::uint64_t left = length - out.size();
+        const std::size_t want = left < sizeof block ? static_cast<std::size_t>(left) : sizeof block;
+        const std::size_t got = std::fread(block, 1, want, file);
+        out.insert(out.end(), block, block + got);
+        if (got != want)
+            return false;
+    }
+    return true;
+}
+
+// Bytes left in file after its current position, or -1 when unknown.
+std::int64_t bytesLeft(std::FILE* file)
+{
+    struct stat info;
+    if (fstat(fileno(file), &info) != 0 || !S_ISREG(info.st_mode))
+        return -1;
+    const off_t position = ftello(file);
+    return position < 0 ? -1 : static_cast<std::int64_t>(info.st_size - position);
+}
+
+}  // namespace
+
+void makeCheckWords(std::uint32_t words[4])
+{
+    std::srand(static_cast<unsigned>(std::time(nullptr)));
+    const int skip = std::rand() % 1024 + 1024;
+    for (int i = 0; i < skip; ++i)
+        std::rand();
+    words[0] = static_cast<std::uint32_t>(std::rand()) % CheckModulus;
+    words[1] = static_cast<std::uint32_t>(std::rand()) % CheckModulus;
+    words[2] = words[0] + words[1];
+    words[3] = words[2] + 1;
+}
+
+void EntryTable::clear()
+{
+    entries_.clear();
+    indexSize_ = indexStoredSize_ = 0;
+    rebuildDerived();
+}
+
+const ArchiveEntry* EntryTable::at(std::int64_t index) const
+{
+    if (index < 0 || static_cast<std::uint64_t>(index) >= entries_.size())
+        return nullptr;
+    return &entries_[static_cast<std::size_t>(index)];
+}
+
+std::uint64_t EntryTable::entryOffset(std::int64_t index) const
+{
+    if (!at(index))
+        return 0;
+    return dataStart() + offsets_[static_cast<std::size_t>(index)];
+}
+
+std::int32_t EntryTable::find(const std::string& name) const
+{
+    return lookup_.find(entries_, toSlashes(name));
+}
+
+void EntryTable::rebuildDerived()
+{
+    offsets_.assign(1, 0);
+    offsets_.reserve(entries_.size() + 1);
+    for (const ArchiveEntry& entry : entries_)
+        offsets_.push_back(offsets_.back() + entry.storedSize);
+    lookup_.rebuild(entries_);
+}
+
+bool EntryTable::read(std::FILE* file, const std::string& password, ArchiveError* error)
+{
+    auto fail = [error](ArchiveError why) {
+        if (error)
+            *error = why;
+        return false;
+    };
+
+    std::uint8_t header[HeaderSize];
+    if (std::fread(header, 1, HeaderSize, file) != HeaderSize || getU32(header) != ArchiveMagic)
+        return fail(std::ferror(file) ? ArchiveError::CannotOpenArchive : ArchiveError::NotAnArchive);
+
+    flags_ = getU32(header + 4);
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    if (encrypted) {
+        // The key schedule needs at least one key byte.
+        if (password.empty())
+            return fail(ArchiveError::EmptyPassword);
+        setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+        decryptBuffer(header + 8, 24);
+    }
+
+    const std::uint32_t checkA = getU32(header + 8);
+    const std::uint32_t checkB = getU32(header + 12);
+    if (getU32(header + 16) != checkA + checkB || getU32(header + 20) != checkA + checkB + 1)
+        return fail(ArchiveError::WrongPassword);
+
+    const std::uint32_t count = getU32(header + 24);
+    const std::uint32_t size = getU32(header + 28);
+    const std::uint64_t storedSize = encrypted ? static_cast<std::uint64_t>(roundUp8(size)) : size;
+    if (storedSize > UINT32_MAX)
+        return fail(ArchiveError::DamagedIndex);
+    indexSize_ = size;
+    indexStoredSize_ = static_cast<std::uint32_t>(storedSize);
+
+    // Every record takes at least 12 bytes, and the index must be in the file:
+    // checked before anything is sized from these numbers.
+    const std::int64_t left = bytesLeft(file);
+    if (std::uint64_t{count} * RecordHeaderSize > size ||
+        (left >= 0 && storedSize > static_cast<std::uint64_t>(left)))
+        return fail(ArchiveError::DamagedIndex);
+
+    entries_.resize(count);
+    std::vector<std::uint8_t> index;
+    const bool ok = [&] {
+        if (!readExactly(file, index, storedSize))
+            return false;
+        if (encrypted) {
+            decryptBuffer(index.data(), index.size());
+            index.resize(size);
+        }
+        std::uint64_t position = 0;
+        for (ArchiveEntry& entry : entries_) {
+            if (position + RecordHeaderSize > size)
+                return false;
+            const std::uint8_t* record = index.data() + position;
+            const std::uint32_t nameLength = getU32(record);
+            if (position + RecordHeaderSize + nameLength > size)
+                return false;
+            entry.storedSize = getU32(record + 4);
+            entry.originalSize = getU32(record + 8);
+            entry.name.assign(reinterpret_cast<const char*>(record + RecordHeaderSize), nameLength);
+            position += RecordHeaderSize + nameLength;
+        }
+        return true;
+    }();
+    rebuildDerived();
+    return ok || fail(ArchiveError::DamagedIndex);
+}
+
+std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags) const
+{
+    std::vector<std::uint8_t> out(HeaderSize);
+    std::uint32_t check[4];
+    makeCheckWords(check);
+    for (int i = 0; i < 4; ++i)
+        putU32(check[i], out.data() + 8 + 4 * i);
+
+    for (const ArchiveEntry& entry : entries_) {
+        const std::size_t at = out.size();
+        out.resize(at + RecordHeaderSize + entry.name.size());
+        putU32(static_cast<std::uint32_t>(entry.name.size()), out.data() + at);
+        putU32(entry.storedSize, out.data() + at + 4);
+        putU32(entry.originalSize, out.data() + at + 8);
+        std::copy(entry.name.begin(), entry.name.end(), out.begin() + static_cast<std::ptrdiff_t>(at + RecordHeaderSize));
+    }
+
+    putU32(ArchiveMagic, out.data());
+    putU32(flags, out.data() + 4);
+    putU32(static_cast<std::uint32_t>(entries_.size()), out.data() + 24);
+    putU32(static_cast<std::uint32_t>(out.size() - HeaderSize), out.data() + 28);
+
+    if (flags & FlagEncrypted) {
+        // Header words and padded index are one enciphered run from offset 8.
+        out.resize(static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(out.size()))));
+        encryptBuffer(out.data() + 8, out.size() - 8);
+    }
+    return out;
+}
+
+bool EntryTable::write(std::FILE* file, std::uint32_t flags) const
+{
+    const std::vector<std::uint8_t> out = headerAndIndex(flags);
+    return std::fwrite(out.data(), 1, out.size(), file) == out.size();
+}
+
+void EntryTable::addRecord(const DataBuffer* buffer)
+{
+    if (!buffer)
+        return;
+    entries_.push_back({buffer->info.name, buffer->info.originalSize,
+                        static_cast<std::uint32_t>(buffer->bytes.size())});
+    offsets_.push_back(offsets_.back() + entries_.back().storedSize);
+    lookup_.append(entries_);
+}
+
+}  // namespace vza

@@ -1,0 +1,97 @@
+#include "test_support.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <random>
+#include <stdexcept>
+
+#include "archive/archive_index.h"
+#include "archive/archive_writer.h"
+#include "archive/data_buffer.h"
+#include "archive/format.h"
+#include "codec/blowfish.h"
+
+namespace vza::test {
+
+TempDir::TempDir()
+{
+    std::string pattern = (std::filesystem::temp_directory_path() / "vza-test-XXXXXX").string();
+    if (!mkdtemp(pattern.data()))
+        throw std::runtime_error("mkdtemp failed");
+    path_ = pattern;
+}
+
+TempDir::~TempDir()
+{
+    std::error_code ignored;
+    std::filesystem::remove_all(path_, ignored);
+}
+
+std::vector<std::string> TempDir::list() const
+{
+    std::vector<std::string> names;
+    for (const auto& item : std::filesystem::directory_iterator(path_))
+        names.push_back(item.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+Bytes bytesOf(const std::string& text)
+{
+    return Bytes(text.begin(), text.end());
+}
+
+Bytes randomBytes(std::size_t length, std::uint32_t seed)
+{
+    std::mt19937 random(seed);
+    Bytes bytes(length);
+    for (auto& byte : bytes)
+        byte = static_cast<std::uint8_t>(random());
+    return bytes;
+}
+
+void writeBytes(const std::string& path, const Bytes& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (!out)
+        throw std::runtime_error("cannot write " + path);
+}
+
+Bytes readBytes(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        throw std::runtime_error("cannot read " + path);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+bool fileExists(const std::string& path)
+{
+    return std::filesystem::exists(std::filesystem::symlink_status(path));
+}
+
+void writeArchive(const std::string& path, const std::vector<TestEntry>& entries,
+                  std::uint32_t flags, const std::string& password)
+{
+    if (flags & FlagEncrypted)
+        setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+    ArchiveIndex index;
+    for (const TestEntry& entry : entries) {
+        DataBuffer buffer;
+        buffer.assign(entry.data.data(), entry.data.size());
+        buffer.setName(entry.name);
+        if (!prepareStored(buffer, flags))
+            throw std::runtime_error("prepareStored failed");
+        index.addEntry(buffer);
+    }
+    index.setPath(path);
+    if (!index.save(flags))
+        throw std::runtime_error("save failed: " + path);
+}
+
+}  // namespace vza::test

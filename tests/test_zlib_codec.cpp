@@ -1,0 +1,137 @@
+#include <gtest/gtest.h>
+
+#include <zlib.h>
+
+#include "archive/data_buffer.h"
+#include "codec/inflate_stream.h"
+#include "test_support.h"
+
+using namespace vza;
+using namespace vza::test;
+
+namespace {
+
+Bytes zlibStream(const Bytes& plain)
+{
+    DataBuffer buffer;
+    buffer.assign(plain.data(), plain.size());
+    EXPECT_TRUE(buffer.compress());
+    EXPECT_LT(buffer.size(), plain.size()) << "test data must shrink";
+    return buffer.bytes;
+}
+
+Bytes gzipStream(const Bytes& plain)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(plain.size() + 64);
+    stream.next_in = const_cast<Bytef*>(plain.data());
+    stream.avail_in = static_cast<uInt>(plain.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+const Bytes Compressible = [] {
+    Bytes bytes;
+    for (int i = 0; i < 200000; ++i)
+        bytes.push_back(static_cast<std::uint8_t>("abcabdabe"[i % 9] + (i / 5000) % 3));
+    return bytes;
+}();
+
+}  // namespace
+
+TEST(ZlibCodec, CompressKeepsOnlyAShorterStream)
+{
+    const struct {
+        const char* what;
+        Bytes plain;
+        bool shrinks;
+    } cases[] = {
+        {"empty", {}, false},
+        {"one byte", {42}, false},
+        {"random", randomBytes(100000, 3), false},
+        {"1 MiB of zeros", Bytes(1 << 20, 0), true},
+        {"200 000 bytes of text", Compressible, true},
+    };
+    for (const auto& c : cases) {
+        DataBuffer buffer;
+        buffer.assign(c.plain.data(), c.plain.size());
+        ASSERT_TRUE(buffer.compress()) << c.what;
+        EXPECT_EQ(buffer.info.originalSize, c.plain.size()) << c.what;
+        EXPECT_EQ(buffer.info.storedSize, buffer.size()) << c.what;
+        if (!c.shrinks) {
+            EXPECT_EQ(buffer.bytes, c.plain) << c.what;
+            continue;
+        }
+        EXPECT_LT(buffer.size(), c.plain.size()) << c.what;
+        ASSERT_TRUE(buffer.decompress()) << c.what;
+        EXPECT_EQ(buffer.bytes, c.plain) << c.what;
+        EXPECT_EQ(buffer.info.originalSize, c.plain.size()) << c.what;
+        EXPECT_EQ(buffer.info.storedSize, c.plain.size()) << c.what;
+    }
+}
+
+TEST(ZlibCodec, DecompressRefusesAnythingButOneCompleteStream)
+{
+    const Bytes stream = zlibStream(Compressible);
+    Bytes badAdler = stream;
+    badAdler.back() ^= 1;
+    const struct {
+        const char* what;
+        Bytes bytes;
+    } cases[] = {
+        {"empty", {}},
+        {"cut short", Bytes(stream.begin(), stream.end() - 5)},
+        {"bad Adler-32", badAdler},
+        {"gzip", gzipStream(Compressible)},
+        {"plain bytes", bytesOf("not compressed at all")},
+    };
+    for (const auto& c : cases) {
+        DataBuffer buffer;
+        buffer.assign(c.bytes.data(), c.bytes.size());
+        buffer.info.originalSize = 7;
+        EXPECT_FALSE(buffer.decompress()) << c.what;
+        EXPECT_EQ(buffer.bytes, c.bytes) << c.what;
+        EXPECT_EQ(buffer.info.originalSize, 7u) << c.what;
+    }
+}
+
+TEST(ZlibCodec, DecompressDropsBytesAfterTheStream)
+{
+    Bytes bytes = zlibStream(Compressible);
+    bytes.insert(bytes.end(), {1, 2, 3});
+    DataBuffer buffer;
+    buffer.assign(bytes.data(), bytes.size());
+    ASSERT_TRUE(buffer.decompress());
+    EXPECT_EQ(buffer.bytes, Compressible);
+}
+
+TEST(InflateStream, StopsAsSoonAsTheLimitIsPassed)
+{
+    const Bytes zeros(10 << 20, 0);
+    const Bytes stream = zlibStream(zeros);
+    auto run = [&](std::uint64_t limit, std::size_t piece, std::uint64_t& seen) {
+        InflateStream inflater(limit);
+        seen = 0;
+        auto sink = [&seen](const std::uint8_t*, std::size_t length) {
+            seen += length;
+            return true;
+        };
+        for (std::size_t at = 0; at < stream.size(); at += piece) {
+            const auto result = inflater.feed(stream.data() + at, std::min(piece, stream.size() - at), sink);
+            if (result != InflateStream::Result::Ok)
+                return result;
+        }
+        return inflater.finished() ? InflateStream::Result::Ok : InflateStream::Result::Corrupt;
+    };
+    std::uint64_t seen = 0;
+    EXPECT_EQ(run(zeros.size(), 1000, seen), InflateStream::Result::Ok);
+    EXPECT_EQ(seen, zeros.size());
+    EXPECT_EQ(run(zeros.size() - 1, 1, seen), InflateStream::Result::TooLarge);
+    EXPECT_EQ(run(100, stream.size(), seen), InflateStream::Result::TooLarge);
+    EXPECT_LE(seen, 100u);  // nothing past the limit ever reaches the sink
+}
