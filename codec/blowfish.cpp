@@ -137,8 +137,11 @@ bool cipherPathAvailable(CipherPath path)
         return true;
 #if defined(__x86_64__) && defined(__GNUC__)
     case CipherPath::Avx2:
+        // Safe to repeat; makes the check valid even from a static constructor.
+        __builtin_cpu_init();
         return __builtin_cpu_supports("avx2");
     case CipherPath::Avx512:
+        __builtin_cpu_init();
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                __builtin_cpu_supports("avx512vbmi");
 #endif
