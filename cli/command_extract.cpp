@@ -26,6 +26,11 @@ std::string systemReason()
     return errno != 0 ? std::strerror(errno) : "failed";
 }
 
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 // The entries to write, in index order, and the output paths that differ
 // from the stored names. Kept lean: a large archive's index is already in
 // memory, and the plan adds about four bytes an entry.
@@ -130,13 +135,15 @@ private:
     Console& console_;
     Archive& archive_;
     OutputTree tree_;
-    struct stat archiveStatus_ {};
+    struct stat archiveStatus_ {};      // the archive file
+    struct stat archivePathStatus_ {};  // its path, which may be a link to it
     bool archiveKnown_ = false;
 };
 
 bool Extractor::prepare()
 {
-    archiveKnown_ = stat(options_.operands.front().c_str(), &archiveStatus_) == 0;
+    const std::string& path = options_.operands.front();
+    archiveKnown_ = stat(path.c_str(), &archiveStatus_) == 0 && lstat(path.c_str(), &archivePathStatus_) == 0;
     std::string error;
     if (!tree_.open(options_.outputDir, error)) {
         console_.error(error);
@@ -156,9 +163,10 @@ bool Extractor::extract(std::int32_t index, const std::string& relative)
     if (slot.exists) {
         if (S_ISDIR(slot.status.st_mode))
             return fail(index, "a folder is in the way at " + quoted(relative));
-        // Replacing the archive would change the bytes still to be read.
-        if (archiveKnown_ && slot.status.st_dev == archiveStatus_.st_dev &&
-            slot.status.st_ino == archiveStatus_.st_ino)
+        // Entries are read from the archive's path one at a time: replacing
+        // the file, or a link by which it was named, would change the bytes
+        // still to be read.
+        if (archiveKnown_ && (sameFile(slot.status, archiveStatus_) || sameFile(slot.status, archivePathStatus_)))
             return fail(index, "not writing over the archive being read");
         if (options_.keepExisting) {
             console_.warning("skipped " + quoted(relative) + ": it exists (-k)");
