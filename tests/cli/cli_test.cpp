@@ -204,7 +204,8 @@ TEST_F(CliTest, UnsafeNamesNeverLeaveTheOutputFolder)
                   {"", "5"},
                   {"..", "6"},
                   {"link", "7"},
-                  {"ok/file", "8"}},
+                  {"ok/file", "8"},
+                  {std::string("nul\0/x", 6), "9"}},
                  0);
 
     const RunResult result = vza({"extract", "a.vza", "-C", "out"});
@@ -215,6 +216,7 @@ TEST_F(CliTest, UnsafeNamesNeverLeaveTheOutputFolder)
     EXPECT_TRUE(contains(result.err, "vza: 'a/passwd': 'a' is a symbolic link")) << result.err;
     EXPECT_TRUE(contains(result.err, "vza: entry 5 has an empty name")) << result.err;
     EXPECT_TRUE(contains(result.err, "vza: '..': nothing safe is left")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'nul\\x00/x': the name holds a NUL byte")) << result.err;
 
     // Nothing went through either link; the one at the end of a path was
     // replaced by the entry, not written through.
