@@ -143,7 +143,7 @@ int runCreate(const Options& options, Console& console)
     ProgressLine& progress = console.progress();
     progress.start(walk.totalSize());
     for (const InputFile& file : walk.files()) {
-        progress.setEntry(displayName(file.name));
+        progress.setEntry(file.name);
         const AddResult result = packer.add(walk.pathOf(file), file);
         if (result == AddResult::Fatal) {
             packer.abort();

@@ -33,7 +33,7 @@ bool sameFile(const struct stat& a, const struct stat& b)
 
 // The entries to write, in index order, and the output paths that differ
 // from the stored names. Kept lean: a large archive's index is already in
-// memory, and the plan adds about four bytes an entry.
+// memory, and the plan adds only a few bytes an entry.
 struct Plan {
     std::vector<std::int32_t> indices;
     std::unordered_map<std::int32_t, std::string> renamed;
@@ -155,7 +155,7 @@ bool Extractor::prepare()
 bool Extractor::extract(std::int32_t index, const std::string& relative)
 {
     ProgressLine& progress = console_.progress();
-    progress.setEntry(displayName(relative));
+    progress.setEntry(relative);
     OutputTree::Slot slot;
     std::string error;
     if (!tree_.prepare(relative, slot, error))

@@ -26,16 +26,16 @@ int runTest(const Options& options, Console& console)
     };
     int failed = 0;
     for (std::int32_t i = 0; i < count; ++i) {
-        const std::string shown = displayName(archive.entry(i)->name);
-        progress.setEntry(shown);
+        const std::string& name = archive.entry(i)->name;
+        progress.setEntry(name);
         if (archive.streamEntry(i, countBytes)) {
             if (!console.quiet())
-                console.line("OK      " + shown);
+                console.line("OK      " + displayName(name));
             continue;
         }
         ++failed;
-        console.line("FAILED  " + shown);
-        console.error(quoted(archive.entry(i)->name) + ": " + errorText(archive.lastError()));
+        console.line("FAILED  " + displayName(name));
+        console.error(quoted(name) + ": " + errorText(archive.lastError()));
     }
     progress.clear();
     if (!console.quiet()) {

@@ -58,10 +58,10 @@ void ProgressLine::start(std::uint64_t totalBytes)
     lastDraw_ = started_;
 }
 
-void ProgressLine::setEntry(std::string_view shownName)
+void ProgressLine::setEntry(std::string_view name)
 {
     if (enabled_)
-        entry_.assign(shownName);
+        entry_.assign(name);
 }
 
 void ProgressLine::advance(std::uint64_t bytes)
@@ -85,7 +85,7 @@ void ProgressLine::draw()
                        formatBytes(static_cast<double>(total_)) + "  " + formatBytes(rate) + "/s  ";
     const std::size_t columns = terminalColumns();
     const std::size_t room = columns > line.size() + 1 ? columns - line.size() - 1 : 0;
-    line += fitName(entry_, room);
+    line += fitName(displayName(entry_), room);
     // Carriage return, the line, then erase whatever an older, longer line left.
     const std::string out = "\r" + line + "\x1b[K";
     std::fwrite(out.data(), 1, out.size(), stderr);

@@ -23,8 +23,9 @@ public:
     // Starts counting towards totalBytes.
     void start(std::uint64_t totalBytes);
 
-    // The entry now being worked on, already made safe to print.
-    void setEntry(std::string_view shownName);
+    // The entry now being worked on, as stored; it is made safe to print
+    // only when the line is drawn.
+    void setEntry(std::string_view name);
 
     // Adds bytes to the count done; redraws when the last draw is old enough.
     void advance(std::uint64_t bytes);
