@@ -61,9 +61,12 @@ private:
 bool Packer::begin(const std::string& path)
 {
     shownPath_ = displayName(path);
+    errno = 0;
     if (writer_.begin(path))
         return true;
-    console_.error(shownPath_ + ": " + errorText(writer_.lastError()));
+    const int reason = errno;
+    console_.error(shownPath_ + ": " + errorText(writer_.lastError()) +
+                   (reason != 0 ? std::string(" (") + std::strerror(reason) + ")" : std::string()));
     return false;
 }
 
