@@ -6,8 +6,12 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <poll.h>
+#include <pty.h>
 #include <spawn.h>
+#include <sys/ioctl.h>
 #include <stdexcept>
+#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -84,6 +88,70 @@ RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, c
         result.status = WEXITSTATUS(status);
     result.out = readAll(outFile);
     result.err = readAll(errFile);
+    return result;
+}
+
+RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
+                           const std::vector<TerminalTurn>& turns)
+{
+    int master = -1;
+    int slave = -1;
+    if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0)
+        throw std::runtime_error("openpty failed");
+    std::vector<std::string> argStrings{VZA_BINARY};
+    argStrings.insert(argStrings.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& arg : argStrings)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    char path[] = "PATH=/usr/bin:/bin";
+    char* envp[] = {path, nullptr};
+
+    const pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        ioctl(slave, TIOCSCTTY, 0);
+        dup2(slave, 0);
+        dup2(slave, 1);
+        dup2(slave, 2);
+        close(master);
+        close(slave);
+        if (chdir(cwd.c_str()) == 0)
+            execve(argv[0], argv.data(), envp);
+        _exit(127);
+    }
+    close(slave);
+    RunResult result;
+    std::size_t turn = 0;
+    std::size_t searchFrom = 0;
+    for (;;) {
+        pollfd ready{master, POLLIN, 0};
+        if (poll(&ready, 1, 10000) <= 0)
+            break;  // the program hangs: give up, the test fails on the status
+        char block[4096];
+        const ssize_t got = read(master, block, sizeof block);
+        if (got <= 0)
+            break;  // EIO once the program has closed the terminal
+        result.out.append(block, static_cast<std::size_t>(got));
+        if (turn < turns.size()) {
+            const std::size_t found = result.out.find(turns[turn].prompt, searchFrom);
+            if (found != std::string::npos) {
+                const std::string line = turns[turn].reply + "\n";
+                if (write(master, line.data(), line.size()) < 0)
+                    break;
+                searchFrom = found + turns[turn].prompt.size();
+                ++turn;
+            }
+        }
+    }
+    close(master);
+    int status = 0;
+    if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+    }
+    if (WIFEXITED(status))
+        result.status = WEXITSTATUS(status);
     return result;
 }
 

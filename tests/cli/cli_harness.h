@@ -20,6 +20,18 @@ struct RunResult {
 RunResult runVza(const std::vector<std::string>& args, const std::string& cwd,
                  const std::vector<std::string>& env = {});
 
+// One exchange on the terminal: wait until the output shows prompt, then type reply.
+struct TerminalTurn {
+    std::string prompt;
+    std::string reply;
+};
+
+// Runs vza with a new pseudo-terminal as its controlling terminal (and as
+// stdin, stdout and stderr), answering its prompts in turn. out holds
+// everything the terminal showed.
+RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
+                           const std::vector<TerminalTurn>& turns);
+
 struct TestEntry {
     std::string name;  // stored exactly, backslashes and all
     std::string data;

@@ -165,6 +165,29 @@ TEST_F(CliTest, PasswordComesFromTheEnvironmentElseTheFile)
     }
 }
 
+TEST_F(CliTest, PasswordIsAskedOnTheTerminalWithoutEcho)
+{
+    writeFile(at("doc.txt"), "the contents");
+    const RunResult created = runVzaOnTerminal({"create", "-e", "secret.vza", "doc.txt"}, dir.path(),
+                                               {{"Password for the new archive", "hunter2"},
+                                                {"Repeat the password", "hunter2"}});
+    EXPECT_EQ(created.status, 0) << created.out;
+    EXPECT_FALSE(contains(created.out, "hunter2")) << created.out;
+
+    const RunResult extracted = runVzaOnTerminal({"extract", "secret.vza", "-C", "out"}, dir.path(),
+                                                 {{"Password for secret.vza: ", "hunter2"}});
+    EXPECT_EQ(extracted.status, 0) << extracted.out;
+    EXPECT_FALSE(contains(extracted.out, "hunter2")) << extracted.out;
+    EXPECT_EQ(readFile(at("out/doc.txt")), "the contents");
+
+    const RunResult differ = runVzaOnTerminal({"create", "-e", "other.vza", "doc.txt"}, dir.path(),
+                                              {{"Password for the new archive", "one"},
+                                               {"Repeat the password", "two"}});
+    EXPECT_EQ(differ.status, 2);
+    EXPECT_TRUE(contains(differ.out, "vza: the two passwords differ")) << differ.out;
+    EXPECT_FALSE(fs::exists(at("other.vza")));
+}
+
 // --- extract ----------------------------------------------------------------
 
 TEST_F(CliTest, DamagedEntriesFailWhileGoodOnesAreExtracted)
