@@ -41,8 +41,10 @@ void decryptBuffer(std::uint8_t* bytes, std::size_t length);
 
 // The block loops behind encryptBuffer and decryptBuffer. ECB blocks are
 // independent, so each path works on several blocks at once: Portable
-// interleaves blocks in plain C++, Avx2 and Avx512 use vector gathers on 8 and
-// 16 blocks. The buffer calls pick the fastest path this CPU supports.
+// interleaves 4 blocks in plain C++; Avx2 gathers S-box words for 16 blocks;
+// Avx512 (F, BW and VBMI) takes 64 blocks byte-sliced, with byte permutes
+// instead of gathers. Blocks left over go through Portable. The buffer calls
+// use Avx512 where the CPU has it, else Portable.
 enum class CipherPath { Portable, Avx2, Avx512 };
 
 // True when this build and this CPU can run path. Portable is always available.

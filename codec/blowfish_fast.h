@@ -13,7 +13,7 @@ namespace vza {
 void encryptBlocksPortable(const CipherState& state, std::uint8_t* bytes, std::size_t blockCount);
 void decryptBlocksPortable(const CipherState& state, std::uint8_t* bytes, std::size_t blockCount);
 
-// The vector loops only take whole groups (8 blocks for AVX2, 16 for AVX-512)
+// The vector loops only take whole groups (16 blocks for AVX2, 64 for AVX-512)
 // and return how many blocks they did; the caller finishes the rest. They may
 // only run where the CPU has the instructions (see cipherPathAvailable).
 std::size_t encryptBlocksAvx2(const CipherState& state, std::uint8_t* bytes, std::size_t blockCount);

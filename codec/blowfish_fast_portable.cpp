@@ -25,10 +25,18 @@ inline void store32(std::uint32_t v, std::uint8_t* p)
     p[3] = static_cast<std::uint8_t>(v);
 }
 
-inline std::uint32_t roundF(const std::uint32_t* S, std::uint32_t x)
+// Each box through its own pointer, so the byte index goes straight into the
+// address without an added offset.
+struct Boxes {
+    const std::uint32_t* s0;
+    const std::uint32_t* s1;
+    const std::uint32_t* s2;
+    const std::uint32_t* s3;
+};
+
+inline std::uint32_t roundF(const Boxes& S, std::uint32_t x)
 {
-    return ((S[x >> 24] + S[256 + ((x >> 16) & 0xFF)]) ^ S[512 + ((x >> 8) & 0xFF)]) +
-           S[768 + (x & 0xFF)];
+    return ((S.s0[x >> 24] + S.s1[(x >> 16) & 0xFF]) ^ S.s2[(x >> 8) & 0xFF]) + S.s3[x & 0xFF];
 }
 
 // Runs N blocks through the 16 rounds side by side. Decryption is the same
@@ -37,7 +45,7 @@ template <std::size_t N, bool Decrypt>
 inline void cipherGroup(const CipherState& state, std::uint8_t* bytes)
 {
     const std::uint32_t* P = state.P;
-    const std::uint32_t* S = state.S;
+    const Boxes S{state.S, state.S + 256, state.S + 512, state.S + 768};
     auto key = [P](int i) { return Decrypt ? P[17 - i] : P[i]; };
 
     std::uint32_t l[N];

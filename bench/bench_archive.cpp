@@ -1,0 +1,165 @@
+// Library benchmarks: lookup and opening of a large index, the zlib codec,
+// and streaming extraction of one large entry.
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <random>
+#include <string>
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "archive/archive_writer.h"
+#include "archive/data_buffer.h"
+#include "archive/format.h"
+#include "codec/blowfish.h"
+
+using namespace vza;
+
+namespace {
+
+constexpr int ManyEntries = 100000;
+
+std::string scratchPath(const std::string& name)
+{
+    static const std::string folder = [] {
+        std::string pattern = (std::filesystem::temp_directory_path() / "vza-bench-XXXXXX").string();
+        if (!mkdtemp(pattern.data()))
+            std::abort();
+        std::atexit([] { std::filesystem::remove_all(scratchPath("")); });
+        return pattern;
+    }();
+    return folder + "/" + name;
+}
+
+std::string entryName(int i)
+{
+    return "docs/section" + std::to_string(i % 97) + "/file" + std::to_string(i) + ".txt";
+}
+
+// A 100 000-entry archive of small text entries, written once.
+const std::string& manyEntryArchive()
+{
+    static const std::string path = [] {
+        const std::string target = scratchPath("many.vza");
+        ArchiveWriter writer;
+        if (!writer.begin(target))
+            std::abort();
+        for (int i = 0; i < ManyEntries; ++i) {
+            const std::string text = "entry " + std::to_string(i) + " of the benchmark archive\n";
+            DataBuffer buffer;
+            buffer.assign(text.data(), text.size());
+            buffer.setName(entryName(i));
+            writer.add(buffer);
+        }
+        if (!writer.finish(0))
+            std::abort();
+        return target;
+    }();
+    return path;
+}
+
+// Text-like data that compresses about 3:1, like documentation.
+std::vector<std::uint8_t> textLike(std::size_t length)
+{
+    static const char* words[] = {"archive ", "entry ", "the ", "compressed ", "stream ", "of ", "data\n",
+                                  "index ", "header ", "blowfish ", "key ", "名前 ", "0x1D4FD6 "};
+    std::mt19937 random(42);
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(length);
+    while (bytes.size() < length) {
+        const char* word = words[random() % std::size(words)];
+        bytes.insert(bytes.end(), word, word + std::strlen(word));
+    }
+    bytes.resize(length);
+    return bytes;
+}
+
+void BM_FindInLargeIndex(benchmark::State& state)
+{
+    Archive archive;
+    if (!archive.open(manyEntryArchive(), ""))
+        std::abort();
+    int i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(archive.find(entryName(i)));
+        i = (i + 7919) % ManyEntries;
+    }
+}
+BENCHMARK(BM_FindInLargeIndex);
+
+void BM_OpenLargeIndex(benchmark::State& state)
+{
+    const std::string& path = manyEntryArchive();
+    for (auto _ : state) {
+        Archive archive;
+        if (!archive.open(path, ""))
+            std::abort();
+        benchmark::DoNotOptimize(archive.entryCount());
+    }
+}
+BENCHMARK(BM_OpenLargeIndex)->Unit(benchmark::kMillisecond);
+
+void BM_Compress16MiB(benchmark::State& state)
+{
+    const auto plain = textLike(16 << 20);
+    for (auto _ : state) {
+        DataBuffer buffer;
+        buffer.assign(plain.data(), plain.size());
+        buffer.compress();
+        benchmark::DoNotOptimize(buffer.bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plain.size()));
+}
+BENCHMARK(BM_Compress16MiB)->Unit(benchmark::kMillisecond);
+
+void BM_Decompress16MiB(benchmark::State& state)
+{
+    DataBuffer stream;
+    const auto plain = textLike(16 << 20);
+    stream.assign(plain.data(), plain.size());
+    stream.compress();
+    for (auto _ : state) {
+        DataBuffer buffer = stream;
+        buffer.decompress();
+        benchmark::DoNotOptimize(buffer.bytes.data());
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * static_cast<std::int64_t>(plain.size()));
+}
+BENCHMARK(BM_Decompress16MiB)->Unit(benchmark::kMillisecond);
+
+// One 256 MiB entry, streamed to a file, for each archive kind.
+void BM_StreamExtract256MiB(benchmark::State& state)
+{
+    const std::uint32_t flags = static_cast<std::uint32_t>(state.range(0));
+    const std::string path = scratchPath("large" + std::to_string(flags) + ".vza");
+    const std::string password = "benchmark password";
+    setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+    {
+        DataBuffer buffer;
+        const auto plain = textLike(256 << 20);
+        buffer.assign(plain.data(), plain.size());
+        buffer.setName("large.bin");
+        prepareStored(buffer, flags);
+        ArchiveWriter writer;
+        if (!writer.begin(path) || !writer.add(buffer) || !writer.finish(flags))
+            std::abort();
+    }
+    Archive archive;
+    if (!archive.open(path, password))
+        std::abort();
+    const std::string out = scratchPath("large.out");
+    for (auto _ : state) {
+        if (!archive.extractEntry(0, out))
+            std::abort();
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * (256 << 20));
+    std::remove(out.c_str());
+    std::remove(path.c_str());
+}
+BENCHMARK(BM_StreamExtract256MiB)
+    ->ArgName("flags")->Arg(0)->Arg(FlagCompressed)->Arg(FlagEncrypted | FlagCompressed)
+    ->Unit(benchmark::kMillisecond)->Iterations(2);
+
+}  // namespace
