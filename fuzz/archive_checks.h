@@ -60,18 +60,35 @@ inline bool staysInside(const std::string& safe)
     return true;
 }
 
+// Makes folder the working folder for its lifetime.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::string& folder) : previous_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(folder);
+    }
+    ~WorkingFolder() { std::filesystem::current_path(previous_); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+    std::filesystem::path previous_;
+};
+
 }  // namespace detail
 
-// Runs every reading call of the library over the file at path: probe, open
-// with FuzzPassword, listing, readEntry, extractToFile, extractEntry and
-// readData of every entry. outDir must be an empty folder; extraction writes
-// into it and it is empty again on return. Returns a description of the
+// Runs every reading call of the library over the file at path (absolute):
+// probe, open with FuzzPassword, listing, readEntry, extractToFile,
+// extractEntry and readData of every entry. outDir must be an empty folder (an absolute path);
+// extraction writes into it, also as the working folder for calls without an
+// output name, and it is empty again on return. Returns a description of the
 // first broken promise, or "" when all held.
 inline std::string checkArchiveFile(const std::string& path, const std::string& outDir)
 {
     namespace fs = std::filesystem;
     using Bytes = std::vector<std::uint8_t>;
     const Bytes file = detail::fileBytes(path);
+    const detail::WorkingFolder inOutDir(outDir);
 
     Archive archive;
     const std::int32_t probed = archive.probeFlags(path);
@@ -146,10 +163,26 @@ inline std::string checkArchiveFile(const std::string& path, const std::string& 
             const std::int32_t first = archive.find(name);
             if (first < 0 || first > i || archive.entryName(first) != name)
                 return "find does not find the first entry of a stored name";
-            std::string problem = checkOutput(archive.extractToFile(name, target),
-                                              plain[static_cast<std::size_t>(first)], "extractToFile");
+            const std::optional<Bytes>& expected = plain[static_cast<std::size_t>(first)];
+            std::string problem = checkOutput(archive.extractToFile(name, target), expected, "extractToFile");
             if (!problem.empty())
                 return problem;
+
+            // Without an output name the entry goes to its cleaned name in the
+            // working folder; folders are never created, so a name with one
+            // cannot be written.
+            const std::string safe = safeOutputName(name);
+            const bool written = archive.extractToFile(name, "");
+            const std::vector<std::string> names = detail::listing(outDir);
+            if (written) {
+                if (!expected || safe.empty() || safe.find('/') != std::string::npos)
+                    return "extractToFile to the entry's own name succeeded where it cannot";
+                if (names != std::vector<std::string>{safe} || detail::fileBytes(outDir + "/" + safe) != *expected)
+                    return "extractToFile to the entry's own name wrote something else";
+                fs::remove(outDir + "/" + safe);
+            } else if (!names.empty()) {
+                return "extractToFile to the entry's own name failed but left a file";
+            }
             Bytes bytes;
             const bool ok = archive.readData(name, &bytes);
             if (ok != plain[static_cast<std::size_t>(first)].has_value() ||
