@@ -42,6 +42,11 @@ struct Form {
     std::uint32_t flags;
 };
 
+void PrintTo(const Form& form, std::ostream* out)
+{
+    *out << form.name;
+}
+
 class TruncationSweep : public ::testing::TestWithParam<Form> {};
 
 TEST_P(TruncationSweep, EveryPrefixGivesOnlyTheWholeEntries)
