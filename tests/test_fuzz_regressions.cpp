@@ -4,7 +4,15 @@
 // tests/data/fuzz/decoder; the files are also fed to the fuzzers as seeds.
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <cstdlib>
 #include <filesystem>
+#include <new>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include "archive/archive.h"
 #include "fuzz/archive_checks.h"
@@ -13,6 +21,37 @@
 
 using namespace vza;
 using namespace vza::test;
+
+// The largest single allocation made so far, to catch a size taken on trust.
+std::atomic<std::size_t> largestAllocation{0};
+
+void* operator new(std::size_t size)
+{
+    std::size_t seen = largestAllocation.load();
+    while (size > seen && !largestAllocation.compare_exchange_weak(seen, size)) {
+    }
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+// GCC pairs the replaced new with these deletes only by name and warns.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
+#endif
+void operator delete(void* p) noexcept
+{
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept
+{
+    std::free(p);
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 namespace {
 
@@ -70,6 +109,38 @@ TEST(FuzzRegressions, NameWithNulByteIsNotWrittenToItsCutName)
     EXPECT_EQ(archive.lastError(), ArchiveError::CannotWriteOutput);
     EXPECT_EQ(readBytes(dir / "n"), bytesOf("precious"));
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"a.vza", "n"}));
+}
+
+// A header that claims a million records, and nothing after it, read
+// through a pipe: the file's size is unknown, so only the bytes that arrive
+// can bound what the reader allocates. Taking the count on trust cost about
+// 40 bytes per claimed record up front (up to 14 GB for a 32-byte input).
+TEST(FuzzRegressions, HeaderReadThroughAPipeAllocatesOnlyForBytesThatArrive)
+{
+    TempDir dir;
+    const std::string pipe = dir / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::uint8_t header[HeaderSize] = {};
+    const std::uint32_t records = 1000000;
+    const std::uint32_t words[] = {ArchiveMagic, 0, 1, 2, 3, 4, records, records * 12};
+    for (std::size_t i = 0; i < 8; ++i)
+        putU32(words[i], header + 4 * i);
+    std::thread writer([&] {
+        const int fd = ::open(pipe.c_str(), O_WRONLY);
+        if (fd >= 0) {
+            EXPECT_EQ(::write(fd, header, sizeof header), static_cast<ssize_t>(sizeof header));
+            ::close(fd);
+        }
+    });
+
+    Archive archive;
+    largestAllocation = 0;
+    const bool opened = archive.open(pipe, "");
+    const std::size_t largest = largestAllocation;
+    writer.join();
+    EXPECT_FALSE(opened);
+    EXPECT_EQ(archive.lastError(), ArchiveError::DamagedIndex);
+    EXPECT_LT(largest, std::size_t{1} << 20);
 }
 
 }  // namespace
