@@ -5,7 +5,7 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb \
-           clang libclang-rt-14-dev
+           clang libclang-rt-14-dev fonts-droid-fallback
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps build test run test-sanitize bench fuzz clean

@@ -1,0 +1,23 @@
+// The search-and-replace dialog of the rename commands. Created once with
+// the main window; its fields keep their texts between uses.
+#pragma once
+
+#include <QDialog>
+#include <QString>
+
+class QLineEdit;
+
+class vzA_ReplaceDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit vzA_ReplaceDialog(QWidget *parent);
+
+    // The current texts of the search and replacement fields.
+    QString searchText() const;
+    QString replaceText() const;
+
+private:
+    QLineEdit *searchEdit;
+    QLineEdit *replaceEdit;
+};

@@ -1,0 +1,21 @@
+# Tests of the desktop program vza-extract: QtTest binaries that drive the
+# real window and its dialogs off screen, one per group of commands.
+find_package(Qt6 REQUIRED COMPONENTS Test Widgets)
+
+add_library(vza_gui_test_support STATIC ${CMAKE_CURRENT_SOURCE_DIR}/gui/gui_test_support.cpp)
+set_target_properties(vza_gui_test_support PROPERTIES AUTOMOC ON)
+target_include_directories(vza_gui_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui)
+target_link_libraries(vza_gui_test_support PUBLIC vza_gui Qt6::Test)
+
+foreach(name tst_gui_window tst_gui_read tst_gui_edit tst_gui_extract)
+  add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/gui/${name}.cpp)
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE vza_gui_test_support)
+  add_test(NAME ${name} COMMAND ${name})
+  set_tests_properties(${name} PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 120)
+endforeach()
+
+# Started without any display, the program says how to run it and exits 1.
+add_test(NAME gui_no_display
+  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:vza-extract>
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/gui/no_display.cmake)

@@ -1,0 +1,207 @@
+// The extract command: which rows it writes where, when it stops, and how
+// stored names of every kind reach the disk.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTableWidget>
+#include <QTest>
+
+#include "archive/archive.h"
+#include "archive/format.h"
+#include "ext_window.h"
+#include "gui_test_support.h"
+
+using namespace guitest;
+
+namespace {
+
+const std::vector<Entry> ThreeEntries{
+    {"a.txt", "alpha"},
+    {"b.txt", QByteArray(5000, 'b')},  // compresses, so damage shows
+    {"c.txt", "gamma"},
+};
+
+// Every file below root, as paths relative to it, sorted.
+QStringList filesBelow(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(root).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// Overwrites the stored bytes of entry index of the archive at path.
+bool damageEntry(const QString &path, int index)
+{
+    vza::Archive archive;
+    if (!archive.open(QFile::encodeName(path).toStdString(), std::string()))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.seek(qint64(archive.archiveIndex().entryOffset(index)))
+           && file.write(QByteArray(qsizetype(archive.entry(index)->storedSize), '\xff')) > 0;
+}
+
+}  // namespace
+
+class ExtractTest : public GuiFixture {
+    Q_OBJECT
+
+private slots:
+    void nothingSelected();
+    void selectedRowsOnly();
+    void stopsAtFirstFailingRow_data();
+    void stopsAtFirstFailingRow();
+    void emptyOutputName();
+    void sameOutputNameTwice_data();
+    void sameOutputNameTwice();
+    void storedNames_data();
+    void storedNames();
+
+private:
+    void listThree(std::uint32_t flags = 0);
+    void rename(int row, const QString &name);
+};
+
+void ExtractTest::listThree(std::uint32_t flags)
+{
+    QVERIFY(writeArchive("three.vza", ThreeEntries, flags));
+    QCOMPARE(lines(read("three.vza")), QStringList{FileDialog});
+}
+
+void ExtractTest::rename(int row, const QString &name)
+{
+    selectRows({row});
+    QCOMPARE(lines(run(&vzA_ExtWindow::changeItem, {enterText(name)})), QStringList{RenameDialog});
+}
+
+// Also before any archive is read: no rows, nothing to fail, success.
+void ExtractTest::nothingSelected()
+{
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    listThree();
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    QCOMPARE(filesBelow("."), QStringList{"three.vza"});
+}
+
+void ExtractTest::selectedRowsOnly()
+{
+    listThree(vza::FlagCompressed);
+    QVERIFY(writeFile("c.txt", "an older c.txt, longer than the new one"));
+    selectRows({2, 0});
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    QCOMPARE(filesBelow("."), (QStringList{"a.txt", "c.txt", "three.vza"}));
+    QCOMPARE(readFile("a.txt"), ThreeEntries[0].data);
+    QCOMPARE(readFile("c.txt"), ThreeEntries[2].data);  // replaced without a question
+    QCOMPARE(selectedRows(), (QList<int>{0, 2}));        // the table is left as it was
+    QCOMPARE(column(0), (QStringList{"a.txt", "b.txt", "c.txt"}));
+}
+
+void ExtractTest::stopsAtFirstFailingRow_data()
+{
+    QTest::addColumn<bool>("damaged");
+    QTest::newRow("output folder missing") << false;
+    QTest::newRow("damaged entry") << true;
+}
+
+void ExtractTest::stopsAtFirstFailingRow()
+{
+    QFETCH(bool, damaged);
+    listThree(vza::FlagCompressed);
+    if (damaged)
+        QVERIFY(damageEntry("three.vza", 1));
+    else
+        rename(1, "missing/b.txt");
+
+    selectRows({0, 1, 2});
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractFailedBox});
+    // Row 0 stays written, row 1 leaves nothing behind, row 2 is not tried.
+    QCOMPARE(filesBelow("."), (QStringList{"a.txt", "three.vza"}));
+}
+
+// An empty output name writes the entry under its stored name made safe.
+void ExtractTest::emptyOutputName()
+{
+    QVERIFY(writeArchive("up.vza", {{"../up.txt", "up"}}));
+    QCOMPARE(lines(read("up.vza")), QStringList{FileDialog});
+    rename(0, "");
+    QCOMPARE(column(0), QStringList{""});
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    QCOMPARE(filesBelow("."), (QStringList{"up.txt", "up.vza"}));
+    QCOMPARE(readFile("up.txt"), QByteArray("up"));
+}
+
+void ExtractTest::sameOutputNameTwice_data()
+{
+    QTest::addColumn<QList<int>>("order");
+    QTest::newRow("rows 0, 1") << QList<int>{0, 1};
+    QTest::newRow("rows 1, 0") << QList<int>{1, 0};
+}
+
+// Both rows are written in list order: the later one wins.
+void ExtractTest::sameOutputNameTwice()
+{
+    QFETCH(QList<int>, order);
+    listThree();
+    rename(0, "same.txt");
+    rename(1, "same.txt");
+    selectRows(order);
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    QCOMPARE(filesBelow("."), (QStringList{"same.txt", "three.vza"}));
+    QCOMPARE(readFile("same.txt"), ThreeEntries[std::size_t(order.last())].data);
+}
+
+// Stored names as they come: the data name shows the stored name, the
+// output name starts safe, and every entry is found by its exact bytes.
+void ExtractTest::storedNames_data()
+{
+    QTest::addColumn<QByteArray>("stored");
+    QTest::addColumn<QString>("dataText");
+    QTest::addColumn<QString>("fileText");
+    QTest::addColumn<QString>("written");  // below the working folder; empty: the row fails
+
+    QTest::newRow("UTF-8") << QByteArray("日本語/名前.txt") << "日本語/名前.txt" << "日本語/名前.txt"
+                           << "日本語/名前.txt";
+    QTest::newRow("Shift_JIS") << QByteArray("\x83\x65\x83\x58\x83\x67.txt") << "テスト.txt"
+                               << "テスト.txt" << "テスト.txt";
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9.txt") << "café.txt" << "café.txt" << "café.txt";
+    QTest::newRow("zero byte") << QByteArray("a.txt\0tail", 10) << "a.txt" << "a.txt" << "a.txt";
+    QTest::newRow("parent folders") << QByteArray("../../escape.txt") << "../../escape.txt"
+                                    << "escape.txt" << "escape.txt";
+    QTest::newRow("absolute") << QByteArray("/etc/passwd") << "/etc/passwd" << "etc/passwd"
+                              << "etc/passwd";
+    QTest::newRow("nothing safe left") << QByteArray("../..") << "../.." << "" << "";
+}
+
+void ExtractTest::storedNames()
+{
+    QFETCH(QByteArray, stored);
+    QFETCH(QString, dataText);
+    QFETCH(QString, fileText);
+    QFETCH(QString, written);
+
+    // Work two levels down, so that an escape would land inside the
+    // temporary folder where it can be seen. No folder is ever created.
+    QVERIFY(QDir().mkpath("work/here/etc") && QDir().mkpath("work/here/日本語"));
+    QVERIFY(QDir::setCurrent("work/here"));
+
+    QVERIFY(writeArchive("names.vza", {{"first.txt", "1"}, {stored, "payload"}}));
+    QCOMPARE(lines(read("names.vza")), QStringList{FileDialog});
+    QCOMPARE(column(1), (QStringList{"first.txt", dataText}));
+    QCOMPARE(column(0), (QStringList{"first.txt", fileText}));
+
+    selectRows({1});
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})),
+             QStringList{written.isEmpty() ? ExtractFailedBox : ExtractDoneBox});
+    QStringList expected{"work/here/names.vza"};
+    if (!written.isEmpty())
+        expected << "work/here/" + written;
+    expected.sort();
+    QCOMPARE(filesBelow(dir->path()), expected);
+    if (!written.isEmpty())
+        QCOMPARE(readFile(written), QByteArray("payload"));
+}
+
+QTEST_MAIN(ExtractTest)
+#include "tst_gui_extract.moc"

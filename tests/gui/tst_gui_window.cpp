@@ -1,0 +1,290 @@
+// The main window as built: its widgets, menus, shortcuts, the wiring of
+// every command, the two dialogs, and column widths that follow resizes.
+#include <QAction>
+#include <QFrame>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableWidget>
+#include <QTest>
+
+#include "ext_window.h"
+#include "gui_test_support.h"
+#include "password_dialog.h"
+#include "replace_dialog.h"
+
+using namespace guitest;
+
+namespace {
+
+bool isFont(const QFont &font, const QString &family, int pointSize, QFont::Weight weight)
+{
+    return font.family() == family && font.pointSize() == pointSize && font.weight() == weight
+           && !font.italic();
+}
+
+}  // namespace
+
+class WindowTest : public GuiFixture {
+    Q_OBJECT
+
+private slots:
+    void builtWindow();
+    void menusAndShortcuts();
+    void commandWiring_data();
+    void commandWiring();
+    void quitClosesWindow();
+    void dialogsAsBuilt();
+    void replaceDialogKeys();
+    void columnWidthsFollowResize_data();
+    void columnWidthsFollowResize();
+};
+
+void WindowTest::builtWindow()
+{
+    QCOMPARE(window->windowTitle(), QStringLiteral("VZ Archive Extract"));
+    QCOMPARE(window->size(), QSize(500, 500));
+
+    QTableWidget *t = table();
+    QCOMPARE(t->rowCount(), 0);
+    QCOMPARE(t->columnCount(), 2);
+    QCOMPARE(t->horizontalHeaderItem(0)->text(), QStringLiteral("ファイル名"));
+    QCOMPARE(t->horizontalHeaderItem(1)->text(), QStringLiteral("データ名"));
+    QVERIFY(t->alternatingRowColors());
+    QVERIFY(isFont(t->font(), QStringLiteral("Times"), 10, QFont::Normal));
+    QVERIFY(!t->isSortingEnabled());
+    QCOMPARE(t->selectionBehavior(), QAbstractItemView::SelectRows);
+    QCOMPARE(t->selectionMode(), QAbstractItemView::ExtendedSelection);
+    QCOMPARE(t->editTriggers(), QAbstractItemView::NoEditTriggers);
+
+    // The table fills a sunken frame that sits 11 px in from the window's
+    // central area, with the buttons below it at the left.
+    auto *frame = qobject_cast<QFrame *>(t->parentWidget());
+    QVERIFY(frame);
+    QCOMPARE(frame->frameStyle(), int(QFrame::WinPanel | QFrame::Sunken));
+    QCOMPARE(frame->contentsRect(), t->geometry());
+    QCOMPARE(frame->pos(), QPoint(11, 11));
+
+    const QStringList labels{QStringLiteral("読込"), QStringLiteral("変更"),
+                             QStringLiteral("置換"), QStringLiteral("展開")};
+    int x = frame->x();
+    for (const QString &label : labels) {
+        QPushButton *b = button(label);
+        QVERIFY2(b, qPrintable(label));
+        QVERIFY(isFont(b->font(), QStringLiteral("Times"), 12, QFont::Bold));
+        QCOMPARE(b->parentWidget(), frame->parentWidget());
+        QCOMPARE(b->y(), frame->geometry().bottom() + 1 + 6);
+        QVERIFY2(b->x() >= x, qPrintable(label));  // left to right in this order
+        x = b->geometry().right();
+    }
+    QCOMPARE(button(labels[0])->x(), 11);
+    QVERIFY(x < frame->geometry().right() - 50);  // the stretch keeps them at the left
+}
+
+void WindowTest::menusAndShortcuts()
+{
+    const QList<QPair<QString, QStringList>> expected{
+        {QStringLiteral("アプリケーション"), {QStringLiteral("終了")}},
+        {QStringLiteral("展開"),
+         {QStringLiteral("アーカイブ読込"), QStringLiteral("ファイル名変更"),
+          QStringLiteral("ファイル名置換"), QStringLiteral("ファイル展開")}},
+        {QStringLiteral("バージョン"), {QStringLiteral("Qtについて")}},
+    };
+    const QList<QAction *> menus = window->menuBar()->actions();
+    QCOMPARE(menus.size(), expected.size());
+    for (int i = 0; i < menus.size(); ++i) {
+        QCOMPARE(menus[i]->text(), expected[i].first);
+        QStringList texts;
+        for (QAction *a : menus[i]->menu()->actions())
+            texts << a->text();
+        QCOMPARE(texts, expected[i].second);
+    }
+
+    const QList<QPair<QString, QString>> shortcuts{
+        {QStringLiteral("終了"), QStringLiteral("Ctrl+Q")},
+        {QStringLiteral("アーカイブ読込"), QStringLiteral("Ctrl+O")},
+        {QStringLiteral("ファイル名変更"), QStringLiteral("Ctrl+T")},
+        {QStringLiteral("ファイル名置換"), QStringLiteral("Ctrl+R")},
+        {QStringLiteral("ファイル展開"), QStringLiteral("Ctrl+S")},
+        {QStringLiteral("Qtについて"), QString()},
+    };
+    for (const auto &[text, keys] : shortcuts)
+        QCOMPARE(action(text)->shortcut(), QKeySequence(keys));
+}
+
+// Button, menu entry and shortcut of a command run the same slot: each
+// brings up the first dialog or box of that command.
+void WindowTest::commandWiring_data()
+{
+    QTest::addColumn<QString>("buttonText");
+    QTest::addColumn<QString>("actionText");
+    QTest::addColumn<QString>("expected");
+
+    QTest::newRow("read") << "読込" << "アーカイブ読込" << FileDialog;
+    QTest::newRow("rename") << "変更" << "ファイル名変更" << SelectOneRowBox;
+    QTest::newRow("replace") << "置換" << "ファイル名置換" << ReplaceDialog;
+    QTest::newRow("extract") << "展開" << "ファイル展開" << ExtractDoneBox;
+    QTest::newRow("about Qt") << "" << "Qtについて" << "box|About Qt";
+}
+
+void WindowTest::commandWiring()
+{
+    QFETCH(QString, buttonText);
+    QFETCH(QString, actionText);
+    QFETCH(QString, expected);
+
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+
+    QAction *menuAction = action(actionText);
+    QVERIFY(menuAction);
+    QList<QPair<QString, std::function<void()>>> triggers{
+        {"menu", [menuAction] { menuAction->trigger(); }}};
+    if (!buttonText.isEmpty()) {
+        QPushButton *b = button(buttonText);
+        triggers.append({"button", [b] { QTest::mouseClick(b, Qt::LeftButton); }});
+    }
+    if (!menuAction->shortcut().isEmpty()) {
+        const QKeySequence keys = menuAction->shortcut();
+        triggers.append({"shortcut", [this, keys] {
+            // A dialog that just closed may have left the window inactive.
+            window->activateWindow();
+            if (QTest::qWaitForWindowActive(window.get()))
+                QTest::keySequence(window.get(), keys);
+        }});
+    }
+
+    for (const auto &[how, trigger] : triggers) {
+        ModalScript script({cancel()});
+        trigger();
+        const QStringList seen = lines(script.result());
+        QCOMPARE(seen.size(), 1);
+        QVERIFY2(seen[0].startsWith(expected), qPrintable(how + ": " + seen[0]));
+    }
+}
+
+void WindowTest::quitClosesWindow()
+{
+    window->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    QTest::keySequence(window.get(), QKeySequence(QStringLiteral("Ctrl+Q")));
+    QTRY_VERIFY(!window->isVisible());
+}
+
+void WindowTest::dialogsAsBuilt()
+{
+    auto *replace = window->findChild<vzA_ReplaceDialog *>();
+    QVERIFY(replace && !replace->isVisible());
+    QCOMPARE(replace->windowTitle(), QStringLiteral("置換"));
+    QStringList labels;
+    for (QLabel *label : replace->findChildren<QLabel *>())
+        labels << label->text();
+    labels.sort();
+    QStringList expectedLabels{QStringLiteral("検索文字列"), QStringLiteral("置換文字列"),
+                               QStringLiteral("検索文字列を空にすることで、\n"
+                                              "ファイル名の先頭に文字列を付加することができます。")};
+    expectedLabels.sort();
+    QCOMPARE(labels, expectedLabels);
+    QStringList buttons;
+    for (QPushButton *b : replace->findChildren<QPushButton *>())
+        buttons << b->text() + (b->isDefault() ? QStringLiteral(" (default)") : QString());
+    QCOMPARE(buttons, (QStringList{QStringLiteral("置換 (default)"), QStringLiteral("キャンセル")}));
+    QCOMPARE(replace->searchText(), QString());
+    QCOMPARE(replace->replaceText(), QString());
+
+    auto *password = window->findChild<vzA_PasswordDialog *>();
+    QVERIFY(password && !password->isVisible());
+    QCOMPARE(password->windowTitle(), QStringLiteral("パスワード"));
+    auto *label = password->findChild<QLabel *>();
+    QCOMPARE(label->text(), QStringLiteral("パスワード"));
+    auto *field = qobject_cast<QLineEdit *>(label->buddy());
+    QVERIFY(field);
+    QCOMPARE(field->echoMode(), QLineEdit::Password);
+    QCOMPARE(password->password(), QString());
+    buttons.clear();
+    for (QPushButton *b : password->findChildren<QPushButton *>())
+        buttons << b->text();
+    QCOMPARE(buttons, (QStringList{QStringLiteral("OK"), QStringLiteral("キャンセル")}));
+}
+
+// Return accepts through the default button, Escape rejects; the fields
+// keep their texts and the next showing starts in the search field.
+void WindowTest::replaceDialogKeys()
+{
+    auto *dialog = window->findChild<vzA_ReplaceDialog *>();
+    QWidget *focusAtStart = nullptr;
+    QString typed;
+    auto type = [&](int key) {
+        return [&, key](QWidget *widget) {
+            focusAtStart = widget->focusWidget();
+            QTest::keyClicks(widget->focusWidget(), QStringLiteral("x"));
+            QTest::keyClick(widget->focusWidget(), Qt::Key_Tab);
+            QTest::keyClicks(widget->focusWidget(), QStringLiteral("y"));
+            typed = dialog->searchText() + QLatin1Char('|') + dialog->replaceText();
+            QTest::keyClick(widget->focusWidget(), Qt::Key(key));
+        };
+    };
+    QLineEdit *searchField = nullptr;
+    for (QLabel *label : dialog->findChildren<QLabel *>())
+        if (label->text() == QStringLiteral("検索文字列"))
+            searchField = qobject_cast<QLineEdit *>(label->buddy());
+
+    QList<Seen> seen = run(&vzA_ExtWindow::replaceItem, {type(Qt::Key_Return)});
+    QCOMPARE(lines(seen), QStringList{ReplaceDialog});
+    QCOMPARE(dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(focusAtStart, searchField);
+    QCOMPARE(typed, QStringLiteral("x|y"));
+
+    seen = run(&vzA_ExtWindow::replaceItem, {type(Qt::Key_Escape)});
+    QCOMPARE(seen.value(0).value, QStringLiteral("x|y"));  // kept from the first use
+    QCOMPARE(dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(focusAtStart, searchField);
+    QCOMPARE(dialog->searchText() + QLatin1Char('|') + dialog->replaceText(), typed);
+}
+
+void WindowTest::columnWidthsFollowResize_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QList<int>>("widths");
+
+    QTest::newRow("no scroll bar") << 3 << QList<int>{640, 501, 420};
+    QTest::newRow("vertical scroll bar") << 200 << QList<int>{700, 555};
+}
+
+void WindowTest::columnWidthsFollowResize()
+{
+    QFETCH(int, rows);
+    QFETCH(QList<int>, widths);
+
+    std::vector<Entry> entries;
+    for (int i = 0; i < rows; ++i)
+        entries.push_back({QByteArray::number(i) + ".txt", "x"});
+    QVERIFY(writeArchive(QStringLiteral("rows.vza"), entries));
+    QCOMPARE(lines(read(QStringLiteral("rows.vza"))), QStringList{FileDialog});
+    QCOMPARE(table()->rowCount(), rows);
+
+    QTableWidget *t = table();
+    const QScrollBar *bar = t->verticalScrollBar();
+    QTRY_COMPARE(bar->isVisible(), rows > 20);
+    if (rows <= 20) {
+        // The fill's last share already saw the final row-number header:
+        // once the table has laid itself out, the two columns fit.
+        QCoreApplication::processEvents();
+        QVERIFY(t->columnWidth(0) + t->columnWidth(1) <= t->viewport()->width());
+    }
+    for (int width : widths) {
+        window->resize(width, 400);
+        QTRY_COMPARE(window->width(), width);
+        QCOMPARE(bar->isVisible(), rows > 20);
+        const int free = t->width() - t->verticalHeader()->width() - (bar->isVisible() ? bar->width() : 0);
+        QCOMPARE(t->columnWidth(0), free / 2 - 2);
+        QCOMPARE(t->columnWidth(1), free / 2 - 2);
+    }
+}
+
+QTEST_MAIN(WindowTest)
+#include "tst_gui_window.moc"
