@@ -1,6 +1,8 @@
 # Front door: `make test` and `make run` install what is missing, build and go.
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 PACKAGES = cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb \
            clang libclang-rt-14-dev fonts-droid-fallback
@@ -37,5 +39,19 @@ test-sanitize: deps
 	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
 
+# Builds the libFuzzer targets with clang (own build folder) and runs each one
+# in turn for FUZZ_SECONDS, starting from the writer's seeds, the corpus kept
+# from earlier runs and the regression inputs. Crashes go to $(FUZZ_BUILD)/artifacts.
+fuzz: deps
+	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(FUZZ_BUILD) -j $(JOBS)
+	@for target in archive decoder; do \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$target $(FUZZ_BUILD)/artifacts; \
+	    echo "== fuzz_$$target for $(FUZZ_SECONDS) s"; \
+	    ./$(FUZZ_BUILD)/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	        -artifact_prefix=$(FUZZ_BUILD)/artifacts/ $(FUZZ_BUILD)/corpus/$$target \
+	        $(FUZZ_BUILD)/seeds/$$target $$(ls -d tests/data/fuzz/$$target 2>/dev/null) || exit 1; \
+	done
+
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)

@@ -56,7 +56,7 @@ AtomicFile::~AtomicFile()
 bool AtomicFile::open(const std::string& target)
 {
     discard();
-    if (target.empty() || target.back() == '/')
+    if (target.empty() || target.back() == '/' || target.find('\0') != std::string::npos)
         return false;
     const int fd = createTempBeside(target, tempPath_);
     if (fd < 0)

@@ -132,11 +132,11 @@ bool EntryTable::read(std::FILE* file, const std::string& password, ArchiveError
         (left >= 0 && storedSize > static_cast<std::uint64_t>(left)))
         return fail(ArchiveError::DamagedIndex);
 
-    entries_.resize(count);
     std::vector<std::uint8_t> index;
     const bool ok = [&] {
         if (!readExactly(file, index, storedSize))
             return false;
+        entries_.resize(count);
         if (encrypted) {
             decryptBuffer(index.data(), index.size());
             index.resize(size);
