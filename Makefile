@@ -53,5 +53,16 @@ fuzz: deps
 	        $(FUZZ_BUILD)/seeds/$$target $$(ls -d tests/data/fuzz/$$target 2>/dev/null) || exit 1; \
 	done
 
+# Side-by-side comparison with unzip, cp and OpenSSL on generated data.
+BENCH_PACKAGES = zip unzip openssl time
+bench: deps
+	@missing=$$(for p in $(BENCH_PACKAGES); do \
+	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
+	if [ -n "$$missing" ]; then \
+	    $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
+	fi
+	@$(MAKE) --no-print-directory build
+	bench/compare $(BUILD)
+
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
