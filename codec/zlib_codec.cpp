@@ -11,6 +11,15 @@ constexpr std::size_t OutputStep = 65536;
 // Deflate finishes once no more than this much input is left.
 constexpr std::size_t FinishThreshold = 65535;
 
+// Gives zlib a fresh OutputStep of room at the end of out.
+void growOutput(std::vector<std::uint8_t>& out, z_stream& stream)
+{
+    const std::size_t used = out.size();
+    out.resize(used + OutputStep);
+    stream.next_out = out.data() + used;
+    stream.avail_out = static_cast<uInt>(OutputStep);
+}
+
 }  // namespace
 
 bool DataBuffer::compress()
@@ -22,11 +31,10 @@ bool DataBuffer::compress()
     if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
         return false;
 
-    std::vector<std::uint8_t> out(OutputStep);
+    std::vector<std::uint8_t> out;
     stream.next_in = bytes.data();
     stream.avail_in = static_cast<uInt>(bytes.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
+    growOutput(out, stream);
     while (true) {
         const int flush = stream.avail_in <= FinishThreshold ? Z_FINISH : Z_NO_FLUSH;
         const int status = deflate(&stream, flush);
@@ -36,12 +44,8 @@ bool DataBuffer::compress()
             deflateEnd(&stream);
             return false;
         }
-        if (stream.avail_out == 0) {
-            const std::size_t used = out.size();
-            out.resize(used + OutputStep);
-            stream.next_out = out.data() + used;
-            stream.avail_out = static_cast<uInt>(OutputStep);
-        }
+        if (stream.avail_out == 0)
+            growOutput(out, stream);
     }
     out.resize(out.size() - stream.avail_out);
     if (deflateEnd(&stream) != Z_OK)
@@ -64,11 +68,10 @@ bool DataBuffer::decompress()
     if (inflateInit(&stream) != Z_OK)
         return false;
 
-    std::vector<std::uint8_t> out(OutputStep);
+    std::vector<std::uint8_t> out;
     stream.next_in = bytes.data();
     stream.avail_in = static_cast<uInt>(bytes.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
+    growOutput(out, stream);
     while (true) {
         const int status = inflate(&stream, Z_NO_FLUSH);
         if (status == Z_STREAM_END)
@@ -85,10 +88,7 @@ bool DataBuffer::decompress()
                 inflateEnd(&stream);
                 return false;
             }
-            const std::size_t used = out.size();
-            out.resize(used + OutputStep);
-            stream.next_out = out.data() + used;
-            stream.avail_out = static_cast<uInt>(OutputStep);
+            growOutput(out, stream);
         }
     }
     out.resize(out.size() - stream.avail_out);

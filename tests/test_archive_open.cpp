@@ -22,11 +22,6 @@ const Bytes PlainExample = {
     0x00, 0x03, 'i', 'm', 'g', '/', 'a', '.', 'b', 'i', 'n', 'h', 'e', 'l', 'l', 'o',
     0x01, 0x02, 0x03};
 
-void keyWith(const std::string& password)
-{
-    setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
-}
-
 void appendWord(Bytes& bytes, std::uint32_t value)
 {
     bytes.resize(bytes.size() + 4);
@@ -58,7 +53,7 @@ Bytes headerAndIndex(std::uint32_t flags, const std::vector<Record>& records, co
     out.insert(out.end(), index.begin(), index.end());
     if (flags & FlagEncrypted) {
         out.resize(static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(out.size()))));
-        keyWith(key);
+        keyCipher(key);
         encryptBuffer(out.data() + 8, out.size() - 8);
     }
     return out;
@@ -188,7 +183,7 @@ TEST(ArchiveOpen, EmptyPasswordIsRefusedBeforeKeying)
 {
     TempDir dir;
     writeBytes(dir / "e.vza", encryptedExample("pw"));
-    keyWith("state before");
+    keyCipher("state before");
     const CipherState before = cipherState();
 
     Archive archive;
@@ -201,7 +196,7 @@ TEST(ArchiveOpen, PlainArchiveLeavesTheCipherAlone)
 {
     TempDir dir;
     writeBytes(dir / "a.vza", PlainExample);
-    keyWith("state before");
+    keyCipher("state before");
     const CipherState before = cipherState();
     Archive archive;
     ASSERT_TRUE(archive.open(dir / "a.vza", "some password"));
@@ -281,7 +276,7 @@ TEST(ArchiveOpen, MalformedHeadersAndIndexesAreRefused)
         putU32(count, file.data() + 24);
         putU32(indexSize, file.data() + 28);
         file.resize(64, 0);
-        keyWith("pw");
+        keyCipher("pw");
         encryptBuffer(file.data() + 8, file.size() - 8);
         return file;
     };

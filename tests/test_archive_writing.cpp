@@ -13,11 +13,6 @@ using namespace vza::test;
 
 namespace {
 
-void keyWith(const std::string& key)
-{
-    setKey(reinterpret_cast<const std::uint8_t*>(key.data()), key.size());
-}
-
 DataBuffer bufferOf(const std::string& name, const Bytes& bytes)
 {
     DataBuffer buffer;
@@ -32,7 +27,7 @@ TEST(ArchiveWriting, EmptyArchiveIsTheHeaderAlone)
 {
     TempDir dir;
     for (std::uint32_t flags : {0u, FlagEncrypted}) {
-        keyWith("pw");
+        keyCipher("pw");
         ArchiveIndex index;
         index.setPath(dir / "empty.vza");
         ASSERT_TRUE(index.save(flags));
@@ -51,7 +46,7 @@ TEST(ArchiveWriting, EmptyArchiveIsTheHeaderAlone)
 TEST(ArchiveWriting, EncryptedIndexIsPaddedWithZeros)
 {
     TempDir dir;
-    keyWith("pw");
+    keyCipher("pw");
     ArchiveIndex index;
     for (const char* name : {"readme.txt", "img/a.bin"}) {
         DataBuffer buffer = bufferOf(name, bytesOf("abc"));
@@ -69,7 +64,7 @@ TEST(ArchiveWriting, EncryptedIndexIsPaddedWithZeros)
 
 TEST(ArchiveWriting, IncompressibleEntriesAreStoredAsTheyAre)
 {
-    keyWith("pw");
+    keyCipher("pw");
     const Bytes random = randomBytes(1000, 5);
     for (std::uint32_t flags : {FlagCompressed, FlagCompressed | FlagEncrypted}) {
         DataBuffer buffer = bufferOf("r", random);
@@ -142,7 +137,7 @@ TEST(ArchiveWriter, SpoolsTheDataAreaAndRoundTrips)
     const std::vector<TestEntry> entries = {{"a", bytesOf("first")}, {"b/c", randomBytes(200000, 9)}, {"e", {}}};
     for (std::uint32_t flags : {0u, FlagEncrypted | FlagCompressed}) {
         TempDir dir;
-        keyWith("pw");
+        keyCipher("pw");
         ArchiveWriter writer;
         ASSERT_TRUE(writer.begin(dir / "w.vza"));
         for (const TestEntry& entry : entries) {

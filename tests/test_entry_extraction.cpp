@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <unistd.h>
-#include <zlib.h>
 
 #include "archive/archive.h"
 #include "archive/format.h"
@@ -39,7 +38,7 @@ struct RawEntry {
 void writeRawArchive(const std::string& path, std::uint32_t flags, const std::vector<RawEntry>& entries,
                      const std::string& password = "secret")
 {
-    setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+    keyCipher(password);
     ArchiveIndex index;
     for (const RawEntry& entry : entries) {
         DataBuffer buffer;
@@ -49,38 +48,6 @@ void writeRawArchive(const std::string& path, std::uint32_t flags, const std::ve
     }
     index.setPath(path);
     ASSERT_TRUE(index.save(flags));
-}
-
-Bytes compressed(const Bytes& plain)
-{
-    DataBuffer buffer;
-    buffer.assign(plain.data(), plain.size());
-    buffer.compress();
-    return buffer.bytes;
-}
-
-Bytes sealed(const Bytes& bytes, const std::string& key = "secret")
-{
-    setKey(reinterpret_cast<const std::uint8_t*>(key.data()), key.size());
-    DataBuffer buffer;
-    buffer.assign(bytes.data(), bytes.size());
-    buffer.encrypt();
-    return buffer.bytes;
-}
-
-Bytes gzipped(const Bytes& plain)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(plain.size() + 64);
-    stream.next_in = const_cast<Bytef*>(plain.data());
-    stream.avail_in = static_cast<uInt>(plain.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
 }
 
 class WorkingDirectory {
@@ -137,14 +104,14 @@ TEST(EntryExtraction, EveryFlagCombinationRoundTrips)
 
 TEST(EntryExtraction, DamagedEntriesFailAndWriteNothing)
 {
-    const Bytes stream = compressed(Text);
+    const Bytes stream = zlibStream(Text);
     Bytes badAdler = stream;
     badAdler.back() ^= 0x40;
-    Bytes badFirstBlock = sealed(bytesOf("hello"));
+    Bytes badFirstBlock = sealedForm(bytesOf("hello"), "secret");
     badFirstBlock[0] ^= 1;
-    Bytes sealedPlusBlock = sealed(bytesOf("hello"));
+    Bytes sealedPlusBlock = sealedForm(bytesOf("hello"), "secret");
     sealedPlusBlock.insert(sealedPlusBlock.end(), 8, 0);
-    const Bytes bomb = compressed(Bytes(10 << 20, 0));  // 10 MiB of zeros, about 10 KB stored
+    const Bytes bomb = zlibStream(Bytes(10 << 20, 0));  // 10 MiB of zeros, about 10 KB stored
 
     const struct {
         const char* what;
@@ -154,18 +121,18 @@ TEST(EntryExtraction, DamagedEntriesFailAndWriteNothing)
     } cases[] = {
         {"bad Adler-32", FlagCompressed, {"e", badAdler, 300000}, ArchiveError::EntryCorrupt},
         {"stream cut short", FlagCompressed, {"e", Bytes(stream.begin(), stream.end() - 6), 300000}, ArchiveError::EntryCorrupt},
-        {"gzip data", FlagCompressed, {"e", gzipped(Text), 300000}, ArchiveError::EntryCorrupt},
+        {"gzip data", FlagCompressed, {"e", gzipStream(Text), 300000}, ArchiveError::EntryCorrupt},
         {"not a stream at all", FlagCompressed, {"e", bytesOf("plain text"), 300}, ArchiveError::EntryCorrupt},
         {"inflates past its size", FlagCompressed, {"e", bomb, 100}, ArchiveError::EntryTooLarge},
         {"inflates short of its size", FlagCompressed, {"e", stream, 300001}, ArchiveError::EntrySizeMismatch},
         {"plain length differs", 0, {"e", bytesOf("hello"), 4}, ArchiveError::EntryTooLarge},
         {"damaged first block", FlagEncrypted, {"e", badFirstBlock, 5}, ArchiveError::EntryCorrupt},
-        {"sealed under another key", FlagEncrypted, {"e", sealed(bytesOf("hello"), "other"), 5}, ArchiveError::EntryCorrupt},
+        {"sealed under another key", FlagEncrypted, {"e", sealedForm(bytesOf("hello"), "other"), 5}, ArchiveError::EntryCorrupt},
         {"seal length mismatch", FlagEncrypted, {"e", sealedPlusBlock, 5}, ArchiveError::EntryCorrupt},
         {"shorter than a block", FlagEncrypted, {"e", Bytes(7, 0), 0}, ArchiveError::EntryCorrupt},
         {"empty sealed entry", FlagEncrypted, {"e", {}, 0}, ArchiveError::EntryCorrupt},
-        {"sealed bad Adler-32", FlagEncrypted | FlagCompressed, {"e", sealed(badAdler), 300000}, ArchiveError::EntryCorrupt},
-        {"sealed bomb", FlagEncrypted | FlagCompressed, {"e", sealed(bomb), 100}, ArchiveError::EntryTooLarge},
+        {"sealed bad Adler-32", FlagEncrypted | FlagCompressed, {"e", sealedForm(badAdler, "secret"), 300000}, ArchiveError::EntryCorrupt},
+        {"sealed bomb", FlagEncrypted | FlagCompressed, {"e", sealedForm(bomb, "secret"), 100}, ArchiveError::EntryTooLarge},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

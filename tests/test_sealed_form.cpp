@@ -8,18 +8,9 @@
 using namespace vza;
 using namespace vza::test;
 
-namespace {
-
-void keyWith(const std::string& key)
-{
-    setKey(reinterpret_cast<const std::uint8_t*>(key.data()), key.size());
-}
-
-}  // namespace
-
 TEST(SealedForm, SealsToPrefixPlusPaddedLength)
 {
-    keyWith("key");
+    keyCipher("key");
     const std::pair<std::size_t, std::size_t> cases[] = {{0, 8}, {1, 16}, {8, 16}, {9, 24}, {70001, 70016}};
     for (const auto& [plain, sealedLength] : cases) {
         const Bytes bytes = randomBytes(plain, static_cast<std::uint32_t>(plain));
@@ -45,7 +36,7 @@ TEST(SealedForm, SealsToPrefixPlusPaddedLength)
 
 TEST(SealedForm, DecryptChangesNothingUnlessItIsASealedForm)
 {
-    keyWith("key");
+    keyCipher("key");
     DataBuffer sealed;
     sealed.assign("hello world", 11);
     sealed.encrypt();
@@ -64,7 +55,7 @@ TEST(SealedForm, DecryptChangesNothingUnlessItIsASealedForm)
         {"a block removed", Bytes(sealed.bytes.begin(), sealed.bytes.end() - 8), "key"},
     };
     for (const auto& c : cases) {
-        keyWith(c.key);
+        keyCipher(c.key);
         DataBuffer buffer;
         buffer.assign(c.bytes.data(), c.bytes.size());
         buffer.info.originalSize = 99;

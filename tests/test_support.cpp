@@ -8,6 +8,7 @@
 #include <iterator>
 #include <random>
 #include <stdexcept>
+#include <zlib.h>
 
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
@@ -75,11 +76,49 @@ bool fileExists(const std::string& path)
     return std::filesystem::exists(std::filesystem::symlink_status(path));
 }
 
+void keyCipher(const std::string& password)
+{
+    setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+}
+
+Bytes zlibStream(const Bytes& plain)
+{
+    DataBuffer buffer;
+    buffer.assign(plain.data(), plain.size());
+    if (!buffer.compress())
+        throw std::runtime_error("compress failed");
+    return buffer.bytes;
+}
+
+Bytes sealedForm(const Bytes& bytes, const std::string& key)
+{
+    keyCipher(key);
+    DataBuffer buffer;
+    buffer.assign(bytes.data(), bytes.size());
+    buffer.encrypt();
+    return buffer.bytes;
+}
+
+Bytes gzipStream(const Bytes& plain)
+{
+    z_stream stream{};
+    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
+    Bytes out(plain.size() + 64);
+    stream.next_in = const_cast<Bytef*>(plain.data());
+    stream.avail_in = static_cast<uInt>(plain.size());
+    stream.next_out = out.data();
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
 void writeArchive(const std::string& path, const std::vector<TestEntry>& entries,
                   std::uint32_t flags, const std::string& password)
 {
     if (flags & FlagEncrypted)
-        setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+        keyCipher(password);
     ArchiveIndex index;
     for (const TestEntry& entry : entries) {
         DataBuffer buffer;

@@ -36,6 +36,16 @@ void writeBytes(const std::string& path, const Bytes& bytes);
 Bytes readBytes(const std::string& path);
 bool fileExists(const std::string& path);
 
+// Keys the process-wide cipher with the bytes of password.
+void keyCipher(const std::string& password);
+
+// The library's stored forms of plain bytes: a zlib stream (when shorter, as
+// the writer keeps it), the sealed form under key, and for contrast a gzip
+// stream, which the format does not accept.
+Bytes zlibStream(const Bytes& plain);
+Bytes sealedForm(const Bytes& bytes, const std::string& key);
+Bytes gzipStream(const Bytes& plain);
+
 struct TestEntry {
     std::string name;
     Bytes data;

@@ -1,7 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <zlib.h>
-
 #include "archive/data_buffer.h"
 #include "codec/inflate_stream.h"
 #include "test_support.h"
@@ -10,30 +8,6 @@ using namespace vza;
 using namespace vza::test;
 
 namespace {
-
-Bytes zlibStream(const Bytes& plain)
-{
-    DataBuffer buffer;
-    buffer.assign(plain.data(), plain.size());
-    EXPECT_TRUE(buffer.compress());
-    EXPECT_LT(buffer.size(), plain.size()) << "test data must shrink";
-    return buffer.bytes;
-}
-
-Bytes gzipStream(const Bytes& plain)
-{
-    z_stream stream{};
-    deflateInit2(&stream, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15 + 16, 8, Z_DEFAULT_STRATEGY);
-    Bytes out(plain.size() + 64);
-    stream.next_in = const_cast<Bytef*>(plain.data());
-    stream.avail_in = static_cast<uInt>(plain.size());
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<uInt>(out.size());
-    deflate(&stream, Z_FINISH);
-    out.resize(stream.total_out);
-    deflateEnd(&stream);
-    return out;
-}
 
 const Bytes Compressible = [] {
     Bytes bytes;
