@@ -4,6 +4,11 @@
 #include <cstdio>
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/sendfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "archive/atomic_file.h"
 #include "archive/entry_decoder.h"
 #include "archive/format.h"
@@ -137,21 +142,84 @@ bool Archive::extractToFile(const std::string& dataName, const std::string& file
 
 bool Archive::extractEntry(std::int32_t index, const std::string& path)
 {
-    // The output is created when the first checked bytes are ready (or at the
-    // end for an empty entry), and renamed into place only when the whole
-    // entry has been read and checked.
+    if (!archiveIndex_.entry(index))
+        return fail(ArchiveError::NoSuchEntry);
+    // Nothing appears at path until the whole entry has been read and checked.
     AtomicFile out;
-    bool opened = false;
-    const bool ok = streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
-        if (!opened && !(opened = out.open(path)))
-            return false;
-        return out.write(data, length);
-    });
-    if (!ok)
-        return false;
-    if ((!opened && !out.open(path)) || !out.commit())
+    if (!out.open(path))
         return fail(ArchiveError::CannotWriteOutput);
-    return true;
+    if (!writeEntry(index, out))
+        return false;
+    return out.commit() || fail(ArchiveError::CannotWriteOutput);
+}
+
+bool Archive::writeEntry(std::int32_t index, AtomicFile& out, const Progress& progress)
+{
+    const ArchiveEntry* entry = archiveIndex_.entry(index);
+    if (!entry)
+        return fail(ArchiveError::NoSuchEntry);
+    // Bytes stored as they are need no decoding: the length rule says so
+    // for a compressed archive too.
+    if (!(flags() & FlagEncrypted) && entry->storedSize == entry->originalSize) {
+        switch (copyStoredBytes(index, out, progress)) {
+        case Copy::Done: lastError_ = ArchiveError::None; return true;
+        case Copy::Failed: return false;
+        case Copy::Unsupported: break;
+        }
+    }
+    return streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
+        if (!out.write(data, length))
+            return false;
+        if (progress)
+            progress(length);
+        return true;
+    });
+}
+
+Archive::Copy Archive::copyStoredBytes(std::int32_t index, AtomicFile& out, const Progress& progress)
+{
+    const int target = out.descriptor();
+    if (target < 0)
+        return Copy::Unsupported;
+    const int source = ::open(archiveIndex_.path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (source < 0) {
+        fail(ArchiveError::CannotOpenArchive);
+        return Copy::Failed;
+    }
+    struct stat status;
+    const std::uint64_t offset = archiveIndex_.entryOffset(index);
+    const std::uint64_t length = archiveIndex_.entry(index)->storedSize;
+    // An empty entry has nothing that could be missing, wherever it lies.
+    if (fstat(source, &status) != 0 || (length > 0 && offset + length > static_cast<std::uint64_t>(status.st_size))) {
+        ::close(source);
+        fail(ArchiveError::EntryTruncated);
+        return Copy::Failed;
+    }
+    // sendfile copies page cache to page cache, without a pass through
+    // user memory; steps of 8 MiB keep progress reports coming.
+    off_t position = static_cast<off_t>(offset);
+    std::uint64_t left = length;
+    Copy result = Copy::Done;
+    while (left > 0) {
+        const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, 8 << 20));
+        const ssize_t sent = ::sendfile(target, source, &position, step);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && left == length && (errno == EINVAL || errno == ENOSYS)) {
+            result = Copy::Unsupported;  // e.g. a target that cannot take it: copy by hand
+            break;
+        }
+        if (sent <= 0) {
+            fail(sent == 0 ? ArchiveError::EntryTruncated : ArchiveError::CannotWriteOutput);
+            result = Copy::Failed;
+            break;
+        }
+        left -= static_cast<std::uint64_t>(sent);
+        if (progress)
+            progress(static_cast<std::size_t>(sent));
+    }
+    ::close(source);
+    return result;
 }
 
 }  // namespace vza

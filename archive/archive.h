@@ -13,6 +13,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/archive_index.h"
+#include "archive/atomic_file.h"
 #include "archive/data_buffer.h"
 
 namespace vza {
@@ -62,6 +63,13 @@ public:
     // Writes entry index to path (used exactly as given); see extractToFile.
     bool extractEntry(std::int32_t index, const std::string& path);
 
+    // Writes the checked plain bytes of entry index into out, which the
+    // caller opened and commits. Entries stored as they are (no seal, no
+    // stream) are copied inside the kernel. progress, when given, hears the
+    // number of bytes written by each step.
+    using Progress = std::function<void(std::size_t length)>;
+    bool writeEntry(std::int32_t index, AtomicFile& out, const Progress& progress = {});
+
     // Reads entry index through sink in pieces of at most ChunkSize bytes,
     // checking it fully; sink returns false to stop (reported as
     // CannotWriteOutput). Memory stays bounded whatever the entry's size.
@@ -76,6 +84,8 @@ public:
 
 private:
     bool fail(ArchiveError error);
+    enum class Copy { Done, Failed, Unsupported };
+    Copy copyStoredBytes(std::int32_t index, AtomicFile& out, const Progress& progress);
 
     std::string password_;
     ArchiveIndex archiveIndex_;

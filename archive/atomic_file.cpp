@@ -79,6 +79,13 @@ bool AtomicFile::write(const void* data, std::size_t length)
     return length == 0 || std::fwrite(data, 1, length, file_) == length;
 }
 
+int AtomicFile::descriptor()
+{
+    if (!file_ || std::fflush(file_) != 0)
+        return -1;
+    return fileno(file_);
+}
+
 bool AtomicFile::commit()
 {
     if (!file_)

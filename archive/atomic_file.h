@@ -28,6 +28,10 @@ public:
     // The open stream, for writers that take a FILE*.
     std::FILE* stream() const { return file_; }
 
+    // The file descriptor, with everything written so far flushed to it, for
+    // copies made by the kernel; -1 when not open.
+    int descriptor();
+
     // Flushes, closes and renames over the target.
     bool commit();
 

@@ -177,12 +177,7 @@ bool Extractor::extract(std::int32_t index, const std::string& relative)
     errno = 0;
     if (!output.open(slot.path))
         return fail(index, "cannot create " + quoted(relative) + ": " + systemReason());
-    const bool read = archive_.streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
-        if (!output.write(data, length))
-            return false;
-        progress.advance(length);
-        return true;
-    });
+    const bool read = archive_.writeEntry(index, output, [&](std::size_t length) { progress.advance(length); });
     if (!read)
         return fail(index, errorText(archive_.lastError()));  // output is discarded, nothing is left
     errno = 0;
