@@ -40,6 +40,16 @@ std::string readAll(std::FILE* file)
     return text;
 }
 
+// The null-terminated array of C strings that exec and spawn take.
+std::vector<char*> pointersTo(std::vector<std::string>& strings)
+{
+    std::vector<char*> pointers;
+    for (std::string& text : strings)
+        pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
 }  // namespace
 
 RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, const std::vector<std::string>& env)
@@ -51,16 +61,10 @@ RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, c
         throw std::runtime_error("tmpfile failed");
     std::vector<std::string> argStrings{VZA_BINARY};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : argStrings)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = pointersTo(argStrings);
     std::vector<std::string> envStrings{"PATH=/usr/bin:/bin"};
     envStrings.insert(envStrings.end(), env.begin(), env.end());
-    std::vector<char*> envp;
-    for (std::string& entry : envStrings)
-        envp.push_back(entry.data());
-    envp.push_back(nullptr);
+    std::vector<char*> envp = pointersTo(envStrings);
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
@@ -100,10 +104,7 @@ RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::stri
         throw std::runtime_error("openpty failed");
     std::vector<std::string> argStrings{VZA_BINARY};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& arg : argStrings)
-        argv.push_back(arg.data());
-    argv.push_back(nullptr);
+    std::vector<char*> argv = pointersTo(argStrings);
     char path[] = "PATH=/usr/bin:/bin";
     char* envp[] = {path, nullptr};
 
