@@ -16,7 +16,9 @@
 // AVX-512 intrinsics as (maybe) uninitialized (GCC bug 105593); nothing here
 // reads them.
 #pragma GCC diagnostic ignored "-Wuninitialized"
+#if !defined(__clang__)
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 #include <immintrin.h>
 
