@@ -1,4 +1,5 @@
-// The four commands of vza. Each runs to the end and returns the exit status.
+// The handlers of vza's commands, one per entry of the command table
+// (command_table.cpp). Each runs to the end and returns the exit status.
 #pragma once
 
 #include "cli/console.h"
@@ -23,5 +24,8 @@ int runExtract(const Options& options, Console& console);
 
 // vza create ARCHIVE [-z] [-e] PATH...
 int runCreate(const Options& options, Console& console);
+
+// vza help [COMMAND]: the overview, or one command's help, on stdout.
+int runHelp(const Options& options, Console& console);
 
 }  // namespace vza::cli

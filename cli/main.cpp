@@ -1,7 +1,8 @@
-// vza: list, test, extract and create .vza archives from the command line.
+// vza: lists, tests, extracts and creates .vza archives from the command line.
 #include <cstdio>
 #include <string>
 
+#include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/help.h"
@@ -11,18 +12,10 @@ namespace {
 
 using namespace vza::cli;
 
-int runCommand(const Options& options)
+int runCommand(const CommandSpec& command, const Options& options)
 {
     Console console(options.verbosity);
-    int status = ExitFatal;
-    if (options.command == "list")
-        status = runList(options, console);
-    else if (options.command == "test")
-        status = runTest(options, console);
-    else if (options.command == "extract")
-        status = runExtract(options, console);
-    else if (options.command == "create")
-        status = runCreate(options, console);
+    int status = command.run(options, console);
     console.progress().clear();
     // A listing cut short by a full disk must not end with status 0.
     if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
@@ -42,16 +35,13 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "vza: %s\n%s\n", error.c_str(), UsageHint);
         return ExitFatal;
     }
-    if (options.help || options.command == "help") {
-        std::string topic = options.command;
-        if (topic == "help")
-            topic = options.operands.empty() ? "" : options.operands.front();
-        std::fputs(topic.empty() ? generalHelp().c_str() : commandHelp(topic).c_str(), stdout);
+    if (options.help) {
+        std::fputs(options.command.empty() ? generalHelp().c_str() : commandHelp(options.command).c_str(), stdout);
         return ExitOk;
     }
     if (options.version) {
         std::fputs(versionText().c_str(), stdout);
         return ExitOk;
     }
-    return runCommand(options);
+    return runCommand(*findCommand(options.command), options);
 }

@@ -12,7 +12,7 @@ namespace vza::cli {
 enum class Verbosity { Quiet, Normal, Verbose };
 
 struct Options {
-    std::string command;                // list, test, extract, create, help; "" with --help/--version alone
+    std::string command;                // a name from the command table; "" with --help/--version alone
     std::vector<std::string> operands;  // everything after the command: ARCHIVE, then names or paths
     Verbosity verbosity = Verbosity::Normal;
     std::string passwordFile;           // --password-file, "" when not given
