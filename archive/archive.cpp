@@ -24,6 +24,7 @@ Archive::Archive()
 void Archive::reset()
 {
     password_.clear();
+    key_ = CipherState{};
     archiveIndex_.clear();
     looseFileFallback_ = true;
     lastError_ = ArchiveError::None;
@@ -38,8 +39,9 @@ bool Archive::fail(ArchiveError error)
 bool Archive::open(const std::string& path, const std::string& password)
 {
     password_ = password;
+    key_ = CipherState{};
     archiveIndex_.setPath(path);
-    if (!archiveIndex_.load(password_))
+    if (!archiveIndex_.load(password_, key_))
         return fail(archiveIndex_.lastError());
     lastError_ = ArchiveError::None;
     return true;
@@ -74,7 +76,7 @@ bool Archive::streamEntry(std::int32_t index, const ChunkSink& sink)
         fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0)
         return fail(ArchiveError::EntryTruncated);
 
-    EntryDecoder decoder(archiveIndex_.flags(), *entry, sink);
+    EntryDecoder decoder(archiveIndex_.flags(), *entry, key_, sink);
     // Small entries need only a small block; large ones go through ChunkSize
     // pieces, so memory stays bounded whatever the entry's size.
     std::vector<std::uint8_t> block(std::min<std::size_t>(entry->storedSize, DataBuffer::ChunkSize));

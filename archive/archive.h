@@ -15,6 +15,7 @@
 #include "archive/archive_index.h"
 #include "archive/atomic_file.h"
 #include "archive/data_buffer.h"
+#include "codec/blowfish.h"
 
 namespace vza {
 
@@ -22,12 +23,15 @@ class Archive {
 public:
     Archive();
 
-    // Forgets the loaded archive and its password; turns the fallback on.
+    // Forgets the loaded archive, its password and key; turns the fallback on.
     void reset();
 
     // Reads and checks the header and index of the archive at path. An
-    // encrypted archive keys the process-wide cipher with password. On
-    // failure the Archive is left partly changed: reset() it before use.
+    // encrypted archive's key schedule is built from password and kept in
+    // this Archive, which reads its index and every entry with it: the
+    // process-wide key (setKey) is neither used nor changed, so several
+    // archives may be open at once. On failure the Archive is left partly
+    // changed: reset() it before use.
     bool open(const std::string& path, const std::string& password);
 
     std::int32_t entryCount() const { return archiveIndex_.entryCount(); }
@@ -43,6 +47,10 @@ public:
     const ArchiveEntry* entry(std::int32_t index) const { return archiveIndex_.entry(index); }
     const ArchiveIndex& archiveIndex() const { return archiveIndex_; }
     std::uint32_t flags() const { return archiveIndex_.flags(); }
+
+    // The key schedule this archive was opened with (all zeros when it is
+    // not encrypted), for readers that drive an EntryDecoder themselves.
+    const CipherState& keySchedule() const { return key_; }
 
     // The flags word of the file at path, or 255 when it is not an archive.
     // Reads only the first 8 bytes and does not touch this Archive.
@@ -88,6 +96,7 @@ private:
     Copy copyStoredBytes(std::int32_t index, AtomicFile& out, const Progress& progress);
 
     std::string password_;
+    CipherState key_{};
     ArchiveIndex archiveIndex_;
     bool looseFileFallback_ = true;
     ArchiveError lastError_ = ArchiveError::None;

@@ -29,13 +29,13 @@ bool ArchiveIndex::fail(ArchiveError error)
     return false;
 }
 
-bool ArchiveIndex::load(const std::string& password)
+bool ArchiveIndex::load(const std::string& password, CipherState& key)
 {
     std::FILE* file = std::fopen(path_.c_str(), "rb");
     if (!file)
         return fail(ArchiveError::CannotOpenArchive);
     ArchiveError error = ArchiveError::None;
-    const bool ok = entryTable_.read(file, password, &error);
+    const bool ok = entryTable_.read(file, password, key, &error);
     std::fclose(file);
     lastError_ = error;
     return ok;

@@ -30,8 +30,9 @@ public:
     const EntryTable& entryTable() const { return entryTable_; }
     const std::vector<std::uint8_t>& data() const { return data_; }
 
-    // Reads header and index of the file at path (see EntryTable::read).
-    bool load(const std::string& password);
+    // Reads header and index of the file at path (see EntryTable::read);
+    // an encrypted archive's key schedule is built into key.
+    bool load(const std::string& password, CipherState& key);
 
     // Writing. addRecord and appendData must be called in pairs, in the same
     // order; addEntry does both. The buffer holds the entry's stored bytes

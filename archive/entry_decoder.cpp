@@ -6,8 +6,8 @@
 
 namespace vza {
 
-EntryDecoder::EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, Sink sink)
-    : flags_(flags), entry_(entry), sink_(std::move(sink))
+EntryDecoder::EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink)
+    : flags_(flags), entry_(entry), key_(&key), sink_(std::move(sink))
 {
 }
 
@@ -28,7 +28,7 @@ bool EntryDecoder::start(std::uint8_t*& data, std::size_t& length)
     std::uint64_t payload = entry_.storedSize;
     if (flags_ & FlagEncrypted) {
         std::uint32_t sealedLength = 0;
-        if (length < 8 || !openSealPrefix(data, entry_.storedSize, sealedLength))
+        if (length < 8 || !openSealPrefix(*key_, data, entry_.storedSize, sealedLength))
             return fail(ArchiveError::EntryCorrupt);
         payload = sealedLength;
         data += 8;
@@ -58,7 +58,7 @@ bool EntryDecoder::feed(std::uint8_t* data, std::size_t length)
     if (flags_ & FlagEncrypted) {
         if (length % 8 != 0)
             return fail(ArchiveError::EntryCorrupt);
-        decryptBuffer(data, length);
+        decryptBuffer(*key_, data, length);
     }
     // Padding after the sealed length is dropped.
     const std::size_t payload = length < payloadLeft_ ? length : static_cast<std::size_t>(payloadLeft_);

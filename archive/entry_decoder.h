@@ -14,6 +14,7 @@
 
 #include "archive/archive_entry.h"
 #include "archive/archive_error.h"
+#include "codec/blowfish.h"
 #include "codec/inflate_stream.h"
 
 namespace vza {
@@ -22,8 +23,10 @@ class EntryDecoder {
 public:
     using Sink = std::function<bool(const std::uint8_t* data, std::size_t length)>;
 
-    // flags: the archive's flags word; entry: the record of the entry.
-    EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, Sink sink);
+    // flags: the archive's flags word; entry: the record of the entry; key:
+    // the archive's key schedule, used when flags say it is encrypted (it
+    // must outlive the decoder; an Archive hands out its own).
+    EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink);
     ~EntryDecoder();
 
     // Feeds the next stored bytes, in order; deciphers them in place. Every
@@ -43,6 +46,7 @@ private:
 
     std::uint32_t flags_;
     ArchiveEntry entry_;
+    const CipherState* key_;
     Sink sink_;
     bool started_ = false;
     std::uint64_t fed_ = 0;          // stored bytes seen so far

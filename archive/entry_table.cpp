@@ -90,7 +90,7 @@ void EntryTable::rebuildDerived()
     lookup_.rebuild(entries_);
 }
 
-bool EntryTable::read(std::FILE* file, const std::string& password, ArchiveError* error)
+bool EntryTable::read(std::FILE* file, const std::string& password, CipherState& key, ArchiveError* error)
 {
     auto fail = [error](ArchiveError why) {
         if (error)
@@ -108,8 +108,8 @@ bool EntryTable::read(std::FILE* file, const std::string& password, ArchiveError
         // The key schedule needs at least one key byte.
         if (password.empty())
             return fail(ArchiveError::EmptyPassword);
-        setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
-        decryptBuffer(header + 8, 24);
+        setKey(key, reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+        decryptBuffer(key, header + 8, 24);
     }
 
     const std::uint32_t checkA = getU32(header + 8);
@@ -138,7 +138,7 @@ bool EntryTable::read(std::FILE* file, const std::string& password, ArchiveError
             return false;
         entries_.resize(count);
         if (encrypted) {
-            decryptBuffer(index.data(), index.size());
+            decryptBuffer(key, index.data(), index.size());
             index.resize(size);
         }
         std::uint64_t position = 0;
@@ -161,6 +161,11 @@ bool EntryTable::read(std::FILE* file, const std::string& password, ArchiveError
 }
 
 std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags) const
+{
+    return headerAndIndex(flags, cipherState());
+}
+
+std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags, const CipherState& key) const
 {
     std::vector<std::uint8_t> out(HeaderSize);
     std::uint32_t check[4];
@@ -185,7 +190,7 @@ std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags) const
     if (flags & FlagEncrypted) {
         // Header words and padded index are one enciphered run from offset 8.
         out.resize(static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(out.size()))));
-        encryptBuffer(out.data() + 8, out.size() - 8);
+        encryptBuffer(key, out.data() + 8, out.size() - 8);
     }
     return out;
 }

@@ -10,6 +10,7 @@
 #include "archive/archive_error.h"
 #include "archive/format.h"
 #include "archive/name_lookup.h"
+#include "codec/blowfish.h"
 
 namespace vza {
 
@@ -44,16 +45,19 @@ public:
     std::int32_t find(const std::string& name) const;
 
     // Reads and checks the header and index from file, positioned at 0.
-    // Keys the cipher with password when the header is encrypted. Refuses an
-    // empty password for an encrypted header, a failed check rule, and any
-    // index that does not fit the file or whose records overrun it.
-    bool read(std::FILE* file, const std::string& password, ArchiveError* error = nullptr);
+    // When the header is encrypted, builds key from password and deciphers
+    // with it (the caller keeps key to read the entries). Refuses an empty
+    // password for an encrypted header, a failed check rule, and any index
+    // that does not fit the file or whose records overrun it.
+    bool read(std::FILE* file, const std::string& password, CipherState& key, ArchiveError* error = nullptr);
 
     // Writes header and index for the current entries with fresh check words.
     bool write(std::FILE* file, std::uint32_t flags) const;
 
-    // Header and index bytes as write() puts them into the file.
+    // Header and index bytes as write() puts them into the file, enciphered
+    // when flags say so with the process-wide key, or with key.
     std::vector<std::uint8_t> headerAndIndex(std::uint32_t flags) const;
+    std::vector<std::uint8_t> headerAndIndex(std::uint32_t flags, const CipherState& key) const;
 
     // Appends a record for buffer (name, originalSize, current byte count).
     // Does nothing for nullptr.

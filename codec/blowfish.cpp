@@ -15,37 +15,37 @@ namespace {
 // reads as all zeros until the first setKey.
 CipherState g_state;
 
-std::uint32_t roundF(std::uint32_t x)
+std::uint32_t roundF(const CipherState& state, std::uint32_t x)
 {
-    const std::uint32_t* S = g_state.S;
+    const std::uint32_t* S = state.S;
     return ((S[x >> 24] + S[256 + ((x >> 16) & 0xFF)]) ^ S[512 + ((x >> 8) & 0xFF)]) +
            S[768 + (x & 0xFF)];
 }
 
 // Enciphers the word pair and leaves it in stored order: left holds the word
 // that goes into bytes 0-3, right the word for bytes 4-7.
-void encipherPair(std::uint32_t& left, std::uint32_t& right)
+void encipherPair(const CipherState& state, std::uint32_t& left, std::uint32_t& right)
 {
-    const std::uint32_t* P = g_state.P;
+    const std::uint32_t* P = state.P;
     std::uint32_t l = left ^ P[0];
     std::uint32_t r = right;
     for (int i = 1; i <= 15; i += 2) {
-        r ^= roundF(l) ^ P[i];
-        l ^= roundF(r) ^ P[i + 1];
+        r ^= roundF(state, l) ^ P[i];
+        l ^= roundF(state, r) ^ P[i + 1];
     }
     r ^= P[17];
     left = r;
     right = l;
 }
 
-void decipherPair(std::uint32_t& left, std::uint32_t& right)
+void decipherPair(const CipherState& state, std::uint32_t& left, std::uint32_t& right)
 {
-    const std::uint32_t* P = g_state.P;
+    const std::uint32_t* P = state.P;
     std::uint32_t l = left ^ P[17];
     std::uint32_t r = right;
     for (int i = 16; i >= 2; i -= 2) {
-        r ^= roundF(l) ^ P[i];
-        l ^= roundF(r) ^ P[i - 1];
+        r ^= roundF(state, l) ^ P[i];
+        l ^= roundF(state, r) ^ P[i - 1];
     }
     r ^= P[0];
     left = r;
@@ -61,6 +61,32 @@ CipherPath bestPath()
     return best;
 }
 
+void runEncrypt(const CipherState& state, CipherPath path, std::uint8_t* bytes, std::size_t length)
+{
+    const std::size_t blocks = length / 8;
+    std::size_t done = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (path == CipherPath::Avx512 && cipherPathAvailable(path))
+        done = encryptBlocksAvx512(state, bytes, blocks);
+    else if (path == CipherPath::Avx2 && cipherPathAvailable(path))
+        done = encryptBlocksAvx2(state, bytes, blocks);
+#endif
+    encryptBlocksPortable(state, bytes + 8 * done, blocks - done);
+}
+
+void runDecrypt(const CipherState& state, CipherPath path, std::uint8_t* bytes, std::size_t length)
+{
+    const std::size_t blocks = length / 8;
+    std::size_t done = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (path == CipherPath::Avx512 && cipherPathAvailable(path))
+        done = decryptBlocksAvx512(state, bytes, blocks);
+    else if (path == CipherPath::Avx2 && cipherPathAvailable(path))
+        done = decryptBlocksAvx2(state, bytes, blocks);
+#endif
+    decryptBlocksPortable(state, bytes + 8 * done, blocks - done);
+}
+
 }  // namespace
 
 const CipherState& cipherState()
@@ -68,10 +94,10 @@ const CipherState& cipherState()
     return g_state;
 }
 
-void setKey(const std::uint8_t* key, std::size_t length)
+void setKey(CipherState& state, const std::uint8_t* key, std::size_t length)
 {
-    std::copy_n(blowfishInitialTables, 18, g_state.P);
-    std::copy_n(blowfishInitialTables + 18, 4 * 256, g_state.S);
+    std::copy_n(blowfishInitialTables, 18, state.P);
+    std::copy_n(blowfishInitialTables + 18, 4 * 256, state.S);
 
     if (length > 0) {
         // Key positions wrap at length, so a short key repeats and anything
@@ -80,54 +106,79 @@ void setKey(const std::uint8_t* key, std::size_t length)
             std::uint32_t word = 0;
             for (std::size_t k = 0; k < 4; ++k)
                 word = (word << 8) | std::uint32_t{key[(4 * i + k) % length]};
-            g_state.P[i] ^= word;
+            state.P[i] ^= word;
         }
     }
 
     std::uint32_t l = 0;
     std::uint32_t r = 0;
     for (std::size_t i = 0; i < 18; i += 2) {
-        encipherPair(l, r);
-        g_state.P[i] = l;
-        g_state.P[i + 1] = r;
+        encipherPair(state, l, r);
+        state.P[i] = l;
+        state.P[i + 1] = r;
     }
     for (std::size_t j = 0; j < 4 * 256; j += 2) {
-        encipherPair(l, r);
-        g_state.S[j] = l;
-        g_state.S[j + 1] = r;
+        encipherPair(state, l, r);
+        state.S[j] = l;
+        state.S[j + 1] = r;
     }
+}
+
+void setKey(const std::uint8_t* key, std::size_t length)
+{
+    setKey(g_state, key, length);
+}
+
+void encryptBlock(const CipherState& state, std::uint8_t* block)
+{
+    std::uint32_t l = getU32(block);
+    std::uint32_t r = getU32(block + 4);
+    encipherPair(state, l, r);
+    putU32(l, block);
+    putU32(r, block + 4);
+}
+
+void decryptBlock(const CipherState& state, std::uint8_t* block)
+{
+    std::uint32_t l = getU32(block);
+    std::uint32_t r = getU32(block + 4);
+    decipherPair(state, l, r);
+    putU32(l, block);
+    putU32(r, block + 4);
 }
 
 void encryptBlock(std::uint8_t* block)
 {
-    std::uint32_t l = getU32(block);
-    std::uint32_t r = getU32(block + 4);
-    encipherPair(l, r);
-    putU32(l, block);
-    putU32(r, block + 4);
+    encryptBlock(g_state, block);
 }
 
 void decryptBlock(std::uint8_t* block)
 {
-    std::uint32_t l = getU32(block);
-    std::uint32_t r = getU32(block + 4);
-    decipherPair(l, r);
-    putU32(l, block);
-    putU32(r, block + 4);
+    decryptBlock(g_state, block);
 }
 
-std::size_t encryptBuffer(std::uint8_t* bytes, std::size_t length)
+std::size_t encryptBuffer(const CipherState& state, std::uint8_t* bytes, std::size_t length)
 {
     const std::size_t padded = static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(length)));
     if (padded > length)
         std::memset(bytes + length, 0, padded - length);
-    encryptBlocks(bestPath(), bytes, padded);
+    runEncrypt(state, bestPath(), bytes, padded);
     return padded;
+}
+
+void decryptBuffer(const CipherState& state, std::uint8_t* bytes, std::size_t length)
+{
+    runDecrypt(state, bestPath(), bytes, length);
+}
+
+std::size_t encryptBuffer(std::uint8_t* bytes, std::size_t length)
+{
+    return encryptBuffer(g_state, bytes, length);
 }
 
 void decryptBuffer(std::uint8_t* bytes, std::size_t length)
 {
-    decryptBlocks(bestPath(), bytes, length);
+    decryptBuffer(g_state, bytes, length);
 }
 
 bool cipherPathAvailable(CipherPath path)
@@ -152,28 +203,12 @@ bool cipherPathAvailable(CipherPath path)
 
 void encryptBlocks(CipherPath path, std::uint8_t* bytes, std::size_t length)
 {
-    const std::size_t blocks = length / 8;
-    std::size_t done = 0;
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (path == CipherPath::Avx512 && cipherPathAvailable(path))
-        done = encryptBlocksAvx512(g_state, bytes, blocks);
-    else if (path == CipherPath::Avx2 && cipherPathAvailable(path))
-        done = encryptBlocksAvx2(g_state, bytes, blocks);
-#endif
-    encryptBlocksPortable(g_state, bytes + 8 * done, blocks - done);
+    runEncrypt(g_state, path, bytes, length);
 }
 
 void decryptBlocks(CipherPath path, std::uint8_t* bytes, std::size_t length)
 {
-    const std::size_t blocks = length / 8;
-    std::size_t done = 0;
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (path == CipherPath::Avx512 && cipherPathAvailable(path))
-        done = decryptBlocksAvx512(g_state, bytes, blocks);
-    else if (path == CipherPath::Avx2 && cipherPathAvailable(path))
-        done = decryptBlocksAvx2(g_state, bytes, blocks);
-#endif
-    decryptBlocksPortable(g_state, bytes + 8 * done, blocks - done);
+    runDecrypt(g_state, path, bytes, length);
 }
 
 }  // namespace vza

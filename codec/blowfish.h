@@ -1,9 +1,13 @@
 // Blowfish, 16 rounds, in electronic-codebook mode.
 //
-// There is one key state per process. Opening an encrypted archive keys it;
-// every later encipherment and decipherment uses that key until the next
-// setKey. Blocks are 8 bytes: bytes 0-3 the left word, 4-7 the right word,
-// both big-endian.
+// Every call comes in two forms. One takes a key state of the caller's own
+// (a CipherState filled by setKey(state, ...)): an open archive keeps its key
+// that way, so archives opened side by side, or one being written while
+// another is read, never disturb each other. The other form uses the one
+// process-wide key state, keyed by setKey(key, length), for callers that seal
+// and unseal whole buffers directly (DataBuffer::encrypt/decrypt); it stays in
+// force until the next setKey. Blocks are 8 bytes: bytes 0-3 the left word,
+// 4-7 the right word, both big-endian.
 #pragma once
 
 #include <cstddef>
@@ -26,18 +30,28 @@ const CipherState& cipherState();
 // faulting.
 void setKey(const std::uint8_t* key, std::size_t length);
 
-// Enciphers or deciphers one 8-byte block in place with the key in force.
+// The same key schedule built into state; the process-wide key is untouched.
+void setKey(CipherState& state, const std::uint8_t* key, std::size_t length);
+
+// Enciphers or deciphers one 8-byte block in place with the process-wide key,
+// or with state.
 void encryptBlock(std::uint8_t* block);
 void decryptBlock(std::uint8_t* block);
+void encryptBlock(const CipherState& state, std::uint8_t* block);
+void decryptBlock(const CipherState& state, std::uint8_t* block);
 
 // Enciphers bytes[0..length) block by block in place, zero-padding the last
 // block; bytes must have room for roundUp8(length). Returns roundUp8(length).
+// Uses the process-wide key, or state. Both take the fastest path the CPU has.
 std::size_t encryptBuffer(std::uint8_t* bytes, std::size_t length);
+std::size_t encryptBuffer(const CipherState& state, std::uint8_t* bytes, std::size_t length);
 
 // Deciphers bytes[0..length) block by block in place; length is a multiple of 8.
 // Should a caller pass a ragged length, the bytes after the last whole block
-// are left alone rather than read or written past the end.
+// are left alone rather than read or written past the end. Uses the
+// process-wide key, or state.
 void decryptBuffer(std::uint8_t* bytes, std::size_t length);
+void decryptBuffer(const CipherState& state, std::uint8_t* bytes, std::size_t length);
 
 // The block loops behind encryptBuffer and decryptBuffer. ECB blocks are
 // independent, so each path works on several blocks at once: Portable
@@ -51,8 +65,9 @@ enum class CipherPath { Portable, Avx2, Avx512 };
 bool cipherPathAvailable(CipherPath path);
 
 // Enciphers or deciphers the whole blocks of bytes[0..length) in place through
-// the given path, for tests and benchmarks; a trailing partial block is left
-// alone. An unavailable path falls back to Portable.
+// the given path with the process-wide key, for tests and benchmarks; a
+// trailing partial block is left alone. An unavailable path falls back to
+// Portable.
 void encryptBlocks(CipherPath path, std::uint8_t* bytes, std::size_t length);
 void decryptBlocks(CipherPath path, std::uint8_t* bytes, std::size_t length);
 

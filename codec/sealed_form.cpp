@@ -9,11 +9,12 @@
 
 namespace vza {
 
-bool openSealPrefix(const std::uint8_t* firstBlock, std::uint64_t storedSize, std::uint32_t& length)
+bool openSealPrefix(const CipherState& key, const std::uint8_t* firstBlock, std::uint64_t storedSize,
+                    std::uint32_t& length)
 {
     std::uint8_t prefix[8];
     std::memcpy(prefix, firstBlock, sizeof prefix);
-    decryptBlock(prefix);
+    decryptBlock(key, prefix);
     if (getU32(prefix) != ArchiveMagic)
         return false;
     const std::uint32_t plain = getU32(prefix + 4);
@@ -42,7 +43,7 @@ bool DataBuffer::encrypt()
 bool DataBuffer::decrypt()
 {
     std::uint32_t plain = 0;
-    if (bytes.size() < 8 || !openSealPrefix(bytes.data(), bytes.size(), plain))
+    if (bytes.size() < 8 || !openSealPrefix(cipherState(), bytes.data(), bytes.size(), plain))
         return false;
     bytes.erase(bytes.begin(), bytes.begin() + 8);
     decryptBuffer(bytes.data(), bytes.size());

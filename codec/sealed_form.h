@@ -6,11 +6,14 @@
 
 #include <cstdint>
 
+#include "codec/blowfish.h"
+
 namespace vza {
 
-// Deciphers a copy of the first block and checks it: the magic, and that a
-// stored length of storedSize fits its length word L (storedSize ==
+// Deciphers a copy of the first block with key and checks it: the magic, and
+// that a stored length of storedSize fits its length word L (storedSize ==
 // roundUp8(L) + 8). On success sets length to L.
-bool openSealPrefix(const std::uint8_t* firstBlock, std::uint64_t storedSize, std::uint32_t& length);
+bool openSealPrefix(const CipherState& key, const std::uint8_t* firstBlock, std::uint64_t storedSize,
+                    std::uint32_t& length);
 
 }  // namespace vza

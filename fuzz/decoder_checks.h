@@ -60,7 +60,7 @@ inline Decoded decodePieces(std::uint32_t flags, const ArchiveEntry& entry, std:
 {
     Decoded out;
     int calls = 0;
-    EntryDecoder decoder(flags, entry, [&](const std::uint8_t* data, std::size_t length) {
+    EntryDecoder decoder(flags, entry, cipherState(), [&](const std::uint8_t* data, std::size_t length) {
         out.bytes.insert(out.bytes.end(), data, data + length);
         out.overran = out.overran || out.bytes.size() > entry.originalSize;
         return ++calls != stopAt;

@@ -203,6 +203,47 @@ TEST(ArchiveOpen, PlainArchiveLeavesTheCipherAlone)
     EXPECT_EQ(std::memcmp(&before, &cipherState(), sizeof before), 0);
 }
 
+// Each archive reads with the key it was opened with. Opening another one,
+// whatever its password and even when that is wrong, changes neither the
+// first archive's reads nor the process-wide key, which stays with the
+// callers that seal buffers themselves.
+TEST(ArchiveOpen, TwoArchivesOpenAtOnceKeepTheirOwnKeys)
+{
+    TempDir dir;
+    const Bytes large = randomBytes(300000, 7);  // several read blocks
+    writeArchive(dir / "a.vza", {{"a.txt", bytesOf("from A")}, {"large.bin", large}},
+                 FlagEncrypted | FlagCompressed, "alpha");
+    writeArchive(dir / "b.vza", {{"b.txt", bytesOf("from B")}}, FlagEncrypted, "beta");
+    writeArchive(dir / "p.vza", {{"p.txt", bytesOf("plain")}}, 0);
+    keyCipher("the process-wide key");
+    const CipherState before = cipherState();
+
+    Archive a;
+    ASSERT_TRUE(a.open(dir / "a.vza", "alpha"));
+    struct Other {
+        const char* file;
+        const char* password;
+        bool opens;
+    };
+    for (const Other other : {Other{"b.vza", "wrong", false}, Other{"b.vza", "beta", true},
+                              Other{"p.vza", "", true}, Other{"a.vza", "alpha!", false}}) {
+        SCOPED_TRACE(std::string(other.file) + " with " + other.password);
+        Archive b;
+        EXPECT_EQ(b.open(dir / other.file, other.password), other.opens);
+
+        std::vector<std::uint8_t> bytes;
+        ASSERT_TRUE(a.readData("a.txt", &bytes)) << errorText(a.lastError());
+        EXPECT_EQ(bytes, bytesOf("from A"));
+        ASSERT_TRUE(a.extractEntry(1, dir / "large.out")) << errorText(a.lastError());
+        EXPECT_EQ(readBytes(dir / "large.out"), large);
+        if (other.opens) {
+            ASSERT_TRUE(b.readData(b.entryName(0), &bytes));
+            EXPECT_EQ(bytes, bytesOf(other.password[0] ? "from B" : "plain"));
+        }
+    }
+    EXPECT_EQ(std::memcmp(&before, &cipherState(), sizeof before), 0);
+}
+
 TEST(ArchiveOpen, BackslashPathOpensTheSlashPath)
 {
     TempDir dir;

@@ -257,6 +257,41 @@ TEST(BlowfishBuffer, DecryptBufferLeavesARaggedTailAlone)
     EXPECT_EQ(buffer, Bytes(24, 0x11));
 }
 
+// A key state of the caller's own keys and enciphers exactly like the
+// process-wide one, over enough blocks for the vector loops and a ragged
+// tail, and neither keying nor using it touches the process-wide key.
+TEST(BlowfishOwnState, MatchesTheProcessWideKeyAndLeavesItAlone)
+{
+    const Bytes key = hex("0123456789ABCDEF");
+    const vza::CipherState viaProcess = stateFor(key);
+    Bytes plain(8 * 200 + 3);
+    for (std::size_t i = 0; i < plain.size(); ++i)
+        plain[i] = static_cast<std::uint8_t>(i * 13 + 1);
+    plain.resize(8 * 201);  // room for the padding
+    Bytes expected = plain;
+    ASSERT_EQ(vza::encryptBuffer(expected.data(), 8 * 200 + 3), 8 * 201u);
+
+    keyWith(hex("FFFF"));
+    const vza::CipherState other = vza::cipherState();
+    vza::CipherState own{};
+    vza::setKey(own, key.data(), key.size());
+    EXPECT_TRUE(sameState(own, viaProcess));
+
+    Bytes buffer = plain;
+    EXPECT_EQ(vza::encryptBuffer(own, buffer.data(), 8 * 200 + 3), 8 * 201u);
+    EXPECT_EQ(buffer, expected);
+    Bytes block(expected.begin(), expected.begin() + 8);
+    vza::decryptBlock(own, block.data());
+    EXPECT_EQ(block, Bytes(plain.begin(), plain.begin() + 8));
+    vza::encryptBlock(own, block.data());
+    EXPECT_EQ(block, Bytes(expected.begin(), expected.begin() + 8));
+    vza::decryptBuffer(own, buffer.data(), buffer.size());
+    std::fill(plain.begin() + 8 * 200 + 3, plain.end(), 0);
+    EXPECT_EQ(buffer, plain);
+
+    EXPECT_TRUE(sameState(vza::cipherState(), other));
+}
+
 // Key schedule: the key is used cyclically over 72 byte positions, with no
 // 56-byte limit. Expected ciphertexts for the long and high-bit keys come
 // from an independent Blowfish implementation (OpenSSL's BF_set_key).
