@@ -192,14 +192,19 @@ bool Extractor::extract(std::int32_t index, const std::string& relative)
 
 int runExtract(const Options& options, Console& console)
 {
-    Archive archive;
-    if (!openArchive(options.operands.front(), options, console, archive))
+    ArchiveInput input;
+    if (!openArchive(options.operands.front(), options, console, input))
         return ExitFatal;
+    if (input.sequential()) {
+        console.error(input.shownPath() + ": extracting from a stream is not supported yet");
+        return ExitFatal;
+    }
+    Archive& archive = input.archive();
     archive.setLooseFileFallback(false);
 
     int failures = 0;
     const std::vector<std::string> names(options.operands.begin() + 1, options.operands.end());
-    const std::vector<std::int32_t> chosen = selectEntries(archive, names, console, failures);
+    const std::vector<std::int32_t> chosen = selectEntries(archive.archiveIndex().entryTable(), names, console, failures);
     const Plan plan = planOutputs(archive, chosen, console, failures);
 
     Extractor extractor(options, console, archive);

@@ -45,9 +45,8 @@ std::string flagsText(std::uint32_t flags)
 
 int runList(const Options& options, Console& console)
 {
-    const std::string& path = options.operands.front();
-    Archive archive;
-    if (!openArchive(path, options, console, archive))
+    ArchiveInput archive;
+    if (!openArchive(options.operands.front(), options, console, archive))
         return ExitFatal;
     const std::int32_t count = archive.entryCount();
     if (console.quiet()) {
@@ -56,7 +55,7 @@ int runList(const Options& options, Console& console)
         return ExitOk;
     }
     if (console.verbose())
-        console.line("Archive: " + displayName(path) + " (" + flagsText(archive.flags()) + ")");
+        console.line("Archive: " + archive.shownPath() + " (" + flagsText(archive.flags()) + ")");
     console.line("      Size     Stored  Saved  Name");
     console.line("---------- ---------- ------  ----");
     std::uint64_t totalSize = 0;

@@ -10,7 +10,7 @@ namespace vza::cli {
 
 int runTest(const Options& options, Console& console)
 {
-    Archive archive;
+    ArchiveInput archive;
     if (!openArchive(options.operands.front(), options, console, archive))
         return ExitFatal;
     const std::int32_t count = archive.entryCount();
@@ -20,7 +20,7 @@ int runTest(const Options& options, Console& console)
 
     ProgressLine& progress = console.progress();
     progress.start(total);
-    const Archive::ChunkSink countBytes = [&progress](const std::uint8_t*, std::size_t length) {
+    const SequentialArchive::ChunkSink countBytes = [&progress](const std::uint8_t*, std::size_t length) {
         progress.advance(length);
         return true;
     };

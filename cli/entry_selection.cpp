@@ -14,10 +14,10 @@ bool isPattern(const std::string& name)
 
 }  // namespace
 
-std::vector<std::int32_t> selectEntries(const Archive& archive, const std::vector<std::string>& names,
+std::vector<std::int32_t> selectEntries(const EntryTable& archive, const std::vector<std::string>& names,
                                         Console& console, int& misses)
 {
-    const std::int32_t count = archive.entryCount();
+    const std::int32_t count = archive.count();
     std::vector<std::int32_t> chosen;
     if (names.empty()) {
         chosen.reserve(static_cast<std::size_t>(count));
@@ -35,7 +35,7 @@ std::vector<std::int32_t> selectEntries(const Archive& archive, const std::vecto
         bool matched = false;
         if (isPattern(name)) {
             for (std::int32_t i = 0; i < count; ++i) {
-                if (fnmatch(name.c_str(), archive.entry(i)->name.c_str(), 0) == 0) {
+                if (fnmatch(name.c_str(), archive.at(i)->name.c_str(), 0) == 0) {
                     picked[static_cast<std::size_t>(i)] = true;
                     matched = true;
                 }

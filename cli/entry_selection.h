@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
+#include "archive/entry_table.h"
 #include "cli/console.h"
 
 namespace vza::cli {
@@ -16,7 +16,7 @@ namespace vza::cli {
 // * ? or [ is a shell pattern (fnmatch, '*' matching '/' too) picking every
 // entry it matches. Each name that picks nothing is reported as an error and
 // counted in misses.
-std::vector<std::int32_t> selectEntries(const Archive& archive, const std::vector<std::string>& names,
+std::vector<std::int32_t> selectEntries(const EntryTable& archive, const std::vector<std::string>& names,
                                         Console& console, int& misses);
 
 }  // namespace vza::cli

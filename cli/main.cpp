@@ -5,6 +5,7 @@
 #include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/console.h"
+#include "cli/display_name.h"
 #include "cli/help.h"
 #include "cli/options.h"
 
@@ -29,6 +30,7 @@ int runCommand(const CommandSpec& command, const Options& options)
 
 int main(int argc, char** argv)
 {
+    initDisplay();
     Options options;
     std::string error;
     if (!parseArguments(argc, argv, options, error)) {

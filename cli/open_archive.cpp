@@ -1,31 +1,117 @@
 #include "cli/open_archive.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "archive/format.h"
 #include "cli/display_name.h"
 #include "cli/password.h"
 
 namespace vza::cli {
+namespace {
 
-bool openArchive(const std::string& path, const Options& options, Console& console, Archive& archive)
+// Asks for the password of an encrypted archive; false (reported) when none came.
+bool askPassword(const ArchiveInput& input, const Options& options, Console& console, std::string& password)
 {
-    const std::string shown = displayName(path);
-    const std::int32_t flags = archive.probeFlags(path);
-    std::string password;
-    if (flags != 255 && (flags & FlagEncrypted) != 0) {
-        PasswordRequest request;
-        request.passwordFile = options.passwordFile;
-        request.prompt = "Password for " + shown + ": ";
-        const PasswordResult result = obtainPassword(request);
-        if (result.status == PasswordStatus::Missing) {
-            console.error(shown + ": the archive is encrypted and no password was given; " + PasswordHint);
-            return false;
-        }
-        if (result.status == PasswordStatus::Failed) {
-            console.error(shown + ": " + result.error);
-            return false;
-        }
-        password = result.password;
+    PasswordRequest request;
+    request.passwordFile = options.passwordFile;
+    request.prompt = "Password for " + input.shownPath() + ": ";
+    const PasswordResult result = obtainPassword(request);
+    if (result.status == PasswordStatus::Missing) {
+        console.error(input.shownPath() + ": the archive is encrypted and no password was given; " + PasswordHint);
+        return false;
     }
+    if (result.status == PasswordStatus::Failed) {
+        console.error(input.shownPath() + ": " + result.error);
+        return false;
+    }
+    password = result.password;
+    return true;
+}
+
+std::string reasonOf(ArchiveError error, int systemError)
+{
+    std::string text = errorText(error);
+    if (systemError != 0)
+        text += std::string(": ") + std::strerror(systemError);
+    return text;
+}
+
+}  // namespace
+
+ArchiveInput::~ArchiveInput()
+{
+    if (ownsFd_ && fd_ >= 0)
+        close(fd_);
+}
+
+const EntryTable& ArchiveInput::entryTable() const
+{
+    return sequential_ ? stream_.entryTable() : archive_.archiveIndex().entryTable();
+}
+
+bool ArchiveInput::streamEntry(std::int32_t index, const Archive::ChunkSink& sink)
+{
+    return sequential_ ? stream_.streamEntry(index, sink) : archive_.streamEntry(index, sink);
+}
+
+bool openArchive(const std::string& path, const Options& options, Console& console, ArchiveInput& input)
+{
+    const bool standardInput = path == "-";
+    input.shownPath_ = standardInput ? "standard input" : displayName(path);
+    const std::string& shown = input.shownPath_;
+
+    int fd = STDIN_FILENO;
+    if (!standardInput) {
+        fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            console.error(shown + ": cannot open: " + std::strerror(errno));
+            return false;
+        }
+    }
+    struct stat status {};
+    if (fstat(fd, &status) != 0) {
+        console.error(shown + ": cannot open: " + std::strerror(errno));
+        if (!standardInput)
+            close(fd);
+        return false;
+    }
+    if (S_ISDIR(status.st_mode)) {
+        console.error(shown + ": is a folder, not an archive");
+        if (!standardInput)
+            close(fd);
+        return false;
+    }
+
+    std::string password;
+    if (standardInput || !S_ISREG(status.st_mode)) {
+        // A pipe or a device: what is read is gone, so the flags are taken
+        // from the same pass that then reads the index.
+        input.sequential_ = true;
+        input.fd_ = fd;
+        input.ownsFd_ = !standardInput;
+        SequentialArchive& stream = input.stream_;
+        if (!stream.begin(fd)) {
+            console.error(shown + ": " + reasonOf(stream.lastError(), stream.systemError()));
+            return false;
+        }
+        if ((stream.flags() & FlagEncrypted) != 0 && !askPassword(input, options, console, password))
+            return false;
+        if (!stream.readIndex(password)) {
+            console.error(shown + ": " + reasonOf(stream.lastError(), stream.systemError()));
+            return false;
+        }
+        return true;
+    }
+
+    close(fd);
+    Archive& archive = input.archive_;
+    const std::int32_t flags = archive.probeFlags(path);
+    if (flags != 255 && (flags & FlagEncrypted) != 0 && !askPassword(input, options, console, password))
+        return false;
     archive.reset();
     if (!archive.open(path, password)) {
         console.error(shown + ": " + errorText(archive.lastError()));

@@ -40,12 +40,7 @@ std::string fitName(const std::string& name, std::size_t width)
         return name;
     if (width <= 3)
         return std::string(width, '.');
-    std::size_t start = 0;
-    while (start < name.size() && displayWidth(std::string_view(name).substr(start)) > width - 3)
-        ++start;
-    while (start < name.size() && (static_cast<unsigned char>(name[start]) & 0xC0) == 0x80)
-        ++start;  // never start inside a character
-    return "..." + name.substr(start);
+    return "..." + std::string(tailFitting(name, width - 3));
 }
 
 }  // namespace
@@ -55,7 +50,7 @@ void ProgressLine::start(std::uint64_t totalBytes)
     total_ = totalBytes;
     done_ = 0;
     started_ = Clock::now();
-    lastDraw_ = started_;
+    lastDraw_ = started_ - RedrawInterval;  // the first bytes draw the line at once
 }
 
 void ProgressLine::setEntry(std::string_view name)
@@ -83,9 +78,13 @@ void ProgressLine::draw()
     const int percent = total_ > 0 ? static_cast<int>(std::min<std::uint64_t>(done_ * 100 / total_, 100)) : 100;
     std::string line = std::to_string(percent) + "%  " + formatBytes(static_cast<double>(done_)) + " of " +
                        formatBytes(static_cast<double>(total_)) + "  " + formatBytes(rate) + "/s  ";
+    // One column is kept free: a line that fills the last column makes some
+    // terminals wrap, and every redraw would then start a new line.
     const std::size_t columns = terminalColumns();
-    const std::size_t room = columns > line.size() + 1 ? columns - line.size() - 1 : 0;
-    line += fitName(displayName(entry_), room);
+    if (line.size() + 1 >= columns)
+        line.resize(columns > 1 ? columns - 1 : 0);  // the numbers are ASCII
+    else
+        line += fitName(displayName(entry_), columns - line.size() - 1);
     // Carriage return, the line, then erase whatever an older, longer line left.
     const std::string out = "\r" + line + "\x1b[K";
     std::fwrite(out.data(), 1, out.size(), stderr);

@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
@@ -52,7 +53,11 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings)
 
 }  // namespace
 
-RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, const std::vector<std::string>& env)
+namespace {
+
+// Runs vza with stdin from inputFd (or /dev/null when it is -1).
+RunResult spawnVza(const std::vector<std::string>& args, const std::string& cwd, const std::vector<std::string>& env,
+                   int inputFd, const std::function<void()>& whileRunning)
 {
     // Unnamed files, so that nothing appears in the folders the tests look at.
     std::FILE* outFile = std::tmpfile();
@@ -68,7 +73,10 @@ RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, c
 
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (inputFd < 0)
+        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    else
+        posix_spawn_file_actions_adddup2(&actions, inputFd, 0);
     posix_spawn_file_actions_adddup2(&actions, fileno(outFile), 1);
     posix_spawn_file_actions_adddup2(&actions, fileno(errFile), 2);
     posix_spawn_file_actions_addchdir_np(&actions, cwd.c_str());
@@ -86,6 +94,8 @@ RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, c
         std::fclose(errFile);
         throw std::runtime_error("cannot start " + std::string(VZA_BINARY));
     }
+    if (whileRunning)
+        whileRunning();
     int status = 0;
     waitpid(pid, &status, 0);
     if (WIFEXITED(status))
@@ -95,8 +105,37 @@ RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, c
     return result;
 }
 
+}  // namespace
+
+RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, const std::vector<std::string>& env)
+{
+    return spawnVza(args, cwd, env, -1, {});
+}
+
+RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& cwd, const std::string& input,
+                      const std::vector<std::string>& env)
+{
+    int ends[2];
+    if (pipe2(ends, O_CLOEXEC) != 0)
+        throw std::runtime_error("pipe failed");
+    // A reader that stops early must not kill the test with SIGPIPE.
+    std::signal(SIGPIPE, SIG_IGN);
+    RunResult result = spawnVza(args, cwd, env, ends[0], [&] {
+        close(ends[0]);
+        std::size_t done = 0;
+        while (done < input.size()) {
+            const ssize_t wrote = write(ends[1], input.data() + done, input.size() - done);
+            if (wrote <= 0)
+                break;
+            done += static_cast<std::size_t>(wrote);
+        }
+        close(ends[1]);
+    });
+    return result;
+}
+
 RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
-                           const std::vector<TerminalTurn>& turns)
+                           const std::vector<TerminalTurn>& turns, const std::vector<std::string>& env)
 {
     int master = -1;
     int slave = -1;
@@ -105,8 +144,9 @@ RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::stri
     std::vector<std::string> argStrings{VZA_BINARY};
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv = pointersTo(argStrings);
-    char path[] = "PATH=/usr/bin:/bin";
-    char* envp[] = {path, nullptr};
+    std::vector<std::string> envStrings{"PATH=/usr/bin:/bin"};
+    envStrings.insert(envStrings.end(), env.begin(), env.end());
+    std::vector<char*> envp = pointersTo(envStrings);
 
     const pid_t pid = fork();
     if (pid == 0) {
@@ -118,7 +158,7 @@ RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::stri
         close(master);
         close(slave);
         if (chdir(cwd.c_str()) == 0)
-            execve(argv[0], argv.data(), envp);
+            execve(argv[0], argv.data(), envp.data());
         _exit(127);
     }
     close(slave);

@@ -20,6 +20,11 @@ struct RunResult {
 RunResult runVza(const std::vector<std::string>& args, const std::string& cwd,
                  const std::vector<std::string>& env = {});
 
+// As runVza, with stdin a pipe that is fed input (and then closed) while vza
+// runs. vza may stop reading early; the rest is then dropped.
+RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& cwd, const std::string& input,
+                      const std::vector<std::string>& env = {});
+
 // One exchange on the terminal: wait until the output shows prompt, then type reply.
 struct TerminalTurn {
     std::string prompt;
@@ -29,8 +34,9 @@ struct TerminalTurn {
 // Runs vza with a new pseudo-terminal as its controlling terminal (and as
 // stdin, stdout and stderr), answering its prompts in turn. out holds
 // everything the terminal showed.
+// env as for runVza.
 RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
-                           const std::vector<TerminalTurn>& turns);
+                           const std::vector<TerminalTurn>& turns, const std::vector<std::string>& env = {});
 
 struct TestEntry {
     std::string name;  // stored exactly, backslashes and all

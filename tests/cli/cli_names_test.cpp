@@ -1,0 +1,105 @@
+// How vza shows names: escaped when they could deceive or drive the
+// terminal, measured in terminal columns so that the progress line fits.
+#include <gtest/gtest.h>
+
+#include "archive/format.h"
+#include "cli/cli_harness.h"
+
+namespace vza::clitest {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+// Columns a UTF-8 text of ASCII and CJK takes: two for every character of
+// three bytes or more, one for the rest.
+std::size_t columns(const std::string& text)
+{
+    std::size_t width = 0;
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+        width += length >= 3 ? 2 : 1;
+        i += length;
+    }
+    return width;
+}
+
+TEST(CliNames, CharactersThatDeceiveAreEscapedWhereverANameIsPrinted)
+{
+    ScratchDir dir;
+    struct Case {
+        std::string name;
+        std::string shown;
+    };
+    const std::vector<Case> cases = {
+        {"invoice\u202Efdp.sh", "invoice\\u202efdp.sh"},   // right-to-left override
+        {"pay\u200Bpal.txt", "pay\\u200bpal.txt"},         // zero width space
+        {"line\u2028break", "line\\u2028break"},           // line separator
+        {"para\u2029graph", "para\\u2029graph"},           // paragraph separator
+        {"iso\u2066late\u2069", "iso\\u2066late\\u2069"},  // bidi isolates
+        {"\uFEFFbom", "\\ufeffbom"},                        // zero width no-break space
+        {"tag\U000E0041", "tag\\U000e0041"},                // a tag character
+        {"back\\slash", "back\\\\slash"},                   // the escape character itself
+        {"日本語/報告書.txt", "日本語/報告書.txt"},          // plain text is kept
+        {"caf\u00E9", "caf\u00E9"},
+    };
+    std::vector<TestEntry> entries;
+    std::string expected;
+    for (const Case& c : cases) {
+        entries.push_back({c.name, "data"});
+        expected += c.shown + "\n";
+    }
+    writeArchive(dir / "a.vza", entries, 0);
+
+    EXPECT_EQ(runVza({"list", "-q", "a.vza"}, dir.path()).out, expected);
+    const RunResult tested = runVza({"test", "a.vza"}, dir.path());
+    const RunResult extracted = runVza({"extract", "-v", "a.vza", "-C", "out"}, dir.path());
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.shown);
+        EXPECT_TRUE(contains(tested.out, "OK      " + c.shown + "\n")) << tested.out;
+        EXPECT_TRUE(contains(extracted.out + extracted.err, c.shown)) << extracted.out << extracted.err;
+    }
+}
+
+TEST(CliNames, ProgressLineWithLongJapaneseNamesStaysOnOneLine)
+{
+    ScratchDir dir;
+    std::string longName;
+    for (int i = 0; i < 40; ++i)
+        longName += "日本語の報告書";
+    writeArchive(dir / "a.vza", {{longName + ".txt", std::string(1 << 20, 'x')}, {"短い.txt", "short"}}, 0);
+
+    for (const std::string locale : {"LC_ALL=C", "LC_ALL=C.UTF-8"}) {
+        SCOPED_TRACE(locale);
+        const RunResult result = runVzaOnTerminal({"test", "a.vza"}, dir.path(), {}, {locale});
+        ASSERT_EQ(result.status, 0) << result.out;
+        // Each drawing is a carriage return, the line, and an erase of the
+        // rest of the line. The terminal has 80 columns.
+        std::vector<std::string> drawn;
+        std::size_t end = 0;
+        while ((end = result.out.find("\x1b[K", end)) != std::string::npos) {
+            const std::size_t start = result.out.rfind('\r', end);
+            ASSERT_NE(start, std::string::npos);
+            if (end > start + 1)
+                drawn.push_back(result.out.substr(start + 1, end - start - 1));
+            end += 3;
+        }
+        ASSERT_FALSE(drawn.empty()) << result.out;
+        for (const std::string& line : drawn) {
+            EXPECT_LT(columns(line), 80u) << line;
+            EXPECT_EQ(line.find('\n'), std::string::npos) << line;
+        }
+        // The first drawing shows the long name's tail and uses the room.
+        EXPECT_TRUE(contains(drawn.front(), "...")) << drawn.front();
+        EXPECT_TRUE(contains(drawn.front(), "報告書.txt")) << drawn.front();
+        EXPECT_GE(columns(drawn.front()), 77u) << drawn.front();
+    }
+}
+
+}  // namespace
+}  // namespace vza::clitest

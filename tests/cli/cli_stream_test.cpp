@@ -1,0 +1,100 @@
+// Archives read from pipes: "-", /dev/stdin and FIFOs are read in one pass.
+#include <fstream>
+#include <gtest/gtest.h>
+#include <thread>
+#include <sys/stat.h>
+
+#include "archive/format.h"
+#include "cli/cli_harness.h"
+
+namespace vza::clitest {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class CliStreamTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        big = compressible(300000, 11);
+        for (std::uint32_t flags : {0u, FlagCompressed, FlagEncrypted | FlagCompressed}) {
+            const std::string name = "a" + std::to_string(flags) + ".vza";
+            writeArchive(dir / name, {{"one.txt", "first"}, {"dir/big.txt", big}, {"empty", ""}}, flags, "pw");
+            archives.push_back(readFile(dir / name));
+        }
+    }
+
+    ScratchDir dir;
+    std::string big;
+    std::vector<std::string> archives;  // plain, compressed, encrypted and compressed
+};
+
+TEST_F(CliStreamTest, ListAndTestReadStandardInputInOnePass)
+{
+    for (const std::string& archive : archives) {
+        for (const std::string& path : {"-", "/dev/stdin"}) {
+            SCOPED_TRACE(path);
+            const RunResult listed = runVzaPiped({"list", "-q", path}, dir.path(), archive, {"VZA_PASSWORD=pw"});
+            EXPECT_EQ(listed.status, 0) << listed.err;
+            EXPECT_EQ(listed.out, "one.txt\ndir/big.txt\nempty\n");
+            const RunResult tested = runVzaPiped({"test", path}, dir.path(), archive, {"VZA_PASSWORD=pw"});
+            EXPECT_EQ(tested.status, 0) << tested.err;
+            EXPECT_EQ(tested.out, "OK      one.txt\nOK      dir/big.txt\nOK      empty\n3 entries OK\n");
+        }
+    }
+}
+
+TEST_F(CliStreamTest, DamageInAStreamIsReportedAndTheEntriesAfterItAreStillRead)
+{
+    std::string damaged = archives[1];
+    damaged[entryOffset(dir / "a4.vza", 1) + 200] ^= 0x40;
+    const RunResult tested = runVzaPiped({"test", "-"}, dir.path(), damaged);
+    EXPECT_EQ(tested.status, 1);
+    EXPECT_EQ(tested.out, "OK      one.txt\nFAILED  dir/big.txt\nOK      empty\n1 of 3 entries FAILED\n");
+
+    // Cut short: the entries that are whole pass, the rest fail as truncated.
+    const std::string cut = archives[2].substr(0, entryOffset(dir / "a6.vza", 1, "pw") + 100);
+    const RunResult truncated = runVzaPiped({"test", "-"}, dir.path(), cut, {"VZA_PASSWORD=pw"});
+    EXPECT_EQ(truncated.status, 1);
+    EXPECT_TRUE(contains(truncated.out, "OK      one.txt\nFAILED  dir/big.txt\nFAILED  empty\n")) << truncated.out;
+    EXPECT_TRUE(contains(truncated.err, "'dir/big.txt': entry data truncated")) << truncated.err;
+
+    struct Case {
+        std::string input;
+        Strings env;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {"", {}, "standard input: not an archive"},
+        {"not an archive at all", {}, "standard input: not an archive"},
+        {archives[2].substr(0, 20), {"VZA_PASSWORD=pw"}, "standard input: "},
+        {archives[2], {"VZA_PASSWORD=wrong"}, "standard input: wrong password"},
+        {archives[2], {}, "standard input: the archive is encrypted and no password was given"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.err);
+        const RunResult result = runVzaPiped({"list", "-"}, dir.path(), c.input, c.env);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_TRUE(contains(result.err, "vza: " + c.err)) << result.err;
+    }
+}
+
+TEST_F(CliStreamTest, AFifoIsReadOnceLikeAPipe)
+{
+    // As <(cat e.vza) gives it: a path to a pipe, here an encrypted archive,
+    // whose flags, password check and index all come from the one pass.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    std::thread writer([&] { std::ofstream(dir / "fifo", std::ios::binary) << archives[2]; });
+    const RunResult tested = runVza({"test", "fifo"}, dir.path(), {"VZA_PASSWORD=pw"});
+    writer.join();
+    EXPECT_EQ(tested.status, 0) << tested.err;
+    EXPECT_EQ(tested.out, "OK      one.txt\nOK      dir/big.txt\nOK      empty\n3 entries OK\n");
+}
+
+}  // namespace
+}  // namespace vza::clitest
