@@ -4,7 +4,7 @@ SAN_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
-PACKAGES = cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev libbenchmark-dev xvfb \
+PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-translations-l10n zlib1g-dev libgtest-dev libbenchmark-dev xvfb \
            clang libclang-rt-14-dev fonts-droid-fallback
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 

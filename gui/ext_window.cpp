@@ -3,26 +3,45 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QFont>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QKeySequence>
+#include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QStatusBar>
+#include <QTableView>
+#include <QUrl>
 #include <QVBoxLayout>
 
-#include "archive/safe_name.h"
-#include "entry_name_text.h"
+#include "entry_table_model.h"
 #include "password_dialog.h"
 #include "replace_dialog.h"
 
 namespace {
 
 constexpr int RowHeight = 20;
+
+// The one local .vza file a drag carries, or an empty string.
+QString droppedArchive(const QMimeData *mime)
+{
+    if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
+        return QString();
+    const QUrl url = mime->urls().first();
+    if (!url.isLocalFile())
+        return QString();
+    const QString path = url.toLocalFile();
+    return path.endsWith(QLatin1String(".vza"), Qt::CaseInsensitive) ? path : QString();
+}
 
 }  // namespace
 
@@ -33,6 +52,7 @@ vzA_ExtWindow::vzA_ExtWindow()
     auto *central = new QWidget;
     setCentralWidget(central);
 
+    createActions();
     createTable(central);
     createLayout(central);
     createMenus();
@@ -40,28 +60,78 @@ vzA_ExtWindow::vzA_ExtWindow()
     replaceDialog = new vzA_ReplaceDialog(this);
     passwordDialog = new vzA_PasswordDialog(this);
 
+    statusLabel = new QLabel;
+    statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    statusBar()->addWidget(statusLabel, 1);
+
+    setAcceptDrops(true);
     setWindowTitle(tr("VZ Archive Extract"));
     resize(500, 500);
 }
 
-// Widgets and dialogs go with the QMainWindow base; archive needs nothing.
-vzA_ExtWindow::~vzA_ExtWindow() = default;
+// The table lets go of the archive before it goes; widgets and dialogs go
+// with the QMainWindow base.
+vzA_ExtWindow::~vzA_ExtWindow()
+{
+    model->setArchive(nullptr);
+}
+
+// Every command is one QAction: the menu entry, the shortcut and the button
+// of a command all trigger it, so they cannot disagree.
+void vzA_ExtWindow::createActions()
+{
+    struct Command {
+        QAction *&action;
+        const char *objectName;
+        QString text;
+        QString keys;
+        void (vzA_ExtWindow::*slot)();
+    };
+    const Command commands[] = {
+        {quitAction, "quitAction", tr("終了"), tr("Ctrl+Q"), nullptr},
+        {readAction, "readAction", tr("アーカイブ読込"), tr("Ctrl+O"), &vzA_ExtWindow::readArchive},
+        {changeAction, "changeAction", tr("ファイル名変更"), tr("Ctrl+T"), &vzA_ExtWindow::changeItem},
+        {replaceAction, "replaceAction", tr("ファイル名置換"), tr("Ctrl+R"), &vzA_ExtWindow::replaceItem},
+        {extractAction, "extractAction", tr("ファイル展開"), tr("Ctrl+S"), &vzA_ExtWindow::extractFile},
+        {aboutQtAction, "aboutQtAction", tr("Qtについて"), QString(), nullptr},
+    };
+    for (const Command &command : commands) {
+        command.action = new QAction(command.text, this);
+        command.action->setObjectName(QLatin1String(command.objectName));
+        if (!command.keys.isEmpty())
+            command.action->setShortcut(QKeySequence(command.keys));
+        if (command.slot)
+            connect(command.action, &QAction::triggered, this, command.slot);
+    }
+    connect(quitAction, &QAction::triggered, this, &QWidget::close);
+    connect(aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
+}
 
 void vzA_ExtWindow::createTable(QWidget *central)
 {
-    table = new QTableWidget(0, 2, central);
+    model = new vzA_EntryModel(this);
+    model->setHeaderData(0, Qt::Horizontal, tr("ファイル名"));
+    model->setHeaderData(1, Qt::Horizontal, tr("データ名"));
+
+    table = new QTableView(central);
+    table->setObjectName(QStringLiteral("entryTable"));
+    table->setModel(model);
     table->setAlternatingRowColors(true);
     table->setFont(QFont("Times", 10, QFont::Normal, false));
     table->setSortingEnabled(false);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    table->setHorizontalHeaderLabels({tr("ファイル名"), tr("データ名")});
     // Qt 6 keeps rows at least as high as the header font needs with its
-    // margins (22 px here), so allow 20. New rows are then born at 20 px and
-    // the height given to each new row leaves the header untouched.
+    // margins (22 px here), so allow 20. Every row is then 20 px without
+    // being sized one by one.
     table->verticalHeader()->setMinimumSectionSize(RowHeight);
     table->verticalHeader()->setDefaultSectionSize(RowHeight);
+    // The free width depends on the row-number header, which widens as rows
+    // are added, and on the scroll bar, which comes and goes after a fill:
+    // share the width again whenever either changes.
+    table->verticalHeader()->installEventFilter(this);
+    table->verticalScrollBar()->installEventFilter(this);
 }
 
 void vzA_ExtWindow::createLayout(QWidget *central)
@@ -83,24 +153,29 @@ void vzA_ExtWindow::createLayout(QWidget *central)
     central->setLayout(outerLayout);
 }
 
+// The buttons keep their own look; each one triggers its command's action
+// and follows whether that action is enabled.
 QHBoxLayout *vzA_ExtWindow::createButtonRow()
 {
-    struct Command {
+    struct Button {
+        const char *objectName;
         QString label;
-        void (vzA_ExtWindow::*slot)();
+        QAction *action;
     };
-    const Command commands[] = {
-        {tr("読込"), &vzA_ExtWindow::readArchive},
-        {tr("変更"), &vzA_ExtWindow::changeItem},
-        {tr("置換"), &vzA_ExtWindow::replaceItem},
-        {tr("展開"), &vzA_ExtWindow::extractFile},
+    const Button buttons[] = {
+        {"readButton", tr("読込"), readAction},
+        {"changeButton", tr("変更"), changeAction},
+        {"replaceButton", tr("置換"), replaceAction},
+        {"extractButton", tr("展開"), extractAction},
     };
 
     auto *row = new QHBoxLayout;
-    for (const Command &command : commands) {
-        auto *button = new QPushButton(command.label, this);
+    for (const Button &b : buttons) {
+        auto *button = new QPushButton(b.label, this);
+        button->setObjectName(QLatin1String(b.objectName));
         button->setFont(QFont("Times", 12, QFont::Bold, false));
-        connect(button, &QPushButton::clicked, this, command.slot);
+        connect(button, &QPushButton::clicked, b.action, &QAction::trigger);
+        connect(b.action, &QAction::enabledChanged, button, &QWidget::setEnabled);
         row->addWidget(button);
     }
     row->addStretch(1);
@@ -109,26 +184,6 @@ QHBoxLayout *vzA_ExtWindow::createButtonRow()
 
 void vzA_ExtWindow::createMenus()
 {
-    auto *quitAction = new QAction(tr("終了"), this);
-    auto *readAction = new QAction(tr("アーカイブ読込"), this);
-    auto *changeAction = new QAction(tr("ファイル名変更"), this);
-    auto *replaceAction = new QAction(tr("ファイル名置換"), this);
-    auto *extractAction = new QAction(tr("ファイル展開"), this);
-    auto *aboutQtAction = new QAction(tr("Qtについて"), this);
-
-    quitAction->setShortcut(QKeySequence(tr("Ctrl+Q")));
-    readAction->setShortcut(QKeySequence(tr("Ctrl+O")));
-    changeAction->setShortcut(QKeySequence(tr("Ctrl+T")));
-    replaceAction->setShortcut(QKeySequence(tr("Ctrl+R")));
-    extractAction->setShortcut(QKeySequence(tr("Ctrl+S")));
-
-    connect(quitAction, &QAction::triggered, this, &QWidget::close);
-    connect(readAction, &QAction::triggered, this, &vzA_ExtWindow::readArchive);
-    connect(changeAction, &QAction::triggered, this, &vzA_ExtWindow::changeItem);
-    connect(replaceAction, &QAction::triggered, this, &vzA_ExtWindow::replaceItem);
-    connect(extractAction, &QAction::triggered, this, &vzA_ExtWindow::extractFile);
-    connect(aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
-
     QMenu *applicationMenu = menuBar()->addMenu(tr("アプリケーション"));
     applicationMenu->addAction(quitAction);
     QMenu *extractMenu = menuBar()->addMenu(tr("展開"));
@@ -138,22 +193,6 @@ void vzA_ExtWindow::createMenus()
     extractMenu->addAction(extractAction);
     QMenu *versionMenu = menuBar()->addMenu(tr("バージョン"));
     versionMenu->addAction(aboutQtAction);
-}
-
-void vzA_ExtWindow::setTableItem(int row, int column, const QString &text,
-                                 const QByteArray &storedName)
-{
-    const int rowCount = table->rowCount();
-    auto *item = new QTableWidgetItem(text);
-    if (!storedName.isNull())
-        item->setData(Qt::UserRole, storedName);
-    if (row >= rowCount) {
-        table->setRowCount(row + 1);
-        for (int r = rowCount; r <= row; ++r)
-            table->setRowHeight(r, RowHeight);
-    }
-    table->setItem(row, column, item);
-    adjustColumnWidths();
 }
 
 void vzA_ExtWindow::adjustColumnWidths()
@@ -167,24 +206,66 @@ void vzA_ExtWindow::adjustColumnWidths()
 }
 
 // Row i shows entry i. The output name starts as the stored name made safe,
-// so that a plain extract never writes outside the working folder; the
-// data-name cell shows the stored name and keeps its exact bytes, the key
-// by which the extract command finds the entry whatever its text.
+// so that a plain extract never writes outside the working folder.
 void vzA_ExtWindow::fillTable()
 {
-    for (int i = 0; i < archive.entryCount(); ++i) {
-        const std::string name = archive.entryName(i);
-        setTableItem(i, 0, entryNameText(vza::safeOutputName(name)));
-        setTableItem(i, 1, entryNameText(name), QByteArray(name.data(), qsizetype(name.size())));
-    }
+    model->setArchive(&archive);
+    table->scrollToTop();
     // The table lays itself out only once control is back in the event
-    // loop; do it now, so that the last share of the width sees the
-    // vertical header as wide as the new row numbers make it.
+    // loop; do it now, so that the share of the width sees the vertical
+    // header as wide as the new row numbers make it.
     table->doItemsLayout();
     adjustColumnWidths();
+
+    if (archivePath.isEmpty()) {
+        statusLabel->clear();
+        return;
+    }
+    const QLocale locale(QLocale::Japanese);
+    statusLabel->setText(tr("%1　ファイル数: %2　合計サイズ: %3 バイト")
+                             .arg(QFileInfo(archivePath).fileName(),
+                                  locale.toString(archive.entryCount()),
+                                  locale.toString(qulonglong(model->totalSize()))));
+}
+
+QList<int> vzA_ExtWindow::selectedRows() const
+{
+    // Whole rows are selected; each shows up once through its first cell,
+    // in the order the user selected them.
+    QList<int> rows;
+    const QModelIndexList indexes = table->selectionModel()->selectedIndexes();
+    for (const QModelIndex &index : indexes)
+        if (index.column() == 0)
+            rows.append(index.row());
+    return rows;
 }
 
 void vzA_ExtWindow::resizeEvent(QResizeEvent *)
 {
     adjustColumnWidths();
+}
+
+bool vzA_ExtWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    const QEvent::Type type = event->type();
+    if (type == QEvent::Show || type == QEvent::Hide || type == QEvent::Resize)
+        adjustColumnWidths();
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void vzA_ExtWindow::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!droppedArchive(event->mimeData()).isEmpty())
+        event->acceptProposedAction();
+}
+
+void vzA_ExtWindow::dropEvent(QDropEvent *event)
+{
+    const QString path = droppedArchive(event->mimeData());
+    if (path.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // The drop ends before the archive is read, so that the dragging
+    // program is not held while the password dialog waits.
+    QMetaObject::invokeMethod(this, [this, path] { openArchive(path); }, Qt::QueuedConnection);
 }

@@ -2,18 +2,20 @@
 // matching menu actions, and the two dialogs the commands use.
 #pragma once
 
-#include <QByteArray>
 #include <QMainWindow>
 #include <QString>
 
-#include <string>
-
 #include "archive/archive.h"
 
+class QAction;
+class QDragEnterEvent;
+class QDropEvent;
 class QFrame;
 class QHBoxLayout;
+class QLabel;
 class QResizeEvent;
-class QTableWidget;
+class QTableView;
+class vzA_EntryModel;
 class vzA_PasswordDialog;
 class vzA_ReplaceDialog;
 
@@ -25,8 +27,14 @@ public:
     ~vzA_ExtWindow() override;
 
     // Shares the table's free width equally between its two columns.
-    // Run after show(), on every resize and after every cell put in.
+    // Run after show(), on every resize and whenever the vertical header or
+    // scroll bar changes.
     void adjustColumnWidths();
+
+    // Reads the archive at path as the read command does after its file
+    // dialog: asks the password when needed and lists the entries. Used for
+    // the file named on the command line and for a file dropped on the window.
+    void openArchive(const QString &path);
 
 public slots:
     // Renames the output name of the one selected row.
@@ -35,28 +43,43 @@ public slots:
     void replaceItem();
     // Chooses an archive, asks its password if needed, and lists it.
     void readArchive();
-    // Writes the entries of the selected rows to their output names.
+    // Writes the entries of the selected rows (all rows when none is
+    // selected) to their output names.
     void extractFile();
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
 
 private:
     void createTable(QWidget *central);
     void createLayout(QWidget *central);
     QHBoxLayout *createButtonRow();
+    void createActions();
     void createMenus();
 
-    // Puts text into one cell, adding rows as needed. storedName, when not
-    // null, is kept in the item's Qt::UserRole: the exact bytes by which
-    // the extract command finds the entry.
-    void setTableItem(int row, int column, const QString &text,
-                      const QByteArray &storedName = QByteArray());
+    // Lists the entries of archive afresh, at the top, and updates the
+    // status bar.
     void fillTable();
+    // Rows the commands work on: the selected rows in selection order.
+    QList<int> selectedRows() const;
 
-    QTableWidget *table = nullptr;
+    QTableView *table = nullptr;
+    vzA_EntryModel *model = nullptr;
     QFrame *frame = nullptr;
     vzA_ReplaceDialog *replaceDialog = nullptr;
     vzA_PasswordDialog *passwordDialog = nullptr;
+    QLabel *statusLabel = nullptr;
+
+    QAction *quitAction = nullptr;
+    QAction *readAction = nullptr;
+    QAction *changeAction = nullptr;
+    QAction *replaceAction = nullptr;
+    QAction *extractAction = nullptr;
+    QAction *aboutQtAction = nullptr;
+
     vza::Archive archive;
+    QString archivePath;  // the listed archive, for the status bar
 };

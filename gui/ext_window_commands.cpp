@@ -1,49 +1,59 @@
-// The four commands of the main window. Each runs to completion inside its
-// slot and reports its outcome in at most one message box.
+// The four commands of the main window. Each reports its outcome in at most
+// one message box.
 #include "ext_window.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QList>
 #include <QMessageBox>
-#include <QTableWidget>
+#include <QSettings>
+#include <QTableView>
 
 #include "archive/format.h"
 #include "entry_name_text.h"
+#include "entry_table_model.h"
 #include "password_dialog.h"
 #include "replace_dialog.h"
 
 namespace {
 
-// The exact stored name kept in a data-name cell.
-std::string storedName(const QTableWidgetItem *dataItem)
+// The folder of the archive read last, kept between runs of the program.
+QString lastFolder()
 {
-    if (!dataItem)
-        return std::string();
-    const QByteArray bytes = dataItem->data(Qt::UserRole).toByteArray();
-    return std::string(bytes.constData(), std::size_t(bytes.size()));
+    return QSettings(QStringLiteral("vza"), QStringLiteral("vza-extract"))
+        .value(QStringLiteral("lastArchiveFolder"))
+        .toString();
+}
+
+void rememberFolder(const QString &folder)
+{
+    QSettings(QStringLiteral("vza"), QStringLiteral("vza-extract"))
+        .setValue(QStringLiteral("lastArchiveFolder"), folder);
 }
 
 }  // namespace
 
 void vzA_ExtWindow::changeItem()
 {
-    const QList<QTableWidgetItem *> items = table->selectedItems();
-    // Rows are selected whole: two items are exactly one row.
-    if (items.size() != 2) {
+    const QModelIndexList cells = table->selectionModel()->selectedIndexes();
+    // Rows are selected whole: two cells are exactly one row.
+    if (cells.size() != 2) {
         QMessageBox::warning(this, tr("指定エラー"), tr("データを1個だけ選択して下さい。"),
                              QMessageBox::Ok, QMessageBox::NoButton);
         return;
     }
-    QTableWidgetItem *item = table->column(items[0]) == 0 ? items[0] : items[1];
+    const QModelIndex cell = cells[0].column() == 0 ? cells[0] : cells[1];
 
     bool ok = false;
     const QString name = QInputDialog::getText(
         this, tr("ファイル名変更"), tr("ファイル名を入力して下さい。"), QLineEdit::Normal,
-        item->data(Qt::DisplayRole).toString(), &ok, Qt::WindowFlags());
+        cell.data(Qt::DisplayRole).toString(), &ok, Qt::WindowFlags());
     if (ok)
-        item->setData(Qt::DisplayRole, name);
+        model->setData(cell, name, Qt::DisplayRole);
 }
 
 void vzA_ExtWindow::replaceItem()
@@ -54,30 +64,34 @@ void vzA_ExtWindow::replaceItem()
     const QString search = replaceDialog->searchText();
     const QString replacement = replaceDialog->replaceText();
 
-    const QList<QTableWidgetItem *> items = table->selectedItems();
-    for (QTableWidgetItem *item : items) {
-        if (table->column(item) != 0)
-            continue;
-        QString name = item->data(Qt::DisplayRole).toString();
+    for (int row : selectedRows()) {
+        QString name = model->outputName(row);
         if (search.isEmpty())
             name.insert(0, replacement);
         else
             name.replace(search, replacement, Qt::CaseSensitive);
-        item->setData(Qt::DisplayRole, name);
+        model->setData(model->index(row, 0), name, Qt::DisplayRole);
     }
-
-    const QList<QTableWidgetSelectionRange> ranges = table->selectedRanges();
-    for (const QTableWidgetSelectionRange &range : ranges)
-        table->setRangeSelected(range, false);
+    // The current cell stays where it is.
+    table->selectionModel()->clearSelection();
 }
 
 void vzA_ExtWindow::readArchive()
 {
-    const QString chosen = QFileDialog::getOpenFileName(
-        this, tr("アーカイブファイル"), tr("."), tr("VZ Archive形式 (*.vza)"));
+    QString folder = lastFolder();
+    if (folder.isEmpty() || !QFileInfo(folder).isDir())
+        folder = tr(".");
+    const QString chosen = QFileDialog::getOpenFileName(this, tr("アーカイブファイル"), folder,
+                                                        tr("VZ Archive形式 (*.vza)"));
     if (chosen.isEmpty())
         return;
-    const std::string path = localBytes(chosen);
+    openArchive(chosen);
+}
+
+void vzA_ExtWindow::openArchive(const QString &chosen)
+{
+    rememberFolder(QFileInfo(chosen).absolutePath());
+    const std::string path = QFile::encodeName(chosen).toStdString();
 
     const int flags = archive.probeFlags(path);
     if (flags == 255) {
@@ -95,30 +109,45 @@ void vzA_ExtWindow::readArchive()
     }
 
     // From here on the archive listed before is gone, whatever open() says.
+    model->setArchive(nullptr);
+    statusLabel->clear();
+    archivePath.clear();
     archive.reset();
-    table->setRowCount(0);
     if (archive.open(path, password)) {
+        archivePath = chosen;
         fillTable();
         return;
     }
     // A failed open may leave a partly loaded index behind.
+    const vza::ArchiveError error = archive.lastError();
     archive.reset();
-    QMessageBox::warning(this, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
-                         QMessageBox::Ok, QMessageBox::NoButton);
+    QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
+                    QMessageBox::Ok, this);
+    box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(),
+                                                       QString::fromUtf8(vza::errorText(error))));
+    box.exec();
 }
 
 void vzA_ExtWindow::extractFile()
 {
-    const QList<QTableWidgetItem *> items = table->selectedItems();
-    for (const QTableWidgetItem *item : items) {
-        if (table->column(item) != 0)
-            continue;
-        const std::string fileName = localBytes(item->data(Qt::DisplayRole).toString());
-        const std::string dataName = storedName(table->item(table->row(item), 1));
-        // An empty file name lets the library derive a safe one from dataName.
-        if (!archive.extractToFile(dataName, fileName)) {
-            QMessageBox::warning(this, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
-                                 QMessageBox::Ok, QMessageBox::NoButton);
+    QList<int> rows = selectedRows();
+    // Nothing selected means the whole archive, as archive managers do.
+    if (rows.isEmpty())
+        for (int row = 0; row < model->rowCount(); ++row)
+            rows.append(row);
+
+    for (int row : rows) {
+        QString fileName = model->outputName(row);
+        if (fileName.isEmpty())
+            fileName = defaultOutputName(archive.entryName(row));
+        if (fileName.isEmpty() || !archive.extractEntry(row, QFile::encodeName(fileName).toStdString())) {
+            const vza::ArchiveError error = fileName.isEmpty() ? vza::ArchiveError::UnsafeName
+                                                               : archive.lastError();
+            QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
+                            QMessageBox::Ok, this);
+            box.setInformativeText(tr("対象: %1\n原因: %2").arg(model->dataName(row),
+                                                               QString::fromUtf8(vza::errorText(error))));
+            box.exec();
             return;
         }
     }

@@ -1,11 +1,15 @@
 // vza-extract: lists a .vza archive and extracts the entries the user picks.
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFileInfo>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
 
+#include "command_line.h"
 #include "ext_window.h"
+#include "qt_translation.h"
 
 namespace {
 
@@ -22,10 +26,25 @@ bool displayAvailable()
     return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM");
 }
 
+void print(std::FILE *stream, const QString &text)
+{
+    std::fputs(text.toLocal8Bit().constData(), stream);
+}
+
 }  // namespace
 
 int main(int argc, char *argv[])
 {
+    const CommandLine early = earlyCommandLine(argc, argv);
+    if (early.action == CommandLine::Action::Help) {
+        print(stdout, helpText());
+        return 0;
+    }
+    if (early.action == CommandLine::Action::Version) {
+        print(stdout, versionText());
+        return 0;
+    }
+
     if (!displayAvailable()) {
         const char *program = argc > 0 ? argv[0] : "vza-extract";
         const QString text = QCoreApplication::translate(
@@ -36,13 +55,26 @@ int main(int argc, char *argv[])
             "or draw off screen (nothing is shown):\n"
             "    QT_QPA_PLATFORM=offscreen %1\n")
                                  .arg(QString::fromLocal8Bit(program));
-        std::fputs(text.toLocal8Bit().constData(), stderr);
+        print(stderr, text);
         return 1;
     }
 
     QApplication app(argc, argv);
+    const CommandLine line = parseCommandLine(app.arguments().mid(1));
+    if (line.action == CommandLine::Action::Error) {
+        print(stderr, QStringLiteral("vza-extract: %1\n").arg(line.error) + helpText());
+        return 2;
+    }
+    loadQtTranslation(app);
+
     vzA_ExtWindow window;
     window.show();
     window.adjustColumnWidths();
+    if (!line.file.isEmpty()) {
+        // Read once the event loop runs, so that the window is up behind
+        // the password dialog or the message a bad file gets.
+        const QString file = QFileInfo(line.file).absoluteFilePath();
+        QTimer::singleShot(0, &window, [&window, file] { window.openArchive(file); });
+    }
     return app.exec();
 }

@@ -12,7 +12,8 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPushButton>
-#include <QTableWidget>
+#include <QSettings>
+#include <QTableView>
 #include <QTest>
 
 #include "archive/archive_writer.h"
@@ -97,6 +98,7 @@ Seen describe(QWidget *widget)
         if (box->standardButtons() != QMessageBox::Ok)
             kind += QStringLiteral("+buttons");
         text = box->text();
+        value = box->informativeText();
     } else if (auto *files = qobject_cast<QFileDialog *>(widget)) {
         kind = QStringLiteral("file");
         text = files->nameFilters().join(QStringLiteral(";;"));
@@ -234,6 +236,10 @@ void GuiFixture::init()
     // Extraction writes relative paths: give every test its own folder.
     dir = std::make_unique<QTemporaryDir>();
     QVERIFY(dir->isValid());
+    // Settings the program keeps (the last folder) start empty every test.
+    settingsDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(settingsDir->isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir->path());
     QVERIFY(QDir::setCurrent(dir->path()));
     window = std::make_unique<vzA_ExtWindow>();
     window->show();
@@ -246,11 +252,17 @@ void GuiFixture::cleanup()
     window.reset();
     QDir::setCurrent(QDir::tempPath());
     dir.reset();
+    settingsDir.reset();
 }
 
-QTableWidget *GuiFixture::table() const
+QTableView *GuiFixture::table() const
 {
-    return window->findChild<QTableWidget *>();
+    return window->findChild<QTableView *>(QStringLiteral("entryTable"));
+}
+
+int GuiFixture::rowCount() const
+{
+    return table()->model()->rowCount();
 }
 
 QPushButton *GuiFixture::button(const QString &text) const
@@ -270,14 +282,15 @@ QAction *GuiFixture::action(const QString &text) const
 QStringList GuiFixture::column(int column) const
 {
     QStringList texts;
-    for (int row = 0; row < table()->rowCount(); ++row)
-        texts << table()->item(row, column)->text();
+    const QAbstractItemModel *model = table()->model();
+    for (int row = 0; row < model->rowCount(); ++row)
+        texts << model->index(row, column).data().toString();
     return texts;
 }
 
 void GuiFixture::selectRows(const QList<int> &rows)
 {
-    QTableWidget *t = table();
+    QTableView *t = table();
     t->clearSelection();
     for (int row : rows)
         t->selectionModel()->select(t->model()->index(row, 0),

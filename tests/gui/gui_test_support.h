@@ -22,7 +22,7 @@
 
 class QAction;
 class QPushButton;
-class QTableWidget;
+class QTableView;
 
 
 namespace guitest {
@@ -47,8 +47,8 @@ QByteArray readFile(const QString &path);
 // "kind|title|text": kind is file, password, replace, input, warning,
 // information or other (a message box with other buttons than OK alone
 // gets "+buttons"); text is the message, the input label or the filter.
-// value holds the field's text as the dialog came up, or the file
-// dialog's folder.
+// value holds the field's text as the dialog came up, the file dialog's
+// folder, or a message box's detail (its informative text).
 struct Seen {
     QString line;
     QString value;
@@ -102,9 +102,11 @@ class GuiFixture : public QObject {
 
 protected:
     std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<QTemporaryDir> settingsDir;  // the program's settings, per test
     std::unique_ptr<vzA_ExtWindow> window;
 
-    QTableWidget *table() const;
+    QTableView *table() const;
+    int rowCount() const;
     QPushButton *button(const QString &text) const;
     QAction *action(const QString &text) const;
 

@@ -7,7 +7,7 @@ set_target_properties(vza_gui_test_support PROPERTIES AUTOMOC ON)
 target_include_directories(vza_gui_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui)
 target_link_libraries(vza_gui_test_support PUBLIC vza_gui Qt6::Test)
 
-foreach(name tst_gui_window tst_gui_read tst_gui_edit tst_gui_extract)
+foreach(name tst_gui_window tst_gui_read tst_gui_edit tst_gui_extract tst_gui_desktop)
   add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/gui/${name}.cpp)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE vza_gui_test_support)
@@ -19,3 +19,8 @@ endforeach()
 add_test(NAME gui_no_display
   COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:vza-extract>
           -P ${CMAKE_CURRENT_SOURCE_DIR}/gui/no_display.cmake)
+
+# --help and --version answer without any display.
+add_test(NAME gui_help_version
+  COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:vza-extract> -DVERSION=${PROJECT_VERSION}
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/gui/help_version.cmake)

@@ -1,5 +1,5 @@
 // The rename and replace commands: they change output names only.
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 #include "ext_window.h"

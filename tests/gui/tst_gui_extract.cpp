@@ -3,7 +3,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 #include "archive/archive.h"
@@ -58,6 +58,7 @@ private slots:
     void sameOutputNameTwice();
     void storedNames_data();
     void storedNames();
+    void duplicateNames();
 
 private:
     void listThree(std::uint32_t flags = 0);
@@ -76,13 +77,18 @@ void ExtractTest::rename(int row, const QString &name)
     QCOMPARE(lines(run(&vzA_ExtWindow::changeItem, {enterText(name)})), QStringList{RenameDialog});
 }
 
-// Also before any archive is read: no rows, nothing to fail, success.
+// With no row selected every row is extracted; before any archive is read
+// there is nothing to extract and nothing fails.
 void ExtractTest::nothingSelected()
 {
     QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    QCOMPARE(filesBelow("."), QStringList{});
     listThree();
+    QCOMPARE(selectedRows(), QList<int>{});
     QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
-    QCOMPARE(filesBelow("."), QStringList{"three.vza"});
+    QCOMPARE(filesBelow("."), (QStringList{"a.txt", "b.txt", "c.txt", "three.vza"}));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(readFile(column(0)[i]), ThreeEntries[std::size_t(i)].data);
 }
 
 void ExtractTest::selectedRowsOnly()
@@ -101,13 +107,15 @@ void ExtractTest::selectedRowsOnly()
 void ExtractTest::stopsAtFirstFailingRow_data()
 {
     QTest::addColumn<bool>("damaged");
-    QTest::newRow("output folder missing") << false;
-    QTest::newRow("damaged entry") << true;
+    QTest::addColumn<QString>("detail");  // the failure box names the row and the reason
+    QTest::newRow("output folder missing") << false << "対象: b.txt\n原因: cannot write output";
+    QTest::newRow("damaged entry") << true << "対象: b.txt\n原因: entry data corrupt";
 }
 
 void ExtractTest::stopsAtFirstFailingRow()
 {
     QFETCH(bool, damaged);
+    QFETCH(QString, detail);
     listThree(vza::FlagCompressed);
     if (damaged)
         QVERIFY(damageEntry("three.vza", 1));
@@ -115,7 +123,9 @@ void ExtractTest::stopsAtFirstFailingRow()
         rename(1, "missing/b.txt");
 
     selectRows({0, 1, 2});
-    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractFailedBox});
+    const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {closeBox()});
+    QCOMPARE(lines(seen), QStringList{ExtractFailedBox});
+    QCOMPARE(seen[0].value, detail);
     // Row 0 stays written, row 1 leaves nothing behind, row 2 is not tried.
     QCOMPARE(filesBelow("."), (QStringList{"a.txt", "three.vza"}));
 }
@@ -172,6 +182,12 @@ void ExtractTest::storedNames_data()
     QTest::newRow("absolute") << QByteArray("/etc/passwd") << "/etc/passwd" << "etc/passwd"
                               << "etc/passwd";
     QTest::newRow("nothing safe left") << QByteArray("../..") << "../.." << "" << "";
+    // 0x5C as the second byte of ソ, 表, 能, ... is no folder separator; a
+    // backslash between characters is one.
+    QTest::newRow("Shift_JIS with 0x5C") << QByteArray("\x83\x5c\x95\x5c.csv") << "ソ表.csv" << "ソ表.csv"
+                                         << "ソ表.csv";
+    QTest::newRow("Shift_JIS folder") << QByteArray("\x83\x74\x83\x48\x83\x8b\x83\x5f\\\x95\x5c.csv")
+                                      << "フォルダ\\表.csv" << "フォルダ/表.csv" << "フォルダ/表.csv";
 }
 
 void ExtractTest::storedNames()
@@ -183,7 +199,8 @@ void ExtractTest::storedNames()
 
     // Work two levels down, so that an escape would land inside the
     // temporary folder where it can be seen. No folder is ever created.
-    QVERIFY(QDir().mkpath("work/here/etc") && QDir().mkpath("work/here/日本語"));
+    QVERIFY(QDir().mkpath("work/here/etc") && QDir().mkpath("work/here/日本語")
+            && QDir().mkpath("work/here/フォルダ"));
     QVERIFY(QDir::setCurrent("work/here"));
 
     QVERIFY(writeArchive("names.vza", {{"first.txt", "1"}, {stored, "payload"}}));
@@ -201,6 +218,18 @@ void ExtractTest::storedNames()
     QCOMPARE(filesBelow(dir->path()), expected);
     if (!written.isEmpty())
         QCOMPARE(readFile(written), QByteArray("payload"));
+}
+
+// Two entries of one name: each row writes its own entry.
+void ExtractTest::duplicateNames()
+{
+    QVERIFY(writeArchive("dup.vza", {{"dup.txt", "first"}, {"dup.txt", "second"}}));
+    QCOMPARE(lines(read("dup.vza")), QStringList{FileDialog});
+    rename(1, "second.txt");
+    selectRows({1, 0});
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    QCOMPARE(readFile("dup.txt"), QByteArray("first"));
+    QCOMPARE(readFile("second.txt"), QByteArray("second"));
 }
 
 QTEST_MAIN(ExtractTest)

@@ -1,7 +1,7 @@
 // The read-archive command: every way a read can end, and what it leaves
 // in the table and the window's archive.
 #include <QDir>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 #include "archive/format.h"
@@ -129,6 +129,14 @@ void ReadTest::readOutcome()
     const bool cancelFile = QByteArray(QTest::currentDataTag()) == "file dialog cancelled";
     const QList<Seen> got = cancelFile ? run(&vzA_ExtWindow::readArchive, {cancel()}) : read("case.vza", steps);
     QCOMPARE(lines(got), seen);
+    // A failed open names the file and says why.
+    const QMap<QByteArray, QString> reasons{
+        {"encrypted, wrong password", "wrong password or damaged header"},
+        {"encrypted, empty password", "password required"},
+        {"index cut short", "damaged index"},
+    };
+    if (seen.last() == OpenFailedBox)
+        QCOMPARE(got.last().value, "対象: case.vza\n原因: " + reasons.value(QTest::currentDataTag()));
     QCOMPARE(got[0].value, QDir::currentPath());  // the file dialog starts here
 
     if (kept) {
@@ -137,7 +145,7 @@ void ReadTest::readOutcome()
     }
     QCOMPARE(column(1), rows);
     QCOMPARE(column(0), rows);  // output names start as the stored names
-    for (int row = 0; row < table()->rowCount(); ++row)
+    for (int row = 0; row < rowCount(); ++row)
         QCOMPARE(table()->rowHeight(row), 20);
 
     // The archive in the window is the one listed: every row extracts.

@@ -9,7 +9,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableWidget>
+#include <QTableView>
 #include <QTest>
 
 #include "ext_window.h"
@@ -37,6 +37,7 @@ private slots:
     void menusAndShortcuts();
     void commandWiring_data();
     void commandWiring();
+    void buttonsTriggerTheirActions();
     void quitClosesWindow();
     void dialogsAsBuilt();
     void replaceDialogKeys();
@@ -49,11 +50,11 @@ void WindowTest::builtWindow()
     QCOMPARE(window->windowTitle(), QStringLiteral("VZ Archive Extract"));
     QCOMPARE(window->size(), QSize(500, 500));
 
-    QTableWidget *t = table();
-    QCOMPARE(t->rowCount(), 0);
-    QCOMPARE(t->columnCount(), 2);
-    QCOMPARE(t->horizontalHeaderItem(0)->text(), QStringLiteral("ファイル名"));
-    QCOMPARE(t->horizontalHeaderItem(1)->text(), QStringLiteral("データ名"));
+    QTableView *t = table();
+    QCOMPARE(t->model()->rowCount(), 0);
+    QCOMPARE(t->model()->columnCount(), 2);
+    QCOMPARE(t->model()->headerData(0, Qt::Horizontal), QVariant(QStringLiteral("ファイル名")));
+    QCOMPARE(t->model()->headerData(1, Qt::Horizontal), QVariant(QStringLiteral("データ名")));
     QVERIFY(t->alternatingRowColors());
     QVERIFY(isFont(t->font(), QStringLiteral("Times"), 10, QFont::Normal));
     QVERIFY(!t->isSortingEnabled());
@@ -167,6 +168,28 @@ void WindowTest::commandWiring()
     }
 }
 
+// A button is its action's other face: clicking it triggers the action, and
+// it is usable exactly when the action is.
+void WindowTest::buttonsTriggerTheirActions()
+{
+    for (const char *name : {"read", "change", "replace", "extract"}) {
+        auto *b = window->findChild<QPushButton *>(QLatin1String(name) + QLatin1String("Button"));
+        auto *a = window->findChild<QAction *>(QLatin1String(name) + QLatin1String("Action"));
+        QVERIFY2(a && b, name);
+        QVERIFY(b->shortcut().isEmpty());  // the keys live on the action alone
+        int triggered = 0;
+        const auto counter = connect(a, &QAction::triggered, this, [&] { ++triggered; });
+        ModalScript script({cancel()});
+        QTest::mouseClick(b, Qt::LeftButton);
+        QCOMPARE(triggered, 1);
+        disconnect(counter);
+        a->setEnabled(false);
+        QVERIFY(!b->isEnabled());
+        a->setEnabled(true);
+        QVERIFY(b->isEnabled());
+    }
+}
+
 void WindowTest::quitClosesWindow()
 {
     window->activateWindow();
@@ -265,9 +288,9 @@ void WindowTest::columnWidthsFollowResize()
         entries.push_back({QByteArray::number(i) + ".txt", "x"});
     QVERIFY(writeArchive(QStringLiteral("rows.vza"), entries));
     QCOMPARE(lines(read(QStringLiteral("rows.vza"))), QStringList{FileDialog});
-    QCOMPARE(table()->rowCount(), rows);
+    QCOMPARE(rowCount(), rows);
 
-    QTableWidget *t = table();
+    QTableView *t = table();
     const QScrollBar *bar = t->verticalScrollBar();
     QTRY_COMPARE(bar->isVisible(), rows > 20);
     if (rows <= 20) {

@@ -1,0 +1,214 @@
+// The program as part of the desktop: its command line, files dropped on the
+// window, the folder the file dialog remembers, the status bar, Qt's own
+// texts in Japanese, and a table that starts at the top for each archive.
+#include <QApplication>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+#include <QTest>
+#include <QUrl>
+
+#include "command_line.h"
+#include "ext_window.h"
+#include "gui_test_support.h"
+#include "qt_translation.h"
+
+using namespace guitest;
+
+namespace {
+
+std::vector<Entry> numberedEntries(int count, const QByteArray &prefix)
+{
+    std::vector<Entry> entries;
+    for (int i = 0; i < count; ++i)
+        entries.push_back({prefix + QByteArray::number(i), "x"});
+    return entries;
+}
+
+}  // namespace
+
+class DesktopTest : public GuiFixture {
+    Q_OBJECT
+
+private slots:
+    void commandLine_data();
+    void commandLine();
+    void dropArchive_data();
+    void dropArchive();
+    void fileDialogRemembersFolder();
+    void statusBar();
+    void qtTextsInJapanese();
+    void newArchiveAtTop();
+    void widthsOnceScrollBarKnown();
+
+private:
+    QString statusText() const;
+};
+
+QString DesktopTest::statusText() const
+{
+    return window->findChild<QLabel *>(QStringLiteral("statusLabel"))->text();
+}
+
+void DesktopTest::commandLine_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("action");
+    QTest::addColumn<QString>("file");
+
+    const int run = int(CommandLine::Action::Run);
+    const int help = int(CommandLine::Action::Help);
+    const int version = int(CommandLine::Action::Version);
+    const int error = int(CommandLine::Action::Error);
+    QTest::newRow("nothing") << QStringList{} << run << "";
+    QTest::newRow("a file") << QStringList{"a.vza"} << run << "a.vza";
+    QTest::newRow("help") << QStringList{"--help"} << help << "";
+    QTest::newRow("-h after a file") << QStringList{"a.vza", "-h"} << help << "";
+    QTest::newRow("version") << QStringList{"--version"} << version << "";
+    QTest::newRow("a file named like an option") << QStringList{"--", "--help"} << run << "--help";
+    QTest::newRow("a file named -") << QStringList{"-"} << run << "-";
+    QTest::newRow("unknown option") << QStringList{"--verbose", "a.vza"} << error << "";
+    QTest::newRow("two files") << QStringList{"a.vza", "b.vza"} << error << "";
+}
+
+void DesktopTest::commandLine()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(int, action);
+    QFETCH(QString, file);
+
+    const CommandLine line = parseCommandLine(arguments);
+    QCOMPARE(int(line.action), action);
+    QCOMPARE(line.file, file);
+    QCOMPARE(line.error.isEmpty(), action != int(CommandLine::Action::Error));
+
+    // Before Qt starts only --help and --version are looked for.
+    QList<QByteArray> bytes{"vza-extract"};
+    for (const QString &argument : arguments)
+        bytes << argument.toUtf8();
+    std::vector<char *> argv;
+    for (QByteArray &b : bytes)
+        argv.push_back(b.data());
+    const CommandLine early = earlyCommandLine(int(argv.size()), argv.data());
+    const bool answeredEarly = action == int(CommandLine::Action::Help) || action == int(CommandLine::Action::Version);
+    QCOMPARE(int(early.action), answeredEarly ? action : int(CommandLine::Action::Run));
+}
+
+void DesktopTest::dropArchive_data()
+{
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<bool>("accepted");
+
+    QTest::newRow("one archive") << QStringList{"drop.vza"} << true;
+    QTest::newRow("upper-case extension") << QStringList{"DROP.VZA"} << true;
+    QTest::newRow("not an archive name") << QStringList{"drop.txt"} << false;
+    QTest::newRow("two archives") << QStringList{"drop.vza", "DROP.VZA"} << false;
+}
+
+// A dragged .vza file is taken and read as the read command reads it.
+void DesktopTest::dropArchive()
+{
+    QFETCH(QStringList, files);
+    QFETCH(bool, accepted);
+
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString &file : files) {
+        QVERIFY(writeArchive(file, {{file.toUtf8() + "-entry", "x"}}));
+        urls << QUrl::fromLocalFile(QDir::current().absoluteFilePath(file));
+    }
+    mime.setUrls(urls);
+
+    const QPoint middle = window->rect().center();
+    QDragEnterEvent enter(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QCOMPARE(enter.isAccepted(), accepted);
+    if (!accepted)
+        return;
+    QDropEvent drop(QPointF(middle), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &drop);
+    QVERIFY(drop.isAccepted());
+    QTRY_COMPARE(column(1), QStringList{files[0] + "-entry"});
+}
+
+// The file dialog starts in the folder of the archive read last, also in a
+// later run of the program, and in the working folder when that is gone.
+void DesktopTest::fileDialogRemembersFolder()
+{
+    QVERIFY(QDir().mkpath("far/away"));
+    QVERIFY(writeArchive("far/away/one.vza", {{"one", "1"}}));
+    QList<Seen> seen = read("far/away/one.vza");
+    QCOMPARE(seen[0].value, QDir::currentPath());  // first time: the working folder
+    QCOMPARE(column(1), QStringList{"one"});
+
+    seen = run(&vzA_ExtWindow::readArchive, {cancel()});
+    QCOMPARE(seen[0].value, QDir::current().absoluteFilePath("far/away"));
+
+    window = std::make_unique<vzA_ExtWindow>();
+    seen = run(&vzA_ExtWindow::readArchive, {cancel()});
+    QCOMPARE(seen[0].value, QDir::current().absoluteFilePath("far/away"));
+
+    QVERIFY(QDir("far").removeRecursively());
+    seen = run(&vzA_ExtWindow::readArchive, {cancel()});
+    QCOMPARE(seen[0].value, QDir::currentPath());
+}
+
+void DesktopTest::statusBar()
+{
+    QCOMPARE(statusText(), QString());
+    QVERIFY(writeArchive("sizes.vza", {{"a", QByteArray(1000, 'a')}, {"b", QByteArray(234, 'b')}, {"c", ""}}));
+    QCOMPARE(lines(read("sizes.vza")), QStringList{FileDialog});
+    QCOMPARE(statusText(), QStringLiteral("sizes.vza　ファイル数: 3　合計サイズ: 1,234 バイト"));
+
+    // A failed read leaves nothing listed, and nothing in the status bar.
+    QVERIFY(writeFile("cut.vza", readFile("sizes.vza").left(40)));
+    QCOMPARE(lines(read("cut.vza", {closeBox()})), (QStringList{FileDialog, OpenFailedBox}));
+    QCOMPARE(statusText(), QString());
+}
+
+void DesktopTest::qtTextsInJapanese()
+{
+    QVERIFY(loadQtTranslation(*qApp));
+    QMessageBox box;
+    box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+    QCOMPARE(box.button(QMessageBox::Yes)->text(), QStringLiteral("はい(&Y)"));
+    QCOMPARE(box.button(QMessageBox::No)->text(), QStringLiteral("いいえ(&N)"));
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("キャンセル"));
+}
+
+void DesktopTest::newArchiveAtTop()
+{
+    QVERIFY(writeArchive("first.vza", numberedEntries(300, "first")));
+    QVERIFY(writeArchive("second.vza", numberedEntries(300, "second")));
+    QCOMPARE(lines(read("first.vza")), QStringList{FileDialog});
+    table()->scrollToBottom();
+    QTRY_VERIFY(table()->verticalScrollBar()->value() > 0);
+    QCOMPARE(lines(read("second.vza")), QStringList{FileDialog});
+    QCOMPARE(table()->verticalScrollBar()->value(), 0);
+    QCOMPARE(table()->rowAt(0), 0);
+}
+
+// Reading an archive that brings the vertical scroll bar up (or takes it
+// away) shares the width again once the bar shows: no column hides under it.
+void DesktopTest::widthsOnceScrollBarKnown()
+{
+    QVERIFY(writeArchive("long.vza", numberedEntries(500, "long")));
+    QVERIFY(writeArchive("short.vza", numberedEntries(2, "short")));
+    QTableView *t = table();
+    for (const QString &name : {QStringLiteral("long.vza"), QStringLiteral("short.vza")}) {
+        QCOMPARE(lines(read(name)), QStringList{FileDialog});
+        QTRY_COMPARE(t->verticalScrollBar()->isVisible(), name == "long.vza");
+        QTRY_VERIFY2(t->columnWidth(0) + t->columnWidth(1) <= t->viewport()->width(), qPrintable(name));
+        QVERIFY(t->columnWidth(0) + t->columnWidth(1) >= t->viewport()->width() - 6);
+    }
+}
+
+QTEST_MAIN(DesktopTest)
+#include "tst_gui_desktop.moc"
