@@ -82,7 +82,7 @@ bool SequentialArchive::readIndex(const std::string& password)
     if (stream_ == nullptr)
         return fail(ArchiveError::CannotOpenArchive);
     ArchiveError error = ArchiveError::None;
-    if (!table_.read(stream_, password, &error)) {
+    if (!table_.read(stream_, password, key_, &error)) {
         broken_ = true;
         return fail(std::ferror(stream_) ? ArchiveError::CannotOpenArchive : error);
     }
@@ -119,7 +119,7 @@ bool SequentialArchive::streamEntry(std::int32_t index, const ChunkSink& sink)
     if (!skipTo(index))
         return false;
 
-    EntryDecoder decoder(table_.flags(), *entry, sink);
+    EntryDecoder decoder(table_.flags(), *entry, key_, sink);
     std::vector<std::uint8_t> block(std::min<std::size_t>(entry->storedSize, DataBuffer::ChunkSize));
     std::uint64_t left = entry->storedSize;
     ArchiveError fault = ArchiveError::None;

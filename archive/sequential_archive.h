@@ -20,6 +20,7 @@
 #include "archive/archive_entry.h"
 #include "archive/archive_error.h"
 #include "archive/entry_table.h"
+#include "codec/blowfish.h"
 
 namespace vza {
 
@@ -39,8 +40,9 @@ public:
     std::uint32_t flags() const { return flags_; }
 
     // Reads the rest of the header and the index, checking them as opening
-    // a file does. An encrypted archive keys the process-wide cipher with
-    // password.
+    // a file does. An encrypted archive's key schedule is built from
+    // password and kept here, for the index and every entry; the
+    // process-wide key is left alone.
     bool readIndex(const std::string& password);
 
     std::int32_t entryCount() const { return table_.count(); }
@@ -70,6 +72,7 @@ private:
     std::size_t startLeft_ = 0;    // bytes of start_ not yet read again through stream_
     std::uint32_t flags_ = 0;
     EntryTable table_;
+    CipherState key_{};
     std::int32_t next_ = 0;        // the entry whose stored bytes come next in the stream
     bool broken_ = false;          // a failure left the position unknown
     int systemError_ = 0;
