@@ -1,14 +1,15 @@
 #include "archive/name_lookup.h"
 
-#include <functional>
+#include "archive/name_hash.h"
 
 namespace vza {
 
 namespace {
 
+// Keyed per process, so an archive cannot pick names that share a slot.
 std::size_t hashName(std::string_view name)
 {
-    return std::hash<std::string_view>{}(name);
+    return static_cast<std::size_t>(nameHash(name));
 }
 
 }  // namespace

@@ -2,7 +2,9 @@
 //
 // Open addressing over entry indices; the names themselves stay in the
 // entries, so the table costs 4 bytes per slot. Built when an index is
-// loaded and kept up to date as entries are appended.
+// loaded and kept up to date as entries are appended. Slots come from
+// nameHash, keyed at random per process: names crafted to collide cannot
+// turn building the table quadratic.
 #pragma once
 
 #include <cstdint>
