@@ -1,0 +1,154 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "archive/archive.h"
+#include "archive/archive_index.h"
+#include "archive/data_buffer.h"
+#include "archive/name_decoding.h"
+#include "test_support.h"
+
+using namespace vza;
+using namespace vza::test;
+
+namespace {
+
+// Shift_JIS (CP932) bytes of names used below. 表 ソ 能 十 end in 0x5C, the
+// backslash's byte.
+const std::string SjisHyo = "\x95\x5C";                   // 表
+const std::string SjisSoNouJuu = "\x83\x5C\x94\x5C\x8F\x5C";  // ソ能十
+const std::string SjisFolderHyo = "\x83\x74\x83\x48\x83\x8B\x83\x5F\\" + SjisHyo + ".csv";  // フォルダ\表.csv
+const std::string SjisReport = "\x93\xFA\x96{\x8C\xEA/\x95\xF1\x8D\x90\x8F\x91.txt";  // 日本語/報告書.txt
+
+std::vector<ArchiveEntry> entriesNamed(const std::vector<std::string>& names)
+{
+    std::vector<ArchiveEntry> entries;
+    for (const std::string& name : names)
+        entries.push_back({name, 0, 0});
+    return entries;
+}
+
+}  // namespace
+
+// One stored name per row: whether it is UTF-8 and CP932, and what it reads as
+// and where it goes under the encoding its archive gets.
+TEST(NameDecoding, NamesDecodeAndBecomeOutputPaths)
+{
+    struct Case {
+        const char* what;
+        std::string stored;
+        bool utf8;
+        bool cp932;
+        NameEncoding encoding;
+        std::string display;
+        std::string output;
+    };
+    const Case cases[] = {
+        {"ASCII", "docs/readme.txt", true, true, NameEncoding::Utf8, "docs/readme.txt", "docs/readme.txt"},
+        {"UTF-8, 3 bytes", "日本語/報告書.txt", true, false, NameEncoding::Utf8, "日本語/報告書.txt", "日本語/報告書.txt"},
+        {"UTF-8, 4 bytes", "\xF0\x9F\x98\x80.txt", true, false, NameEncoding::Utf8, "😀.txt", "😀.txt"},
+        {"UTF-8 backslash", "a\\b.txt", true, true, NameEncoding::Utf8, "a\\b.txt", "a/b.txt"},
+        {"CP932 trail 0x5C", SjisHyo + ".csv", false, true, NameEncoding::Cp932, "表.csv", "表.csv"},
+        {"CP932 trails 0x5C", SjisSoNouJuu, false, true, NameEncoding::Cp932, "ソ能十", "ソ能十"},
+        {"CP932 backslash and trail", SjisFolderHyo, false, true, NameEncoding::Cp932, "フォルダ\\表.csv",
+         "フォルダ/表.csv"},
+        {"CP932 folders", SjisReport, false, true, NameEncoding::Cp932, "日本語/報告書.txt", "日本語/報告書.txt"},
+        {"CP932 only (NEC, wave dash)", "\x87\x40\x81\x60", false, true, NameEncoding::Cp932, "①～", "①～"},
+        {"CP932 half-width and \\", "\xB1\x5C\x7E", false, true, NameEncoding::Cp932, "ｱ\\~", "ｱ/~"},
+        {"CP932 climbing out", "..\\" + SjisHyo + "\\..\\x", false, true, NameEncoding::Cp932, "..\\表\\..\\x",
+         "表/x"},
+        {"Latin-1", "caf\xE9.txt", false, false, NameEncoding::Latin1, "café.txt", "café.txt"},
+        {"lone lead byte", "x\x95", false, false, NameEncoding::Latin1, "x\xC2\x95", "x\xC2\x95"},
+        {"undefined in CP932", "\xA0\xFD", false, false, NameEncoding::Latin1, "\xC2\xA0ý", "\xC2\xA0ý"},
+        // Not a slash in disguise: half-width katakana to CP932.
+        {"overlong slash", "\xC0\xAF", false, true, NameEncoding::Cp932, "ﾀｯ", "ﾀｯ"},
+        {"UTF-16 surrogate", "\xED\xA0\x80", false, false, NameEncoding::Latin1, "í\xC2\xA0\xC2\x80",
+         "í\xC2\xA0\xC2\x80"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", false, false, NameEncoding::Latin1,
+         "ô\xC2\x90\xC2\x80\xC2\x80", "ô\xC2\x90\xC2\x80\xC2\x80"},
+        {"zero byte", std::string("a\0b", 3), true, true, NameEncoding::Utf8, std::string("a\0b", 3), ""},
+        {"nothing left", "../..", true, true, NameEncoding::Utf8, "../..", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(isValidUtf8(c.stored), c.utf8);
+        EXPECT_EQ(isValidCp932(c.stored), c.cp932);
+        EXPECT_EQ(detectNameEncoding(entriesNamed({c.stored})), c.encoding);
+        EXPECT_EQ(decodeName(c.stored, c.encoding), c.display);
+        EXPECT_EQ(outputNameFor(c.stored, c.encoding), c.output);
+        EXPECT_TRUE(isValidUtf8(decodeName(c.stored, c.encoding)));
+    }
+}
+
+// The encoding is decided for the whole archive: one name that is not UTF-8
+// moves every name to CP932, and one that is neither moves all to Latin-1.
+TEST(NameDecoding, OneArchiveOneEncoding)
+{
+    struct Case {
+        const char* what;
+        std::vector<std::string> names;
+        NameEncoding expected;
+    };
+    const Case cases[] = {
+        {"no names", {}, NameEncoding::Utf8},
+        {"ASCII and UTF-8", {"a.txt", "日本語.txt", "\xF0\x9F\x98\x80"}, NameEncoding::Utf8},
+        {"ASCII and CP932", {"a.txt", SjisReport, SjisFolderHyo}, NameEncoding::Cp932},
+        // 本 in UTF-8 (E6 9C AC) also reads as two CP932 characters.
+        {"UTF-8 that is CP932 too", {"\xE6\x9C\xAC", SjisHyo}, NameEncoding::Cp932},
+        // 日本語.txt in UTF-8 ends in 0x9E '.', no CP932 pair.
+        {"UTF-8 and CP932 mixed", {"日本語.txt", SjisHyo}, NameEncoding::Latin1},
+        {"CP932 and Latin-1", {SjisHyo, "caf\xE9"}, NameEncoding::Latin1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(detectNameEncoding(entriesNamed(c.names)), c.expected);
+    }
+}
+
+// The choice the programs take from --names=, applied to an open archive.
+TEST(NameDecoding, ChoiceOverridesTheDetectedEncoding)
+{
+    TempDir dir;
+    // Through ArchiveIndex, so the stored names keep every byte (DataBuffer's
+    // setName would turn the 0x5C bytes into slashes).
+    ArchiveIndex index;
+    for (const std::string& name : {SjisFolderHyo, std::string("plain.txt")}) {
+        DataBuffer buffer;
+        buffer.info.name = name;
+        index.addEntry(buffer);
+    }
+    index.setPath(dir / "sjis.vza");
+    ASSERT_TRUE(index.save(0));
+    Archive archive;
+    ASSERT_TRUE(archive.open(dir / "sjis.vza", ""));
+
+    struct Case {
+        const char* text;
+        NameEncoding encoding;
+        std::string display;
+    };
+    const Case cases[] = {
+        {"auto", NameEncoding::Cp932, "フォルダ\\表.csv"},
+        {"cp932", NameEncoding::Cp932, "フォルダ\\表.csv"},
+        // Forced UTF-8: each byte that does not fit becomes U+FFFD.
+        {"utf8", NameEncoding::Utf8, "\uFFFDt\uFFFDH\uFFFD\uFFFD\uFFFD_\\\uFFFD\\.csv"},
+        {"raw", NameEncoding::Raw, SjisFolderHyo},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        NameEncodingChoice choice = NameEncodingChoice::Auto;
+        ASSERT_TRUE(parseNameEncodingChoice(c.text, choice));
+        const NameEncoding encoding = chooseNameEncoding(archive, choice);
+        EXPECT_EQ(encoding, c.encoding);
+        EXPECT_STREQ(nameEncodingName(encoding), c.text == std::string("auto") ? "cp932" : c.text);
+        EXPECT_EQ(decodeName(archive.entryName(0), encoding), c.display);
+        EXPECT_EQ(decodeName(archive.entryName(1), encoding), "plain.txt");
+    }
+    EXPECT_EQ(detectNameEncoding(archive), NameEncoding::Cp932);
+
+    NameEncodingChoice choice = NameEncodingChoice::Raw;
+    for (const char* wrong : {"", "UTF8", "utf-8", "sjis", "latin1", "auto "})
+        EXPECT_FALSE(parseNameEncodingChoice(wrong, choice)) << wrong;
+    EXPECT_EQ(choice, NameEncodingChoice::Raw);
+}
