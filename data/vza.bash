@@ -1,0 +1,72 @@
+# bash completion for vza: commands, their options, .vza archives and the
+# files to pack. Installed as share/bash-completion/completions/vza.
+
+_vza()
+{
+    local cur prev words cword
+    _init_completion -s || return
+
+    # A command's options go into its line of the case below; options that
+    # take a value also go into with_value and the "$prev" case.
+    local commands="list test extract create help"
+    local common="-q --quiet -v --verbose --password-file --help --version"
+    local with_value="--password-file -C"
+
+    # Find the command and its archive, skipping options and their values.
+    local i word command="" archive="" options_end=0
+    for ((i = 1; i < cword; i++)); do
+        word=${words[i]}
+        if ((!options_end)); then
+            case $word in
+                --) options_end=1; continue ;;
+                -*)
+                    [[ " $with_value " == *" $word "* ]] && ((i++))
+                    continue
+                    ;;
+            esac
+        fi
+        if [[ -z $command ]]; then
+            command=$word
+        elif [[ -z $archive ]]; then
+            archive=$word
+        fi
+    done
+
+    case $prev in
+        --password-file) _filedir; return ;;
+        -C) _filedir -d; return ;;
+    esac
+
+    if ((!options_end)) && [[ $cur == -* ]]; then
+        local own=""
+        case $command in
+            extract) own="-C -k" ;;
+            create) own="-z -e" ;;
+        esac
+        COMPREPLY=($(compgen -W "$common $own --" -- "$cur"))
+        return
+    fi
+
+    if [[ -z $command ]]; then
+        COMPREPLY=($(compgen -W "$commands" -- "$cur"))
+        return
+    fi
+
+    case $command in
+        help)
+            [[ -z $archive ]] && COMPREPLY=($(compgen -W "${commands% help}" -- "$cur"))
+            return
+            ;;
+    esac
+
+    if [[ -z $archive ]]; then
+        _filedir vza
+        return
+    fi
+
+    case $command in
+        create) _filedir ;;    # files and folders to pack
+        extract) ;;            # entry names: nothing is read from the archive
+    esac
+} &&
+    complete -F _vza vza
