@@ -1,0 +1,34 @@
+# Tests of what the project installs and ships: the installed tree and its
+# uninstall, the desktop entry, the MIME type, the manual pages, the bash
+# completion, the library used from outside through examples/, and (label
+# "package", slower) the .deb packages.
+set(VZA_INSTALL_TESTS ${CMAKE_CURRENT_SOURCE_DIR}/install)
+set(VZA_INSTALL_WORK ${CMAKE_CURRENT_BINARY_DIR}/install-tests)
+if(TARGET vza-extract)
+  set(VZA_HAVE_GUI 1)
+else()
+  set(VZA_HAVE_GUI 0)
+endif()
+
+add_test(NAME install_tree
+  COMMAND ${VZA_INSTALL_TESTS}/install_tree.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR}
+          ${VZA_INSTALL_WORK}/tree ${CMAKE_INSTALL_LIBDIR} ${VZA_HAVE_GUI})
+add_test(NAME install_desktop_entry
+  COMMAND desktop-file-validate ${PROJECT_SOURCE_DIR}/data/vza-extract.desktop)
+add_test(NAME install_mime_type
+  COMMAND ${VZA_INSTALL_TESTS}/mime_type.sh $<TARGET_FILE:vza> ${PROJECT_SOURCE_DIR} ${VZA_INSTALL_WORK}/mime)
+add_test(NAME install_man_pages
+  COMMAND ${CMAKE_COMMAND} -E env VZA=$<TARGET_FILE:vza>
+          ${VZA_INSTALL_TESTS}/man_pages.sh ${PROJECT_SOURCE_DIR}/man/vza.1 ${PROJECT_SOURCE_DIR}/man/vza-extract.1)
+add_test(NAME install_bash_completion
+  COMMAND ${VZA_INSTALL_TESTS}/completion.sh ${PROJECT_SOURCE_DIR} ${VZA_INSTALL_WORK}/completion)
+add_test(NAME install_examples
+  COMMAND ${VZA_INSTALL_TESTS}/examples.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR}
+          ${VZA_INSTALL_WORK}/examples $<TARGET_FILE:vza>)
+add_test(NAME install_debian_package
+  COMMAND ${VZA_INSTALL_TESTS}/debian_package.sh ${PROJECT_BINARY_DIR} ${VZA_INSTALL_WORK}/deb
+          ${PROJECT_VERSION} ${VZA_HAVE_GUI})
+set_tests_properties(install_debian_package PROPERTIES LABELS package TIMEOUT 300)
+# The install steps read one build tree's install scripts; one at a time.
+set_tests_properties(install_tree install_examples install_debian_package PROPERTIES
+  RESOURCE_LOCK vza_install TIMEOUT 300)
