@@ -4,20 +4,41 @@ SAN_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
-PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-translations-l10n zlib1g-dev libgtest-dev libbenchmark-dev xvfb \
-           clang libclang-rt-14-dev fonts-droid-fallback
+PREFIX ?= /usr/local
+DESTDIR ?=
+# What each goal needs from Debian, installed with apt-get when missing.
+# Configuring looks for GoogleTest and Google Benchmark as well.
+BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev libbenchmark-dev
+# The desktop program shows Qt's own texts (dialog buttons) in Japanese.
+QT_TEXT_PACKAGES = qt6-translations-l10n
+# The tests also check the installed tree, the desktop entry, the MIME type,
+# the manual pages, the completion and the .deb packages.
+TEST_PACKAGES = $(BUILD_PACKAGES) $(QT_TEXT_PACKAGES) desktop-file-utils shared-mime-info libglib2.0-bin \
+                libxml2-utils man-db groff-base bsdextrautils bash-completion pkgconf dpkg-dev file
+# A window on a real display needs Qt's platform plugins and a font with Japanese.
+RUN_PACKAGES = $(BUILD_PACKAGES) $(QT_TEXT_PACKAGES) qt6-qpa-plugins fonts-droid-fallback
+FUZZ_PACKAGES = clang libclang-rt-14-dev
 SUDO = $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build test run test-sanitize bench fuzz clean
+.PHONY: deps deps-run deps-fuzz build test run test-sanitize bench fuzz install uninstall package clean
 
-deps:
-	@missing=$$(for p in $(PACKAGES); do \
+# Installs those of the Debian packages named in $(1) that are missing.
+define install_missing
+	@missing=$$(for p in $(1); do \
 	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
 	if [ -n "$$missing" ]; then \
 	    echo "Installing:" $$missing; \
 	    $(SUDO) apt-get update && \
 	    DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
 	fi
+endef
+
+deps:
+	$(call install_missing,$(TEST_PACKAGES))
+deps-run:
+	$(call install_missing,$(RUN_PACKAGES))
+deps-fuzz:
+	$(call install_missing,$(FUZZ_PACKAGES))
 
 $(BUILD)/build.ninja:
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
@@ -29,7 +50,7 @@ test: deps
 	@$(MAKE) --no-print-directory build
 	cd $(BUILD) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j $(JOBS)
 
-run: deps
+run: deps-run
 	@$(MAKE) --no-print-directory build
 	./$(BUILD)/vza-extract
 
@@ -42,7 +63,7 @@ test-sanitize: deps
 # Builds the libFuzzer targets with clang (own build folder) and runs each one
 # in turn for FUZZ_SECONDS, starting from the writer's seeds, the corpus kept
 # from earlier runs and the regression inputs. Crashes go to $(FUZZ_BUILD)/artifacts.
-fuzz: deps
+fuzz: deps deps-fuzz
 	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
 	@for target in archive decoder; do \
@@ -56,13 +77,26 @@ fuzz: deps
 # Side-by-side comparison with unzip, cp and OpenSSL on generated data.
 BENCH_PACKAGES = zip unzip openssl time
 bench: deps
-	@missing=$$(for p in $(BENCH_PACKAGES); do \
-	    dpkg-query -W -f='$${Status}' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
-	if [ -n "$$missing" ]; then \
-	    $(SUDO) apt-get update && DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y --no-install-recommends $$missing; \
-	fi
+	$(call install_missing,$(BENCH_PACKAGES))
 	@$(MAKE) --no-print-directory build
 	bench/compare $(BUILD)
+
+# `make install` (PREFIX=/usr/local, DESTDIR for a staged tree) and its undo,
+# which removes what the last install wrote (build/install_manifest.txt).
+# Without DESTDIR the MIME, desktop and icon caches are refreshed. An
+# existing build folder is not reconfigured, so `sudo make install` after a
+# build leaves no root-owned files in it but the manifest.
+install:
+	@$(MAKE) --no-print-directory build
+	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
+
+uninstall:
+	DESTDIR=$(DESTDIR) cmake --build $(BUILD) --target uninstall
+
+# The .deb packages (vza-extract, libvza-dev), written to $(BUILD).
+package: deps
+	@$(MAKE) --no-print-directory build
+	cd $(BUILD) && cpack -G DEB
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
