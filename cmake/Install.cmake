@@ -79,6 +79,11 @@ foreach(target vza_codec vza_archive)
     list(APPEND VZA_LIBRARY_TARGETS ${target})
     string(REPLACE "vza_" "" export_name ${target})
     set_target_properties(${target} PROPERTIES EXPORT_NAME ${export_name})
+    # The targets name the source tree as their include folder; that holds
+    # while building only. Installed, the headers are under include/vza.
+    get_target_property(include_dirs ${target} INTERFACE_INCLUDE_DIRECTORIES)
+    list(TRANSFORM include_dirs REPLACE "^([^$].*)$" "$<BUILD_INTERFACE:\\1>")
+    set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${include_dirs}")
     target_include_directories(${target} INTERFACE $<INSTALL_INTERFACE:${VZA_INSTALL_INCLUDEDIR}>)
     # The public headers use C++20 (defaulted comparisons); users build with it too.
     target_compile_features(${target} INTERFACE cxx_std_20)
