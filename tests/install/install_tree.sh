@@ -77,4 +77,20 @@ left=$(find "$root" -type f -o -type l)
 for folder in usr/include/vza "usr/$libdir/cmake/vza" usr/share/doc/vza; do
     [ ! -e "$root/$folder" ] || fail "$folder left after uninstall"
 done
+# Installed live (no DESTDIR, here under a temporary prefix), the system
+# caches are refreshed: the type is known, vza-extract opens it, the icon
+# theme has a cache. Uninstalling refreshes them again.
+live=$work/live
+env -u DESTDIR XDG_DATA_DIRS="$live/share" cmake --install "$build" --prefix "$live" --component programs >"$work/live.log"
+grep -q '^application/x-vza$' "$live/share/mime/types" || fail "live install: MIME database not refreshed"
+[ -f "$live/share/icons/hicolor/icon-theme.cache" ] || fail "live install: no icon cache"
+if [ "$have_gui" = 1 ]; then
+    grep -qx 'application/x-vza=vza-extract.desktop;' "$live/share/applications/mimeinfo.cache" ||
+        fail "live install: .vza files do not open in vza-extract"
+fi
+env -u DESTDIR XDG_DATA_DIRS="$live/share" cmake -DMANIFEST="$build/install_manifest_programs.txt" \
+    -P "$source/cmake/Uninstall.cmake" >"$work/live-uninstall.log"
+! grep -q 'x-vza' "$live/share/mime/types" || fail "live uninstall: type still known"
+[ ! -f "$live/bin/vza" ] || fail "live uninstall: vza left"
+
 echo "install tree OK (${#expected[@]} files)"
