@@ -29,8 +29,10 @@ set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME vza-extract)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SHLIBDEPS ON)
 # Qt only recommends its platform plugins, yet without them the window
-# cannot open on X11 or Wayland.
-set(CPACK_DEBIAN_PROGRAMS_PACKAGE_DEPENDS "qt6-qpa-plugins")
+# cannot open on X11 or Wayland; Qt's own dialog texts in Japanese come from
+# the translations package, and the texts need a font with Japanese.
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_DEPENDS "qt6-qpa-plugins, qt6-translations-l10n")
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_RECOMMENDS "fonts-noto-cjk | fonts-droid-fallback")
 set(CPACK_COMPONENT_PROGRAMS_DESCRIPTION
 "fast, safe reader and writer of .vza archives
 vza-extract is a Qt desktop program that lists a .vza archive and extracts

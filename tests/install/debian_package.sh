@@ -47,7 +47,7 @@ done
 
 depends=$(field "$programs" Depends)
 names=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends")
-for package in qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 zlib1g libstdc++6 libc6; do
+for package in qt6-qpa-plugins qt6-translations-l10n libqt6widgets6 libqt6gui6 libqt6core6 zlib1g libstdc++6 libc6; do
     if [ "$have_gui" = 1 ] || [[ $package != *qt6* ]]; then
         grep -qxF "$package" <<<"$names" || fail "Depends lacks $package: $depends"
     fi
