@@ -11,8 +11,10 @@ set(VZA_INSTALL_TESTS ${CMAKE_CURRENT_SOURCE_DIR}/install)
 set(VZA_INSTALL_WORK ${CMAKE_CURRENT_BINARY_DIR}/install-tests)
 if(TARGET vza-extract)
   set(VZA_HAVE_GUI 1)
+  set(VZA_EXTRACT_ENV VZA_EXTRACT=$<TARGET_FILE:vza-extract>)
 else()
   set(VZA_HAVE_GUI 0)
+  set(VZA_EXTRACT_ENV "")
 endif()
 
 add_test(NAME install_tree
@@ -23,7 +25,7 @@ add_test(NAME install_desktop_entry
 add_test(NAME install_mime_type
   COMMAND ${VZA_INSTALL_TESTS}/mime_type.sh $<TARGET_FILE:vza> ${PROJECT_SOURCE_DIR} ${VZA_INSTALL_WORK}/mime)
 add_test(NAME install_man_pages
-  COMMAND ${CMAKE_COMMAND} -E env VZA=$<TARGET_FILE:vza>
+  COMMAND ${CMAKE_COMMAND} -E env VZA=$<TARGET_FILE:vza> ${VZA_EXTRACT_ENV}
           ${VZA_INSTALL_TESTS}/man_pages.sh ${PROJECT_SOURCE_DIR}/man/vza.1 ${PROJECT_SOURCE_DIR}/man/vza-extract.1)
 add_test(NAME install_bash_completion
   COMMAND ${VZA_INSTALL_TESTS}/completion.sh ${PROJECT_SOURCE_DIR} ${VZA_INSTALL_WORK}/completion)

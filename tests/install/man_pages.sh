@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Each manual page renders through man(1) with every groff warning on, and
 # without a single one; the text names what the page must tell.
-# With VZA set, vza(1) also names every option and command that vza's own
-# help lists, so the page cannot fall behind the program.
-#   [VZA=path/to/vza] man_pages.sh PAGE...
+# With VZA (VZA_EXTRACT) set, vza(1) (vza-extract(1)) also names every option
+# and command that the program's own help lists, so a page cannot fall behind
+# its program.
+#   [VZA=path/to/vza] [VZA_EXTRACT=path/to/vza-extract] man_pages.sh PAGE...
 set -euo pipefail
 fail() { echo "FAIL: $*" >&2; exit 1; }
 export LC_ALL=C.UTF-8 MANWIDTH=80 MAN_KEEP_FORMATTING=0
@@ -29,6 +30,15 @@ if [ -n "${VZA:-}" ]; then
         done
         for option in $(grep -oE '(^|[ ,[])--?[a-zA-Z][-a-zA-Z]*' <<<"$help" | tr -d ' ,[' | sort -u); do
             grep -qE -- "(^|[ [(,])$option([^-a-zA-Z]|\$)" <<<"$text" || fail "vza.1 lacks the option $option"
+        done
+    done
+fi
+if [ -n "${VZA_EXTRACT:-}" ]; then
+    for page in "$@"; do
+        [ "$(basename "$page")" = vza-extract.1 ] || continue
+        text=$(man -l "$page" 2>/dev/null | col -b)
+        for option in $("$VZA_EXTRACT" --help | grep -oE '(^|[ ,[])--?[a-zA-Z][-a-zA-Z]*' | tr -d ' ,[' | sort -u); do
+            grep -qE -- "(^|[ [(,])$option([^-a-zA-Z]|\$)" <<<"$text" || fail "vza-extract.1 lacks the option $option"
         done
     done
 fi
