@@ -34,9 +34,12 @@ if(TARGET vza-extract)
 endif()
 
 # --- the library ----------------------------------------------------------
-# The public API is what these headers include, transitively; the others
-# (entry decoding, inflate stream, cipher internals) stay private.
-set(VZA_PUBLIC_HEADER_ROOTS archive/archive.h archive/archive_writer.h archive/safe_name.h codec/blowfish.h)
+# The public API is what the programs use: these headers and what they
+# include, transitively. The others (entry decoding, inflate stream, cipher
+# internals) stay private.
+set(VZA_PUBLIC_HEADER_ROOTS
+  archive/archive.h archive/sequential_archive.h archive/archive_writer.h archive/output_file.h
+  archive/safe_name.h codec/blowfish.h)
 
 # Collects the project headers that the roots include ("dir/name.h" form).
 function(vza_header_closure out)

@@ -27,6 +27,8 @@ expected=(
     usr/include/vza/archive/archive.h
     usr/include/vza/archive/archive_writer.h
     usr/include/vza/archive/safe_name.h
+    usr/include/vza/archive/sequential_archive.h
+    usr/include/vza/archive/output_file.h
     usr/include/vza/codec/blowfish.h
     "usr/$libdir/libvza_archive.a"
     "usr/$libdir/cmake/vza/vzaConfig.cmake"
