@@ -3,17 +3,14 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
-#include <cstring>
-#include <filesystem>
-#include <random>
 #include <string>
-#include <unistd.h>
 
 #include "archive/archive.h"
-#include "archive/archive_writer.h"
 #include "archive/data_buffer.h"
 #include "archive/format.h"
-#include "codec/blowfish.h"
+#include "testkit/archive_builder.h"
+#include "testkit/data.h"
+#include "testkit/temp_dir.h"
 
 using namespace vza;
 
@@ -21,16 +18,11 @@ namespace {
 
 constexpr int ManyEntries = 100000;
 
+// One scratch folder for the whole run, removed at exit.
 std::string scratchPath(const std::string& name)
 {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vza-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        std::atexit([] { std::filesystem::remove_all(scratchPath("")); });
-        return pattern;
-    }();
-    return folder + "/" + name;
+    static const vza::test::TempDir folder;
+    return folder / name;
 }
 
 std::string entryName(int i)
@@ -43,37 +35,12 @@ const std::string& manyEntryArchive()
 {
     static const std::string path = [] {
         const std::string target = scratchPath("many.vza");
-        ArchiveWriter writer;
-        if (!writer.begin(target))
-            std::abort();
-        for (int i = 0; i < ManyEntries; ++i) {
-            const std::string text = "entry " + std::to_string(i) + " of the benchmark archive\n";
-            DataBuffer buffer;
-            buffer.assign(text.data(), text.size());
-            buffer.setName(entryName(i));
-            writer.add(buffer);
-        }
-        if (!writer.finish(0))
-            std::abort();
+        vza::test::writeArchive(target, ManyEntries, [](int i) {
+            return vza::test::TestEntry(entryName(i), "entry " + std::to_string(i) + " of the benchmark archive\n");
+        }, 0);
         return target;
     }();
     return path;
-}
-
-// Text-like data that compresses about 3:1, like documentation.
-std::vector<std::uint8_t> textLike(std::size_t length)
-{
-    static const char* words[] = {"archive ", "entry ", "the ", "compressed ", "stream ", "of ", "data\n",
-                                  "index ", "header ", "blowfish ", "key ", "名前 ", "0x1D4FD6 "};
-    std::mt19937 random(42);
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(length);
-    while (bytes.size() < length) {
-        const char* word = words[random() % std::size(words)];
-        bytes.insert(bytes.end(), word, word + std::strlen(word));
-    }
-    bytes.resize(length);
-    return bytes;
 }
 
 void BM_FindInLargeIndex(benchmark::State& state)
@@ -103,7 +70,7 @@ BENCHMARK(BM_OpenLargeIndex)->Unit(benchmark::kMillisecond);
 
 void BM_Compress16MiB(benchmark::State& state)
 {
-    const auto plain = textLike(16 << 20);
+    const auto plain = vza::test::compressibleBytes(16 << 20);
     for (auto _ : state) {
         DataBuffer buffer;
         buffer.assign(plain.data(), plain.size());
@@ -117,7 +84,7 @@ BENCHMARK(BM_Compress16MiB)->Unit(benchmark::kMillisecond);
 void BM_Decompress16MiB(benchmark::State& state)
 {
     DataBuffer stream;
-    const auto plain = textLike(16 << 20);
+    const auto plain = vza::test::compressibleBytes(16 << 20);
     stream.assign(plain.data(), plain.size());
     stream.compress();
     for (auto _ : state) {
@@ -135,17 +102,9 @@ void BM_StreamExtract256MiB(benchmark::State& state)
     const std::uint32_t flags = static_cast<std::uint32_t>(state.range(0));
     const std::string path = scratchPath("large" + std::to_string(flags) + ".vza");
     const std::string password = "benchmark password";
-    setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
-    {
-        DataBuffer buffer;
-        const auto plain = textLike(256 << 20);
-        buffer.assign(plain.data(), plain.size());
-        buffer.setName("large.bin");
-        prepareStored(buffer, flags);
-        ArchiveWriter writer;
-        if (!writer.begin(path) || !writer.add(buffer) || !writer.finish(flags))
-            std::abort();
-    }
+    vza::test::writeArchive(path, 1, [](int) {
+        return vza::test::TestEntry("large.bin", vza::test::compressibleBytes(256 << 20));
+    }, flags, password);
     Archive archive;
     if (!archive.open(path, password))
         std::abort();

@@ -19,6 +19,9 @@ vzA_PasswordDialog::vzA_PasswordDialog(QWidget *parent)
 
     passwordEdit = new QLineEdit;
     passwordEdit->setEchoMode(QLineEdit::Password);
+    passwordEdit->setObjectName(QStringLiteral("passwordEdit"));
+    okButton->setObjectName(QStringLiteral("passwordOkButton"));
+    setObjectName(QStringLiteral("passwordDialog"));
 
     connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);

@@ -28,6 +28,10 @@ vzA_ReplaceDialog::vzA_ReplaceDialog(QWidget *parent)
 
     searchEdit = new QLineEdit;
     replaceEdit = new QLineEdit;
+    searchEdit->setObjectName(QStringLiteral("searchEdit"));
+    replaceEdit->setObjectName(QStringLiteral("replaceEdit"));
+    replaceButton->setObjectName(QStringLiteral("replaceOkButton"));
+    setObjectName(QStringLiteral("replaceDialog"));
 
     connect(replaceButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);

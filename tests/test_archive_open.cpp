@@ -5,7 +5,7 @@
 #include "archive/archive.h"
 #include "archive/format.h"
 #include "codec/blowfish.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;

@@ -6,7 +6,7 @@
 #include "archive/archive_writer.h"
 #include "archive/format.h"
 #include "codec/blowfish.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;
@@ -134,7 +134,7 @@ TEST(ArchiveWriting, FailedSaveLeavesNothingBehind)
 
 TEST(ArchiveWriter, SpoolsTheDataAreaAndRoundTrips)
 {
-    const std::vector<TestEntry> entries = {{"a", bytesOf("first")}, {"b/c", randomBytes(200000, 9)}, {"e", {}}};
+    const std::vector<TestEntry> entries = {{"a", bytesOf("first")}, {"b/c", randomBytes(200000, 9)}, {"e", Bytes{}}};
     for (std::uint32_t flags : {0u, FlagEncrypted | FlagCompressed}) {
         TempDir dir;
         keyCipher("pw");

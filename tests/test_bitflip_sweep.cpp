@@ -11,7 +11,7 @@
 
 #include "archive/archive.h"
 #include "archive/format.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;
@@ -20,21 +20,12 @@ namespace {
 
 constexpr std::uint32_t Flags = FlagEncrypted | FlagCompressed;
 
-Bytes prose(std::size_t length)
-{
-    const std::string line = "words that repeat, so the entry is stored as a zlib stream; ";
-    Bytes out;
-    for (std::size_t i = 0; out.size() < length; ++i)
-        out.push_back(static_cast<std::uint8_t>(line[i % line.size()]));
-    return out;
-}
-
 const std::vector<TestEntry> Entries = {
     {"a.txt", bytesOf("hello")},
-    {"dir/prose.txt", prose(500)},
-    {"empty", {}},
+    {"dir/prose.txt", compressibleBytes(500)},
+    {"empty", Bytes{}},
     {"noise.bin", randomBytes(40, 3)},
-    {"more/prose2.txt", prose(300)},
+    {"more/prose2.txt", compressibleBytes(300)},
 };
 
 class BitFlipSweep : public ::testing::Test {

@@ -3,7 +3,7 @@
 #include <sys/stat.h>
 
 #include "archive/data_buffer.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;

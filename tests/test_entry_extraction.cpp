@@ -5,50 +5,23 @@
 #include "archive/archive.h"
 #include "archive/format.h"
 #include "codec/blowfish.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;
 
 namespace {
 
-const Bytes Text = [] {
-    Bytes bytes;
-    for (int i = 0; i < 300000; ++i)
-        bytes.push_back(static_cast<std::uint8_t>('a' + (i * 7 + i / 1000) % 23));
-    return bytes;
-}();
+const Bytes Text = compressibleBytes(300000);
 
 const std::vector<TestEntry> RoundTripEntries = {
-    {"empty", {}},
+    {"empty", Bytes{}},
     {"", bytesOf("a 0-byte name")},
     {"hello.txt", bytesOf("hello")},
     {"random.bin", randomBytes(70000, 11)},  // does not shrink
-    {"dir\\text.txt", Text},                 // shrinks; inflates in several 64 KiB steps
+    {"dir/text.txt", Text},                 // shrinks; inflates in several 64 KiB steps
     {"exactly-8", bytesOf("12345678")},
 };
-
-struct RawEntry {
-    std::string name;
-    Bytes stored;
-    std::uint32_t originalSize;
-};
-
-// An archive whose stored bytes are given as they are, for damaged entries.
-void writeRawArchive(const std::string& path, std::uint32_t flags, const std::vector<RawEntry>& entries,
-                     const std::string& password = "secret")
-{
-    keyCipher(password);
-    ArchiveIndex index;
-    for (const RawEntry& entry : entries) {
-        DataBuffer buffer;
-        buffer.bytes = entry.stored;
-        buffer.info = {entry.name, entry.originalSize, static_cast<std::uint32_t>(entry.stored.size())};
-        index.addEntry(buffer);
-    }
-    index.setPath(path);
-    ASSERT_TRUE(index.save(flags));
-}
 
 class WorkingDirectory {
 public:

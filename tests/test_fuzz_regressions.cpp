@@ -17,7 +17,7 @@
 #include "archive/archive.h"
 #include "fuzz/archive_checks.h"
 #include "fuzz/decoder_checks.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;

@@ -15,7 +15,7 @@
 #include <unistd.h>
 
 #include "archive/output_file.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 namespace vza {
 namespace {

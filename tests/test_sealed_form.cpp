@@ -3,7 +3,7 @@
 #include "archive/data_buffer.h"
 #include "archive/format.h"
 #include "codec/blowfish.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;

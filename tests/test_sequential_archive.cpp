@@ -6,7 +6,7 @@
 
 #include "archive/format.h"
 #include "archive/sequential_archive.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 namespace vza::test {
 namespace {

@@ -10,28 +10,19 @@
 
 #include "archive/archive.h"
 #include "archive/format.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;
 
 namespace {
 
-Bytes prose(std::size_t length)
-{
-    const std::string line = "a line of text that zlib can shrink well; ";
-    Bytes out;
-    for (std::size_t i = 0; out.size() < length; ++i)
-        out.push_back(static_cast<std::uint8_t>(line[i % line.size()]));
-    return out;
-}
-
 // Small, but with an entry that shrinks, one that does not, an empty one and
 // a block-sized one, so every stored form occurs in every archive.
 const std::vector<TestEntry> Entries = {
     {"hello.txt", bytesOf("hello")},
-    {"dir/prose.txt", prose(700)},
-    {"empty", {}},
+    {"dir/prose.txt", compressibleBytes(700)},
+    {"empty", Bytes{}},
     {"noise.bin", randomBytes(90, 7)},
     {"eight", bytesOf("12345678")},
     {"last.txt", bytesOf("the end")},

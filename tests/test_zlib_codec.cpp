@@ -2,19 +2,14 @@
 
 #include "archive/data_buffer.h"
 #include "codec/inflate_stream.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;
 
 namespace {
 
-const Bytes Compressible = [] {
-    Bytes bytes;
-    for (int i = 0; i < 200000; ++i)
-        bytes.push_back(static_cast<std::uint8_t>("abcabdabe"[i % 9] + (i / 5000) % 3));
-    return bytes;
-}();
+const Bytes Compressible = compressibleBytes(200000);
 
 }  // namespace
 
@@ -58,7 +53,7 @@ TEST(ZlibCodec, DecompressRefusesAnythingButOneCompleteStream)
         const char* what;
         Bytes bytes;
     } cases[] = {
-        {"empty", {}},
+        {"empty", Bytes{}},
         {"cut short", Bytes(stream.begin(), stream.end() - 5)},
         {"bad Adler-32", badAdler},
         {"gzip", gzipStream(Compressible)},

@@ -4,14 +4,9 @@
 // prints the time from the chosen path to a filled table, and the memory
 // the listing takes.
 #include <QApplication>
-#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QFileDialog>
-#include <QLineEdit>
 #include <QTableView>
-#include <QTemporaryDir>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -20,27 +15,18 @@
 #include <string>
 
 #include "archive/archive.h"
-#include "archive/archive_writer.h"
-#include "archive/data_buffer.h"
 #include "ext_window.h"
+#include "testkit/archive_builder.h"
+#include "testkit/temp_dir.h"
 
 namespace {
 
-bool writeArchive(const std::string &path, int count)
+// Entries named like a tree of 1 000 folders, each holding its name's first bytes.
+vza::test::TestEntry entryAt(int i)
 {
-    vza::ArchiveWriter writer;
-    if (!writer.begin(path))
-        return false;
     char name[64];
-    for (int i = 0; i < count; ++i) {
-        std::snprintf(name, sizeof name, "folder%03d/entry%06d.txt", i % 1000, i);
-        vza::DataBuffer buffer;
-        buffer.assign(name, 8);
-        buffer.info.name = name;
-        if (!vza::prepareStored(buffer, 0) || !writer.add(buffer))
-            return false;
-    }
-    return writer.finish(0);
+    std::snprintf(name, sizeof name, "folder%03d/entry%06d.txt", i % 1000, i);
+    return vza::test::TestEntry(name, std::string_view(name, 8));
 }
 
 struct Timing {
@@ -90,13 +76,10 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int count = argc > 1 ? std::atoi(argv[1]) : 1000000;
 
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("large.vza"));
-    const std::string localPath = QFile::encodeName(path).toStdString();
-    if (!dir.isValid() || !writeArchive(localPath, count)) {
-        std::fprintf(stderr, "cannot write the test archive\n");
-        return 1;
-    }
+    const vza::test::TempDir dir;
+    const std::string localPath = dir / "large.vza";
+    const QString path = QFile::decodeName(QByteArray::fromStdString(localPath));
+    vza::test::writeArchive(localPath, count, entryAt, 0);
 
     vzA_ExtWindow window;
     window.show();

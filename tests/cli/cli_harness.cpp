@@ -1,11 +1,8 @@
 #include "cli/cli_harness.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
-#include <filesystem>
-#include <fstream>
 #include <functional>
 #include <poll.h>
 #include <pty.h>
@@ -16,15 +13,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "archive/archive.h"
-#include "archive/archive_writer.h"
-#include "archive/data_buffer.h"
-#include "archive/format.h"
-#include "codec/blowfish.h"
 
 namespace vza::clitest {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -194,84 +184,6 @@ RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::stri
     if (WIFEXITED(status))
         result.status = WEXITSTATUS(status);
     return result;
-}
-
-void writeArchive(const std::string& path, const std::vector<TestEntry>& entries, std::uint32_t flags,
-                  const std::string& password)
-{
-    if (flags & FlagEncrypted)
-        setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
-    ArchiveWriter writer;
-    if (!writer.begin(path))
-        throw std::runtime_error("cannot begin " + path);
-    for (const TestEntry& entry : entries) {
-        DataBuffer buffer;
-        buffer.assign(entry.data.data(), entry.data.size());
-        buffer.info.name = entry.name;
-        if (!prepareStored(buffer, flags) || !writer.add(buffer))
-            throw std::runtime_error("cannot add " + entry.name);
-    }
-    if (!writer.finish(flags))
-        throw std::runtime_error("cannot finish " + path);
-}
-
-std::uint64_t entryOffset(const std::string& path, std::int32_t index, const std::string& password)
-{
-    Archive archive;
-    if (!archive.open(path, password))
-        throw std::runtime_error("cannot open " + path);
-    return archive.archiveIndex().entryOffset(index);
-}
-
-std::string readFile(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-void writeFile(const std::string& path, const std::string& data)
-{
-    fs::create_directories(fs::path(path).parent_path());
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << data;
-}
-
-std::vector<std::string> listTree(const std::string& root)
-{
-    std::vector<std::string> paths;
-    for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
-        std::string relative = it->path().lexically_relative(root).string();
-        if (it->is_symlink())
-            relative += '@';
-        else if (it->is_directory())
-            relative += '/';
-        paths.push_back(relative);
-    }
-    std::sort(paths.begin(), paths.end());
-    return paths;
-}
-
-std::string compressible(std::size_t length, unsigned seed)
-{
-    std::string text;
-    while (text.size() < length)
-        text += "line " + std::to_string(seed++ % 97) + " of some fairly repetitive text\n";
-    text.resize(length);
-    return text;
-}
-
-ScratchDir::ScratchDir()
-{
-    const char* base = std::getenv("TMPDIR");
-    std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/vza-cli-XXXXXX";
-    if (mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-ScratchDir::~ScratchDir()
-{
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
 }
 
 }  // namespace vza::clitest

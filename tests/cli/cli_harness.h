@@ -1,12 +1,16 @@
-// Running the vza binary in a scratch folder, and building the archives it
-// is run on.
+// Running the vza binary in a scratch folder; the archives and files it is
+// run on come from the test kit.
 #pragma once
 
 #include <cstdint>
 #include <string>
 #include <vector>
 
+#include "testkit/testkit.h"
+
 namespace vza::clitest {
+
+using namespace vza::test;
 
 struct RunResult {
     int status = -1;  // exit status, or -1 when the process did not exit normally
@@ -37,41 +41,5 @@ struct TerminalTurn {
 // env as for runVza.
 RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
                            const std::vector<TerminalTurn>& turns, const std::vector<std::string>& env = {});
-
-struct TestEntry {
-    std::string name;  // stored exactly, backslashes and all
-    std::string data;
-};
-
-// Writes an archive with the library's writer: prepareStored for each entry,
-// keyed with password first when flags has FlagEncrypted.
-void writeArchive(const std::string& path, const std::vector<TestEntry>& entries, std::uint32_t flags,
-                  const std::string& password = "");
-
-// File offset of entry index's stored bytes in the archive at path.
-std::uint64_t entryOffset(const std::string& path, std::int32_t index, const std::string& password = "");
-
-std::string readFile(const std::string& path);
-void writeFile(const std::string& path, const std::string& data);
-
-// Every path under root, relative, sorted; folders end in '/', links in '@'.
-std::vector<std::string> listTree(const std::string& root);
-
-// Bytes that compress well but are not all alike.
-std::string compressible(std::size_t length, unsigned seed);
-
-// A fresh folder under TMPDIR, removed (without following links) at the end.
-class ScratchDir {
-public:
-    ScratchDir();
-    ~ScratchDir();
-    ScratchDir(const ScratchDir&) = delete;
-    ScratchDir& operator=(const ScratchDir&) = delete;
-    const std::string& path() const { return path_; }
-    std::string operator/(const std::string& relative) const { return path_ + "/" + relative; }
-
-private:
-    std::string path_;
-};
 
 }  // namespace vza::clitest

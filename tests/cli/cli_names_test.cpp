@@ -31,7 +31,7 @@ std::size_t columns(const std::string& text)
 
 TEST(CliNames, CharactersThatDeceiveAreEscapedWhereverANameIsPrinted)
 {
-    ScratchDir dir;
+    TempDir dir;
     struct Case {
         std::string name;
         std::string shown;
@@ -68,7 +68,7 @@ TEST(CliNames, CharactersThatDeceiveAreEscapedWhereverANameIsPrinted)
 
 TEST(CliNames, ProgressLineWithLongJapaneseNamesStaysOnOneLine)
 {
-    ScratchDir dir;
+    TempDir dir;
     std::string longName;
     for (int i = 0; i < 40; ++i)
         longName += "日本語の報告書";

@@ -29,7 +29,7 @@ protected:
         }
     }
 
-    ScratchDir dir;
+    TempDir dir;
     std::string big;
     std::vector<std::string> archives;  // plain, compressed, encrypted and compressed
 };

@@ -25,7 +25,7 @@ protected:
     RunResult vza(const Strings& args, const Strings& env = {}) { return runVza(args, dir.path(), env); }
     std::string at(const std::string& relative) const { return dir / relative; }
 
-    ScratchDir dir;
+    TempDir dir;
 };
 
 // --- list and test --------------------------------------------------------

@@ -7,7 +7,7 @@ if(TARGET vza)
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_stream_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_harness.cpp)
   target_include_directories(cli_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-  target_link_libraries(cli_test PRIVATE vza_archive GTest::gtest GTest::gtest_main)
+  target_link_libraries(cli_test PRIVATE vza_testkit GTest::gtest GTest::gtest_main)
   target_compile_definitions(cli_test PRIVATE VZA_BINARY="$<TARGET_FILE:vza>")
   add_dependencies(cli_test vza)
   gtest_discover_tests(cli_test DISCOVERY_TIMEOUT 60)

@@ -1,0 +1,48 @@
+#include "testkit/qt/qt_files.h"
+
+#include <QFile>
+#include <QtGlobal>
+
+#include <exception>
+
+#include "testkit/archive_builder.h"
+
+namespace vza::test::qt {
+
+bool writeArchive(const QString &path, const std::vector<Entry> &entries, std::uint32_t flags,
+                  const QByteArray &password)
+{
+    std::vector<TestEntry> converted;
+    for (const Entry &entry : entries)
+        converted.emplace_back(entry.name.toStdString(),
+                               std::string_view(entry.data.constData(), std::size_t(entry.data.size())));
+    try {
+        vza::test::writeArchive(localPath(path), converted, flags, password.toStdString());
+        return true;
+    } catch (const std::exception &error) {
+        qWarning("%s", error.what());
+        return false;
+    }
+}
+
+bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    QByteArray bytes = file.readAll();
+    return bytes.isNull() ? QByteArray("") : bytes;
+}
+
+std::string localPath(const QString &path)
+{
+    return QFile::encodeName(path).toStdString();
+}
+
+}  // namespace vza::test::qt
