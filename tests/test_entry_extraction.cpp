@@ -1,8 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include "archive/archive.h"
+#include "archive/atomic_file.h"
 #include "archive/format.h"
 #include "codec/blowfish.h"
 #include "testkit/testkit.h"
@@ -177,6 +179,36 @@ TEST(EntryExtraction, OutputPaths)
     EXPECT_FALSE(archive.extractToFile("missing", "never.txt"));
     EXPECT_EQ(archive.lastError(), ArchiveError::NoSuchEntry);
     EXPECT_FALSE(fileExists("never.txt"));
+}
+
+// Entries stored as they are go to the output through the kernel (sendfile);
+// where the output refuses that, they are copied by hand, whole. An output
+// opened for appending is one sendfile refuses (EINVAL), on any kernel.
+TEST(EntryExtraction, StoredEntriesAreCopiedByHandWhereTheKernelCopyIsRefused)
+{
+    const Bytes noise = randomBytes((9 << 20) + 5, 6);  // more than one 8 MiB step of the kernel copy
+    for (const std::uint32_t flags : {0u, FlagCompressed}) {
+        SCOPED_TRACE(flags);
+        TempDir dir;
+        writeArchive(dir / "a.vza", {{"noise.bin", noise}}, flags);
+        Archive archive;
+        ASSERT_TRUE(archive.open(dir / "a.vza", ""));
+        ASSERT_EQ(archive.entry(0)->storedSize, noise.size());
+        for (const bool append : {false, true}) {
+            SCOPED_TRACE(append ? "appending output" : "ordinary output");
+            AtomicFile out;
+            ASSERT_TRUE(out.open(dir / "out"));
+            if (append) {
+                const int descriptor = out.descriptor();
+                ASSERT_EQ(fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) | O_APPEND), 0);
+            }
+            std::uint64_t reported = 0;
+            ASSERT_TRUE(archive.writeEntry(0, out, [&](std::size_t length) { reported += length; }));
+            ASSERT_TRUE(out.commit());
+            EXPECT_EQ(reported, noise.size());
+            EXPECT_TRUE(readBytes(dir / "out") == noise);
+        }
+    }
 }
 
 TEST(EntryExtraction, ReadDataFallsBackToLooseFiles)

@@ -8,6 +8,7 @@
 #include <pty.h>
 #include <spawn.h>
 #include <sys/ioctl.h>
+#include <sys/resource.h>
 #include <stdexcept>
 #include <csignal>
 #include <sys/wait.h>
@@ -96,6 +97,29 @@ RunResult spawnVza(const std::vector<std::string>& args, const std::string& cwd,
 }
 
 }  // namespace
+
+RunResult runVzaWithFileSizeLimit(const std::vector<std::string>& args, const std::string& cwd,
+                                  std::uint64_t maxFileSize)
+{
+    // The child inherits both the ignored signal and the limit; the limit is
+    // lowered only around the spawn, so the test itself writes freely.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit saved{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    rlimit lowered = saved;
+    lowered.rlim_cur = static_cast<rlim_t>(maxFileSize);
+    if (setrlimit(RLIMIT_FSIZE, &lowered) != 0)
+        throw std::runtime_error("setrlimit failed");
+    RunResult result;
+    try {
+        result = runVza(args, cwd);
+    } catch (...) {
+        setrlimit(RLIMIT_FSIZE, &saved);
+        throw;
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    return result;
+}
 
 RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, const std::vector<std::string>& env)
 {

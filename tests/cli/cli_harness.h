@@ -24,6 +24,12 @@ struct RunResult {
 RunResult runVza(const std::vector<std::string>& args, const std::string& cwd,
                  const std::vector<std::string>& env = {});
 
+// runVza with no file it writes allowed to grow past maxFileSize bytes
+// (RLIMIT_FSIZE, with SIGXFSZ ignored): writes past it fail with EFBIG, as
+// on a full disk, but deterministically.
+RunResult runVzaWithFileSizeLimit(const std::vector<std::string>& args, const std::string& cwd,
+                                  std::uint64_t maxFileSize);
+
 // As runVza, with stdin a pipe that is fed input (and then closed) while vza
 // runs. vza may stop reading early; the rest is then dropped.
 RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& cwd, const std::string& input,

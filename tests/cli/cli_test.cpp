@@ -1,4 +1,5 @@
 // The vza binary, run on archives built here with the library's writer.
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -47,6 +48,27 @@ TEST_F(CliTest, ListShowsSizesRatioAndNamesThenTotals)
     EXPECT_EQ(names.out, "readme.txt\nimg/a.bin\n");
 }
 
+TEST_F(CliTest, VerboseListNamesTheArchiveAndItsKind)
+{
+    const struct {
+        std::uint32_t flags;
+        const char* kind;
+    } cases[] = {
+        {0, "plain"},
+        {FlagCompressed, "compressed"},
+        {FlagEncrypted, "encrypted"},
+        {FlagEncrypted | FlagCompressed, "encrypted, compressed"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.kind);
+        writeArchive(at("a b.vza"), {{"doc.txt", compressible(4000)}}, c.flags, "pw");
+        const RunResult listed = vza({"list", "-v", "a b.vza"}, {"VZA_PASSWORD=pw"});
+        ASSERT_EQ(listed.status, 0) << listed.err;
+        EXPECT_TRUE(listed.out.starts_with("Archive: a b.vza (" + std::string(c.kind) + ")\n")) << listed.out;
+        EXPECT_TRUE(contains(listed.out, "doc.txt\n")) << listed.out;  // the table follows as without -v
+    }
+}
+
 TEST_F(CliTest, TestReportsEachEntryAndExitsOneOnDamage)
 {
     writeArchive(at("a.vza"), {{"good", compressible(5000, 2)}, {"bad", compressible(5000, 3)}}, FlagCompressed);
@@ -62,7 +84,7 @@ TEST_F(CliTest, TestReportsEachEntryAndExitsOneOnDamage)
     const RunResult damaged = vza({"test", "a.vza"});
     EXPECT_EQ(damaged.status, 1);
     EXPECT_TRUE(contains(damaged.out, "OK      good\nFAILED  bad\n")) << damaged.out;
-    EXPECT_TRUE(contains(damaged.err, "vza: 'bad': ")) << damaged.err;
+    EXPECT_TRUE(contains(damaged.err, "vza: 'bad': entry data corrupt\n")) << damaged.err;
 }
 
 // --- exit codes -------------------------------------------------------------
@@ -108,9 +130,9 @@ TEST_F(CliTest, ExitCodes)
         {{"list", "missing.vza"}, {}, 2, "missing.vza: cannot open: No such file or directory"},
         {{"test", "."}, {}, 2, ".: is a folder, not an archive"},
         {{"list", "text.txt"}, {}, 2, "text.txt: not an archive"},
-        {{"list", "cut.vza"}, {}, 2, "cut.vza: "},
+        {{"list", "cut.vza"}, {}, 2, "cut.vza: damaged index"},
         {{"list", "secret.vza"}, {}, 2, "no password was given"},
-        {{"list", "secret.vza"}, {"VZA_PASSWORD=wrong"}, 2, "wrong password"},
+        {{"list", "secret.vza"}, {"VZA_PASSWORD=wrong"}, 2, "secret.vza: wrong password or damaged header"},
         {{"create", "-e", "new.vza", "text.txt"}, {}, 2, "-e needs a password"},
     };
     for (const Case& c : cases) {
@@ -211,8 +233,8 @@ TEST_F(CliTest, DamagedEntriesFailWhileGoodOnesAreExtracted)
 
     const RunResult result = vza({"extract", "a.vza", "-C", "out"});
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(contains(result.err, "vza: 'bad1': ")) << result.err;
-    EXPECT_TRUE(contains(result.err, "vza: 'bad3': ")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'bad1': entry data corrupt")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'bad3': entry data truncated")) << result.err;
     EXPECT_EQ(readFile(at("out/good0")), good0);
     EXPECT_EQ(readFile(at("out/good2")), good2);
     // No half-written output and no temporary file is left behind.
@@ -358,6 +380,89 @@ TEST_F(CliTest, NamesArePrintedEscaped)
         EXPECT_EQ(text.find('\x1b'), std::string::npos);
 }
 
+// On a terminal the progress line names the entry being worked on: a name
+// that holds control bytes must come out escaped there too, so the line
+// can neither drive the terminal nor break onto a new row.
+TEST_F(CliTest, ProgressLineShowsEntryNamesEscaped)
+{
+    const struct {
+        const char* what;
+        std::string name;
+        std::string shown;
+    } cases[] = {
+        {"escape sequences", "red\x1b[31m\x1b]0;title\x07", "red\\x1b[31m\\x1b]0;title\\x07"},
+        {"C1 control in UTF-8", "csi\xc2\x9b" "2J", "csi\\xc2\\x9b2J"},
+        {"carriage return and newline", "a\rb\nc", "a\\x0db\\x0ac"},
+        {"invalid UTF-8", "bad\xff\xfe", "bad\\xff\\xfe"},
+        {"four-byte UTF-8", "smile\xf0\x9f\x98\x80.txt", "smile\xf0\x9f\x98\x80.txt"},
+        {"long and escaped", std::string(100, '\x1b'), "\\x1b\\x1b"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeArchive(at("p.vza"), {{c.name, compressible(1 << 20)}}, FlagCompressed);
+        const RunResult result = runVzaOnTerminal({"test", "p.vza"}, dir.path(), {});
+        ASSERT_EQ(result.status, 0) << result.out;
+        // The first drawing: a carriage return, the line, an erase to its end.
+        const std::size_t end = result.out.find("\x1b[K");
+        const std::size_t start = result.out.rfind('\r', end);
+        ASSERT_NE(end, std::string::npos) << result.out;
+        ASSERT_NE(start, std::string::npos) << result.out;
+        const std::string line = result.out.substr(start + 1, end - start - 1);
+        EXPECT_TRUE(contains(line, c.shown)) << line;
+        for (const unsigned char byte : line)
+            EXPECT_TRUE(byte >= 0x20 && byte != 0x7f) << line;
+        // And nowhere else on the terminal did a raw control byte of the name arrive.
+        std::string rest = result.out;
+        for (std::size_t at = rest.find("\x1b[K"); at != std::string::npos; at = rest.find("\x1b[K"))
+            rest.erase(at, 3);
+        std::erase(rest, '\r');
+        std::erase(rest, '\n');
+        for (const unsigned char byte : rest)
+            EXPECT_TRUE(byte >= 0x20 && byte != 0x7f) << rest;
+    }
+}
+
+// Characters of two, three and four bytes pass through create, list and
+// extract unchanged; byte sequences that only look like them are escaped.
+TEST_F(CliTest, MultiByteUtf8NamesRoundTripAndMalformedOnesAreEscaped)
+{
+    const Strings names{"caf\xc3\xa9.txt", "\xe5\x90\x8d\xe5\x89\x8d/\xe6\x96\x87\xe6\x9b\xb8.txt",
+                        "\xef\xbf\xbd", "emoji \xf0\x9f\x98\x80.txt", "\xf4\x8f\xbf\xbf max"};
+    for (const std::string& name : names)
+        writeFile(at("in/" + name), "contents of " + name);
+    ASSERT_EQ(runVza({"create", "../u.vza", "."}, at("in")).status, 0);
+    Strings listed;
+    for (std::string rest = vza({"list", "-q", "u.vza"}).out; !rest.empty(); rest.erase(0, rest.find('\n') + 1))
+        listed.push_back(rest.substr(0, rest.find('\n')));
+    std::sort(listed.begin(), listed.end());
+    Strings sorted = names;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(listed, sorted);
+    const RunResult extracted = vza({"extract", "u.vza", "-C", "out", "*\xf0\x9f\x98\x80*", "\xe5\x90\x8d*"});
+    ASSERT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(listTree(at("out")), (Strings{"emoji \xf0\x9f\x98\x80.txt", "\xe5\x90\x8d\xe5\x89\x8d/",
+                                            "\xe5\x90\x8d\xe5\x89\x8d/\xe6\x96\x87\xe6\x9b\xb8.txt"}));
+    EXPECT_EQ(readFile(at("out/emoji \xf0\x9f\x98\x80.txt")), "contents of emoji \xf0\x9f\x98\x80.txt");
+
+    const struct {
+        const char* what;
+        std::string name;
+        std::string shown;
+    } cases[] = {
+        {"overlong slash", "a\xc0\xaf" "b", "a\\xc0\\xafb"},
+        {"overlong three-byte", "\xe0\x80\xaf", "\\xe0\\x80\\xaf"},
+        {"surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"},
+        {"past U+10FFFF", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
+        {"four-byte cut short", "\xf0\x9f\x98", "\\xf0\\x9f\\x98"},
+        {"lead byte alone before text", "\xe6x", "\\xe6x"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        writeArchive(at("bad.vza"), {{c.name, "x"}}, 0);
+        EXPECT_EQ(vza({"list", "-q", "bad.vza"}).out, c.shown + "\n");
+    }
+}
+
 // --- create -----------------------------------------------------------------
 
 TEST_F(CliTest, CreateRoundTripsThroughListAndExtractForEveryFlag)
@@ -440,6 +545,65 @@ TEST_F(CliTest, CreateLeavesNothingBehindWhenTheArchiveWouldReachTwoGiB)
     EXPECT_EQ(result.status, 2);
     EXPECT_TRUE(contains(result.err, "2 GiB")) << result.err;
     EXPECT_EQ(listTree(dir.path()), (Strings{"huge", "small"}));
+}
+
+// A write that fails part way (here: files may not grow past a limit, as on
+// a full disk) leaves neither the new archive nor its temporary files, and
+// an archive that was there before is kept whole.
+TEST_F(CliTest, CreateFailingToWriteLeavesNothingAndKeepsTheOldArchive)
+{
+    for (int i = 0; i < 20; ++i)
+        writeFile(at("in/small/" + std::string(200, static_cast<char>('a' + i)) + ".bin"), std::string(1000, 'x'));
+    writeFile(at("in/noise.bin"), std::string(reinterpret_cast<const char*>(randomBytes(300000, 1).data()), 300000));
+    writeArchive(at("old.vza"), {{"old", "the old archive"}}, 0);
+    const std::string old = readFile(at("old.vza"));
+    const Strings before = listTree(dir.path());
+
+    const struct {
+        const char* what;
+        Strings args;
+        std::uint64_t limit;
+        std::string err;
+    } cases[] = {
+        // 300 000 bytes of data cannot all be spooled.
+        {"while adding an entry", {"-z", "noise.bin"}, 100000,
+         "vza: 'noise.bin': cannot write output\nvza: ../old.vza: not created\n"},
+        // The 20 000 bytes of the small files are spooled, but with the
+        // index of their long names the whole archive does not fit.
+        {"while finishing", {"small"}, 22000, "vza: ../old.vza: cannot write output\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Strings args{"create", "../old.vza"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const RunResult result = runVzaWithFileSizeLimit(args, at("in"), c.limit);
+        EXPECT_EQ(result.status, 2) << result.err;
+        EXPECT_EQ(result.err, c.err);
+        EXPECT_EQ(readFile(at("old.vza")), old);
+        EXPECT_EQ(listTree(dir.path()), before);
+    }
+
+    // An output folder that does not exist: refused before anything is read.
+    const RunResult nowhere = runVza({"create", "missing/a.vza", "noise.bin"}, at("in"));
+    EXPECT_EQ(nowhere.status, 2);
+    EXPECT_TRUE(contains(nowhere.err, "vza: missing/a.vza: cannot write output (No such file or directory)"))
+        << nowhere.err;
+    EXPECT_EQ(listTree(dir.path()), before);
+}
+
+// Extracting into a file that cannot take the entry (the kernel's copy
+// fails, as the hand copy does) reports the entry and leaves no partial file.
+TEST_F(CliTest, ExtractFailingToWriteLeavesNoPartialFile)
+{
+    writeArchive(at("a.vza"),
+                 {{"small", "fits"}, {"stored", randomBytes(200000, 2)}, {"packed", compressible(200000)}},
+                 FlagCompressed);
+    const RunResult result = runVzaWithFileSizeLimit({"extract", "a.vza", "-C", "out"}, dir.path(), 150000);
+    EXPECT_EQ(result.status, 1) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'stored': cannot write output")) << result.err;
+    EXPECT_TRUE(contains(result.err, "vza: 'packed': cannot write output")) << result.err;
+    EXPECT_EQ(listTree(at("out")), Strings{"small"});
+    EXPECT_EQ(readFile(at("out/small")), "fits");
 }
 
 TEST_F(CliTest, CreateDoesNotPackTheArchiveItWrites)
