@@ -7,7 +7,7 @@
 #include "archive/archive_index.h"
 #include "archive/data_buffer.h"
 #include "archive/name_decoding.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;
