@@ -13,12 +13,11 @@
 #include <random>
 #include <string>
 #include <string_view>
-#include <unistd.h>
 #include <vector>
 
 #include "archive/archive.h"
-#include "archive/archive_writer.h"
-#include "archive/data_buffer.h"
+#include "testkit/archive_builder.h"
+#include "testkit/temp_dir.h"
 
 using namespace vza;
 
@@ -89,28 +88,15 @@ std::vector<std::string> randomNames()
     return names;
 }
 
+// An archive of empty entries with the given names, in a scratch folder
+// that lasts the run.
 std::string writeArchive(const std::vector<std::string>& names, const char* file)
 {
-    static const std::string folder = [] {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vza-bench-XXXXXX").string();
-        if (!mkdtemp(pattern.data()))
-            std::abort();
-        static const std::string made = pattern;
-        std::atexit([] { std::filesystem::remove_all(made); });
-        return pattern;
-    }();
-    const std::string path = folder + "/" + file;
-    ArchiveWriter writer;
-    if (!writer.begin(path))
-        std::abort();
-    for (const std::string& name : names) {
-        DataBuffer buffer;
-        buffer.info.name = name;
-        if (!writer.add(buffer))
-            std::abort();
-    }
-    if (!writer.finish(0))
-        std::abort();
+    static const vza::test::TempDir folder;
+    const std::string path = folder / file;
+    vza::test::writeArchive(path, static_cast<int>(names.size()), [&names](int i) {
+        return vza::test::TestEntry(names[static_cast<std::size_t>(i)], vza::test::Bytes{});
+    }, 0);
     return path;
 }
 
