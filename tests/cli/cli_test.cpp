@@ -578,7 +578,7 @@ TEST_F(CliTest, CreateFailingToWriteLeavesNothingAndKeepsTheOldArchive)
         args.insert(args.end(), c.args.begin(), c.args.end());
         const RunResult result = runVzaWithFileSizeLimit(args, at("in"), c.limit);
         EXPECT_EQ(result.status, 2) << result.err;
-        EXPECT_EQ(result.err, c.err);
+        EXPECT_TRUE(result.err.starts_with(c.err)) << result.err;  // (a coverage build may add its own complaint)
         EXPECT_EQ(readFile(at("old.vza")), old);
         EXPECT_EQ(listTree(dir.path()), before);
     }
