@@ -14,6 +14,7 @@
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_selection.h"
+#include "cli/extract_to_stdout.h"
 #include "cli/open_archive.h"
 #include "cli/output_tree.h"
 
@@ -195,6 +196,13 @@ int runExtract(const Options& options, Console& console)
     ArchiveInput input;
     if (!openArchive(options.operands.front(), options, console, input))
         return ExitFatal;
+    int failures = 0;
+    const EntryNames entryNames(input.entryTable(), options.names);
+    const std::vector<std::string> names(options.operands.begin() + 1, options.operands.end());
+    const std::vector<std::int32_t> chosen =
+        selectEntries(input.entryTable(), entryNames, names, options.excludes, console, failures);
+    if (options.toStdout)
+        return extractToStdout(input, entryNames, chosen, console, failures);
     if (input.sequential()) {
         console.error(input.shownPath() + ": extracting from a stream is not supported yet");
         return ExitFatal;
@@ -202,9 +210,6 @@ int runExtract(const Options& options, Console& console)
     Archive& archive = input.archive();
     archive.setLooseFileFallback(false);
 
-    int failures = 0;
-    const std::vector<std::string> names(options.operands.begin() + 1, options.operands.end());
-    const std::vector<std::int32_t> chosen = selectEntries(archive.archiveIndex().entryTable(), names, console, failures);
     const Plan plan = planOutputs(archive, chosen, console, failures);
 
     Extractor extractor(options, console, archive);

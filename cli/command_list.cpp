@@ -7,6 +7,7 @@
 #include "archive/format.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
+#include "cli/entry_selection.h"
 #include "cli/open_archive.h"
 
 namespace vza::cli {
@@ -48,10 +49,13 @@ int runList(const Options& options, Console& console)
     ArchiveInput archive;
     if (!openArchive(options.operands.front(), options, console, archive))
         return ExitFatal;
-    const std::int32_t count = archive.entryCount();
+    const EntryNames names(archive.entryTable(), options.names);
+    int misses = 0;
+    const std::vector<std::int32_t> chosen =
+        selectEntries(archive.entryTable(), names, {}, options.excludes, console, misses);
     if (console.quiet()) {
-        for (std::int32_t i = 0; i < count; ++i)
-            console.line(displayName(archive.entry(i)->name));
+        for (std::int32_t index : chosen)
+            console.line(names.shown(index));
         return ExitOk;
     }
     if (console.verbose())
@@ -60,13 +64,14 @@ int runList(const Options& options, Console& console)
     console.line("---------- ---------- ------  ----");
     std::uint64_t totalSize = 0;
     std::uint64_t totalStored = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const ArchiveEntry* entry = archive.entry(i);
-        console.line(row(entry->originalSize, entry->storedSize, displayName(entry->name)));
+    for (std::int32_t index : chosen) {
+        const ArchiveEntry* entry = archive.entry(index);
+        console.line(row(entry->originalSize, entry->storedSize, names.shown(index)));
         totalSize += entry->originalSize;
         totalStored += entry->storedSize;
     }
     console.line("---------- ---------- ------  ----");
+    const std::size_t count = chosen.size();
     console.line(row(totalSize, totalStored, std::to_string(count) + (count == 1 ? " entry" : " entries")));
     return ExitOk;
 }

@@ -16,6 +16,13 @@ bool refusePassword(Options&, const std::string&, std::string& error)
     return false;
 }
 
+// unzip's -p pipes entries to stdout; here -p would be read as a password.
+bool refuseP(Options&, const std::string&, std::string& error)
+{
+    error = std::string("-p: ") + PasswordRefusal + ". To write entries to standard output, use -O (--to-stdout)";
+    return false;
+}
+
 // "vza help COMMAND" names one of the other commands.
 bool checkHelpTopic(const Options& options, std::string& error)
 {
@@ -24,6 +31,17 @@ bool checkHelpTopic(const Options& options, std::string& error)
     const std::string& topic = options.operands.front();
     if (findCommand(topic) == nullptr || topic == "help") {
         error = "no help for '" + topic + "'";
+        return false;
+    }
+    return true;
+}
+
+// -O writes no file: a folder to write under or files to keep mean the
+// user expected files.
+bool checkExtract(const Options& options, std::string& error)
+{
+    if (options.toStdout && (options.keepExisting || options.outputDir != ".")) {
+        error = "-O writes to standard output; -C and -k do not go with it";
         return false;
     }
     return true;
@@ -50,7 +68,7 @@ const std::vector<OptionSpec> Options_ = {
     // Asked for out of habit from other tools: the answer says where a
     // password may come from instead.
     {'\0', "password", "", "", true, refusePassword},
-    {'p', "", "", "", true, refusePassword},
+    {'p', "", "", "", true, refuseP},
     {'P', "", "", "", true, refusePassword},
 
     {'C', "", "DIR", "write under DIR (created when missing)", false,
@@ -64,10 +82,32 @@ const std::vector<OptionSpec> Options_ = {
      }},
     {'k', "", "", "keep existing files; they are reported as skipped", false,
      [](Options& o, const std::string&, std::string&) { o.keepExisting = true; return true; }},
+    {'O', "to-stdout", "", "write the entries' bytes to standard output, one\n"
+                          "after another, instead of to files", false,
+     [](Options& o, const std::string&, std::string&) { o.toStdout = true; return true; }},
     {'z', "", "", "compress the entries (zlib)", false,
      [](Options& o, const std::string&, std::string&) { o.compress = true; return true; }},
     {'e', "", "", "encrypt the archive (asks for the password twice on a terminal)", false,
      [](Options& o, const std::string&, std::string&) { o.encrypt = true; return true; }},
+    {'x', "exclude", "PATTERN", "leave out the entries matching PATTERN (may be repeated)", false,
+     [](Options& o, const std::string& value, std::string& error) {
+         if (value.empty()) {
+             error = "option -x needs a pattern";
+             return false;
+         }
+         o.excludes.push_back(value);
+         return true;
+     }},
+    {'\0', "names", "MODE", "read stored names as auto (UTF-8, else Shift_JIS,\n"
+                            "else Latin-1), utf8, cp932 or raw (bytes, escaped)", false,
+     [](Options& o, const std::string& value, std::string& error) {
+         if (value != "auto" && value != "utf8" && value != "cp932" && value != "raw") {
+             error = "--names takes auto, utf8, cp932 or raw";
+             return false;
+         }
+         o.names = value;
+         return true;
+     }},
 };
 
 const std::vector<CommandSpec> Commands = {
@@ -75,12 +115,12 @@ const std::vector<CommandSpec> Commands = {
      "Prints the size, stored size, space saved and name of every entry in index\n"
      "order, then a totals line. With -q only the names, one a line; with -v also\n"
      "the archive's flags.\n",
-     {}, 1, 1, "", "list takes one archive and no names", nullptr, runList},
+     {"x", "names"}, 1, 1, "", "list takes one archive and no names", nullptr, runList},
     {"test", "ARCHIVE", "read and check every entry",
      "Reads every entry, unseals and inflates it and checks its length, and prints\n"
      "OK or FAILED for each. With -q only the failures are printed.\n",
-     {}, 1, 1, "", "test takes one archive and no names", nullptr, runTest},
-    {"extract", "ARCHIVE [-C DIR] [-k] [NAME|PATTERN...]", "write entries under DIR (default .)",
+     {"x", "names"}, 1, 1, "", "test takes one archive and no names", nullptr, runTest},
+    {"extract", "ARCHIVE [-C DIR] [-k] [-O] [NAME|PATTERN...]", "write entries under DIR (default .)",
      "Writes entries under DIR (default: the current folder), creating folders as\n"
      "needed. Without names every entry is written; when two entries share a name\n"
      "the later one wins. A NAME given exactly picks the first entry of that name;\n"
@@ -88,12 +128,12 @@ const std::vector<CommandSpec> Commands = {
      "Names that would leave DIR are made safe and a warning is printed.\n"
      "\n"
      "Give -- before names that begin with '-'.\n",
-     {"C", "k"}, 1, SIZE_MAX, "", "", nullptr, runExtract},
+     {"C", "k", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract},
     {"create", "ARCHIVE [-z] [-e] PATH...", "pack files and folders",
      "Packs files, and folders recursively in sorted order, into a new ARCHIVE\n"
      "(an existing one is replaced). Entry names are the paths as given; absolute\n"
      "paths and '..' are refused. Symbolic links and special files are skipped.\n",
-     {"z", "e"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate},
+     {"z", "e", "x"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate},
     {"help", "COMMAND", "the options of one command", "", {}, 0, 1, "", "help takes at most one command",
      checkHelpTopic, runHelp},
 };

@@ -4,6 +4,7 @@
 #include "archive/archive.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
+#include "cli/entry_selection.h"
 #include "cli/open_archive.h"
 
 namespace vza::cli {
@@ -13,10 +14,13 @@ int runTest(const Options& options, Console& console)
     ArchiveInput archive;
     if (!openArchive(options.operands.front(), options, console, archive))
         return ExitFatal;
-    const std::int32_t count = archive.entryCount();
+    const EntryNames names(archive.entryTable(), options.names);
+    int misses = 0;
+    const std::vector<std::int32_t> chosen =
+        selectEntries(archive.entryTable(), names, {}, options.excludes, console, misses);
     std::uint64_t total = 0;
-    for (std::int32_t i = 0; i < count; ++i)
-        total += archive.entry(i)->originalSize;
+    for (std::int32_t index : chosen)
+        total += archive.entry(index)->originalSize;
 
     ProgressLine& progress = console.progress();
     progress.start(total);
@@ -25,18 +29,20 @@ int runTest(const Options& options, Console& console)
         return true;
     };
     int failed = 0;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const std::string& name = archive.entry(i)->name;
-        progress.setEntry(name);
-        if (archive.streamEntry(i, countBytes)) {
+    for (std::int32_t index : chosen) {
+        const std::string text = names.text(index);
+        const std::string shown = displayName(text);
+        progress.setEntry(text);
+        if (archive.streamEntry(index, countBytes)) {
             if (!console.quiet())
-                console.line("OK      " + displayName(name));
+                console.line("OK      " + shown);
             continue;
         }
         ++failed;
-        console.line("FAILED  " + displayName(name));
-        console.error(quoted(name) + ": " + errorText(archive.lastError()));
+        console.line("FAILED  " + shown);
+        console.error("'" + shown + "': " + errorText(archive.lastError()));
     }
+    const std::size_t count = chosen.size();
     progress.clear();
     if (!console.quiet()) {
         if (failed == 0)

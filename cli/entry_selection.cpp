@@ -12,22 +12,34 @@ bool isPattern(const std::string& name)
     return name.find_first_of("*?[") != std::string::npos;
 }
 
+bool matches(const std::string& pattern, const std::string& text)
+{
+    return pattern == text || (isPattern(pattern) && fnmatch(pattern.c_str(), text.c_str(), 0) == 0);
+}
+
+// The first entry whose stored name, or else whose text, is name; -1 when none.
+std::int32_t findExact(const EntryTable& table, const EntryNames& entryNames, const std::string& name)
+{
+    const std::int32_t stored = table.find(name);
+    if (stored >= 0)
+        return stored;
+    for (std::int32_t i = 0; i < table.count(); ++i) {
+        if (entryNames.text(i) == name)
+            return i;
+    }
+    return -1;
+}
+
 }  // namespace
 
-std::vector<std::int32_t> selectEntries(const EntryTable& archive, const std::vector<std::string>& names,
-                                        Console& console, int& misses)
+std::vector<std::int32_t> selectEntries(const EntryTable& table, const EntryNames& entryNames,
+                                        const std::vector<std::string>& names,
+                                        const std::vector<std::string>& excludes, Console& console, int& misses)
 {
-    const std::int32_t count = archive.count();
-    std::vector<std::int32_t> chosen;
-    if (names.empty()) {
-        chosen.reserve(static_cast<std::size_t>(count));
-        for (std::int32_t i = 0; i < count; ++i)
-            chosen.push_back(i);
-        return chosen;
-    }
-    std::vector<bool> picked(static_cast<std::size_t>(count), false);
+    const std::int32_t count = table.count();
+    std::vector<bool> picked(static_cast<std::size_t>(count), names.empty());
     for (const std::string& name : names) {
-        const std::int32_t exact = archive.find(name);
+        const std::int32_t exact = findExact(table, entryNames, name);
         if (exact >= 0) {
             picked[static_cast<std::size_t>(exact)] = true;
             continue;
@@ -35,7 +47,7 @@ std::vector<std::int32_t> selectEntries(const EntryTable& archive, const std::ve
         bool matched = false;
         if (isPattern(name)) {
             for (std::int32_t i = 0; i < count; ++i) {
-                if (fnmatch(name.c_str(), archive.at(i)->name.c_str(), 0) == 0) {
+                if (fnmatch(name.c_str(), entryNames.text(i).c_str(), 0) == 0) {
                     picked[static_cast<std::size_t>(i)] = true;
                     matched = true;
                 }
@@ -46,8 +58,17 @@ std::vector<std::int32_t> selectEntries(const EntryTable& archive, const std::ve
             ++misses;
         }
     }
+    std::vector<std::int32_t> chosen;
     for (std::int32_t i = 0; i < count; ++i) {
-        if (picked[static_cast<std::size_t>(i)])
+        if (!picked[static_cast<std::size_t>(i)])
+            continue;
+        bool excluded = false;
+        if (!excludes.empty()) {
+            const std::string text = entryNames.text(i);
+            for (const std::string& pattern : excludes)
+                excluded = excluded || matches(pattern, text);
+        }
+        if (!excluded)
             chosen.push_back(i);
     }
     return chosen;

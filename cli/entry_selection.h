@@ -1,4 +1,4 @@
-// Which entries "vza extract" works on.
+// Which entries a command works on: NAME and PATTERN operands, -x excludes.
 #pragma once
 
 #include <cstdint>
@@ -7,16 +7,21 @@
 
 #include "archive/entry_table.h"
 #include "cli/console.h"
+#include "cli/entry_names.h"
 
 namespace vza::cli {
 
-// The indices, in index order, of the entries that names choose: every
-// entry when names is empty. A name that the archive holds exactly picks the
-// first entry of that name (as Archive::find does); otherwise a name holding
-// * ? or [ is a shell pattern (fnmatch, '*' matching '/' too) picking every
-// entry it matches. Each name that picks nothing is reported as an error and
-// counted in misses.
-std::vector<std::int32_t> selectEntries(const EntryTable& archive, const std::vector<std::string>& names,
-                                        Console& console, int& misses);
+// The indices, in index order, of the entries that names choose (every
+// entry when names is empty), less those an exclude matches.
+//
+// A name that the archive holds exactly, as stored or as its text, picks
+// the first entry of that name (as Archive::find does); otherwise a name
+// holding * ? or [ is a shell pattern (fnmatch, '*' matching '/' too)
+// picking every entry whose text it matches. Each name that picks nothing
+// is reported as an error and counted in misses. An exclude leaves out
+// every entry whose text it matches as a pattern or equals.
+std::vector<std::int32_t> selectEntries(const EntryTable& table, const EntryNames& entryNames,
+                                        const std::vector<std::string>& names,
+                                        const std::vector<std::string>& excludes, Console& console, int& misses);
 
 }  // namespace vza::cli

@@ -18,6 +18,9 @@ struct Options {
     std::string passwordFile;           // --password-file, "" when not given
     std::string outputDir = ".";        // extract -C
     bool keepExisting = false;          // extract -k
+    bool toStdout = false;              // extract -O: the entries' bytes to stdout
+    std::vector<std::string> excludes;  // -x PATTERN, in the order given
+    std::string names = "auto";         // --names: how stored names are read as text
     bool compress = false;              // create -z
     bool encrypt = false;               // create -e
     bool help = false;                  // --help / -h

@@ -23,8 +23,8 @@ public:
     // Starts counting towards totalBytes.
     void start(std::uint64_t totalBytes);
 
-    // The entry now being worked on, as stored; it is made safe to print
-    // only when the line is drawn.
+    // The entry now being worked on, as stored or as its text (never
+    // escaped already): it is made safe to print when the line is drawn.
     void setEntry(std::string_view name);
 
     // Adds bytes to the count done; redraws when the last draw is old enough.

@@ -4,6 +4,7 @@ if(TARGET vza)
   add_executable(cli_test
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_names_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_options_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_stream_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_harness.cpp)
   target_include_directories(cli_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})

@@ -1,0 +1,151 @@
+// The options that choose and route entries: -x excludes, -O to stdout.
+#include <algorithm>
+#include <filesystem>
+#include <gtest/gtest.h>
+
+#include "archive/format.h"
+#include "cli/cli_harness.h"
+
+namespace vza::clitest {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+bool contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+class CliOptionsTest : public ::testing::Test {
+protected:
+    RunResult vza(const Strings& args, const Strings& env = {}) { return runVza(args, dir.path(), env); }
+
+    ScratchDir dir;
+};
+
+TEST_F(CliOptionsTest, ExcludesLeaveEntriesOutOfEveryReadingCommand)
+{
+    writeArchive(dir / "a.vza",
+                 {{"doc/a.txt", "A"}, {"doc/b.md", "B"}, {"src/x.txt", "X"}, {"notes", "N"}, {"日本語.txt", "J"}}, 0);
+    struct Case {
+        Strings args;  // names and -x options
+        Strings listed;
+    };
+    const std::vector<Case> cases = {
+        {{"-x", "*.txt"}, {"doc/b.md", "notes"}},                          // '*' crosses '/'
+        {{"-x", "doc/*", "-x", "notes"}, {"src/x.txt", "日本語.txt"}},     // repeated; an exact name
+        {{"--exclude=src/*"}, {"doc/a.txt", "doc/b.md", "notes", "日本語.txt"}},
+        {{"-x", "日本語.*"}, {"doc/a.txt", "doc/b.md", "src/x.txt", "notes"}},  // on the name as shown
+        {{"-x", "nothing"}, {"doc/a.txt", "doc/b.md", "src/x.txt", "notes", "日本語.txt"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        std::string names;
+        for (const std::string& name : c.listed)
+            names += name + "\n";
+        Strings list{"list", "-q", "a.vza"};
+        list.insert(list.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(vza(list).out, names);
+
+        Strings test{"test", "-q", "a.vza"};
+        test.insert(test.end(), c.args.begin(), c.args.end());
+        const RunResult tested = vza(test);
+        EXPECT_EQ(tested.status, 0) << tested.err;
+
+        std::filesystem::remove_all(dir / "out");
+        Strings extract{"extract", "-v", "a.vza", "-C", "out"};
+        extract.insert(extract.end(), c.args.begin(), c.args.end());
+        const RunResult extracted = vza(extract);
+        EXPECT_EQ(extracted.status, 0) << extracted.err;
+        Strings files;
+        for (const std::string& path : listTree(dir / "out")) {
+            if (path.back() != '/')
+                files.push_back(path);
+        }
+        Strings expected = c.listed;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(files, expected);
+    }
+    // Names and excludes together: the excludes win.
+    const RunResult both = vza({"extract", "a.vza", "-O", "doc/*", "-x", "*.md"});
+    EXPECT_EQ(both.out, "A");
+    // A test counts only what it read.
+    const RunResult tested = vza({"test", "a.vza", "-x", "doc/*"});
+    EXPECT_TRUE(contains(tested.out, "\n3 entries OK\n")) << tested.out;
+}
+
+TEST_F(CliOptionsTest, ToStdoutWritesTheEntriesBytesAndSaysWhenACheckFailsAfterwards)
+{
+    const std::string big = compressible(400000, 21);
+    std::string binary(70000, '\0');
+    for (std::size_t i = 0; i < binary.size(); ++i)
+        binary[i] = static_cast<char>((i * 2654435761u) >> 11);
+    for (std::uint32_t flags : {0u, FlagCompressed, FlagEncrypted, FlagEncrypted | FlagCompressed}) {
+        SCOPED_TRACE(flags);
+        writeArchive(dir / "a.vza", {{"big.txt", big}, {"bin", binary}, {"empty", ""}, {"dup", "1"}, {"dup", "2"}},
+                     flags, "pw");
+        const Strings env{"VZA_PASSWORD=pw"};
+        EXPECT_TRUE(vza({"extract", "-O", "a.vza", "bin"}, env).out == binary);
+        // Every entry, in order, those of one name too.
+        EXPECT_TRUE(vza({"extract", "--to-stdout", "a.vza"}, env).out == big + binary + "12");
+        const RunResult piped = runVzaPiped({"extract", "-O", "-", "big.txt", "empty"}, dir.path(),
+                                            readFile(dir / "a.vza"), env);
+        EXPECT_EQ(piped.status, 0) << piped.err;
+        EXPECT_TRUE(piped.out == big);
+        EXPECT_EQ(piped.err, "");
+        EXPECT_TRUE(listTree(dir.path()) == Strings{"a.vza"});  // no file was written
+    }
+
+    // Damage near the end of a zlib stream: the bytes before it have gone
+    // out by the time the check fails, as with gzip -dc.
+    writeArchive(dir / "z.vza", {{"big.txt", big}, {"after", "after"}}, FlagCompressed);
+    std::string bytes = readFile(dir / "z.vza");
+    bytes[entryOffset(dir / "z.vza", 1) - 2] ^= 0x01;  // in the Adler-32
+    writeFile(dir / "z.vza", bytes);
+    const RunResult damaged = vza({"extract", "-O", "z.vza"});
+    EXPECT_EQ(damaged.status, 1);
+    ASSERT_TRUE(damaged.out.ends_with("after"));
+    const std::string written = damaged.out.substr(0, damaged.out.size() - 5);
+    EXPECT_GT(written.size(), big.size() / 2);
+    EXPECT_TRUE(big.starts_with(written));
+    EXPECT_TRUE(contains(damaged.err, "vza: 'big.txt': ")) << damaged.err;
+    EXPECT_TRUE(contains(damaged.err, "not to be trusted")) << damaged.err;
+}
+
+TEST_F(CliOptionsTest, HabitsFromOtherToolsGetAnAnswerThatHelps)
+{
+    writeArchive(dir / "a.vza", {{"one", "1"}}, 0);
+    struct Case {
+        Strings args;
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"extract", "-p", "a.vza"}, "use -O (--to-stdout)"},
+        {{"extract", "-O", "-C", "out", "a.vza"}, "-C and -k do not go with it"},
+        {{"extract", "-O", "-k", "a.vza"}, "-C and -k do not go with it"},
+        {{"list", "--names=latin9", "a.vza"}, "--names takes auto, utf8, cp932 or raw"},
+        {{"list", "-O", "a.vza"}, "option -O is not valid for list"},
+        {{"list", "-x", "", "a.vza"}, "-x needs a pattern"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult result = vza(c.args);
+        EXPECT_EQ(result.status, 2);
+        EXPECT_TRUE(contains(result.err, c.err)) << result.err;
+    }
+    // Each command's help names the options it takes.
+    const std::vector<std::pair<std::string, Strings>> helps = {
+        {"list", {"-x, --exclude PATTERN", "--names MODE"}},
+        {"test", {"-x, --exclude PATTERN", "--names MODE"}},
+        {"extract", {"-C DIR", "-k", "-O, --to-stdout", "-x, --exclude PATTERN", "--names MODE"}},
+        {"create", {"-z", "-e", "-x, --exclude PATTERN"}},
+    };
+    for (const auto& [command, options] : helps) {
+        const RunResult help = vza({"help", command});
+        for (const std::string& option : options)
+            EXPECT_TRUE(contains(help.out, "\n  " + option + " ")) << command << ": " << option;
+    }
+}
+
+}  // namespace
+}  // namespace vza::clitest
