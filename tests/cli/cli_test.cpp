@@ -118,7 +118,7 @@ TEST_F(CliTest, ExitCodes)
         {{"list", "plain.vza", "extra"}, {}, 2, "takes one archive"},
         {{"create", "new.vza"}, {}, 2, "at least one file"},
         {{"extract", "plain.vza", "-z"}, {}, 2, "-z is not valid for extract"},
-        {{"list", "-x", "plain.vza"}, {}, 2, "unknown option -x"},
+        {{"list", "-y", "plain.vza"}, {}, 2, "unknown option -y"},
         {{"list", "--password", "right", "secret.vza"}, {}, 2, "never taken from the command line"},
         {{"list", "--password=right", "secret.vza"}, {}, 2, "never taken from the command line"},
         {{"list", "--quiet=yes", "plain.vza"}, {}, 2, "option --quiet takes no value"},
