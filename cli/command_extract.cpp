@@ -54,7 +54,8 @@ struct Plan {
 // nothing safe are reported and dropped; names that had to change get a
 // warning; of entries with the same output path only the last one stays,
 // so the later one wins as with tar, and the earlier ones are not even read.
-Plan planOutputs(const Archive& archive, const std::vector<std::int32_t>& chosen, Console& console, int& failures)
+Plan planOutputs(const Archive& archive, const EntryNames& names, const std::vector<std::int32_t>& chosen,
+                 Console& console, int& failures)
 {
     Plan plan;
     std::vector<std::int32_t> candidates;
@@ -67,19 +68,21 @@ Plan planOutputs(const Archive& archive, const std::vector<std::int32_t>& chosen
             continue;
         }
         // A NUL would cut the path short in every system call.
+        const std::string shown = "'" + names.shown(index) + "'";
         if (name.find('\0') != std::string::npos) {
-            console.error(quoted(name) + ": the name holds a NUL byte; skipped");
+            console.error(shown + ": the name holds a NUL byte; skipped");
             ++failures;
             continue;
         }
-        std::string relative = safeOutputName(name);
+        std::string relative = names.outputPath(index);
         if (relative.empty()) {
-            console.error(quoted(name) + ": nothing safe is left of the name; skipped");
+            console.error(shown + ": nothing safe is left of the name; skipped");
             ++failures;
             continue;
         }
         if (relative != name) {
-            console.warning(quoted(name) + " is written as " + quoted(relative));
+            if (relative != names.text(index))
+                console.warning(shown + " is written as " + quoted(relative));
             plan.renamed.emplace(index, std::move(relative));
         }
         candidates.push_back(index);
@@ -210,7 +213,7 @@ int runExtract(const Options& options, Console& console)
     Archive& archive = input.archive();
     archive.setLooseFileFallback(false);
 
-    const Plan plan = planOutputs(archive, chosen, console, failures);
+    const Plan plan = planOutputs(archive, entryNames, chosen, console, failures);
 
     Extractor extractor(options, console, archive);
     if (!extractor.prepare())

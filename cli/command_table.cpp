@@ -101,11 +101,10 @@ const std::vector<OptionSpec> Options_ = {
     {'\0', "names", "MODE", "read stored names as auto (UTF-8, else Shift_JIS,\n"
                             "else Latin-1), utf8, cp932 or raw (bytes, escaped)", false,
      [](Options& o, const std::string& value, std::string& error) {
-         if (value != "auto" && value != "utf8" && value != "cp932" && value != "raw") {
+         if (!parseNameEncodingChoice(value, o.names)) {
              error = "--names takes auto, utf8, cp932 or raw";
              return false;
          }
-         o.names = value;
          return true;
      }},
 };

@@ -193,6 +193,22 @@ std::string displayName(std::string_view name)
     return out;
 }
 
+std::string displayBytes(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size());
+    for (char c : name) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte >= 0x7F)
+            appendEscaped(out, byte);
+        else if (byte == '\\')
+            out += "\\\\";
+        else
+            out += c;
+    }
+    return out;
+}
+
 std::string quoted(std::string_view name)
 {
     // Built by appending: "'" + std::string trips a false -Wrestrict in g++ 12 at -O3.

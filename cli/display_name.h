@@ -20,6 +20,10 @@ namespace vza::cli {
 // valid UTF-8 text is kept.
 std::string displayName(std::string_view name);
 
+// name as bytes: like displayName, but every byte from 0x80 up is shown as
+// \xHH too, for names read raw (--names=raw), whose bytes are not text.
+std::string displayBytes(std::string_view name);
+
 // displayName(name) between single quotes, for messages.
 std::string quoted(std::string_view name);
 

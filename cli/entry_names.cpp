@@ -3,18 +3,41 @@
 #include "cli/display_name.h"
 
 namespace vza::cli {
+namespace {
 
-EntryNames::EntryNames(const EntryTable& table, const std::string&) : table_(table) {}
+NameEncoding encodingFor(const EntryTable& table, NameEncodingChoice choice)
+{
+    switch (choice) {
+    case NameEncodingChoice::Utf8: return NameEncoding::Utf8;
+    case NameEncodingChoice::Cp932: return NameEncoding::Cp932;
+    case NameEncodingChoice::Raw: return NameEncoding::Raw;
+    case NameEncodingChoice::Auto: break;
+    }
+    return detectNameEncoding(table.entries());
+}
+
+}  // namespace
+
+EntryNames::EntryNames(const EntryTable& table, NameEncodingChoice choice)
+    : table_(table), encoding_(encodingFor(table, choice))
+{
+}
 
 std::string EntryNames::text(std::int32_t index) const
 {
     const ArchiveEntry* entry = table_.at(index);
-    return entry != nullptr ? entry->name : std::string();
+    return entry != nullptr ? decodeName(entry->name, encoding_) : std::string();
 }
 
 std::string EntryNames::shown(std::int32_t index) const
 {
-    return displayName(text(index));
+    return encoding_ == NameEncoding::Raw ? displayBytes(text(index)) : displayName(text(index));
+}
+
+std::string EntryNames::outputPath(std::int32_t index) const
+{
+    const ArchiveEntry* entry = table_.at(index);
+    return entry != nullptr ? outputNameFor(entry->name, encoding_) : std::string();
 }
 
 }  // namespace vza::cli

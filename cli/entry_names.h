@@ -1,27 +1,35 @@
 // The names of an archive's entries as vza shows, matches and writes them.
 //
-// Stored names are bytes in whatever encoding the archive was made with.
-// text() is the name as text (UTF-8), the form that patterns match and
-// that extracted files are named by; shown() is text() made safe to print.
+// Stored names are bytes in whatever encoding the archive was made with;
+// the library decides it once per archive (see archive/name_decoding.h), as
+// the desktop program does, so that both show and write the same names.
+// text() is the name as text (UTF-8), the form that patterns match;
+// shown() is text() made safe to print; outputPath() is where extract
+// writes the entry.
 #pragma once
 
 #include <cstdint>
 #include <string>
 
 #include "archive/entry_table.h"
+#include "archive/name_decoding.h"
 
 namespace vza::cli {
 
 class EntryNames {
 public:
-    // mode: the --names value ("auto", "utf8", "cp932" or "raw").
-    EntryNames(const EntryTable& table, const std::string& mode);
+    // choice: as --names gave it (the parser has checked it).
+    EntryNames(const EntryTable& table, NameEncodingChoice choice);
 
+    NameEncoding encoding() const { return encoding_; }
     std::string text(std::int32_t index) const;
     std::string shown(std::int32_t index) const;
+    // The relative output path; "" when nothing safe is left of the name.
+    std::string outputPath(std::int32_t index) const;
 
 private:
     const EntryTable& table_;
+    NameEncoding encoding_;
 };
 
 }  // namespace vza::cli

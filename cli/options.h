@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "archive/name_decoding.h"
+
 namespace vza::cli {
 
 enum class Verbosity { Quiet, Normal, Verbose };
@@ -20,7 +22,7 @@ struct Options {
     bool keepExisting = false;          // extract -k
     bool toStdout = false;              // extract -O: the entries' bytes to stdout
     std::vector<std::string> excludes;  // -x PATTERN, in the order given
-    std::string names = "auto";         // --names: how stored names are read as text
+    NameEncodingChoice names = NameEncodingChoice::Auto;  // --names: how stored names are read as text
     bool compress = false;              // create -z
     bool encrypt = false;               // create -e
     bool help = false;                  // --help / -h

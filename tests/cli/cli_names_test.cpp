@@ -66,6 +66,46 @@ TEST(CliNames, CharactersThatDeceiveAreEscapedWhereverANameIsPrinted)
     }
 }
 
+TEST(CliNames, ShiftJisNamesAreListedAndExtractedAsUtf8)
+{
+    ScratchDir dir;
+    // 日本語/報告書.txt and 表.txt as Japanese Windows stores them (CP932);
+    // the second byte of 表 is 0x5C, a backslash in ASCII.
+    const std::string report = "\x93\xfa\x96\x7b\x8c\xea/\x95\xf1\x8d\x90\x8f\x91.txt";
+    const std::string table = "\x95\x5c.txt";
+    writeArchive(dir / "sjis.vza", {{report, "report"}, {table, "table"}}, 0);
+
+    struct Case {
+        Strings args;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {{"list", "-q", "sjis.vza"}, "日本語/報告書.txt\n表.txt\n"},
+        {{"list", "-q", "--names=cp932", "sjis.vza"}, "日本語/報告書.txt\n表.txt\n"},
+        {{"list", "-q", "--names=raw", "sjis.vza"},
+         "\\x93\\xfa\\x96{\\x8c\\xea/\\x95\\xf1\\x8d\\x90\\x8f\\x91.txt\n\\x95\\\\.txt\n"},
+        {{"list", "-q", "-x", "日本語/*", "sjis.vza"}, "表.txt\n"},
+        {{"test", "sjis.vza"}, "OK      日本語/報告書.txt\nOK      表.txt\n2 entries OK\n"},
+        {{"extract", "-O", "sjis.vza", "日本語/報告書.txt"}, "report"},  // a name as shown picks its entry
+        {{"extract", "-O", "sjis.vza", "*書*"}, "report"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult result = runVza(c.args, dir.path());
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.out, c.out);
+    }
+
+    const RunResult extracted = runVza({"extract", "sjis.vza", "-C", "out"}, dir.path());
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(extracted.err, "");
+    EXPECT_EQ(listTree(dir / "out"), (Strings{"日本語/", "日本語/報告書.txt", "表.txt"}));
+    EXPECT_EQ(readFile(dir / "out/日本語/報告書.txt"), "report");
+    // From a pipe, the same names.
+    const RunResult piped = runVzaPiped({"list", "-q", "-"}, dir.path(), readFile(dir / "sjis.vza"));
+    EXPECT_EQ(piped.out, "日本語/報告書.txt\n表.txt\n");
+}
+
 TEST(CliNames, ProgressLineWithLongJapaneseNamesStaysOnOneLine)
 {
     TempDir dir;
