@@ -10,7 +10,7 @@ _vza()
     # take a value also go into with_value and the "$prev" case.
     local commands="list test extract create help"
     local common="-q --quiet -v --verbose --password-file --help --version"
-    local with_value="--password-file -C"
+    local with_value="--password-file -C -x --exclude --names"
 
     # Find the command and its archive, skipping options and their values.
     local i word command="" archive="" options_end=0
@@ -35,13 +35,16 @@ _vza()
     case $prev in
         --password-file) _filedir; return ;;
         -C) _filedir -d; return ;;
+        -x | --exclude) return ;;    # a pattern of the user's own
+        --names) COMPREPLY=($(compgen -W "auto utf8 cp932 raw" -- "$cur")); return ;;
     esac
 
     if ((!options_end)) && [[ $cur == -* ]]; then
         local own=""
         case $command in
-            extract) own="-C -k" ;;
-            create) own="-z -e" ;;
+            list | test) own="-x --exclude --names" ;;
+            extract) own="-C -k -O --to-stdout -x --exclude --names" ;;
+            create) own="-z -e -x --exclude" ;;
         esac
         COMPREPLY=($(compgen -W "$common $own --" -- "$cur"))
         return
