@@ -68,7 +68,7 @@ TEST(CliNames, CharactersThatDeceiveAreEscapedWhereverANameIsPrinted)
 
 TEST(CliNames, ShiftJisNamesAreListedAndExtractedAsUtf8)
 {
-    ScratchDir dir;
+    TempDir dir;
     // 日本語/報告書.txt and 表.txt as Japanese Windows stores them (CP932);
     // the second byte of 表 is 0x5C, a backslash in ASCII.
     const std::string report = "\x93\xfa\x96\x7b\x8c\xea/\x95\xf1\x8d\x90\x8f\x91.txt";

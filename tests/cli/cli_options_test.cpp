@@ -20,7 +20,7 @@ class CliOptionsTest : public ::testing::Test {
 protected:
     RunResult vza(const Strings& args, const Strings& env = {}) { return runVza(args, dir.path(), env); }
 
-    ScratchDir dir;
+    TempDir dir;
 };
 
 TEST_F(CliOptionsTest, ExcludesLeaveEntriesOutOfEveryReadingCommand)
