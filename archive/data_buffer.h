@@ -59,18 +59,35 @@ public:
     // behind and an existing file at path is untouched.
     bool writeFile(const std::string& path) const;
 
-    // Sealed form (codec/sealed_form.cpp): the bytes prefixed with the magic
-    // and their length, zero-padded to 8 and enciphered with the key in force.
-    // encrypt always succeeds; decrypt fails, changing nothing, on anything
-    // that is not a sealed form under the current key.
+    // The codec on the whole buffer (wrappers over codec/; data_buffer_codec.cpp).
+    // The programs write entries through encrypt and compress (prepareStored)
+    // but read them through EntryDecoder, piece by piece; decrypt and
+    // decompress are the whole-buffer readers, which the decoder fuzzer holds
+    // against EntryDecoder.
+
+    // Sealed form (see codec/sealed_form.h): the bytes prefixed with the
+    // magic and their length, zero-padded to 8 and enciphered with the key
+    // in force. encrypt always succeeds and sets storedSize; decrypt fails,
+    // changing nothing, on anything that is not a sealed form under the
+    // current key.
     bool encrypt();
     bool decrypt();
 
-    // zlib stream (codec/zlib_codec.cpp). compress keeps the stream only when
-    // it is shorter and sets storedSize; decompress needs one complete stream
-    // at the start and sets both sizes. Both change nothing on failure.
+    // zlib stream. compress keeps the stream only when it is shorter and sets
+    // storedSize; decompress needs one complete stream at the start, produces
+    // at most 4 GiB - 1 bytes and sets both sizes. Both change nothing on
+    // failure.
     bool compress();
     bool decompress();
+
+    // The errno saved when readRange, loadFile or writeFile last failed in a
+    // system call; 0 when none did (see archive_error.h).
+    int systemError() const { return systemError_; }
+
+private:
+    // A record of the last file operation, not part of the buffer's value:
+    // writeFile, which changes nothing else, records it too.
+    mutable int systemError_ = 0;
 };
 
 }  // namespace vza

@@ -8,10 +8,12 @@
 #include <cstdint>
 #include <string>
 
+#include "codec/sealed_form.h"
+
 namespace vza {
 
-// First word of every archive and of every sealed (enciphered) entry.
-inline constexpr std::uint32_t ArchiveMagic = 0x001D4FD6;
+// First word of every archive; sealed (enciphered) entries start with it too.
+inline constexpr std::uint32_t ArchiveMagic = SealMagic;
 
 // Header flag bits. No other bit has a meaning.
 inline constexpr std::uint32_t FlagEncrypted = 2;

@@ -1,8 +1,8 @@
 #include "codec/blowfish.h"
 
-#include "archive/format.h"
 #include "codec/blowfish_fast.h"
 #include "codec/blowfish_tables.h"
+#include "codec/byte_order.h"
 
 #include <algorithm>
 #include <cstring>
@@ -131,20 +131,20 @@ void setKey(const std::uint8_t* key, std::size_t length)
 
 void encryptBlock(const CipherState& state, std::uint8_t* block)
 {
-    std::uint32_t l = getU32(block);
-    std::uint32_t r = getU32(block + 4);
+    std::uint32_t l = loadBigEndian32(block);
+    std::uint32_t r = loadBigEndian32(block + 4);
     encipherPair(state, l, r);
-    putU32(l, block);
-    putU32(r, block + 4);
+    storeBigEndian32(l, block);
+    storeBigEndian32(r, block + 4);
 }
 
 void decryptBlock(const CipherState& state, std::uint8_t* block)
 {
-    std::uint32_t l = getU32(block);
-    std::uint32_t r = getU32(block + 4);
+    std::uint32_t l = loadBigEndian32(block);
+    std::uint32_t r = loadBigEndian32(block + 4);
     decipherPair(state, l, r);
-    putU32(l, block);
-    putU32(r, block + 4);
+    storeBigEndian32(l, block);
+    storeBigEndian32(r, block + 4);
 }
 
 void encryptBlock(std::uint8_t* block)
@@ -159,7 +159,7 @@ void decryptBlock(std::uint8_t* block)
 
 std::size_t encryptBuffer(const CipherState& state, std::uint8_t* bytes, std::size_t length)
 {
-    const std::size_t padded = static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(length)));
+    const std::size_t padded = static_cast<std::size_t>(paddedTo8(length));
     if (padded > length)
         std::memset(bytes + length, 0, padded - length);
     runEncrypt(state, bestPath(), bytes, padded);

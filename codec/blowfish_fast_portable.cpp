@@ -2,6 +2,7 @@
 // S-box loads, so a single block leaves the CPU waiting on load latency.
 // Working on several independent blocks per round lets those loads overlap.
 #include "codec/blowfish_fast.h"
+#include "codec/byte_order.h"
 
 namespace vza {
 
@@ -10,20 +11,6 @@ namespace {
 // Blocks in flight per loop iteration: enough to cover load latency, few
 // enough that the words stay in registers.
 constexpr std::size_t Lanes = 4;
-
-inline std::uint32_t load32(const std::uint8_t* p)
-{
-    return (std::uint32_t{p[0]} << 24) | (std::uint32_t{p[1]} << 16) |
-           (std::uint32_t{p[2]} << 8) | std::uint32_t{p[3]};
-}
-
-inline void store32(std::uint32_t v, std::uint8_t* p)
-{
-    p[0] = static_cast<std::uint8_t>(v >> 24);
-    p[1] = static_cast<std::uint8_t>(v >> 16);
-    p[2] = static_cast<std::uint8_t>(v >> 8);
-    p[3] = static_cast<std::uint8_t>(v);
-}
 
 // Each box through its own pointer, so the byte index goes straight into the
 // address without an added offset.
@@ -52,8 +39,8 @@ inline void cipherGroup(const CipherState& state, std::uint8_t* bytes)
     std::uint32_t r[N];
 #pragma GCC unroll 16
     for (std::size_t k = 0; k < N; ++k) {
-        l[k] = load32(bytes + 8 * k) ^ key(0);
-        r[k] = load32(bytes + 8 * k + 4);
+        l[k] = loadBigEndian32(bytes + 8 * k) ^ key(0);
+        r[k] = loadBigEndian32(bytes + 8 * k + 4);
     }
 #pragma GCC unroll 8
     for (int i = 1; i <= 15; i += 2) {
@@ -69,8 +56,8 @@ inline void cipherGroup(const CipherState& state, std::uint8_t* bytes)
     const std::uint32_t last = key(17);
 #pragma GCC unroll 16
     for (std::size_t k = 0; k < N; ++k) {
-        store32(r[k] ^ last, bytes + 8 * k);
-        store32(l[k], bytes + 8 * k + 4);
+        storeBigEndian32(r[k] ^ last, bytes + 8 * k);
+        storeBigEndian32(l[k], bytes + 8 * k + 4);
     }
 }
 

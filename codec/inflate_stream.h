@@ -1,4 +1,7 @@
 // Inflating a zlib stream piece by piece, never past a stated size.
+//
+// The one inflater: entries are read through it (EntryDecoder), and the
+// whole-buffer inflateBytes (zlib_codec.h) is built on it.
 #pragma once
 
 #include <cstddef>

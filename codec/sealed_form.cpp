@@ -3,9 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
-#include "archive/data_buffer.h"
-#include "archive/format.h"
 #include "codec/blowfish.h"
+#include "codec/byte_order.h"
 
 namespace vza {
 
@@ -15,32 +14,30 @@ bool openSealPrefix(const CipherState& key, const std::uint8_t* firstBlock, std:
     std::uint8_t prefix[8];
     std::memcpy(prefix, firstBlock, sizeof prefix);
     decryptBlock(key, prefix);
-    if (getU32(prefix) != ArchiveMagic)
+    if (loadBigEndian32(prefix) != SealMagic)
         return false;
-    const std::uint32_t plain = getU32(prefix + 4);
+    const std::uint32_t plain = loadBigEndian32(prefix + 4);
     // Compared as whole numbers: a length near 2^32 must not wrap into a match.
-    if (storedSize != static_cast<std::uint64_t>(roundUp8(plain)) + 8)
+    if (storedSize != sealedLength(plain))
         return false;
     length = plain;
     return true;
 }
 
-bool DataBuffer::encrypt()
+void seal(std::vector<std::uint8_t>& bytes)
 {
+    // In place, so that a large entry is not held twice.
     const std::size_t plain = bytes.size();
-    const std::size_t sealed = static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(plain))) + 8;
-    bytes.resize(sealed, 0);
+    bytes.resize(static_cast<std::size_t>(sealedLength(plain)), 0);
     std::copy_backward(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(plain),
                        bytes.begin() + static_cast<std::ptrdiff_t>(plain + 8));
     std::fill(bytes.begin() + static_cast<std::ptrdiff_t>(plain + 8), bytes.end(), 0);
-    putU32(ArchiveMagic, bytes.data());
-    putU32(static_cast<std::uint32_t>(plain), bytes.data() + 4);
+    storeBigEndian32(SealMagic, bytes.data());
+    storeBigEndian32(static_cast<std::uint32_t>(plain), bytes.data() + 4);
     encryptBuffer(bytes.data(), bytes.size());
-    info.storedSize = static_cast<std::uint32_t>(bytes.size());
-    return true;
 }
 
-bool DataBuffer::decrypt()
+bool unseal(std::vector<std::uint8_t>& bytes)
 {
     std::uint32_t plain = 0;
     if (bytes.size() < 8 || !openSealPrefix(cipherState(), bytes.data(), bytes.size(), plain))
@@ -48,7 +45,6 @@ bool DataBuffer::decrypt()
     bytes.erase(bytes.begin(), bytes.begin() + 8);
     decryptBuffer(bytes.data(), bytes.size());
     bytes.resize(plain);
-    info.storedSize = plain;
     return true;
 }
 

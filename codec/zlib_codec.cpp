@@ -1,6 +1,8 @@
+#include "codec/zlib_codec.h"
+
 #include <zlib.h>
 
-#include "archive/data_buffer.h"
+#include "codec/inflate_stream.h"
 
 namespace vza {
 
@@ -22,19 +24,19 @@ void growOutput(std::vector<std::uint8_t>& out, z_stream& stream)
 
 }  // namespace
 
-bool DataBuffer::compress()
+bool deflateBytes(std::span<const std::uint8_t> input, std::vector<std::uint8_t>& output)
 {
-    // zlib's counters are 32-bit; entries are limited to 32-bit sizes anyway.
-    if (bytes.size() > UINT32_MAX)
+    if (input.size() > UINT32_MAX)
         return false;
     z_stream stream{};
     if (deflateInit(&stream, Z_DEFAULT_COMPRESSION) != Z_OK)
         return false;
 
-    std::vector<std::uint8_t> out;
-    stream.next_in = bytes.data();
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    growOutput(out, stream);
+    output.clear();
+    // zlib never writes through next_in; its API just predates const.
+    stream.next_in = const_cast<Bytef*>(input.data());
+    stream.avail_in = static_cast<uInt>(input.size());
+    growOutput(output, stream);
     while (true) {
         const int flush = stream.avail_in <= FinishThreshold ? Z_FINISH : Z_NO_FLUSH;
         const int status = deflate(&stream, flush);
@@ -45,59 +47,21 @@ bool DataBuffer::compress()
             return false;
         }
         if (stream.avail_out == 0)
-            growOutput(out, stream);
+            growOutput(output, stream);
     }
-    out.resize(out.size() - stream.avail_out);
-    if (deflateEnd(&stream) != Z_OK)
-        return false;
-
-    if (out.size() < bytes.size()) {
-        bytes = std::move(out);
-        info.storedSize = static_cast<std::uint32_t>(bytes.size());
-    }
-    return true;
+    output.resize(output.size() - stream.avail_out);
+    return deflateEnd(&stream) == Z_OK;
 }
 
-bool DataBuffer::decompress()
+bool inflateBytes(std::span<const std::uint8_t> input, std::uint64_t limit, std::vector<std::uint8_t>& output)
 {
-    if (bytes.size() > UINT32_MAX)
-        return false;
-    z_stream stream{};
-    stream.next_in = Z_NULL;
-    stream.avail_in = 0;
-    if (inflateInit(&stream) != Z_OK)
-        return false;
-
-    std::vector<std::uint8_t> out;
-    stream.next_in = bytes.data();
-    stream.avail_in = static_cast<uInt>(bytes.size());
-    growOutput(out, stream);
-    while (true) {
-        const int status = inflate(&stream, Z_NO_FLUSH);
-        if (status == Z_STREAM_END)
-            break;
-        // Anything else, including a stream that ends before its end marker
-        // (no progress: Z_BUF_ERROR), means this is not one complete stream.
-        if (status != Z_OK) {
-            inflateEnd(&stream);
-            return false;
-        }
-        if (stream.avail_out == 0) {
-            // Sizes in an archive are 32-bit: no entry can inflate further.
-            if (out.size() >= UINT32_MAX) {
-                inflateEnd(&stream);
-                return false;
-            }
-            growOutput(out, stream);
-        }
-    }
-    out.resize(out.size() - stream.avail_out);
-    if (inflateEnd(&stream) != Z_OK)
-        return false;
-
-    bytes = std::move(out);
-    info.originalSize = info.storedSize = static_cast<std::uint32_t>(bytes.size());
-    return true;
+    output.clear();
+    InflateStream stream(limit);
+    const auto append = [&output](const std::uint8_t* data, std::size_t length) {
+        output.insert(output.end(), data, data + length);
+        return true;
+    };
+    return stream.feed(input.data(), input.size(), append) == InflateStream::Result::Ok && stream.finished();
 }
 
 }  // namespace vza

@@ -1,0 +1,17 @@
+# The archive library's sources, listed once for the main build and the fuzz build.
+set(VZA_ARCHIVE_SOURCES
+  archive.cpp
+  archive_error.cpp
+  archive_index.cpp
+  archive_writer.cpp
+  atomic_file.cpp
+  data_buffer.cpp
+  data_buffer_codec.cpp
+  entry_decoder.cpp
+  entry_table.cpp
+  format.cpp
+  name_hash.cpp
+  name_lookup.cpp
+  path_components.cpp
+  safe_name.cpp)
+list(TRANSFORM VZA_ARCHIVE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

@@ -1,0 +1,11 @@
+# The codec's sources, listed once for the main build and the fuzz build.
+set(VZA_CODEC_SOURCES
+  blowfish.cpp
+  blowfish_fast_avx2.cpp
+  blowfish_fast_avx512.cpp
+  blowfish_fast_portable.cpp
+  blowfish_tables.cpp
+  inflate_stream.cpp
+  sealed_form.cpp
+  zlib_codec.cpp)
+list(TRANSFORM VZA_CODEC_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
