@@ -1,6 +1,7 @@
 #include "archive/archive.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -28,12 +29,21 @@ void Archive::reset()
     archiveIndex_.clear();
     looseFileFallback_ = true;
     lastError_ = ArchiveError::None;
+    systemError_ = 0;
 }
 
-bool Archive::fail(ArchiveError error)
+bool Archive::fail(ArchiveError error, int systemError)
 {
     lastError_ = error;
+    systemError_ = systemError;
     return false;
+}
+
+bool Archive::succeed()
+{
+    lastError_ = ArchiveError::None;
+    systemError_ = 0;
+    return true;
 }
 
 bool Archive::open(const std::string& path, const std::string& password)
@@ -42,9 +52,50 @@ bool Archive::open(const std::string& path, const std::string& password)
     key_ = CipherState{};
     archiveIndex_.setPath(path);
     if (!archiveIndex_.load(password_, key_))
-        return fail(archiveIndex_.lastError());
-    lastError_ = ArchiveError::None;
-    return true;
+        return fail(archiveIndex_.lastError(), archiveIndex_.systemError());
+    return succeed();
+}
+
+bool Archive::openFrom(std::FILE* file, const std::string& path, const std::string& password)
+{
+    password_ = password;
+    key_ = CipherState{};
+    archiveIndex_.setPath(path);
+    if (!archiveIndex_.load(file, password_, key_))
+        return fail(archiveIndex_.lastError(), archiveIndex_.systemError());
+    return succeed();
+}
+
+Archive::OpenOutcome Archive::openWithPassword(const std::string& path, const PassphraseCallback& passphrase)
+{
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::fopen(path.c_str(), "rb"), &std::fclose};
+    if (!file) {
+        fail(ArchiveError::CannotOpenArchive, errno);
+        return OpenOutcome::NotAnArchive;
+    }
+    // The probe, on the descriptor the index is then read from: the file
+    // cannot be swapped between the two.
+    std::uint8_t head[8];
+    const bool probed = std::fread(head, 1, sizeof head, file.get()) == sizeof head &&
+                        getU32(head) == ArchiveMagic && getU32(head + 4) != 255;
+    std::string password;
+    if (probed && (getU32(head + 4) & FlagEncrypted) != 0 && !passphrase(password)) {
+        fail(ArchiveError::EmptyPassword);
+        return OpenOutcome::NoPassword;
+    }
+    // A file the probe refused is still read as far as it goes, so that the
+    // reason is the one open() would give.
+    Archive fresh;
+    if (std::fseek(file.get(), 0, SEEK_SET) != 0) {
+        fail(ArchiveError::CannotOpenArchive, errno);
+        return probed ? OpenOutcome::Failed : OpenOutcome::NotAnArchive;
+    }
+    if (!fresh.openFrom(file.get(), path, password)) {
+        fail(fresh.lastError_, fresh.systemError_);
+        return probed ? OpenOutcome::Failed : OpenOutcome::NotAnArchive;
+    }
+    *this = std::move(fresh);
+    return OpenOutcome::Opened;
 }
 
 std::string Archive::entryName(std::int32_t index) const
@@ -70,7 +121,7 @@ bool Archive::streamEntry(std::int32_t index, const ChunkSink& sink)
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{
         std::fopen(archiveIndex_.path().c_str(), "rb"), &std::fclose};
     if (!file)
-        return fail(ArchiveError::CannotOpenArchive);
+        return fail(ArchiveError::CannotOpenArchive, errno);
     const std::uint64_t offset = archiveIndex_.entryOffset(index);
     if (offset > static_cast<std::uint64_t>(INT64_MAX) ||
         fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0)
@@ -84,15 +135,14 @@ bool Archive::streamEntry(std::int32_t index, const ChunkSink& sink)
     while (left > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
         if (std::fread(block.data(), 1, want, file.get()) != want)
-            return fail(ArchiveError::EntryTruncated);
+            return fail(ArchiveError::EntryTruncated, std::ferror(file.get()) ? errno : 0);
         if (!decoder.feed(block.data(), want))
             return fail(decoder.error());
         left -= want;
     }
     if (!decoder.finish())
         return fail(decoder.error());
-    lastError_ = ArchiveError::None;
-    return true;
+    return succeed();
 }
 
 bool Archive::readEntry(std::int32_t index, DataBuffer& buffer)
@@ -122,13 +172,12 @@ bool Archive::readData(const std::string& name, std::vector<std::uint8_t>* bytes
             return fail(ArchiveError::NoSuchEntry);
         // The name, exactly as given, as a file on disk.
         if (!buffer.loadFile(name))
-            return fail(ArchiveError::CannotReadInput);
+            return fail(ArchiveError::CannotReadInput, buffer.systemError());
     } else if (!readEntry(index, buffer)) {
         return false;
     }
     *bytes = std::move(buffer.bytes);
-    lastError_ = ArchiveError::None;
-    return true;
+    return succeed();
 }
 
 bool Archive::extractToFile(const std::string& dataName, const std::string& fileName)
@@ -149,10 +198,10 @@ bool Archive::extractEntry(std::int32_t index, const std::string& path)
     // Nothing appears at path until the whole entry has been read and checked.
     AtomicFile out;
     if (!out.open(path))
-        return fail(ArchiveError::CannotWriteOutput);
+        return fail(ArchiveError::CannotWriteOutput, out.systemError());
     if (!writeEntry(index, out))
         return false;
-    return out.commit() || fail(ArchiveError::CannotWriteOutput);
+    return out.commit() || fail(ArchiveError::CannotWriteOutput, out.systemError());
 }
 
 bool Archive::writeEntry(std::int32_t index, AtomicFile& out, const Progress& progress)
@@ -164,18 +213,21 @@ bool Archive::writeEntry(std::int32_t index, AtomicFile& out, const Progress& pr
     // for a compressed archive too.
     if (!(flags() & FlagEncrypted) && entry->storedSize == entry->originalSize) {
         switch (copyStoredBytes(index, out, progress)) {
-        case Copy::Done: lastError_ = ArchiveError::None; return true;
+        case Copy::Done: return succeed();
         case Copy::Failed: return false;
         case Copy::Unsupported: break;
         }
     }
-    return streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
+    const bool written = streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
         if (!out.write(data, length))
             return false;
         if (progress)
             progress(length);
         return true;
     });
+    if (!written && lastError_ == ArchiveError::CannotWriteOutput)
+        systemError_ = out.systemError();
+    return written;
 }
 
 Archive::Copy Archive::copyStoredBytes(std::int32_t index, AtomicFile& out, const Progress& progress)
@@ -185,7 +237,7 @@ Archive::Copy Archive::copyStoredBytes(std::int32_t index, AtomicFile& out, cons
         return Copy::Unsupported;
     const int source = ::open(archiveIndex_.path().c_str(), O_RDONLY | O_CLOEXEC);
     if (source < 0) {
-        fail(ArchiveError::CannotOpenArchive);
+        fail(ArchiveError::CannotOpenArchive, errno);
         return Copy::Failed;
     }
     struct stat status;
@@ -212,7 +264,10 @@ Archive::Copy Archive::copyStoredBytes(std::int32_t index, AtomicFile& out, cons
             break;
         }
         if (sent <= 0) {
-            fail(sent == 0 ? ArchiveError::EntryTruncated : ArchiveError::CannotWriteOutput);
+            if (sent == 0)
+                fail(ArchiveError::EntryTruncated);
+            else
+                fail(ArchiveError::CannotWriteOutput, errno);
             result = Copy::Failed;
             break;
         }

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <vector>
@@ -33,6 +34,28 @@ public:
     // archives may be open at once. On failure the Archive is left partly
     // changed: reset() it before use.
     bool open(const std::string& path, const std::string& password);
+
+    // Asked for the password of an encrypted archive, in the manner of
+    // libarchive's passphrase callback: fills password and returns true, or
+    // returns false when there is none to give (the user cancelled, or no
+    // password was supplied). It may tell the user why itself.
+    using PassphraseCallback = std::function<bool(std::string& password)>;
+
+    enum class OpenOutcome {
+        Opened,        // the archive at path is now this Archive's
+        NotAnArchive,  // unreadable, or its first 8 bytes are not an archive's
+                       // header (what probeFlags reports as 255)
+        NoPassword,    // encrypted, and passphrase gave no password
+        Failed,        // the header check or the index failed
+    };
+
+    // Opens the archive at path the way both programs do. Reads the header
+    // once, through one descriptor; asks passphrase only when the header says
+    // the archive is encrypted; loads the index into a fresh Archive and
+    // moves that into this one only on success. On any other outcome this
+    // Archive keeps the archive it had, and lastError() and systemError()
+    // say why (EmptyPassword for NoPassword).
+    OpenOutcome openWithPassword(const std::string& path, const PassphraseCallback& passphrase);
 
     std::int32_t entryCount() const { return archiveIndex_.entryCount(); }
 
@@ -87,11 +110,14 @@ public:
     void setLooseFileFallback(bool on) { looseFileFallback_ = on; }
     bool looseFileFallback() const { return looseFileFallback_; }
 
-    // Why the last failing operation failed.
+    // Why the last failing operation failed (see archive_error.h).
     ArchiveError lastError() const { return lastError_; }
+    int systemError() const { return systemError_; }
 
 private:
-    bool fail(ArchiveError error);
+    bool fail(ArchiveError error, int systemError = 0);
+    bool succeed();
+    bool openFrom(std::FILE* file, const std::string& path, const std::string& password);
     enum class Copy { Done, Failed, Unsupported };
     Copy copyStoredBytes(std::int32_t index, AtomicFile& out, const Progress& progress);
 
@@ -100,6 +126,7 @@ private:
     ArchiveIndex archiveIndex_;
     bool looseFileFallback_ = true;
     ArchiveError lastError_ = ArchiveError::None;
+    int systemError_ = 0;
 };
 
 }  // namespace vza

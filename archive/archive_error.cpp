@@ -1,5 +1,7 @@
 #include "archive/archive_error.h"
 
+#include <cstring>
+
 namespace vza {
 
 const char* errorText(ArchiveError error)
@@ -23,6 +25,14 @@ const char* errorText(ArchiveError error)
     case ArchiveError::CompressionFailed: return "compression failed";
     }
     return "unknown error";
+}
+
+std::string errorMessage(ArchiveError error, int systemError)
+{
+    std::string message = errorText(error);
+    if (systemError != 0)
+        message += std::string(": ") + std::strerror(systemError);
+    return message;
 }
 
 }  // namespace vza

@@ -1,9 +1,16 @@
-// Why the last library operation failed.
+// Why the last library operation failed: the library's error contract.
 //
-// Operations report success as a boolean; Archive, ArchiveIndex and
-// ArchiveWriter also remember the reason of their last failure, so that a
-// caller can tell the user more than "it failed".
+// Operations report success as a boolean and never print. Every object that
+// can fail (Archive, ArchiveIndex, ArchiveWriter, AtomicFile, DataBuffer)
+// also remembers its last failure:
+//   ArchiveError lastError() const;  // what went wrong (None after a success)
+//   int systemError() const;         // the errno saved when a system call
+//                                    // caused it, 0 when none did
+// Callers report errorMessage(lastError(), systemError()) and never read
+// errno after a library call: by then it may say something else entirely.
 #pragma once
+
+#include <string>
 
 namespace vza {
 
@@ -28,5 +35,9 @@ enum class ArchiveError {
 
 // A short English description, e.g. "wrong password or damaged header".
 const char* errorText(ArchiveError error);
+
+// errorText(error), followed by the system's reason when systemError is not
+// 0: "cannot write output: No space left on device".
+std::string errorMessage(ArchiveError error, int systemError);
 
 }  // namespace vza

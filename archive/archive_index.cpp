@@ -1,5 +1,6 @@
 #include "archive/archive_index.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <memory>
 
@@ -23,9 +24,10 @@ void ArchiveIndex::clear()
     oversize_ = false;
 }
 
-bool ArchiveIndex::fail(ArchiveError error)
+bool ArchiveIndex::fail(ArchiveError error, int systemError)
 {
     lastError_ = error;
+    systemError_ = systemError;
     return false;
 }
 
@@ -33,12 +35,21 @@ bool ArchiveIndex::load(const std::string& password, CipherState& key)
 {
     std::FILE* file = std::fopen(path_.c_str(), "rb");
     if (!file)
-        return fail(ArchiveError::CannotOpenArchive);
-    ArchiveError error = ArchiveError::None;
-    const bool ok = entryTable_.read(file, password, key, &error);
+        return fail(ArchiveError::CannotOpenArchive, errno);
+    const bool ok = load(file, password, key);
     std::fclose(file);
-    lastError_ = error;
     return ok;
+}
+
+bool ArchiveIndex::load(std::FILE* file, const std::string& password, CipherState& key)
+{
+    ArchiveError error = ArchiveError::None;
+    errno = 0;
+    if (!entryTable_.read(file, password, key, &error))
+        return fail(error, error == ArchiveError::CannotOpenArchive ? errno : 0);
+    lastError_ = ArchiveError::None;
+    systemError_ = 0;
+    return true;
 }
 
 void ArchiveIndex::addRecord(const DataBuffer* buffer)
@@ -79,8 +90,9 @@ bool ArchiveIndex::save(std::uint32_t flags)
     AtomicFile out;
     if (!out.open(path_) || !out.write(head.data(), head.size()) ||
         !out.write(data_.data(), data_.size()) || !out.commit())
-        return fail(ArchiveError::CannotWriteOutput);
+        return fail(ArchiveError::CannotWriteOutput, out.systemError());
     lastError_ = ArchiveError::None;
+    systemError_ = 0;
     return true;
 }
 

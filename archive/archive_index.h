@@ -1,8 +1,14 @@
 // One archive file: its path, its header and index, and (when writing) the
 // data area being assembled in memory.
+//
+// Which writer the programs use: `vza create` writes through ArchiveWriter,
+// which spools the data area to disk. addRecord/appendData/save here build
+// the whole archive in memory; tests, the fuzz seeds and benchmarks use them
+// to make archives, and they stay until one writer replaces both.
 #pragma once
 
 #include <cstdint>
+#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -34,6 +40,10 @@ public:
     // an encrypted archive's key schedule is built into key.
     bool load(const std::string& password, CipherState& key);
 
+    // The same from file, already open on the archive at path() and
+    // positioned at its start.
+    bool load(std::FILE* file, const std::string& password, CipherState& key);
+
     // Writing. addRecord and appendData must be called in pairs, in the same
     // order; addEntry does both. The buffer holds the entry's stored bytes
     // (already compressed and sealed as the archive's flags say).
@@ -46,16 +56,19 @@ public:
     // the file cannot be written or would reach 2 GiB.
     bool save(std::uint32_t flags);
 
+    // See archive_error.h.
     ArchiveError lastError() const { return lastError_; }
+    int systemError() const { return systemError_; }
 
 private:
-    bool fail(ArchiveError error);
+    bool fail(ArchiveError error, int systemError = 0);
 
     std::string path_;
     EntryTable entryTable_;
     std::vector<std::uint8_t> data_;
     bool oversize_ = false;  // a record or the data area no longer fits the format
     ArchiveError lastError_ = ArchiveError::None;
+    int systemError_ = 0;
 };
 
 }  // namespace vza

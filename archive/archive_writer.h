@@ -4,6 +4,9 @@
 // header and index, copies the spooled data after them and renames the
 // result into place. Each entry's buffer already holds its stored bytes
 // (see prepareStored).
+//
+// This is the writer the programs use (`vza create`); ArchiveIndex::save is
+// the in-memory one that tests and fuzz seeds use.
 #pragma once
 
 #include <cstdint>
@@ -36,16 +39,19 @@ public:
     void abort();
 
     std::int32_t entryCount() const { return entryTable_.count(); }
+    // See archive_error.h.
     ArchiveError lastError() const { return lastError_; }
+    int systemError() const { return systemError_; }
 
 private:
-    bool fail(ArchiveError error);
+    bool fail(ArchiveError error, int systemError = 0);
 
     std::string path_;
     EntryTable entryTable_;
     std::FILE* spool_ = nullptr;  // the data area so far, an unlinked temporary file
     std::uint64_t size_ = 0; // header + index + data so far
     ArchiveError lastError_ = ArchiveError::None;
+    int systemError_ = 0;
 };
 
 // Turns buffer's plain bytes into their stored form for an archive with the

@@ -56,13 +56,17 @@ AtomicFile::~AtomicFile()
 bool AtomicFile::open(const std::string& target)
 {
     discard();
+    systemError_ = 0;
     if (target.empty() || target.back() == '/' || target.find('\0') != std::string::npos)
         return false;
     const int fd = createTempBeside(target, tempPath_);
-    if (fd < 0)
+    if (fd < 0) {
+        systemError_ = errno;
         return false;
+    }
     file_ = ::fdopen(fd, "wb");
     if (!file_) {
+        systemError_ = errno;
         ::close(fd);
         ::unlink(tempPath_.c_str());
         tempPath_.clear();
@@ -76,13 +80,20 @@ bool AtomicFile::write(const void* data, std::size_t length)
 {
     if (!file_)
         return false;
-    return length == 0 || std::fwrite(data, 1, length, file_) == length;
+    if (length == 0 || std::fwrite(data, 1, length, file_) == length)
+        return true;
+    systemError_ = errno;
+    return false;
 }
 
 int AtomicFile::descriptor()
 {
-    if (!file_ || std::fflush(file_) != 0)
+    if (!file_)
         return -1;
+    if (std::fflush(file_) != 0) {
+        systemError_ = errno;
+        return -1;
+    }
     return fileno(file_);
 }
 
@@ -90,10 +101,20 @@ bool AtomicFile::commit()
 {
     if (!file_)
         return false;
-    const bool flushed = std::fflush(file_) == 0 && !std::ferror(file_);
+    // The first failing call gives the reason; a write error seen before
+    // has its own already.
+    const bool flushed = std::fflush(file_) == 0;
+    if (!flushed)
+        systemError_ = errno;
+    const bool clean = flushed && !std::ferror(file_);
     const bool closed = std::fclose(file_) == 0;
+    if (!closed && clean)
+        systemError_ = errno;
     file_ = nullptr;
-    if (!flushed || !closed || std::rename(tempPath_.c_str(), target_.c_str()) != 0) {
+    const bool renamed = clean && closed && std::rename(tempPath_.c_str(), target_.c_str()) == 0;
+    if (!renamed && clean && closed)
+        systemError_ = errno;
+    if (!renamed) {
         ::unlink(tempPath_.c_str());
         tempPath_.clear();
         return false;

@@ -25,9 +25,6 @@ public:
 
     bool write(const void* data, std::size_t length);
 
-    // The open stream, for writers that take a FILE*.
-    std::FILE* stream() const { return file_; }
-
     // The file descriptor, with everything written so far flushed to it, for
     // copies made by the kernel; -1 when not open.
     int descriptor();
@@ -38,14 +35,20 @@ public:
     // Closes and removes the temporary file.
     void discard();
 
+    // The errno saved when open, write, descriptor or commit last failed in
+    // a system call; 0 when none did (see archive_error.h).
+    int systemError() const { return systemError_; }
+
 private:
     std::FILE* file_ = nullptr;
     std::string target_;
     std::string tempPath_;
+    int systemError_ = 0;
 };
 
 // Creates a new empty file with a random name beside target (mode 0666 less
-// the umask) and returns its descriptor, or -1. tempPath receives its path.
+// the umask) and returns its descriptor, or -1 with errno set. tempPath
+// receives its path.
 int createTempBeside(const std::string& target, std::string& tempPath);
 
 }  // namespace vza

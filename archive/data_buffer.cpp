@@ -1,5 +1,6 @@
 #include "archive/data_buffer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
@@ -57,9 +58,12 @@ std::uint32_t DataBuffer::getU32At(std::size_t offset) const
 
 bool DataBuffer::readRange(const std::string& path, std::int64_t offset, std::uint32_t length)
 {
+    systemError_ = 0;
     FilePtr file{std::fopen(path.c_str(), "rb")};
-    if (!file || offset < 0 || fseeko(file.get(), offset, SEEK_SET) != 0)
+    if (!file || offset < 0 || fseeko(file.get(), offset, SEEK_SET) != 0) {
+        systemError_ = offset < 0 ? EINVAL : errno;
         return false;
+    }
     // Grow only as bytes arrive, so a length the file cannot hold costs no
     // more memory than the file has.
     bytes.clear();
@@ -71,6 +75,7 @@ bool DataBuffer::readRange(const std::string& path, std::int64_t offset, std::ui
         // other remainder.
         const std::size_t got = std::fread(block, 1, want, file.get());
         if (got != want) {
+            systemError_ = std::ferror(file.get()) ? errno : 0;
             bytes.clear();
             return false;
         }
@@ -83,9 +88,12 @@ bool DataBuffer::readRange(const std::string& path, std::int64_t offset, std::ui
 
 bool DataBuffer::loadFile(const std::string& path)
 {
+    systemError_ = 0;
     FilePtr file{std::fopen(path.c_str(), "rb")};
-    if (!file)
+    if (!file) {
+        systemError_ = errno;
         return false;
+    }
     std::vector<std::uint8_t> loaded;
     std::uint8_t block[ChunkSize];
     std::size_t got;
@@ -93,8 +101,10 @@ bool DataBuffer::loadFile(const std::string& path)
         loaded.insert(loaded.end(), block, block + got);
     // A read error is not the end of the file: report it rather than keep a
     // silently shortened copy.
-    if (std::ferror(file.get()))
+    if (std::ferror(file.get())) {
+        systemError_ = errno;
         return false;
+    }
     bytes = std::move(loaded);
     info.originalSize = info.storedSize = static_cast<std::uint32_t>(bytes.size());
     return true;
@@ -103,7 +113,9 @@ bool DataBuffer::loadFile(const std::string& path)
 bool DataBuffer::writeFile(const std::string& path) const
 {
     AtomicFile out;
-    return out.open(path) && out.write(bytes.data(), bytes.size()) && out.commit();
+    const bool written = out.open(path) && out.write(bytes.data(), bytes.size()) && out.commit();
+    systemError_ = written ? 0 : out.systemError();
+    return written;
 }
 
 }  // namespace vza

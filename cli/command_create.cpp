@@ -3,7 +3,6 @@
 // One file is in memory at a time (its bytes and, while compressing, its
 // stream); ArchiveWriter spools the data area to disk, so a large archive
 // costs no more memory than its largest file.
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
@@ -61,10 +60,9 @@ private:
 bool Packer::begin(const std::string& path)
 {
     shownPath_ = displayName(path);
-    errno = 0;
     if (writer_.begin(path))
         return true;
-    const int reason = errno;
+    const int reason = writer_.systemError();
     console_.error(shownPath_ + ": " + errorText(writer_.lastError()) +
                    (reason != 0 ? std::string(" (") + std::strerror(reason) + ")" : std::string()));
     return false;
@@ -83,9 +81,9 @@ AddResult Packer::add(const std::string& path, const InputFile& file)
         return AddResult::Fatal;
     }
     DataBuffer buffer;
-    errno = 0;
     if (!buffer.loadFile(path)) {
-        console_.error("cannot read " + shown + (errno != 0 ? std::string(": ") + std::strerror(errno) : ""));
+        const int reason = buffer.systemError();
+        console_.error("cannot read " + shown + (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
         return AddResult::Skipped;
     }
     if (buffer.size() > UINT32_MAX) {

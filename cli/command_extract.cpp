@@ -1,6 +1,5 @@
 // vza extract: writes entries under an output folder, never outside it.
 #include <algorithm>
-#include <cerrno>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -21,10 +20,10 @@
 namespace vza::cli {
 namespace {
 
-// What the last failing system call said, for the library calls that set errno.
-std::string systemReason()
+// The system's reason saved by the library, or "failed" when it gave none.
+std::string systemReason(int systemError)
 {
-    return errno != 0 ? std::strerror(errno) : "failed";
+    return systemError != 0 ? std::strerror(systemError) : "failed";
 }
 
 bool sameFile(const struct stat& a, const struct stat& b)
@@ -178,15 +177,14 @@ bool Extractor::extract(std::int32_t index, const std::string& relative)
         }
     }
     AtomicFile output;
-    errno = 0;
     if (!output.open(slot.path))
-        return fail(index, "cannot create " + quoted(relative) + ": " + systemReason());
+        return fail(index, "cannot create " + quoted(relative) + ": " + systemReason(output.systemError()));
     const bool read = archive_.writeEntry(index, output, [&](std::size_t length) { progress.advance(length); });
     if (!read)
-        return fail(index, errorText(archive_.lastError()));  // output is discarded, nothing is left
-    errno = 0;
+        // output is discarded, nothing is left
+        return fail(index, errorMessage(archive_.lastError(), archive_.systemError()));
     if (!output.commit())
-        return fail(index, "cannot write " + quoted(relative) + ": " + systemReason());
+        return fail(index, "cannot write " + quoted(relative) + ": " + systemReason(output.systemError()));
     if (console_.verbose())
         console_.line(displayName(relative));
     return true;
@@ -211,7 +209,6 @@ int runExtract(const Options& options, Console& console)
         return ExitFatal;
     }
     Archive& archive = input.archive();
-    archive.setLooseFileFallback(false);
 
     const Plan plan = planOutputs(archive, entryNames, chosen, console, failures);
 

@@ -6,6 +6,7 @@
 #include <dirent.h>
 
 #include "archive/format.h"
+#include "archive/path_components.h"
 #include "cli/display_name.h"
 
 namespace vza::cli {
@@ -18,25 +19,18 @@ bool entryNameOf(const std::string& operand, std::string& name, std::string& rea
         reason = "an empty path cannot be added";
         return false;
     }
-    if (operand.front() == '/') {
+    if (startsAtRoot(operand)) {
         reason = "absolute paths are refused; give a path relative to the current folder";
         return false;
     }
-    name.clear();
-    std::size_t start = 0;
-    while (start <= operand.size()) {
-        std::size_t end = operand.find('/', start);
-        if (end == std::string::npos)
-            end = operand.size();
-        const std::string component = operand.substr(start, end - start);
-        if (component == "..") {
+    const std::vector<std::string_view> components = splitComponents(operand, Backslash::IsByte);
+    for (const std::string_view component : components) {
+        if (componentKind(component) == ComponentKind::DotDot) {
             reason = "'..' is refused in names: it would lead out of the folder the archive is extracted into";
             return false;
         }
-        if (!component.empty() && component != ".")
-            name += (name.empty() ? "" : "/") + component;
-        start = end + 1;
     }
+    name = joinNameComponents(components);
     return true;
 }
 

@@ -32,14 +32,6 @@ bool askPassword(const ArchiveInput& input, const Options& options, Console& con
     return true;
 }
 
-std::string reasonOf(ArchiveError error, int systemError)
-{
-    std::string text = errorText(error);
-    if (systemError != 0)
-        text += std::string(": ") + std::strerror(systemError);
-    return text;
-}
-
 }  // namespace
 
 ArchiveInput::~ArchiveInput()
@@ -95,13 +87,13 @@ bool openArchive(const std::string& path, const Options& options, Console& conso
         input.ownsFd_ = !standardInput;
         SequentialArchive& stream = input.stream_;
         if (!stream.begin(fd)) {
-            console.error(shown + ": " + reasonOf(stream.lastError(), stream.systemError()));
+            console.error(shown + ": " + errorMessage(stream.lastError(), stream.systemError()));
             return false;
         }
         if ((stream.flags() & FlagEncrypted) != 0 && !askPassword(input, options, console, password))
             return false;
         if (!stream.readIndex(password)) {
-            console.error(shown + ": " + reasonOf(stream.lastError(), stream.systemError()));
+            console.error(shown + ": " + errorMessage(stream.lastError(), stream.systemError()));
             return false;
         }
         return true;
@@ -109,16 +101,18 @@ bool openArchive(const std::string& path, const Options& options, Console& conso
 
     close(fd);
     Archive& archive = input.archive_;
-    const std::int32_t flags = archive.probeFlags(path);
-    if (flags != 255 && (flags & FlagEncrypted) != 0 && !askPassword(input, options, console, password))
-        return false;
-    archive.reset();
-    if (!archive.open(path, password)) {
-        console.error(shown + ": " + errorText(archive.lastError()));
-        archive.reset();
-        return false;
+    const auto passphrase = [&](std::string& given) { return askPassword(input, options, console, given); };
+    switch (archive.openWithPassword(path, passphrase)) {
+    case Archive::OpenOutcome::Opened:
+        return true;
+    case Archive::OpenOutcome::NoPassword:
+        return false;  // askPassword has said why
+    case Archive::OpenOutcome::NotAnArchive:
+    case Archive::OpenOutcome::Failed:
+        break;
     }
-    return true;
+    console.error(shown + ": " + errorText(archive.lastError()));
+    return false;
 }
 
 }  // namespace vza::cli

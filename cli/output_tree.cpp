@@ -1,9 +1,9 @@
 #include "cli/output_tree.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstring>
 
+#include "archive/path_components.h"
 #include "cli/display_name.h"
 
 namespace vza::cli {
@@ -125,7 +125,7 @@ bool OutputTree::prepare(const std::string& relative, Slot& slot, std::string& e
 {
     // Longer names cannot be created anyway; refusing them here also keeps
     // the folder walk short for a crafted name of a million components.
-    if (relative.size() >= PATH_MAX) {
+    if (!pathLengthFits(relative)) {
         error = "name too long";
         return false;
     }

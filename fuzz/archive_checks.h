@@ -16,6 +16,7 @@
 
 #include "archive/archive.h"
 #include "archive/format.h"
+#include "archive/path_components.h"
 #include "archive/safe_name.h"
 
 namespace vza::fuzz {
@@ -45,17 +46,12 @@ inline bool staysInside(const std::string& safe)
 {
     if (safe.empty())
         return true;
-    if (safe.front() == '/' || safe.back() == '/' || safe.find('\\') != std::string::npos)
+    if (safe.find('\\') != std::string::npos)
         return false;
-    std::size_t start = 0;
-    while (start <= safe.size()) {
-        std::size_t end = safe.find('/', start);
-        if (end == std::string::npos)
-            end = safe.size();
-        const std::string part = safe.substr(start, end - start);
-        if (part.empty() || part == "." || part == "..")
+    // A leading or trailing slash shows as an empty component.
+    for (const std::string_view part : splitComponents(safe, Backslash::IsByte)) {
+        if (componentKind(part) != ComponentKind::Name)
             return false;
-        start = end + 1;
     }
     return true;
 }

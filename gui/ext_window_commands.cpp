@@ -13,7 +13,6 @@
 #include <QSettings>
 #include <QTableView>
 
-#include "archive/format.h"
 #include "entry_name_text.h"
 #include "entry_table_model.h"
 #include "password_dialog.h"
@@ -93,33 +92,36 @@ void vzA_ExtWindow::openArchive(const QString &chosen)
     rememberFolder(QFileInfo(chosen).absolutePath());
     const std::string path = QFile::encodeName(chosen).toStdString();
 
-    const int flags = archive.probeFlags(path);
-    if (flags == 255) {
-        QMessageBox::warning(this, tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"),
-                             QMessageBox::Ok, QMessageBox::NoButton);
-        return;
-    }
-
-    std::string password;
-    if (flags & vza::FlagEncrypted) {
+    const auto askPassword = [this](std::string &password) {
         passwordDialog->exec();
         if (passwordDialog->result() == QDialog::Rejected)
-            return;
+            return false;
         password = localBytes(passwordDialog->password());
-    }
-
-    // From here on the archive listed before is gone, whatever open() says.
-    model->setArchive(nullptr);
-    statusLabel->clear();
-    archivePath.clear();
-    archive.reset();
-    if (archive.open(path, password)) {
+        return true;
+    };
+    // The listed archive changes only on success; the model lets go of it
+    // before showing the new one.
+    switch (archive.openWithPassword(path, askPassword)) {
+    case vza::Archive::OpenOutcome::Opened:
+        model->setArchive(nullptr);
+        statusLabel->clear();
         archivePath = chosen;
         fillTable();
         return;
+    case vza::Archive::OpenOutcome::NotAnArchive:
+        QMessageBox::warning(this, tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"),
+                             QMessageBox::Ok, QMessageBox::NoButton);
+        return;
+    case vza::Archive::OpenOutcome::NoPassword:
+        return;  // cancelled: the archive listed before stays
+    case vza::Archive::OpenOutcome::Failed:
+        break;
     }
-    // A failed open may leave a partly loaded index behind.
+    // A header or index that fails leaves nothing listed.
     const vza::ArchiveError error = archive.lastError();
+    model->setArchive(nullptr);
+    statusLabel->clear();
+    archivePath.clear();
     archive.reset();
     QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
                     QMessageBox::Ok, this);
