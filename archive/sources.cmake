@@ -12,6 +12,7 @@ set(VZA_ARCHIVE_SOURCES
   format.cpp
   name_hash.cpp
   name_lookup.cpp
+  output_file.cpp
   path_components.cpp
   safe_name.cpp)
 list(TRANSFORM VZA_ARCHIVE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
