@@ -14,5 +14,6 @@ set(VZA_ARCHIVE_SOURCES
   name_lookup.cpp
   output_file.cpp
   path_components.cpp
-  safe_name.cpp)
+  safe_name.cpp
+  sequential_archive.cpp)
 list(TRANSFORM VZA_ARCHIVE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
