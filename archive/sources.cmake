@@ -10,6 +10,7 @@ set(VZA_ARCHIVE_SOURCES
   entry_decoder.cpp
   entry_table.cpp
   format.cpp
+  name_decoding.cpp
   name_hash.cpp
   name_lookup.cpp
   output_file.cpp
