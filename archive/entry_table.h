@@ -22,6 +22,7 @@ public:
     void clear();
 
     std::int32_t count() const { return static_cast<std::int32_t>(entries_.size()); }
+    const std::vector<ArchiveEntry>& entries() const { return entries_; }
 
     // The entry at index, or nullptr when index is out of range.
     const ArchiveEntry* at(std::int64_t index) const;
