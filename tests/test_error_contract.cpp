@@ -9,7 +9,7 @@
 #include "archive/archive.h"
 #include "archive/archive_writer.h"
 #include "archive/format.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;
