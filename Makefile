@@ -40,8 +40,11 @@ deps-run:
 deps-fuzz:
 	$(call install_missing,$(FUZZ_PACKAGES))
 
+# WERROR=ON makes every compiler warning an error (.ci/run sets it).
+WERROR ?= OFF
+
 $(BUILD)/build.ninja:
-	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVZA_WERROR=$(WERROR)
 
 build: $(BUILD)/build.ninja
 	cmake --build $(BUILD) -j $(JOBS)
@@ -55,7 +58,7 @@ run: deps-run
 	./$(BUILD)/vza-extract
 
 test-sanitize: deps
-	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZA_SANITIZE=ON -DVZA_BUILD_BENCH=OFF
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZA_SANITIZE=ON
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -78,6 +81,7 @@ fuzz: deps deps-fuzz
 BENCH_PACKAGES = zip unzip openssl time
 bench: deps
 	$(call install_missing,$(BENCH_PACKAGES))
+	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVZA_BUILD_BENCH=ON
 	@$(MAKE) --no-print-directory build
 	bench/compare $(BUILD)
 

@@ -170,7 +170,7 @@ std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags, const 
     std::vector<std::uint8_t> out(HeaderSize);
     std::uint32_t check[4];
     makeCheckWords(check);
-    for (int i = 0; i < 4; ++i)
+    for (std::size_t i = 0; i < 4; ++i)
         putU32(check[i], out.data() + 8 + 4 * i);
 
     for (const ArchiveEntry& entry : entries_) {

@@ -84,7 +84,8 @@ public:
         single_.fill(Invalid);
         leadSlot_.fill(-1);
         iconv_t cd = iconv_open("UTF-32LE", "CP932");
-        if (cd == reinterpret_cast<iconv_t>(-1))
+        // iconv_open reports failure as (iconv_t)-1; there is no other way to test it.
+        if (cd == reinterpret_cast<iconv_t>(-1))  // NOLINT(performance-no-int-to-ptr)
             return;  // no CP932 here: no name counts as CP932
         std::vector<unsigned char> leads;
         for (unsigned b = 0; b < 256; ++b) {

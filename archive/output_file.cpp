@@ -240,9 +240,8 @@ bool OutputFile::commitNamed(Replace replace, const TargetCheck& check)
         // temporary name is then removed by commit()).
         if (::renameat2(folder_, tempName_.c_str(), folder_, name_.c_str(), RENAME_NOREPLACE) == 0)
             renamed = true;
-        else if (errno != EINVAL && errno != ENOSYS)
-            return fail(errno == EEXIST ? Problem::TargetExists : Problem::System, errno);
-        else if (::linkat(folder_, tempName_.c_str(), folder_, name_.c_str(), 0) != 0)
+        else if ((errno != EINVAL && errno != ENOSYS) ||
+                 ::linkat(folder_, tempName_.c_str(), folder_, name_.c_str(), 0) != 0)
             return fail(errno == EEXIST ? Problem::TargetExists : Problem::System, errno);
         else
             return true;

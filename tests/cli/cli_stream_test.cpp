@@ -37,7 +37,7 @@ protected:
 TEST_F(CliStreamTest, ListAndTestReadStandardInputInOnePass)
 {
     for (const std::string& archive : archives) {
-        for (const std::string& path : {"-", "/dev/stdin"}) {
+        for (const char* path : {"-", "/dev/stdin"}) {
             SCOPED_TRACE(path);
             const RunResult listed = runVzaPiped({"list", "-q", path}, dir.path(), archive, {"VZA_PASSWORD=pw"});
             EXPECT_EQ(listed.status, 0) << listed.err;
