@@ -147,8 +147,9 @@ void InputWalk::addFolder(const std::string& path, const std::string& name)
         problem("cannot read folder " + quoted(path) + ": " + std::strerror(readError));
     std::sort(children.begin(), children.end());
     const std::string prefix = path == "." ? std::string() : path + "/";
+    const std::string namePrefix = name.empty() ? std::string() : name + "/";
     for (const std::string& child : children)
-        addPath(prefix + child, name.empty() ? child : name + "/" + child);
+        addPath(prefix + child, namePrefix + child);
 }
 
 }  // namespace vza::cli
