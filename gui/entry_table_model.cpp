@@ -1,20 +1,16 @@
 #include "entry_table_model.h"
 
 #include "archive/archive.h"
-#include "archive/safe_name.h"
-#include "entry_name_text.h"
 
-QString storedNameText(const std::string &stored)
+QString storedNameText(const std::string &stored, vza::NameEncoding encoding)
 {
-    return entryNameText(stored);
+    const std::string text = vza::decodeName(stored, encoding);
+    return QString::fromUtf8(text.c_str());  // up to a zero byte
 }
 
-// Decoded first, made safe after: a Shift_JIS name whose second bytes are
-// 0x5C keeps its characters, and only real backslashes become separators.
-QString defaultOutputName(const std::string &stored)
+QString defaultOutputName(const std::string &stored, vza::NameEncoding encoding)
 {
-    const QByteArray text = entryNameText(stored).toUtf8();
-    return QString::fromStdString(vza::safeOutputName(std::string(text.constData(), std::size_t(text.size()))));
+    return QString::fromStdString(vza::outputNameFor(stored, encoding));
 }
 
 vzA_EntryModel::vzA_EntryModel(QObject *parent)
@@ -27,6 +23,7 @@ void vzA_EntryModel::setArchive(const vza::Archive *archive)
     beginResetModel();
     archive_ = archive;
     rows_ = archive ? int(archive->entryCount()) : 0;
+    encoding_ = archive ? vza::chooseNameEncoding(*archive, vza::NameEncodingChoice::Auto) : vza::NameEncoding::Utf8;
     changed_.clear();
     endResetModel();
 }
@@ -47,13 +44,13 @@ QString vzA_EntryModel::outputName(int row) const
     if (changed != changed_.constEnd())
         return *changed;
     const vza::ArchiveEntry *entry = archive_ ? archive_->entry(row) : nullptr;
-    return entry ? defaultOutputName(entry->name) : QString();
+    return entry ? defaultOutputName(entry->name, encoding_) : QString();
 }
 
 QString vzA_EntryModel::dataName(int row) const
 {
     const vza::ArchiveEntry *entry = archive_ ? archive_->entry(row) : nullptr;
-    return entry ? storedNameText(entry->name) : QString();
+    return entry ? storedNameText(entry->name, encoding_) : QString();
 }
 
 QVariant vzA_EntryModel::data(const QModelIndex &index, int role) const

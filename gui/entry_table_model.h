@@ -14,6 +14,8 @@
 #include <cstdint>
 #include <string>
 
+#include "archive/name_decoding.h"
+
 namespace vza {
 class Archive;
 }
@@ -24,10 +26,14 @@ class vzA_EntryModel : public QAbstractTableModel {
 public:
     explicit vzA_EntryModel(QObject *parent = nullptr);
 
-    // Lists the entries of archive, or nothing when it is null. The archive's
-    // index must stay unchanged until the next call; output names the user
-    // gave are forgotten.
+    // Lists the entries of archive, or nothing when it is null, and decides
+    // how its names are read (one encoding for the whole archive). The
+    // archive's index must stay unchanged until the next call; output names
+    // the user gave are forgotten.
     void setArchive(const vza::Archive *archive);
+
+    // The encoding the listed archive's names are read in.
+    vza::NameEncoding nameEncoding() const { return encoding_; }
 
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;
     int columnCount(const QModelIndex &parent = QModelIndex()) const override;
@@ -53,13 +59,14 @@ public:
 
 private:
     const vza::Archive *archive_ = nullptr;
+    vza::NameEncoding encoding_ = vza::NameEncoding::Utf8;
     int rows_ = 0;
     QHash<int, QString> changed_;
     QString headers_[2];
 };
 
-// The stored name of an entry as text, and the output name it starts with:
-// the text made safe (no absolute path, no "..", backslashes as folder
-// separators), empty when nothing safe is left.
-QString storedNameText(const std::string &stored);
-QString defaultOutputName(const std::string &stored);
+// The stored name of an entry as text (up to a zero byte), and the output
+// name it starts with: the text made safe (no absolute path, no "..",
+// backslashes as folder separators), empty when nothing safe is left.
+QString storedNameText(const std::string &stored, vza::NameEncoding encoding);
+QString defaultOutputName(const std::string &stored, vza::NameEncoding encoding);

@@ -118,15 +118,14 @@ void vzA_ExtWindow::openArchive(const QString &chosen)
         break;
     }
     // A header or index that fails leaves nothing listed.
-    const vza::ArchiveError error = archive.lastError();
+    const std::string reason = vza::errorMessage(archive.lastError(), archive.systemError());
     model->setArchive(nullptr);
     statusLabel->clear();
     archivePath.clear();
     archive.reset();
     QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
                     QMessageBox::Ok, this);
-    box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(),
-                                                       QString::fromUtf8(vza::errorText(error))));
+    box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(), QString::fromStdString(reason)));
     box.exec();
 }
 
@@ -141,14 +140,14 @@ void vzA_ExtWindow::extractFile()
     for (int row : rows) {
         QString fileName = model->outputName(row);
         if (fileName.isEmpty())
-            fileName = defaultOutputName(archive.entryName(row));
+            fileName = defaultOutputName(archive.entryName(row), model->nameEncoding());
         if (fileName.isEmpty() || !archive.extractEntry(row, QFile::encodeName(fileName).toStdString())) {
-            const vza::ArchiveError error = fileName.isEmpty() ? vza::ArchiveError::UnsafeName
-                                                               : archive.lastError();
+            const std::string reason = fileName.isEmpty()
+                                           ? vza::errorMessage(vza::ArchiveError::UnsafeName, 0)
+                                           : vza::errorMessage(archive.lastError(), archive.systemError());
             QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
                             QMessageBox::Ok, this);
-            box.setInformativeText(tr("対象: %1\n原因: %2").arg(model->dataName(row),
-                                                               QString::fromUtf8(vza::errorText(error))));
+            box.setInformativeText(tr("対象: %1\n原因: %2").arg(model->dataName(row), QString::fromStdString(reason)));
             box.exec();
             return;
         }
