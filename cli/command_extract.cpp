@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <unordered_map>
 #include <vector>
 
@@ -38,14 +40,14 @@ struct Plan {
     std::vector<std::int32_t> indices;
     std::unordered_map<std::int32_t, std::string> renamed;
 
-    std::string_view outputPath(const Archive& archive, std::int32_t index) const
+    std::string_view outputPath(const EntryTable& table, std::int32_t index) const
     {
         if (!renamed.empty()) {
             const auto found = renamed.find(index);
             if (found != renamed.end())
                 return found->second;
         }
-        return archive.entry(index)->name;
+        return table.at(index)->name;
     }
 };
 
@@ -53,14 +55,14 @@ struct Plan {
 // nothing safe are reported and dropped; names that had to change get a
 // warning; of entries with the same output path only the last one stays,
 // so the later one wins as with tar, and the earlier ones are not even read.
-Plan planOutputs(const Archive& archive, const EntryNames& names, const std::vector<std::int32_t>& chosen,
+Plan planOutputs(const EntryTable& archive, const EntryNames& names, const std::vector<std::int32_t>& chosen,
                  Console& console, int& failures)
 {
     Plan plan;
     std::vector<std::int32_t> candidates;
     candidates.reserve(chosen.size());
     for (std::int32_t index : chosen) {
-        const std::string& name = archive.entry(index)->name;
+        const std::string& name = archive.at(index)->name;
         if (name.empty()) {
             console.error("entry " + std::to_string(index + 1) + " has an empty name; skipped");
             ++failures;
@@ -94,7 +96,7 @@ Plan planOutputs(const Archive& archive, const EntryNames& names, const std::vec
         const int order = plan.outputPath(archive, a).compare(plan.outputPath(archive, b));
         return order < 0 || (order == 0 && a < b);
     });
-    std::vector<bool> superseded(static_cast<std::size_t>(archive.entryCount()), false);
+    std::vector<bool> superseded(static_cast<std::size_t>(archive.count()), false);
     for (std::size_t k = 1; k < byPath.size(); ++k) {
         const std::string_view path = plan.outputPath(archive, byPath[k]);
         if (path != plan.outputPath(archive, byPath[k - 1]))
@@ -115,7 +117,7 @@ Plan planOutputs(const Archive& archive, const EntryNames& names, const std::vec
 
 class Extractor {
 public:
-    Extractor(const Options& options, Console& console, Archive& archive)
+    Extractor(const Options& options, Console& console, ArchiveInput& archive)
         : options_(options), console_(console), archive_(archive)
     {
     }
@@ -136,7 +138,7 @@ private:
 
     const Options& options_;
     Console& console_;
-    Archive& archive_;
+    ArchiveInput& archive_;
     OutputTree tree_;
     struct stat archiveStatus_ {};      // the archive file
     struct stat archivePathStatus_ {};  // its path, which may be a link to it
@@ -145,14 +147,30 @@ private:
 
 bool Extractor::prepare()
 {
+    // A pipe is read once: writing over it cannot change what is read.
     const std::string& path = options_.operands.front();
-    archiveKnown_ = stat(path.c_str(), &archiveStatus_) == 0 && lstat(path.c_str(), &archivePathStatus_) == 0;
+    archiveKnown_ = !archive_.sequential() && stat(path.c_str(), &archiveStatus_) == 0 &&
+                    lstat(path.c_str(), &archivePathStatus_) == 0;
     std::string error;
     if (!tree_.open(options_.outputDir, error)) {
         console_.error(error);
         return false;
     }
-    return true;
+    // A folder nothing can be written to fails every entry alike: that is
+    // a run that could not start, not one that partly failed. An unnamed
+    // file tells, for root and read-only file systems too, and leaves
+    // nothing behind.
+    const int probe = open(options_.outputDir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (probe >= 0) {
+        close(probe);
+        return true;
+    }
+    const int reason = errno;
+    if (reason == EACCES || reason == EPERM || reason == EROFS || reason == ENOSPC || reason == EDQUOT) {
+        console_.error("cannot write under " + quoted(options_.outputDir) + ": " + std::strerror(reason));
+        return false;
+    }
+    return true;  // no unnamed files here: the entries will tell
 }
 
 bool Extractor::extract(std::int32_t index, const std::string& relative)
@@ -204,20 +222,15 @@ int runExtract(const Options& options, Console& console)
         selectEntries(input.entryTable(), entryNames, names, options.excludes, console, failures);
     if (options.toStdout)
         return extractToStdout(input, entryNames, chosen, console, failures);
-    if (input.sequential()) {
-        console.error(input.shownPath() + ": extracting from a stream is not supported yet");
-        return ExitFatal;
-    }
-    Archive& archive = input.archive();
-
+    const EntryTable& archive = input.entryTable();
     const Plan plan = planOutputs(archive, entryNames, chosen, console, failures);
 
-    Extractor extractor(options, console, archive);
+    Extractor extractor(options, console, input);
     if (!extractor.prepare())
         return ExitFatal;
     std::uint64_t total = 0;
     for (std::int32_t index : plan.indices)
-        total += archive.entry(index)->originalSize;
+        total += archive.at(index)->originalSize;
     console.progress().start(total);
     for (std::int32_t index : plan.indices) {
         if (!extractor.extract(index, std::string(plan.outputPath(archive, index))))

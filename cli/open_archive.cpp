@@ -50,6 +50,19 @@ bool ArchiveInput::streamEntry(std::int32_t index, const Archive::ChunkSink& sin
     return sequential_ ? stream_.streamEntry(index, sink) : archive_.streamEntry(index, sink);
 }
 
+bool ArchiveInput::writeEntry(std::int32_t index, AtomicFile& out, const Archive::Progress& progress)
+{
+    if (!sequential_)
+        return archive_.writeEntry(index, out, progress);
+    return stream_.streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
+        if (!out.write(data, length))
+            return false;
+        if (progress)
+            progress(length);
+        return true;
+    });
+}
+
 bool openArchive(const std::string& path, const Options& options, Console& console, ArchiveInput& input)
 {
     const bool standardInput = path == "-";
@@ -111,7 +124,7 @@ bool openArchive(const std::string& path, const Options& options, Console& conso
     case Archive::OpenOutcome::Failed:
         break;
     }
-    console.error(shown + ": " + errorText(archive.lastError()));
+    console.error(shown + ": " + errorMessage(archive.lastError(), archive.systemError()));
     return false;
 }
 

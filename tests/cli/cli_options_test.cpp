@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "archive/format.h"
 #include "cli/cli_harness.h"
@@ -110,6 +111,19 @@ TEST_F(CliOptionsTest, ToStdoutWritesTheEntriesBytesAndSaysWhenACheckFailsAfterw
     EXPECT_TRUE(big.starts_with(written));
     EXPECT_TRUE(contains(damaged.err, "vza: 'big.txt': ")) << damaged.err;
     EXPECT_TRUE(contains(damaged.err, "not to be trusted")) << damaged.err;
+}
+
+TEST_F(CliOptionsTest, AnOutputFolderThatCannotBeWrittenStopsTheRunWithTwo)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into a read-only folder";
+    writeArchive(dir / "a.vza", {{"one", "1"}, {"two", "2"}}, 0);
+    std::filesystem::create_directory(dir / "ro");
+    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const RunResult result = vza({"extract", "a.vza", "-C", "ro"});
+    std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_all);
+    EXPECT_EQ(result.status, 2);
+    EXPECT_EQ(result.err, "vza: cannot write under 'ro': Permission denied\n");
 }
 
 TEST_F(CliOptionsTest, HabitsFromOtherToolsGetAnAnswerThatHelps)

@@ -1,4 +1,5 @@
 // Archives read from pipes: "-", /dev/stdin and FIFOs are read in one pass.
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <thread>
@@ -47,6 +48,24 @@ TEST_F(CliStreamTest, ListAndTestReadStandardInputInOnePass)
             EXPECT_EQ(tested.out, "OK      one.txt\nOK      dir/big.txt\nOK      empty\n3 entries OK\n");
         }
     }
+}
+
+TEST_F(CliStreamTest, ExtractWritesFilesFromAPipe)
+{
+    for (std::size_t k = 0; k < archives.size(); ++k) {
+        SCOPED_TRACE(k);
+        std::filesystem::remove_all(dir / "out");
+        const RunResult extracted =
+            runVzaPiped({"extract", "-", "-C", "out", "-x", "one.txt"}, dir.path(), archives[k], {"VZA_PASSWORD=pw"});
+        EXPECT_EQ(extracted.status, 0) << extracted.err;
+        EXPECT_EQ(listTree(dir / "out"), (Strings{"dir/", "dir/big.txt", "empty"}));
+        EXPECT_TRUE(readFile(dir / "out/dir/big.txt") == big);
+    }
+    // Two entries of one name: the later wins, the earlier is read past.
+    writeArchive(dir / "dup.vza", {{"same", "first"}, {"other", "x"}, {"same", "second"}}, 0);
+    const RunResult dup = runVzaPiped({"extract", "-", "-C", "dup"}, dir.path(), readFile(dir / "dup.vza"));
+    EXPECT_EQ(dup.status, 0) << dup.err;
+    EXPECT_EQ(readFile(dir / "dup/same"), "second");
 }
 
 TEST_F(CliStreamTest, DamageInAStreamIsReportedAndTheEntriesAfterItAreStillRead)
