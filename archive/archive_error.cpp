@@ -20,6 +20,7 @@ const char* errorText(ArchiveError error)
     case ArchiveError::EntrySizeMismatch: return "entry shorter than stated";
     case ArchiveError::UnsafeName: return "no safe output name";
     case ArchiveError::CannotReadInput: return "cannot read input file";
+    case ArchiveError::InputChanged: return "input file changed while being read";
     case ArchiveError::CannotWriteOutput: return "cannot write output";
     case ArchiveError::ArchiveTooLarge: return "archive would reach 2 GiB";
     case ArchiveError::CompressionFailed: return "compression failed";

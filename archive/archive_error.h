@@ -28,6 +28,7 @@ enum class ArchiveError {
     EntrySizeMismatch,       // the entry's bytes end before its stated size
     UnsafeName,              // the entry's name has nothing safe left to write to
     CannotReadInput,         // an input file cannot be read
+    InputChanged,            // an input file was replaced, grew or shrank while the archive was written
     CannotWriteOutput,       // the output file cannot be created or written
     ArchiveTooLarge,         // the archive would reach 2 GiB or a size exceeds 32 bits
     CompressionFailed,       // zlib reported an error while compressing

@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "archive/atomic_file.h"
+#include "archive/archive_output.h"
 #include "archive/data_buffer.h"
 #include "archive/format.h"
 
@@ -87,9 +87,10 @@ bool ArchiveIndex::save(std::uint32_t flags)
         head.size() + data_.size() >= MaxArchiveSize)
         return fail(ArchiveError::ArchiveTooLarge);
 
-    AtomicFile out;
-    if (!out.open(path_) || !out.write(head.data(), head.size()) ||
-        !out.write(data_.data(), data_.size()) || !out.commit())
+    // The same way to the disk as ArchiveWriter's: a complete file or none.
+    ArchiveOutput out;
+    if (!out.open(path_) || !out.append(head.data(), head.size()) ||
+        !out.append(data_.data(), data_.size()) || !out.commit())
         return fail(ArchiveError::CannotWriteOutput, out.systemError());
     lastError_ = ArchiveError::None;
     systemError_ = 0;

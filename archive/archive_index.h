@@ -51,9 +51,11 @@ public:
     void appendData(const DataBuffer* buffer);
     void addEntry(const DataBuffer& buffer);
 
-    // Writes header, index and data area to path, through a temporary file
-    // renamed over path when complete. False, leaving nothing behind, when
-    // the file cannot be written or would reach 2 GiB.
+    // Writes header, index and data area to path the way ArchiveWriter does
+    // (see ArchiveOutput): an existing file, or the one a link at path leads
+    // to, is replaced only by the complete, flushed archive, keeping its
+    // permission bits. False, leaving nothing behind, when the file cannot be
+    // written or would reach 2 GiB.
     bool save(std::uint32_t flags);
 
     // See archive_error.h.

@@ -1,13 +1,79 @@
 #include "archive/archive_writer.h"
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/sendfile.h>
 #include <unistd.h>
 
+#include "archive/archive_output.h"
 #include "archive/data_buffer.h"
+#include "archive/entry_table.h"
 #include "archive/format.h"
+#include "archive/stored_name.h"
+#include "codec/blowfish.h"
+#include "codec/deflate_stream.h"
 
 namespace vza {
+
+namespace {
+
+// Input is read, and sealed bytes are written, in pieces of this size: the
+// writer's memory does not grow with the size of its inputs.
+constexpr std::size_t PieceSize = std::size_t{1} << 20;
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t length)
+{
+    while (length > 0) {
+        const ssize_t done = ::write(fd, data, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        length -= static_cast<std::size_t>(done);
+    }
+    return true;
+}
+
+bool writeAllAt(int fd, const std::uint8_t* data, std::size_t length, std::uint64_t offset)
+{
+    while (length > 0) {
+        const ssize_t done = ::pwrite(fd, data, length, static_cast<off_t>(offset));
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        length -= static_cast<std::size_t>(done);
+        offset += static_cast<std::uint64_t>(done);
+    }
+    return true;
+}
+
+// A file for the data area of a compressed archive written to a pipe: its
+// sizes are known only once everything is compressed, and the index comes
+// first. Unlinked from the start, so it goes with the process.
+int openSpool()
+{
+    const char* folder = std::getenv("TMPDIR");
+    if (!folder || !*folder)
+        folder = "/tmp";
+#ifdef O_TMPFILE
+    const int fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        return fd;
+#endif
+    std::string name = std::string(folder) + "/.vza-spool-XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0)
+        ::unlink(name.c_str());
+    return named;
+}
+
+}  // namespace
 
 bool prepareStored(DataBuffer& buffer, std::uint32_t flags)
 {
@@ -18,96 +84,579 @@ bool prepareStored(DataBuffer& buffer, std::uint32_t flags)
     return true;
 }
 
-ArchiveWriter::~ArchiveWriter()
-{
-    abort();
-}
+// The writer's own key schedule, made from the password at begin().
+struct ArchiveWriter::Cipher {
+    std::string password;
+    void encipher(std::uint8_t* bytes, std::size_t length)
+    {
+        setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+        encryptBuffer(bytes, length);
+    }
+};
+
+// Where the data area goes: the output itself (at offset base), or a spool.
+// A stream takes its bytes in order only.
+class ArchiveWriter::Target {
+public:
+    Target(int fd, bool seekable, std::uint64_t base, std::uint64_t dataStart)
+        : fd_(fd), seekable_(seekable), base_(base), dataStart_(dataStart)
+    {
+    }
+
+    int fd() const { return fd_; }
+    bool seekable() const { return seekable_; }
+    std::uint64_t base() const { return base_; }
+
+    // Writes data at offset of the data area. Fails with ArchiveTooLarge when
+    // the archive would reach 2 GiB, CannotWriteOutput when the write fails.
+    ArchiveError write(std::uint64_t offset, const std::uint8_t* data, std::size_t length)
+    {
+        if (const ArchiveError room = reserve(offset, length); room != ArchiveError::None)
+            return room;
+        if (seekable_)
+            return writeAllAt(fd_, data, length, base_ + offset) ? ArchiveError::None : ArchiveError::CannotWriteOutput;
+        if (offset != written_ || !writeAll(fd_, data, length))
+            return ArchiveError::CannotWriteOutput;
+        written_ += length;
+        return ArchiveError::None;
+    }
+
+    ArchiveError reserve(std::uint64_t offset, std::uint64_t length) const
+    {
+        return dataStart_ + offset + length >= MaxArchiveSize ? ArchiveError::ArchiveTooLarge : ArchiveError::None;
+    }
+
+    // For copies made by the kernel straight into a stream.
+    void advance(std::uint64_t length) { written_ += length; }
+
+private:
+    int fd_;
+    bool seekable_;
+    std::uint64_t base_;
+    std::uint64_t dataStart_;
+    std::uint64_t written_ = 0;
+};
+
+// The plain bytes of one entry, from memory or from its file, read in order
+// and never past the size planned.
+class ArchiveWriter::EntryInput {
+public:
+    ~EntryInput()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    // The next piece, at most PieceSize bytes, in data/length; length 0 at
+    // the end. False when the file is shorter than planned or cannot be read.
+    ArchiveError next(const std::uint8_t*& data, std::size_t& length)
+    {
+        const std::uint64_t left = size - done;
+        length = static_cast<std::size_t>(std::min<std::uint64_t>(left, PieceSize));
+        if (inMemory) {
+            data = memory + done;
+            done += length;
+            return ArchiveError::None;
+        }
+        if (buffer.empty() && length > 0)
+            buffer.resize(PieceSize);
+        std::size_t got = 0;
+        while (got < length) {
+            const ssize_t n = ::read(fd, buffer.data() + got, length - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error = errno;
+                return ArchiveError::CannotReadInput;
+            }
+            if (n == 0)
+                return ArchiveError::InputChanged;  // shrank since it was planned
+            got += static_cast<std::size_t>(n);
+        }
+        data = buffer.data();
+        done += length;
+        return ArchiveError::None;
+    }
+
+    // After the last piece: the file must end where it was planned to.
+    ArchiveError checkEnd()
+    {
+        if (inMemory)
+            return ArchiveError::None;
+        std::uint8_t probe;
+        ssize_t n;
+        do {
+            n = ::pread(fd, &probe, 1, static_cast<off_t>(size));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            error = errno;
+            return ArchiveError::CannotReadInput;
+        }
+        return n == 0 ? ArchiveError::None : ArchiveError::InputChanged;
+    }
+
+    ArchiveError rewind()
+    {
+        done = 0;
+        if (!inMemory && ::lseek(fd, 0, SEEK_SET) != 0) {
+            error = errno;
+            return ArchiveError::CannotReadInput;
+        }
+        return ArchiveError::None;
+    }
+
+    bool inMemory = false;
+    const std::uint8_t* memory = nullptr;
+    int fd = -1;
+    std::uint64_t size = 0;
+    std::uint64_t done = 0;
+    int error = 0;
+    std::vector<std::uint8_t> buffer;
+};
+
+namespace {
+
+// Writes the sealed form of an entry in pieces: the payload enciphered block
+// by block from at + 8, zero-padded, and the first block (magic and payload
+// length) either first, when the length is known, or last. ECB blocks are
+// enciphered independently, so the order does not matter.
+template <class Cipher, class Target>
+class Sealer {
+public:
+    Sealer(Cipher* cipher, Target& target, std::uint64_t at) : cipher_(cipher), target_(target), at_(at) {}
+
+    ArchiveError writePrefix(std::uint32_t length)
+    {
+        std::uint8_t block[8];
+        putU32(ArchiveMagic, block);
+        putU32(length, block + 4);
+        cipher_->encipher(block, 8);
+        return target_.write(at_, block, 8);
+    }
+
+    ArchiveError push(const std::uint8_t* data, std::size_t length)
+    {
+        while (length > 0) {
+            if (buffer_.empty())
+                buffer_.resize(PieceSize);
+            const std::size_t take = std::min(length, PieceSize - fill_);
+            std::memcpy(buffer_.data() + fill_, data, take);
+            fill_ += take;
+            data += take;
+            length -= take;
+            if (fill_ == PieceSize) {
+                if (const ArchiveError error = flush(); error != ArchiveError::None)
+                    return error;
+            }
+        }
+        return ArchiveError::None;
+    }
+
+    // Pads and writes what is left; the payload's sealed length is then
+    // roundUp8(payload) + 8.
+    ArchiveError finish()
+    {
+        const std::size_t padded = static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(fill_)));
+        if (padded > 0 && buffer_.size() < padded)
+            buffer_.resize(PieceSize);
+        std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(fill_), buffer_.begin() + static_cast<std::ptrdiff_t>(padded), 0);
+        fill_ = padded;
+        return flush();
+    }
+
+    void restart()
+    {
+        fill_ = 0;
+        written_ = 0;
+    }
+
+private:
+    ArchiveError flush()
+    {
+        if (fill_ == 0)
+            return ArchiveError::None;
+        cipher_->encipher(buffer_.data(), fill_);
+        const ArchiveError error = target_.write(at_ + 8 + written_, buffer_.data(), fill_);
+        written_ += fill_;
+        fill_ = 0;
+        return error;
+    }
+
+    Cipher* cipher_;
+    Target& target_;
+    std::uint64_t at_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t fill_ = 0;
+    std::uint64_t written_ = 0;
+};
+
+}  // namespace
+
+ArchiveWriter::ArchiveWriter() = default;
+ArchiveWriter::~ArchiveWriter() = default;
 
 bool ArchiveWriter::fail(ArchiveError error, int systemError)
 {
     lastError_ = error;
     systemError_ = systemError;
-    abort();
     return false;
 }
 
-void ArchiveWriter::abort()
+bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
 {
-    if (spool_) {
-        std::fclose(spool_);
-        spool_ = nullptr;
-    }
-    entryTable_.clear();
-    size_ = 0;
-}
-
-bool ArchiveWriter::begin(const std::string& path)
-{
-    abort();
+    entries_.clear();
+    sources_.clear();
+    memory_.clear();
+    files_.clear();
+    cipher_.reset();
+    indexSize_ = 0;
+    flags_ = 0;
+    begun_ = false;
+    failedEntry_ = -1;
     lastError_ = ArchiveError::None;
     systemError_ = 0;
-    path_ = path;
-    // The spool sits beside the output (same file system, so the data is not
-    // written twice across devices) and is unlinked at once: it disappears
-    // with the process whatever happens.
-    std::string spoolPath;
-    const int fd = createTempBeside(path, spoolPath);
-    if (fd < 0)
-        return fail(ArchiveError::CannotWriteOutput, errno);
-    ::unlink(spoolPath.c_str());
-    spool_ = ::fdopen(fd, "w+b");
-    if (!spool_) {
-        const int reason = errno;
-        ::close(fd);
-        return fail(ArchiveError::CannotWriteOutput, reason);
+    if (flags & FlagEncrypted) {
+        // The key schedule needs at least one key byte.
+        if (password.empty())
+            return fail(ArchiveError::EmptyPassword);
+        cipher_ = std::make_unique<Cipher>();
+        cipher_->password = password;
     }
-    size_ = HeaderSize;
+    flags_ = flags;
+    plainEnd_ = HeaderSize;
+    begun_ = true;
     return true;
 }
 
-bool ArchiveWriter::add(const DataBuffer& buffer)
+bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, Source source)
 {
-    if (!spool_)
-        return fail(ArchiveError::CannotWriteOutput);
-    // The index may be padded to 8 when encrypted: count that now so the
-    // archive is refused before it is written, not after.
-    const std::uint64_t grown = size_ + RecordHeaderSize + buffer.info.name.size() + 7 + buffer.bytes.size();
-    if (buffer.bytes.size() > UINT32_MAX || grown >= MaxArchiveSize)
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    const std::string stored = toSlashes(name);
+    if (!safeStoredName(stored))
+        return fail(ArchiveError::UnsafeName);
+    if (size > UINT32_MAX)
         return fail(ArchiveError::ArchiveTooLarge);
-    if (!buffer.bytes.empty() &&
-        std::fwrite(buffer.bytes.data(), 1, buffer.bytes.size(), spool_) != buffer.bytes.size())
-        return fail(ArchiveError::CannotWriteOutput, errno);
-    entryTable_.addRecord(&buffer);
-    size_ = grown - 7;
+    // The data area as it is when nothing is compressed: exact for archives
+    // without compression (refused now, before anything is written, when it
+    // reaches 2 GiB); for compressed ones only the index counts yet.
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    const std::uint64_t storedSize = encrypted ? static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(size))) + 8 : size;
+    const std::uint64_t indexSize = indexSize_ + RecordHeaderSize + stored.size();
+    const std::uint64_t plainEnd = plainEnd_ + RecordHeaderSize + stored.size() + storedSize;
+    const std::uint64_t indexEnd = HeaderSize + static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(indexSize)));
+    if (indexEnd >= MaxArchiveSize || (!(flags_ & FlagCompressed) && plainEnd + 7 >= MaxArchiveSize))
+        return fail(ArchiveError::ArchiveTooLarge);
+    indexSize_ = indexSize;
+    plainEnd_ = plainEnd;
+    entries_.push_back(ArchiveEntry{stored, static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(storedSize)});
+    sources_.push_back(source);
     return true;
 }
 
-bool ArchiveWriter::finish(std::uint32_t flags)
+bool ArchiveWriter::addBytes(const std::string& name, const void* bytes, std::size_t length)
 {
-    if (!spool_)
-        return fail(ArchiveError::CannotWriteOutput);
-    const std::vector<std::uint8_t> head = entryTable_.headerAndIndex(flags);
-    if (head.size() + entryTable_.dataSize() >= MaxArchiveSize)
-        return fail(ArchiveError::ArchiveTooLarge);
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    if (!plan(name, length, Source{true, memory_.size()}))
+        return false;
+    memory_.emplace_back(first, first + length);
+    return true;
+}
 
-    AtomicFile out;
-    if (std::fflush(spool_) != 0 || std::fseek(spool_, 0, SEEK_SET) != 0)
-        return fail(ArchiveError::CannotWriteOutput, errno);
-    if (!out.open(path_) || !out.write(head.data(), head.size()))
-        return fail(ArchiveError::CannotWriteOutput, out.systemError());
-    std::vector<std::uint8_t> block(1 << 20);
-    std::uint64_t left = entryTable_.dataSize();
-    while (left > 0) {
-        const std::size_t want = left < block.size() ? static_cast<std::size_t>(left) : block.size();
-        if (std::fread(block.data(), 1, want, spool_) != want)
-            return fail(ArchiveError::CannotWriteOutput, std::ferror(spool_) ? errno : 0);
-        if (!out.write(block.data(), want))
-            return fail(ArchiveError::CannotWriteOutput, out.systemError());
-        left -= want;
+bool ArchiveWriter::addFile(const std::string& name, const struct stat& seen)
+{
+    if (!S_ISREG(seen.st_mode) || seen.st_size < 0)
+        return fail(ArchiveError::CannotReadInput, EINVAL);
+    if (!plan(name, static_cast<std::uint64_t>(seen.st_size), Source{false, files_.size()}))
+        return false;
+    files_.push_back(FileSeen{seen.st_dev, seen.st_ino});
+    return true;
+}
+
+std::vector<std::uint8_t> ArchiveWriter::headerAndIndex() const
+{
+    std::vector<std::uint8_t> out = plainHeaderAndIndex(entries_, flags_);
+    if (flags_ & FlagEncrypted)
+        cipher_->encipher(out.data() + 8, out.size() - 8);
+    return out;
+}
+
+bool ArchiveWriter::writeTo(const std::string& path)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    ArchiveOutput output;
+    if (!output.open(path))
+        return fail(output.lastError(), output.systemError());
+    return write(output);
+}
+
+bool ArchiveWriter::writeTo(int fd)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    ArchiveOutput output;
+    if (!output.openStream(fd))
+        return fail(output.lastError(), output.systemError());
+    return write(output);
+}
+
+bool ArchiveWriter::write(ArchiveOutput& output)
+{
+    failedEntry_ = -1;
+    lastError_ = ArchiveError::None;
+    systemError_ = 0;
+    const std::uint64_t dataStart =
+        HeaderSize + static_cast<std::uint64_t>((flags_ & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(indexSize_)) : indexSize_);
+    const int fd = output.descriptor();
+
+    if (output.seekable()) {
+        // Header and index go in last, over the room left for them: only
+        // then are the stored sizes known (and enciphered with the rest).
+        Target target(fd, true, dataStart, dataStart);
+        if (!writeEntries(target))
+            return false;
+        std::uint64_t end = dataStart;
+        for (const ArchiveEntry& entry : entries_)
+            end += entry.storedSize;
+        const std::vector<std::uint8_t> head = headerAndIndex();
+        if (::ftruncate(fd, static_cast<off_t>(end)) != 0 || !writeAllAt(fd, head.data(), head.size(), 0))
+            return fail(ArchiveError::CannotWriteOutput, errno);
+    } else if (!(flags_ & FlagCompressed)) {
+        // Every stored size follows from the planned sizes: header and index
+        // first, then the entries straight into the stream.
+        const std::vector<std::uint8_t> head = headerAndIndex();
+        if (!writeAll(fd, head.data(), head.size()))
+            return fail(ArchiveError::CannotWriteOutput, errno);
+        Target target(fd, false, 0, dataStart);
+        if (!writeEntries(target))
+            return false;
+    } else {
+        // Compressed sizes are known only once compressed, and the index
+        // comes first: the data area is spooled to a temporary file.
+        const int spool = openSpool();
+        if (spool < 0)
+            return fail(ArchiveError::CannotWriteOutput, errno);
+        Target target(spool, true, 0, dataStart);
+        bool ok = writeEntries(target);
+        if (ok) {
+            const std::vector<std::uint8_t> head = headerAndIndex();
+            ok = writeAll(fd, head.data(), head.size()) || fail(ArchiveError::CannotWriteOutput, errno);
+            std::uint64_t left = 0;
+            for (const ArchiveEntry& entry : entries_)
+                left += entry.storedSize;
+            std::vector<std::uint8_t> piece;
+            off_t position = 0;
+            while (ok && left > 0) {
+                const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, PieceSize));
+                ssize_t sent = ::sendfile(fd, spool, &position, step);
+                if (sent < 0 && errno == EINTR)
+                    continue;
+                if (sent < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                    // Not every output takes sendfile: copy by hand.
+                    piece.resize(step);
+                    sent = ::pread(spool, piece.data(), step, position);
+                    if (sent > 0 && !writeAll(fd, piece.data(), static_cast<std::size_t>(sent)))
+                        sent = -1;
+                    if (sent > 0)
+                        position += sent;
+                }
+                if (sent <= 0)
+                    ok = fail(ArchiveError::CannotWriteOutput, sent < 0 ? errno : EIO);
+                else
+                    left -= static_cast<std::uint64_t>(sent);
+            }
+        }
+        ::close(spool);
+        if (!ok)
+            return false;
     }
-    if (!out.commit())
-        return fail(ArchiveError::CannotWriteOutput, out.systemError());
-    abort();
+    if (!output.commit())
+        return fail(output.lastError(), output.systemError());
+    return true;
+}
+
+bool ArchiveWriter::writeEntries(Target& target)
+{
+    std::uint64_t offset = 0;
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        std::uint32_t stored = 0;
+        if (!writeEntry(i, target, offset, stored)) {
+            failedEntry_ = static_cast<std::int64_t>(i);
+            return false;
+        }
+        entries_[i].storedSize = stored;
+        offset += stored;
+    }
+    return true;
+}
+
+bool ArchiveWriter::openInput(std::size_t index, EntryInput& input)
+{
+    const Source& source = sources_[index];
+    input.size = entries_[index].originalSize;
+    if (source.inMemory) {
+        input.inMemory = true;
+        input.memory = memory_[source.index].data();
+        return true;
+    }
+    if (!opener_)
+        return fail(ArchiveError::CannotReadInput, ENOENT);
+    errno = 0;
+    input.fd = opener_(source.index);
+    if (input.fd < 0)
+        return fail(ArchiveError::CannotReadInput, errno);
+    // The file now open must be the one planned: a file swapped in since
+    // (another file, a device, a folder) is not read at all.
+    struct stat status {};
+    if (::fstat(input.fd, &status) != 0)
+        return fail(ArchiveError::CannotReadInput, errno);
+    const FileSeen& seen = files_[source.index];
+    if (!S_ISREG(status.st_mode) || status.st_dev != seen.device || status.st_ino != seen.inode ||
+        static_cast<std::uint64_t>(status.st_size) != input.size)
+        return fail(ArchiveError::InputChanged);
+    return true;
+}
+
+bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored)
+{
+    EntryInput input;
+    if (!openInput(index, input))
+        return false;
+    const std::uint64_t size = input.size;
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    const bool compressed = (flags_ & FlagCompressed) != 0;
+    auto failWith = [&](ArchiveError error) {
+        return fail(error, error == ArchiveError::CannotReadInput ? input.error
+                           : error == ArchiveError::CannotWriteOutput ? errno : 0);
+    };
+
+    // Plain entries from a file: copied inside the kernel, page cache to
+    // page cache, without a pass through this process's memory.
+    if (!encrypted && !compressed && input.fd >= 0) {
+        if (const ArchiveError room = target.reserve(at, size); room != ArchiveError::None)
+            return failWith(room);
+        off_t from = 0;
+        off_t to = static_cast<off_t>(target.base() + at);
+        std::uint64_t left = size;
+        bool handCopy = false;
+        while (left > 0) {
+            const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, std::uint64_t{64} << 20));
+            const ssize_t done = target.seekable() ? ::copy_file_range(input.fd, &from, target.fd(), &to, step, 0)
+                                                   : ::sendfile(target.fd(), input.fd, &from, step);
+            if (done < 0 && errno == EINTR)
+                continue;
+            if (done < 0 && left == size &&
+                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {
+                handCopy = true;
+                break;
+            }
+            if (done < 0)
+                return fail(ArchiveError::CannotWriteOutput, errno);
+            if (done == 0)
+                return fail(ArchiveError::InputChanged);
+            left -= static_cast<std::uint64_t>(done);
+            if (!target.seekable())
+                target.advance(static_cast<std::uint64_t>(done));
+            if (progress_)
+                progress_(index, static_cast<std::uint64_t>(done));
+        }
+        if (!handCopy) {
+            if (const ArchiveError end = input.checkEnd(); end != ArchiveError::None)
+                return failWith(end);
+            stored = static_cast<std::uint32_t>(size);
+            return true;
+        }
+    }
+
+    // The payload: the input's bytes or their zlib stream; sealed when the
+    // archive is encrypted, else written as it is.
+    Sealer<Cipher, Target> sealer(cipher_.get(), target, at);
+    std::uint64_t payload = 0;
+    ArchiveError writeError = ArchiveError::None;
+    auto emit = [&](const std::uint8_t* data, std::size_t length) {
+        writeError = encrypted ? sealer.push(data, length) : target.write(at + payload, data, length);
+        payload += length;
+        return writeError == ArchiveError::None;
+    };
+    // With the length known now, the seal's first block can go first, as a
+    // stream needs it; a zlib stream's length is known only at its end.
+    if (encrypted && !compressed) {
+        if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(size)); error != ArchiveError::None)
+            return failWith(error);
+    }
+
+    bool storeAsIs = !compressed;
+    if (compressed) {
+        // Kept only when strictly shorter than the input: given up as soon
+        // as the stream written reaches the input's size.
+        DeflateStream deflater;
+        bool notShorter = false;
+        const DeflateStream::Sink sink = [&](const std::uint8_t* data, std::size_t length) {
+            if (payload + length >= size) {
+                notShorter = true;
+                return false;
+            }
+            return emit(data, length);
+        };
+        while (true) {
+            const std::uint8_t* data = nullptr;
+            std::size_t length = 0;
+            if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
+                return failWith(error);
+            if (progress_ && length > 0)
+                progress_(index, length);
+            const bool last = input.done == size;
+            const DeflateStream::Result result = deflater.feed(data, length, last, sink);
+            if (result == DeflateStream::Result::Failed)
+                return failWith(ArchiveError::CompressionFailed);
+            if (result == DeflateStream::Result::Stopped) {
+                if (!notShorter)
+                    return failWith(writeError);
+                break;
+            }
+            if (last)
+                break;
+        }
+        if (notShorter) {
+            storeAsIs = true;
+            payload = 0;
+            sealer.restart();
+            if (const ArchiveError error = input.rewind(); error != ArchiveError::None)
+                return failWith(error);
+        } else if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None) {
+            return failWith(error);
+        }
+    }
+    if (storeAsIs) {
+        const bool firstPass = !compressed;
+        while (true) {
+            const std::uint8_t* data = nullptr;
+            std::size_t length = 0;
+            if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
+                return failWith(error);
+            if (length == 0)
+                break;
+            if (firstPass && progress_)
+                progress_(index, length);
+            if (!emit(data, length))
+                return failWith(writeError);
+        }
+        if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
+            return failWith(error);
+    }
+
+    if (encrypted) {
+        if (const ArchiveError error = sealer.finish(); error != ArchiveError::None)
+            return failWith(error);
+        if (compressed) {
+            if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(payload)); error != ArchiveError::None)
+                return failWith(error);
+        }
+        stored = static_cast<std::uint32_t>(roundUp8(static_cast<std::int64_t>(payload)) + 8);
+    } else {
+        stored = static_cast<std::uint32_t>(payload);
+    }
     return true;
 }
 

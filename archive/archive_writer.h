@@ -1,62 +1,130 @@
-// Building an archive without holding its data area in memory.
+// Building a new archive from files and bytes, streamed in bounded memory.
 //
-// Entries are appended to a spool file beside the output; finish() writes
-// header and index, copies the spooled data after them and renames the
-// result into place. Each entry's buffer already holds its stored bytes
-// (see prepareStored).
+// A writer is used in three steps: begin() with the header's flags and the
+// password (the writer keys its own cipher; nothing process-wide changes),
+// then one add call per entry in the order the entries are to have, then
+// writeTo(). Adding only plans: names are checked and each file's size is
+// taken then, so the layout is fixed before a byte is written. writeTo()
+// then reads each file once more (twice when its zlib stream turns out not
+// to be shorter), compressing and sealing it in pieces of 1 MiB.
 //
-// This is the writer the programs use (`vza create`); ArchiveIndex::save is
-// the in-memory one that tests and fuzz seeds use.
+// A file whose size or identity differs from what was planned, that cannot
+// be read, or an archive that would reach 2 GiB fails the whole archive:
+// a file being replaced stays exactly as it was.
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
+#include <functional>
+#include <memory>
 #include <string>
+#include <sys/stat.h>
+#include <vector>
 
+#include "archive/archive_entry.h"
 #include "archive/archive_error.h"
-#include "archive/atomic_file.h"
-#include "archive/entry_table.h"
 
 namespace vza {
 
-class DataBuffer;
+class ArchiveOutput;
 
 class ArchiveWriter {
 public:
+    ArchiveWriter();
     ~ArchiveWriter();
+    ArchiveWriter(const ArchiveWriter&) = delete;
+    ArchiveWriter& operator=(const ArchiveWriter&) = delete;
 
-    // Starts a new archive to be written to path.
-    bool begin(const std::string& path);
+    // Starts planning a new archive whose header has the flags word flags.
+    // With FlagEncrypted the writer keys its own cipher with password; an
+    // empty password is refused (EmptyPassword), so that no archive can be
+    // written that nobody could open: until a begin() succeeds, every add
+    // and write fails. Forgets any earlier plan.
+    bool begin(std::uint32_t flags, const std::string& password = {});
 
-    // Appends buffer's record and stored bytes. False, and the archive is
-    // abandoned, when it would reach 2 GiB or the spool cannot be written.
-    bool add(const DataBuffer& buffer);
+    // Plans an entry holding a copy of bytes[0..length).
+    bool addBytes(const std::string& name, const void* bytes, std::size_t length);
 
-    // Writes the archive with the given flags word and renames it into place.
-    bool finish(std::uint32_t flags);
+    // Plans an entry read from a file when the archive is written. seen is
+    // the file's status now (a regular file): writing checks that the file
+    // then opened has the same device, inode and size, and reads that many
+    // bytes, no more. Files are numbered 0, 1, ... in the order they are added.
+    bool addFile(const std::string& name, const struct stat& seen);
 
-    // Drops everything written so far; the output path is untouched.
-    void abort();
+    // Opens file number `file` for reading (open(2) with O_NOFOLLOW relative
+    // to a folder held open, say); -1 with errno set when it cannot.
+    using FileOpener = std::function<int(std::size_t file)>;
+    void setFileOpener(FileOpener opener) { opener_ = std::move(opener); }
 
-    std::int32_t entryCount() const { return entryTable_.count(); }
-    // See archive_error.h.
+    // Told the entry being written and each piece of its plain bytes read.
+    using Progress = std::function<void(std::size_t entry, std::uint64_t bytes)>;
+    void setProgress(Progress progress) { progress_ = std::move(progress); }
+
+    // Names are checked as they are added: backslashes become slashes, and a
+    // name that is empty, starts with '/' or has an empty, "." or ".."
+    // component is refused (UnsafeName). So is an entry of 4 GiB or more,
+    // or one that takes an archive without compression to 2 GiB
+    // (ArchiveTooLarge). A refused entry leaves the plan as it was.
+
+    // Writes the planned archive to path (see ArchiveOutput: a regular file
+    // is replaced only when the whole archive is written and flushed; a pipe
+    // or device is written as a stream).
+    bool writeTo(const std::string& path);
+
+    // Writes the planned archive to fd, already open, as a stream from its
+    // current position; fd is not closed. A terminal is refused.
+    bool writeTo(int fd);
+
+    std::size_t entryCount() const { return entries_.size(); }
+    const ArchiveEntry& entry(std::size_t index) const { return entries_[index]; }
+
+    // Why the last call failed; the errno behind it (0 when none); the
+    // entry whose input failed (-1 when none).
     ArchiveError lastError() const { return lastError_; }
     int systemError() const { return systemError_; }
+    std::int64_t failedEntry() const { return failedEntry_; }
 
 private:
-    bool fail(ArchiveError error, int systemError = 0);
+    struct Source {
+        bool inMemory;
+        std::size_t index;  // into memory_ or files_
+    };
+    struct FileSeen {
+        dev_t device;
+        ino_t inode;
+    };
+    class Target;
+    class EntryInput;
 
-    std::string path_;
-    EntryTable entryTable_;
-    std::FILE* spool_ = nullptr;  // the data area so far, an unlinked temporary file
-    std::uint64_t size_ = 0; // header + index + data so far
+    bool fail(ArchiveError error, int systemError = 0);
+    bool plan(const std::string& name, std::uint64_t size, Source source);
+    bool write(ArchiveOutput& output);
+    bool writeEntries(Target& target);
+    bool writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored);
+    bool openInput(std::size_t index, EntryInput& input);
+    std::vector<std::uint8_t> headerAndIndex() const;
+
+    std::uint32_t flags_ = 0;
+    bool begun_ = false;
+    struct Cipher;
+    std::unique_ptr<Cipher> cipher_;
+    std::vector<ArchiveEntry> entries_;
+    std::vector<Source> sources_;
+    std::vector<std::vector<std::uint8_t>> memory_;
+    std::vector<FileSeen> files_;
+    std::uint64_t indexSize_ = 0;   // the records' total length
+    std::uint64_t plainEnd_ = 0;    // header + index + data when nothing is compressed
+    FileOpener opener_;
+    Progress progress_;
     ArchiveError lastError_ = ArchiveError::None;
     int systemError_ = 0;
+    std::int64_t failedEntry_ = -1;
 };
 
 // Turns buffer's plain bytes into their stored form for an archive with the
 // given flags: compressed when FlagCompressed (only if that is shorter), then
 // sealed when FlagEncrypted, with the key in force. False when zlib fails.
+// For ArchiveIndex, which holds a whole archive in memory.
+class DataBuffer;
 bool prepareStored(DataBuffer& buffer, std::uint32_t flags);
 
 }  // namespace vza

@@ -1,5 +1,6 @@
 #include "archive/entry_table.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <ctime>
 #include <sys/stat.h>
@@ -160,12 +161,7 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
     return ok || fail(ArchiveError::DamagedIndex);
 }
 
-std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags) const
-{
-    return headerAndIndex(flags, cipherState());
-}
-
-std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags, const CipherState& key) const
+std::vector<std::uint8_t> plainHeaderAndIndex(const std::vector<ArchiveEntry>& entries, std::uint32_t flags)
 {
     std::vector<std::uint8_t> out(HeaderSize);
     std::uint32_t check[4];
@@ -173,7 +169,7 @@ std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags, const 
     for (std::size_t i = 0; i < 4; ++i)
         putU32(check[i], out.data() + 8 + 4 * i);
 
-    for (const ArchiveEntry& entry : entries_) {
+    for (const ArchiveEntry& entry : entries) {
         const std::size_t at = out.size();
         out.resize(at + RecordHeaderSize + entry.name.size());
         putU32(static_cast<std::uint32_t>(entry.name.size()), out.data() + at);
@@ -184,14 +180,24 @@ std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags, const 
 
     putU32(ArchiveMagic, out.data());
     putU32(flags, out.data() + 4);
-    putU32(static_cast<std::uint32_t>(entries_.size()), out.data() + 24);
+    putU32(static_cast<std::uint32_t>(entries.size()), out.data() + 24);
     putU32(static_cast<std::uint32_t>(out.size() - HeaderSize), out.data() + 28);
+    if (flags & FlagEncrypted)
+        out.resize(static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(out.size()))), 0);
+    return out;
+}
 
-    if (flags & FlagEncrypted) {
-        // Header words and padded index are one enciphered run from offset 8.
-        out.resize(static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(out.size()))));
+std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags) const
+{
+    return headerAndIndex(flags, cipherState());
+}
+
+std::vector<std::uint8_t> EntryTable::headerAndIndex(std::uint32_t flags, const CipherState& key) const
+{
+    std::vector<std::uint8_t> out = plainHeaderAndIndex(entries_, flags);
+    // Header words and padded index are one enciphered run from offset 8.
+    if (flags & FlagEncrypted)
         encryptBuffer(key, out.data() + 8, out.size() - 8);
-    }
     return out;
 }
 

@@ -77,6 +77,11 @@ private:
     NameLookup lookup_;
 };
 
+// Header and index for entries with fresh check words and the flags word
+// flags, before encipherment: with FlagEncrypted the index is zero-padded
+// to a multiple of 8, and bytes 8 to the end are to be enciphered as one run.
+std::vector<std::uint8_t> plainHeaderAndIndex(const std::vector<ArchiveEntry>& entries, std::uint32_t flags);
+
 // Fills the four check words: checkA, checkB, their sum and the sum plus one.
 // Seeds the C library's generator with the time in seconds, so two calls
 // within one second give the same words.

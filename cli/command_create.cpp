@@ -1,115 +1,73 @@
 // vza create: packs files and folders into a new archive.
 //
-// One file is in memory at a time (its bytes and, while compressing, its
-// stream); ArchiveWriter spools the data area to disk, so a large archive
-// costs no more memory than its largest file.
+// The library finds the inputs (InputTree) and writes the archive
+// (ArchiveWriter), streaming each file in pieces; this file turns what they
+// report into messages and an exit status. An archive is written only when
+// at least one file goes into it, and an existing one is replaced only by a
+// complete new one.
+#include <cerrno>
 #include <cstring>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include "archive/archive_output.h"
 #include "archive/archive_writer.h"
-#include "archive/data_buffer.h"
 #include "archive/format.h"
+#include "archive/input_tree.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
-#include "cli/input_walk.h"
 #include "cli/password.h"
-#include "codec/blowfish.h"
 
 namespace vza::cli {
 namespace {
 
-// Keys the cipher for a new encrypted archive; false when no password came.
-bool keyCipher(const Options& options, Console& console)
+// "-" and /dev/stdout mean standard output, written as a stream whatever it
+// is (a pipe, or a file the shell opened), never replaced.
+bool meansStdout(const std::string& path)
 {
-    PasswordRequest request;
-    request.passwordFile = options.passwordFile;
-    request.prompt = "Password for the new archive " + displayName(options.operands.front()) + ": ";
-    request.confirm = true;
-    const PasswordResult result = obtainPassword(request);
-    if (result.status == PasswordStatus::Missing) {
-        console.error(std::string("-e needs a password; ") + PasswordHint);
+    return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1" || path == "/proc/self/fd/1";
+}
+
+std::string withReason(const std::string& text, int systemError)
+{
+    return systemError != 0 ? text + " (" + std::strerror(systemError) + ")" : text;
+}
+
+// Reports one finding of the walk; true when it counts as a problem (exit 1).
+bool report(Console& console, const InputTree::Notice& notice)
+{
+    using Kind = InputTree::Notice::Kind;
+    const std::string shown = quoted(notice.path);
+    switch (notice.kind) {
+    case Kind::Unreadable:
+        console.error("cannot read " + shown + ": " + std::strerror(notice.systemError));
+        return true;
+    case Kind::RefusedName:
+        console.error(notice.path.empty() ? std::string("an empty path cannot be added")
+                                          : shown + ": '..' is refused in names: it would lead out of the folder "
+                                                    "the archive is extracted into");
+        return true;
+    case Kind::LeadingSlash:
+        console.warning("leading '/' removed from stored names (" + shown + ")");
+        return false;
+    case Kind::Backslash:
+        console.warning(shown + " is stored as " + quoted(notice.storedName) + " (backslashes become slashes)");
+        return false;
+    case Kind::SymbolicLink:
+        console.warning("skipped symbolic link " + shown);
+        return true;
+    case Kind::SpecialFile:
+        console.warning("skipped special file " + shown);
+        return true;
+    case Kind::TooLarge:
+        console.error(shown + ": 4 GiB or larger, more than an entry can hold; skipped");
+        return true;
+    case Kind::ArchiveItself:
+        console.warning("not adding the archive itself: " + shown);
         return false;
     }
-    if (result.status == PasswordStatus::Failed) {
-        console.error(result.error);
-        return false;
-    }
-    setKey(reinterpret_cast<const std::uint8_t*>(result.password.data()), result.password.size());
     return true;
-}
-
-enum class AddResult { Added, Skipped, Fatal };
-
-class Packer {
-public:
-    Packer(Console& console, std::uint32_t flags) : console_(console), flags_(flags) {}
-
-    bool begin(const std::string& path);
-    AddResult add(const std::string& path, const InputFile& file);
-    bool finish();
-    void abort() { writer_.abort(); }
-
-private:
-    Console& console_;
-    std::uint32_t flags_;
-    ArchiveWriter writer_;
-    std::string shownPath_;
-};
-
-bool Packer::begin(const std::string& path)
-{
-    shownPath_ = displayName(path);
-    if (writer_.begin(path))
-        return true;
-    const int reason = writer_.systemError();
-    console_.error(shownPath_ + ": " + errorText(writer_.lastError()) +
-                   (reason != 0 ? std::string(" (") + std::strerror(reason) + ")" : std::string()));
-    return false;
-}
-
-AddResult Packer::add(const std::string& path, const InputFile& file)
-{
-    const std::string shown = quoted(path);
-    // Refused before reading, so that a huge file is never loaded for nothing.
-    if (file.size > UINT32_MAX) {
-        console_.error(shown + ": larger than 4 GiB, more than an entry can hold; skipped");
-        return AddResult::Skipped;
-    }
-    if ((flags_ & FlagCompressed) == 0 && file.size >= MaxArchiveSize) {
-        console_.error(shown + ": " + errorText(ArchiveError::ArchiveTooLarge));
-        return AddResult::Fatal;
-    }
-    DataBuffer buffer;
-    if (!buffer.loadFile(path)) {
-        const int reason = buffer.systemError();
-        console_.error("cannot read " + shown + (reason != 0 ? std::string(": ") + std::strerror(reason) : ""));
-        return AddResult::Skipped;
-    }
-    if (buffer.size() > UINT32_MAX) {
-        console_.error(shown + ": grew past 4 GiB while being read; skipped");
-        return AddResult::Skipped;
-    }
-    buffer.setName(file.name);
-    if (!prepareStored(buffer, flags_)) {
-        console_.error(shown + ": " + errorText(ArchiveError::CompressionFailed) + "; skipped");
-        return AddResult::Skipped;
-    }
-    if (!writer_.add(buffer)) {
-        // The writer has abandoned the archive: nothing more can be added.
-        console_.error(shown + ": " + errorText(writer_.lastError()));
-        return AddResult::Fatal;
-    }
-    return AddResult::Added;
-}
-
-bool Packer::finish()
-{
-    if (writer_.finish(flags_))
-        return true;
-    console_.error(shownPath_ + ": " + errorText(writer_.lastError()));
-    writer_.abort();
-    return false;
 }
 
 }  // namespace
@@ -117,50 +75,87 @@ bool Packer::finish()
 int runCreate(const Options& options, Console& console)
 {
     const std::string& archivePath = options.operands.front();
+    const std::string shownArchive = quoted(archivePath);
+    const bool toStdout = meansStdout(archivePath);
+    if (toStdout && ::isatty(STDOUT_FILENO)) {
+        console.error("an archive is not written to a terminal; redirect standard output to a file or a pipe");
+        return ExitFatal;
+    }
     struct stat existing {};
-    const bool archiveExists = stat(archivePath.c_str(), &existing) == 0;
+    const bool archiveExists =
+        toStdout ? ::fstat(STDOUT_FILENO, &existing) == 0 && S_ISREG(existing.st_mode) : existingOutput(archivePath, existing);
 
     // Asked first, as zip does, so that the user is not kept waiting for
     // the prompt while a large tree is walked.
-    if (options.encrypt && !keyCipher(options, console))
-        return ExitFatal;
-
-    InputWalk walk(console, archiveExists ? &existing : nullptr);
-    for (std::size_t i = 1; i < options.operands.size(); ++i)
-        walk.add(options.operands[i]);
-    walk.finish();
-    // Every input failed: an empty archive would only hide that (and replace
-    // a good one), so none is written. An empty folder is another matter.
-    if (walk.files().empty() && walk.problems() > 0) {
-        console.error("nothing to add; " + quoted(archivePath) + " not created");
-        return ExitPartial;
-    }
-    const std::uint32_t flags = (options.compress ? FlagCompressed : 0) | (options.encrypt ? FlagEncrypted : 0);
-    Packer packer(console, flags);
-    if (!packer.begin(archivePath))
-        return ExitFatal;
-
-    int problems = walk.problems();
-    ProgressLine& progress = console.progress();
-    progress.start(walk.totalSize());
-    for (const InputFile& file : walk.files()) {
-        progress.setEntry(file.name);
-        const AddResult result = packer.add(walk.pathOf(file), file);
-        if (result == AddResult::Fatal) {
-            packer.abort();
-            console.error(displayName(archivePath) + ": not created");
+    std::string password;
+    if (options.encrypt) {
+        PasswordRequest request;
+        request.passwordFile = options.passwordFile;
+        request.prompt = "Password for the new archive " + displayName(archivePath) + ": ";
+        request.confirm = true;
+        const PasswordResult result = obtainPassword(request);
+        if (result.status != PasswordStatus::Found) {
+            console.error(result.status == PasswordStatus::Missing ? std::string("-e needs a password; ") + PasswordHint
+                                                                   : result.error);
             return ExitFatal;
         }
-        if (result == AddResult::Skipped) {
-            ++problems;
-        } else if (console.verbose()) {
-            console.line("a " + displayName(file.name));
-        }
-        progress.advance(file.size);
+        password = result.password;
     }
-    progress.clear();
-    if (!packer.finish())
+
+    int problems = 0;
+    InputTree tree([&](const InputTree::Notice& notice) { problems += report(console, notice) ? 1 : 0; });
+    if (archiveExists)
+        tree.skip(existing);
+    for (std::size_t i = 1; i < options.operands.size(); ++i)
+        tree.add(options.operands[i]);
+    tree.finish();
+    const std::string untouched = archiveExists && !toStdout ? "; " + shownArchive + " left as it was"
+                                                             : "; " + shownArchive + " not created";
+    // An archive with nothing in it would only hide that every input failed
+    // (and replace a good one): none is written.
+    if (tree.count() == 0) {
+        console.error("nothing to add" + untouched);
+        return ExitPartial;
+    }
+
+    const std::uint32_t flags = (options.compress ? FlagCompressed : 0) | (options.encrypt ? FlagEncrypted : 0);
+    ArchiveWriter writer;
+    if (!writer.begin(flags, password)) {
+        console.error(shownArchive + ": " + errorText(writer.lastError()));
         return ExitFatal;
+    }
+    for (std::size_t i = 0; i < tree.count(); ++i) {
+        if (!writer.addFile(tree.storedName(i), tree.status(i))) {
+            console.error(quoted(tree.path(i)) + ": " + errorText(writer.lastError()) + untouched);
+            return ExitFatal;
+        }
+    }
+    writer.setFileOpener([&tree](std::size_t file) { return tree.open(file); });
+
+    ProgressLine& progress = console.progress();
+    progress.start(tree.totalSize());
+    std::size_t current = SIZE_MAX;
+    writer.setProgress([&](std::size_t entry, std::uint64_t bytes) {
+        if (entry != current) {
+            current = entry;
+            progress.setEntry(writer.entry(entry).name);
+            // The names go to stderr when the archive itself is on stdout.
+            if (console.verbose() && toStdout)
+                console.error("a " + displayName(writer.entry(entry).name));
+            else if (console.verbose())
+                console.line("a " + displayName(writer.entry(entry).name));
+        }
+        progress.advance(bytes);
+    });
+    const bool written = toStdout ? writer.writeTo(STDOUT_FILENO) : writer.writeTo(archivePath);
+    progress.clear();
+    if (!written) {
+        const std::int64_t failed = writer.failedEntry();
+        const std::string what = failed >= 0 ? quoted(tree.path(static_cast<std::size_t>(failed))) : shownArchive;
+        console.error(withReason(what + ": " + errorText(writer.lastError()), writer.systemError()));
+        console.error(toStdout ? "the archive on standard output is incomplete" : "archive" + untouched);
+        return ExitFatal;
+    }
     return problems == 0 ? ExitOk : ExitPartial;
 }
 

@@ -3,7 +3,11 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <csignal>
+#include <cstdlib>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "archive/archive.h"
@@ -517,6 +521,7 @@ TEST_F(CliTest, CreateRoundTripsThroughListAndExtractForEveryFlag)
 TEST_F(CliTest, CreateRefusesUnsafePathsAndSkipsLinksAndSpecialFiles)
 {
     writeFile(at("in/dir/file"), "kept");
+    writeFile(at("in/dir/..\\..\\evil.sh"), "evil");
     fs::create_symlink("file", at("in/dir/link"));
     ASSERT_EQ(mkfifo(at("in/dir/fifo").c_str(), 0600), 0);
     writeFile(at("in/other"), "other");
@@ -524,18 +529,127 @@ TEST_F(CliTest, CreateRefusesUnsafePathsAndSkipsLinksAndSpecialFiles)
     const RunResult result =
         runVza({"create", "../a.vza", "dir", at("in/other"), "dir/../other", "nothing"}, at("in"));
     EXPECT_EQ(result.status, 1);
-    EXPECT_TRUE(contains(result.err, "absolute paths are refused")) << result.err;
-    EXPECT_TRUE(contains(result.err, "'..' is refused")) << result.err;
+    EXPECT_TRUE(contains(result.err, "warning: leading '/' removed from stored names")) << result.err;
+    EXPECT_TRUE(contains(result.err, "'dir/../other': '..' is refused")) << result.err;
+    EXPECT_TRUE(contains(result.err, "'dir/..\\\\..\\\\evil.sh': '..' is refused")) << result.err;
     EXPECT_TRUE(contains(result.err, "warning: skipped symbolic link 'dir/link'")) << result.err;
     EXPECT_TRUE(contains(result.err, "warning: skipped special file 'dir/fifo'")) << result.err;
     EXPECT_TRUE(contains(result.err, "cannot read 'nothing'")) << result.err;
-    EXPECT_EQ(vza({"list", "-q", "a.vza"}).out, "dir/file\n");
+    const std::string absolute = at("in/other").substr(1);
+    EXPECT_EQ(vza({"list", "-q", "a.vza"}).out, "dir/file\n" + absolute + "\n");
+}
 
-    // When nothing at all can be added, no empty archive takes the old one's place.
-    const RunResult nothing = runVza({"create", "../a.vza", "../in/other", "missing"}, at("in"));
-    EXPECT_EQ(nothing.status, 1);
-    EXPECT_TRUE(contains(nothing.err, "nothing to add")) << nothing.err;
-    EXPECT_EQ(vza({"list", "-q", "a.vza"}).out, "dir/file\n");
+// When no input goes into the archive, none is written: an existing one
+// stays byte for byte as it was, and the reason is given.
+TEST_F(CliTest, CreateNeverReplacesAnArchiveByAnEmptyOne)
+{
+    fs::create_directories(at("d"));
+    writeArchive(at("d/a.vza"), {{"precious", "data"}}, 0);
+    const std::string before = readFile(at("d/a.vza"));
+    ASSERT_EQ(mkfifo(at("fifo").c_str(), 0600), 0);
+    {
+        std::ofstream(at("huge"), std::ios::binary);
+    }
+    fs::resize_file(at("huge"), std::uint64_t{5} << 30);  // sparse: costs no disk
+
+    struct Case {
+        Strings args;
+        std::string says;
+    };
+    const std::vector<Case> cases = {
+        {{"create", "d/a.vza", "d/a.vza"}, "not adding the archive itself: 'd/a.vza'"},
+        {{"create", "d/a.vza", "d"}, "not adding the archive itself: 'd/a.vza'"},
+        {{"create", "-z", "d/a.vza", "missing"}, "cannot read 'missing'"},
+        {{"create", "d/a.vza", "fifo"}, "skipped special file 'fifo'"},
+        {{"create", "-z", "d/a.vza", "huge"}, "'huge': 4 GiB or larger"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult result = vza(c.args);
+        EXPECT_EQ(result.status, 1);
+        EXPECT_TRUE(contains(result.err, c.says)) << result.err;
+        EXPECT_TRUE(contains(result.err, "nothing to add; 'd/a.vza' left as it was")) << result.err;
+        EXPECT_EQ(readFile(at("d/a.vza")), before);
+        EXPECT_EQ(listTree(at("d")), Strings{"a.vza"});
+    }
+}
+
+TEST_F(CliTest, CreateWritesToStandardOutputAsAStream)
+{
+    writeFile(at("in/a.txt"), compressible(300000, 3));
+    writeFile(at("in/b.bin"), "\x01\x02");
+    for (const Strings& flags : {Strings{}, Strings{"-z"}, Strings{"-z", "-e"}}) {
+        SCOPED_TRACE(testing::PrintToString(flags));
+        for (const std::string& output : {"-", "/dev/stdout"}) {
+            Strings args{"create", output};
+            args.insert(args.end(), flags.begin(), flags.end());
+            args.push_back("in");
+            // Standard output is a file here (the harness collects it in one).
+            const RunResult created = vza(args, {"VZA_PASSWORD=pw"});
+            ASSERT_EQ(created.status, 0) << created.err;
+            writeFile(at("out.vza"), created.out);
+            EXPECT_EQ(vza({"test", "out.vza"}, {"VZA_PASSWORD=pw"}).status, 0);
+        }
+        // A pipe, which cannot seek.
+        std::string command = "cd '" + dir.path() + "' && VZA_PASSWORD=pw " + VZA_BINARY + " create - in";
+        for (const std::string& flag : flags)
+            command += " " + flag;
+        ASSERT_EQ(std::system((command + " | cat > piped.vza").c_str()), 0);
+        const RunResult tested = vza({"test", "piped.vza"}, {"VZA_PASSWORD=pw"});
+        EXPECT_EQ(tested.status, 0) << tested.err;
+        EXPECT_EQ(tested.out, "OK      in/a.txt\nOK      in/b.bin\n2 entries OK\n");
+    }
+    EXPECT_EQ(listTree(at("in")), (Strings{"a.txt", "b.bin"}));
+
+    // Never to a terminal.
+    const RunResult onTerminal = runVzaOnTerminal({"create", "-", "in"}, dir.path(), {});
+    EXPECT_EQ(onTerminal.status, 2);
+    EXPECT_TRUE(contains(onTerminal.out, "not written to a terminal")) << onTerminal.out;
+}
+
+// SIGKILL in the middle of a create: the old archive is intact and no
+// temporary file is left beside it.
+TEST_F(CliTest, CreateKilledMidwayLeavesTheOldArchiveAndNoTemporary)
+{
+    writeArchive(at("a.vza"), {{"precious", "data"}}, 0);
+    const std::string before = readFile(at("a.vza"));
+    fs::create_directories(at("in"));
+    {
+        std::ofstream(at("in/large"), std::ios::binary);
+    }
+    fs::resize_file(at("in/large"), std::uint64_t{1} << 30);  // compressing it takes seconds
+
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        if (chdir(dir.path().c_str()) == 0) {
+            const int null = open("/dev/null", O_RDWR);
+            dup2(null, 1);
+            dup2(null, 2);
+            execl(VZA_BINARY, VZA_BINARY, "create", "-z", "a.vza", "in", static_cast<char*>(nullptr));
+        }
+        _exit(127);
+    }
+    // Killed once it is reading the input, that is with the new archive open.
+    const std::string input = fs::canonical(at("in/large")).string();
+    bool reading = false;
+    for (int tries = 0; tries < 2000 && !reading; ++tries) {
+        std::error_code error;
+        for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+            std::error_code ignored;
+            if (fs::read_symlink(fd.path(), ignored).string() == input)
+                reading = true;
+        }
+        if (!reading)
+            usleep(5000);
+    }
+    kill(pid, SIGKILL);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(reading);
+    EXPECT_TRUE(WIFSIGNALED(status));
+    EXPECT_EQ(readFile(at("a.vza")), before);
+    EXPECT_EQ(listTree(dir.path()), (Strings{"a.vza", "in/", "in/large"}));
 }
 
 TEST_F(CliTest, CreateLeavesNothingBehindWhenTheArchiveWouldReachTwoGiB)
@@ -616,6 +730,7 @@ TEST_F(CliTest, CreateDoesNotPackTheArchiveItWrites)
     ASSERT_EQ(runVza({"create", "self.vza", "."}, at("in")).status, 0);
     const RunResult again = runVza({"create", "self.vza", "."}, at("in"));
     EXPECT_EQ(again.status, 0) << again.err;
+    EXPECT_EQ(again.err, "vza: warning: not adding the archive itself: './self.vza'\n");
     EXPECT_EQ(runVza({"list", "-q", "self.vza"}, at("in")).out, "file\n");
 }
 

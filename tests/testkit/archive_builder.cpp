@@ -1,12 +1,16 @@
 #include "testkit/archive_builder.h"
 
+#include <cstdio>
+#include <memory>
 #include <stdexcept>
 
 #include "archive/archive.h"
 #include "archive/archive_index.h"
 #include "archive/archive_writer.h"
 #include "archive/data_buffer.h"
+#include "archive/entry_table.h"
 #include "archive/format.h"
+#include "archive/output_file.h"
 #include "testkit/stored_forms.h"
 
 namespace vza::test {
@@ -21,11 +25,16 @@ void writeArchive(const std::string& path, const std::vector<TestEntry>& entries
 void writeArchive(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt,
                   std::uint32_t flags, const std::string& password)
 {
+    // Built here rather than with ArchiveWriter, which refuses names such
+    // as "../x" that tests need stored byte for byte: the records go into an
+    // EntryTable, the stored bytes into an unnamed spool file, so a large
+    // archive is never held in memory.
     if (flags & FlagEncrypted)
         keyCipher(password);
-    ArchiveWriter writer;
-    if (!writer.begin(path))
-        throw std::runtime_error("cannot begin " + path + ": " + errorText(writer.lastError()));
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> spool(std::tmpfile(), &std::fclose);
+    if (!spool)
+        throw std::runtime_error("cannot make a spool file for " + path);
+    EntryTable table;
     for (int i = 0; i < count; ++i) {
         TestEntry entry = entryAt(i);
         DataBuffer buffer;
@@ -33,11 +42,25 @@ void writeArchive(const std::string& path, int count, const std::function<TestEn
         buffer.info.originalSize = static_cast<std::uint32_t>(buffer.bytes.size());
         buffer.info.storedSize = buffer.info.originalSize;
         buffer.info.name = entry.name;
-        if (!prepareStored(buffer, flags) || !writer.add(buffer))
-            throw std::runtime_error("cannot add " + entry.name + ": " + errorText(writer.lastError()));
+        if (!prepareStored(buffer, flags) ||
+            std::fwrite(buffer.bytes.data(), 1, buffer.bytes.size(), spool.get()) != buffer.bytes.size())
+            throw std::runtime_error("cannot add " + entry.name);
+        table.addRecord(&buffer);
     }
-    if (!writer.finish(flags))
-        throw std::runtime_error("cannot finish " + path + ": " + errorText(writer.lastError()));
+    const std::vector<std::uint8_t> head = table.headerAndIndex(flags);
+    if (head.size() + table.dataSize() >= MaxArchiveSize)
+        throw std::runtime_error(path + ": " + errorText(ArchiveError::ArchiveTooLarge));
+    OutputFile out;
+    bool written = std::fflush(spool.get()) == 0 && std::fseek(spool.get(), 0, SEEK_SET) == 0 &&
+                   out.create(path) && out.write(head.data(), head.size());
+    std::vector<std::uint8_t> block(1 << 20);
+    for (std::uint64_t left = table.dataSize(); written && left > 0;) {
+        const std::size_t want = left < block.size() ? static_cast<std::size_t>(left) : block.size();
+        written = std::fread(block.data(), 1, want, spool.get()) == want && out.write(block.data(), want);
+        left -= want;
+    }
+    if (!written || !out.commit())
+        throw std::runtime_error("cannot write " + path);
 }
 
 void writeRawArchive(const std::string& path, std::uint32_t flags, const std::vector<RawEntry>& entries,

@@ -1,5 +1,6 @@
-// Test archives written with the library's own writer (ArchiveWriter, the
-// one vza create uses), so they are exactly what the programs produce.
+// Test archives in the library's own stored forms (prepareStored, EntryTable),
+// with names stored exactly as given, hostile ones included; vza create's
+// writer (ArchiveWriter) refuses those, so it is tested on its own.
 // Every call throws std::runtime_error when the library refuses.
 #pragma once
 

@@ -1,0 +1,314 @@
+#include "archive/input_tree.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "archive/format.h"
+#include "archive/stored_name.h"
+
+namespace vza {
+
+namespace {
+
+constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// O_NONBLOCK: a pipe put in a file's place must not stop the walk.
+constexpr int FileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Compares two names as they will be stored (backslashes read as slashes).
+bool storedLess(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i] == '\\' ? '/' : a[i]);
+        const auto y = static_cast<unsigned char>(b[i] == '\\' ? '/' : b[i]);
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
+}
+
+bool storedEqual(std::string_view a, std::string_view b)
+{
+    return !storedLess(a, b) && !storedLess(b, a);
+}
+
+}  // namespace
+
+InputTree::~InputTree()
+{
+    for (const auto& [path, fd] : folders_)
+        ::close(fd);
+    if (cachedFd_ >= 0)
+        ::close(cachedFd_);
+}
+
+void InputTree::notice(Notice::Kind kind, const std::string& path, int systemError, const std::string& stored)
+{
+    if (notices_)
+        notices_(Notice{kind, path, stored, systemError});
+}
+
+int InputTree::openFolder(const std::string& parent)
+{
+    const auto found = folders_.find(parent);
+    if (found != folders_.end())
+        return found->second;
+    // The operand's own folder is reached as the user named it, links and
+    // all; from here on nothing is followed.
+    const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+        folders_.emplace(parent, fd);
+    return fd;
+}
+
+void InputTree::add(const std::string& operand)
+{
+    if (operand.empty()) {
+        notice(Notice::Kind::RefusedName, operand);
+        return;
+    }
+    std::string path = operand;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (path.front() == '/' && !toldLeadingSlash_) {
+        toldLeadingSlash_ = true;
+        notice(Notice::Kind::LeadingSlash, path);
+    }
+
+    // The stored name: the path's components without "." and empty ones.
+    std::string name;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string component = path.substr(start, end - start);
+        if (component == "..") {
+            notice(Notice::Kind::RefusedName, path);
+            return;
+        }
+        if (!component.empty() && component != ".") {
+            if (!name.empty())
+                name += '/';
+            name += component;
+        }
+        start = end + 1;
+    }
+
+    // The operand's folder and its own component in it ("/" is "." in "/").
+    const std::size_t slash = path.find_last_of('/');
+    const bool inRoot = slash == 0 || path == "/";
+    const std::string parent = slash == std::string::npos ? std::string(1, '.')
+                             : inRoot                     ? std::string(1, '/')
+                                                          : path.substr(0, slash);
+    const std::string base = path == "/"                  ? std::string(1, '.')
+                           : slash == std::string::npos   ? path
+                                                          : path.substr(slash + 1);
+    const int folder = openFolder(parent);
+    if (folder < 0) {
+        notice(Notice::Kind::Unreadable, path, errno);
+        return;
+    }
+    roots_.push_back(Root{folder, path, base, name.size()});
+    visit(folder, base, DT_UNKNOWN, path, name, 0);
+}
+
+void InputTree::visit(int folder, const std::string& component, unsigned char type, const std::string& path,
+                      const std::string& name, std::size_t depth)
+{
+    struct stat status {};
+    if (type != DT_REG && type != DT_DIR) {
+        if (::fstatat(folder, component.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            notice(Notice::Kind::Unreadable, path, errno);
+            return;
+        }
+        type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG
+             : S_ISLNK(status.st_mode) ? DT_LNK : DT_UNKNOWN;
+    }
+    if (type == DT_LNK) {
+        notice(Notice::Kind::SymbolicLink, path);
+        return;
+    }
+    if (type != DT_DIR && type != DT_REG) {
+        notice(Notice::Kind::SpecialFile, path);
+        return;
+    }
+
+    const int fd = ::openat(folder, component.c_str(), type == DT_DIR ? FolderFlags : FileFlags);
+    if (fd < 0) {
+        // ELOOP: a link put in its place since it was listed.
+        if (errno == ELOOP)
+            notice(Notice::Kind::SymbolicLink, path);
+        else
+            notice(Notice::Kind::Unreadable, path, errno);
+        return;
+    }
+    if (::fstat(fd, &status) != 0) {
+        notice(Notice::Kind::Unreadable, path, errno);
+        ::close(fd);
+        return;
+    }
+
+    if (S_ISDIR(status.st_mode)) {
+        DIR* listing = ::fdopendir(fd);
+        if (!listing) {
+            notice(Notice::Kind::Unreadable, path, errno);
+            ::close(fd);
+            return;
+        }
+        std::vector<std::pair<std::string, unsigned char>> children;
+        errno = 0;
+        while (const dirent* child = ::readdir(listing)) {
+            const char* childName = child->d_name;
+            if (std::strcmp(childName, ".") != 0 && std::strcmp(childName, "..") != 0)
+                children.emplace_back(childName, child->d_type);
+            errno = 0;
+        }
+        if (errno != 0)
+            notice(Notice::Kind::Unreadable, path, errno);
+        std::sort(children.begin(), children.end());
+        const std::string prefix = path == "/" ? path : path + "/";
+        for (const auto& [childName, childType] : children)
+            visit(::dirfd(listing), childName, childType, prefix + childName,
+                  name.empty() ? childName : name + "/" + childName, depth + 1);
+        ::closedir(listing);
+        return;
+    }
+    ::close(fd);
+    if (!S_ISREG(status.st_mode)) {
+        notice(Notice::Kind::SpecialFile, path);
+        return;
+    }
+    if (skipping_ && status.st_dev == skip_.st_dev && status.st_ino == skip_.st_ino) {
+        notice(Notice::Kind::ArchiveItself, path);
+        return;
+    }
+    const std::string stored = toSlashes(name);
+    if (!safeStoredName(stored)) {
+        notice(Notice::Kind::RefusedName, path);
+        return;
+    }
+    if (static_cast<std::uint64_t>(status.st_size) > UINT32_MAX) {
+        notice(Notice::Kind::TooLarge, path);
+        return;
+    }
+    if (stored != name)
+        notice(Notice::Kind::Backslash, path, 0, stored);
+    files_.push_back(File{static_cast<std::uint32_t>(roots_.size() - 1), names_.size(),
+                          static_cast<std::uint32_t>(name.size()), status});
+    names_ += name;
+    totalSize_ += static_cast<std::uint64_t>(status.st_size);
+}
+
+std::string_view InputTree::rawName(const File& file) const
+{
+    return std::string_view(names_).substr(static_cast<std::size_t>(file.nameOffset), file.nameLength);
+}
+
+std::string InputTree::storedName(std::size_t i) const
+{
+    return toSlashes(std::string(rawName(files_[i])));
+}
+
+std::string InputTree::path(std::size_t i) const
+{
+    const File& file = files_[i];
+    const Root& root = roots_[file.root];
+    std::string_view rest = rawName(file).substr(root.nameLength);
+    if (!rest.empty() && rest.front() == '/')
+        rest.remove_prefix(1);
+    std::string joined = root.path;
+    if (!rest.empty()) {
+        if (joined.back() != '/')
+            joined += '/';
+        joined += rest;
+    }
+    return joined;
+}
+
+void InputTree::finish()
+{
+    std::vector<std::uint32_t> order(files_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return storedLess(rawName(files_[a]), rawName(files_[b]));
+    });
+    std::vector<bool> repeated(files_.size(), false);
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (storedEqual(rawName(files_[order[k]]), rawName(files_[order[k - 1]])))
+            repeated[order[k]] = true;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (repeated[i]) {
+            totalSize_ -= static_cast<std::uint64_t>(files_[i].status.st_size);
+            continue;
+        }
+        files_[kept++] = files_[i];
+    }
+    files_.resize(kept);
+}
+
+int InputTree::open(std::size_t i) const
+{
+    const File& file = files_[i];
+    const Root& root = roots_[file.root];
+    // The path from the operand's folder: the operand's own component, then
+    // the rest of the name as found on disk.
+    std::string relative = root.prefix;
+    const std::string_view rest = rawName(file).substr(root.nameLength);
+    if (!rest.empty()) {
+        if (rest.front() != '/')
+            relative += '/';
+        relative += rest;
+    }
+    const std::size_t slash = relative.find_last_of('/');
+    const std::string folderPart = slash == std::string::npos ? std::string() : relative.substr(0, slash);
+    const std::string last = slash == std::string::npos ? relative : relative.substr(slash + 1);
+    if (folderPart.empty())
+        return ::openat(root.folder, last.c_str(), FileFlags);
+
+    // Files come folder by folder: the last folder reached is kept open,
+    // and a folder below it is reached from there.
+    int from = root.folder;
+    std::size_t start = 0;
+    if (cachedRoot_ == file.root && cachedFd_ >= 0) {
+        if (folderPart == cachedFolder_)
+            return ::openat(cachedFd_, last.c_str(), FileFlags);
+        if (folderPart.size() > cachedFolder_.size() && folderPart.compare(0, cachedFolder_.size(), cachedFolder_) == 0 &&
+            folderPart[cachedFolder_.size()] == '/') {
+            from = cachedFd_;
+            start = cachedFolder_.size() + 1;
+        }
+    }
+    int current = from;
+    while (start <= folderPart.size()) {
+        std::size_t end = folderPart.find('/', start);
+        if (end == std::string::npos)
+            end = folderPart.size();
+        const std::string component = folderPart.substr(start, end - start);
+        const int next = ::openat(current, component.c_str(), FolderFlags);
+        const int saved = errno;
+        if (current != from)
+            ::close(current);
+        if (next < 0) {
+            errno = saved;
+            return -1;
+        }
+        current = next;
+        start = end + 1;
+    }
+    if (cachedFd_ >= 0)
+        ::close(cachedFd_);
+    cachedFd_ = current;
+    cachedRoot_ = file.root;
+    cachedFolder_ = folderPart;
+    return ::openat(current, last.c_str(), FileFlags);
+}
+
+}  // namespace vza

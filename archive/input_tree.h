@@ -1,0 +1,113 @@
+// The files a new archive is made of, found without trusting the file
+// system to stay still.
+//
+// Each operand's folder is opened once and held; everything below it is
+// reached from held folder descriptors, one component at a time, with
+// symbolic links never followed. Folders are walked in sorted byte order.
+// Every file found is opened and checked (a regular file: its device, inode
+// and size are kept), so that the archive's layout can be fixed before it is
+// written; open() finds it again the same way when its bytes are read, and
+// the writer checks it is still the same file.
+//
+// Names: an operand is stored as given, with "." components and repeated
+// slashes dropped and a leading '/' removed ("./src//a.c" -> "src/a.c",
+// "/etc/hosts" -> "etc/hosts"). A name with a ".." component, before or after
+// backslashes become slashes, is refused: it would lead out of the folder the
+// archive is later extracted into. Symbolic links, special files and files
+// of 4 GiB or more are left out. Each case is reported as a Notice.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <string>
+#include <string_view>
+#include <sys/stat.h>
+#include <vector>
+
+namespace vza {
+
+class InputTree {
+public:
+    struct Notice {
+        enum class Kind {
+            Unreadable,     // cannot be opened or read (systemError says why)
+            RefusedName,    // empty, or with a ".." component
+            LeadingSlash,   // an absolute path: stored without its leading '/' (told once)
+            Backslash,      // stored with its backslashes turned into slashes (storedName)
+            SymbolicLink,   // left out
+            SpecialFile,    // a device, pipe or socket: left out
+            TooLarge,       // 4 GiB or more: left out
+            ArchiveItself,  // the archive being written: left out
+        };
+        Kind kind;
+        std::string path;        // as reached from the operand
+        std::string storedName;  // for Backslash
+        int systemError = 0;     // for Unreadable
+    };
+    using NoticeSink = std::function<void(const Notice&)>;
+
+    explicit InputTree(NoticeSink notices) : notices_(std::move(notices)) {}
+    ~InputTree();
+    InputTree(const InputTree&) = delete;
+    InputTree& operator=(const InputTree&) = delete;
+
+    // Leaves out the file with this device and inode (the archive being written).
+    void skip(const struct stat& file) { skip_ = file; skipping_ = true; }
+
+    // Adds the file or folder operand.
+    void add(const std::string& operand);
+
+    // Drops the files named a second time (operands that overlap), keeping
+    // the first. Call once, after the last add().
+    void finish();
+
+    std::size_t count() const { return files_.size(); }
+    // The stored name of file i (slashes only) and its status when found.
+    std::string storedName(std::size_t i) const;
+    std::string path(std::size_t i) const;
+    const struct stat& status(std::size_t i) const { return files_[i].status; }
+    std::uint64_t totalSize() const { return totalSize_; }
+
+    // Opens file i for reading again as the walk found it: each folder
+    // component with O_NOFOLLOW | O_DIRECTORY from the operand's folder, the
+    // file with O_NOFOLLOW. -1 with errno set when that fails; checking that
+    // it is still the same file is the caller's part (ArchiveWriter does).
+    int open(std::size_t i) const;
+
+private:
+    struct Root {
+        int folder;          // the operand's folder, held open
+        std::string path;    // the operand without trailing slashes, for notices
+        std::string prefix;  // the path of the operand's own node from folder
+        std::size_t nameLength;  // length of the operand's stored name
+    };
+    struct File {
+        std::uint32_t root;
+        std::uint64_t nameOffset;  // into names_: the name before backslashes become slashes
+        std::uint32_t nameLength;
+        struct stat status;
+    };
+
+    void notice(Notice::Kind kind, const std::string& path, int systemError = 0, const std::string& stored = {});
+    void visit(int folder, const std::string& component, unsigned char type, const std::string& path,
+               const std::string& name, std::size_t depth);
+    std::string_view rawName(const File& file) const;
+    int openFolder(const std::string& parent);
+
+    NoticeSink notices_;
+    struct stat skip_ {};
+    bool skipping_ = false;
+    bool toldLeadingSlash_ = false;
+    std::map<std::string, int> folders_;  // operand folders by path, each opened once
+    std::vector<Root> roots_;
+    std::vector<File> files_;
+    std::string names_;
+    std::uint64_t totalSize_ = 0;
+    // open(): the folder of the last file opened, kept for the next one.
+    mutable std::string cachedFolder_;
+    mutable std::uint32_t cachedRoot_ = UINT32_MAX;
+    mutable int cachedFd_ = -1;
+};
+
+}  // namespace vza

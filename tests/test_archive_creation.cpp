@@ -1,0 +1,438 @@
+// ArchiveWriter and InputTree: what a new archive holds, what it refuses,
+// and that a failed or refused create never costs the archive it replaces.
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <functional>
+#include <pty.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "archive/archive_index.h"
+#include "archive/archive_writer.h"
+#include "archive/data_buffer.h"
+#include "archive/format.h"
+#include "archive/input_tree.h"
+#include "codec/blowfish.h"
+#include "test_support.h"
+
+namespace vza::test {
+bool operator==(const TestEntry& a, const TestEntry& b)
+{
+    return a.name == b.name && a.data == b.data;
+}
+}  // namespace vza::test
+
+using namespace vza;
+using namespace vza::test;
+
+namespace {
+
+const std::uint32_t AllFlags[] = {0u, FlagCompressed, FlagEncrypted, FlagCompressed | FlagEncrypted};
+
+Bytes compressibleBytes(std::size_t length)
+{
+    Bytes bytes(length);
+    for (std::size_t i = 0; i < length; ++i)
+        bytes[i] = static_cast<std::uint8_t>("abcdefgh"[(i / 7) % 8] + (i % 1000 == 0));
+    return bytes;
+}
+
+// The plain bytes of every entry of the archive at path, with their names.
+std::vector<TestEntry> readBack(const std::string& path, const std::string& password)
+{
+    Archive archive;
+    EXPECT_TRUE(archive.open(path, password)) << path;
+    std::vector<TestEntry> entries;
+    for (std::int32_t i = 0; i < archive.entryCount(); ++i) {
+        DataBuffer buffer;
+        EXPECT_TRUE(archive.readEntry(i, buffer)) << archive.entryName(i);
+        entries.push_back({archive.entryName(i), buffer.bytes});
+    }
+    return entries;
+}
+
+// Everything written to a pipe by write(fd), read on a second thread.
+Bytes throughPipe(const std::function<bool(int)>& write, bool& written)
+{
+    int ends[2];
+    EXPECT_EQ(pipe(ends), 0);
+    Bytes received;
+    std::thread reader([&] {
+        std::uint8_t block[65536];
+        ssize_t got;
+        while ((got = read(ends[0], block, sizeof block)) > 0)
+            received.insert(received.end(), block, block + got);
+    });
+    written = write(ends[1]);
+    close(ends[1]);
+    reader.join();
+    close(ends[0]);
+    return received;
+}
+
+// The files of a folder, found by InputTree, fed to a writer.
+struct TreeWriter {
+    explicit TreeWriter(const std::string& folder, std::uint32_t flags = 0, const std::string& password = "pw")
+        : tree([this](const InputTree::Notice& notice) { notices.push_back(notice.kind); })
+    {
+        tree.add(folder);
+        tree.finish();
+        EXPECT_TRUE(writer.begin(flags, password));
+        for (std::size_t i = 0; i < tree.count(); ++i)
+            EXPECT_TRUE(writer.addFile(tree.storedName(i), tree.status(i)));
+        writer.setFileOpener([this](std::size_t file) {
+            if (beforeOpen)
+                beforeOpen(file);
+            return tree.open(file);
+        });
+    }
+
+    InputTree tree;
+    ArchiveWriter writer;
+    std::vector<InputTree::Notice::Kind> notices;
+    std::function<void(std::size_t)> beforeOpen;
+};
+
+}  // namespace
+
+TEST(ArchiveCreation, RoundTripsEveryFlagFromFilesAndBytesToAFileAndAPipe)
+{
+    TempDir dir;
+    const std::vector<TestEntry> entries = {
+        {"empty", {}},
+        {"small.txt", bytesOf("abc")},
+        {"dir/random.bin", randomBytes(200001, 4)},         // incompressible: stored as it is
+        {"big.txt", compressibleBytes((3 << 20) + 5)},      // crosses the 1 MiB pieces
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        writeBytes(dir / ("in" + std::to_string(i)), entries[i].data);
+
+    for (std::uint32_t flags : AllFlags) {
+        SCOPED_TRACE(flags);
+        ArchiveWriter writer;
+        ASSERT_TRUE(writer.begin(flags, "pw"));
+        // Every other entry from a file, the rest from memory.
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            if (i % 2 == 0) {
+                ASSERT_TRUE(writer.addBytes(entries[i].name, entries[i].data.data(), entries[i].data.size()));
+                continue;
+            }
+            struct stat status;
+            ASSERT_EQ(stat((dir / ("in" + std::to_string(i))).c_str(), &status), 0);
+            ASSERT_TRUE(writer.addFile(entries[i].name, status));
+        }
+        writer.setFileOpener([&dir](std::size_t file) {
+            return open((dir / ("in" + std::to_string(2 * file + 1))).c_str(), O_RDONLY | O_NOFOLLOW);
+        });
+
+        ASSERT_TRUE(writer.writeTo(dir / "out.vza")) << errorText(writer.lastError()) << " " << writer.systemError();
+        EXPECT_EQ(readBack(dir / "out.vza", "pw"), entries);
+        bool written = false;
+        const Bytes piped = throughPipe([&](int fd) { return writer.writeTo(fd); }, written);
+        ASSERT_TRUE(written);
+        writeBytes(dir / "piped.vza", piped);
+        EXPECT_EQ(readBack(dir / "piped.vza", "pw"), entries);
+
+        Archive archive;
+        ASSERT_TRUE(archive.open(dir / "out.vza", "pw"));
+        const ArchiveEntry* random = archive.entry(2);
+        EXPECT_EQ(random->storedSize, (flags & FlagEncrypted) ? roundUp8(200001) + 8 : 200001);
+        EXPECT_EQ(archive.flags(), flags);
+        if (flags & FlagCompressed)
+            EXPECT_LT(archive.entry(3)->storedSize, entries[3].data.size() / 20);
+        EXPECT_EQ(dir.list(), (std::vector<std::string>{"in0", "in1", "in2", "in3", "out.vza", "piped.vza"}));
+    }
+}
+
+TEST(ArchiveCreation, RefusesNamesThatWouldLeaveTheExtractionFolder)
+{
+    ArchiveWriter writer;
+    ASSERT_TRUE(writer.begin(0));
+    for (const char* name : {"", "/etc/passwd", "a//b", "./a", "a/.", "a/..", "..", "..\\..\\evil.sh",
+                             "in/..\\..\\evil.sh", "a\\\\b", "\\abs"}) {
+        SCOPED_TRACE(name);
+        EXPECT_FALSE(writer.addBytes(name, "x", 1));
+        EXPECT_EQ(writer.lastError(), ArchiveError::UnsafeName);
+    }
+    EXPECT_EQ(writer.entryCount(), 0u);
+    ASSERT_TRUE(writer.addBytes("dir\\file.txt", "x", 1));
+    EXPECT_EQ(writer.entry(0).name, "dir/file.txt");
+    ASSERT_TRUE(writer.addBytes("..name/x..", "x", 1));  // dots inside a component are fine
+}
+
+TEST(ArchiveCreation, EncryptionNeedsAPasswordAndKeepsItsKeyToItself)
+{
+    TempDir dir;
+    ArchiveWriter writer;
+    EXPECT_FALSE(writer.begin(FlagEncrypted, ""));
+    EXPECT_EQ(writer.lastError(), ArchiveError::EmptyPassword);
+    // A writer that could not start cannot write an archive nobody can open.
+    EXPECT_FALSE(writer.addBytes("a", "x", 1));
+    EXPECT_FALSE(writer.writeTo(dir / "a.vza"));
+    EXPECT_EQ(writer.lastError(), ArchiveError::EmptyPassword);
+    EXPECT_EQ(dir.list(), std::vector<std::string>{});
+
+    keyCipher("the reader's key");
+    const CipherState before = cipherState();
+    ASSERT_TRUE(writer.begin(FlagEncrypted | FlagCompressed, "the writer's key"));
+    ASSERT_TRUE(writer.addBytes("a", "secret", 6));
+    ASSERT_TRUE(writer.writeTo(dir / "a.vza"));
+    EXPECT_EQ(std::memcmp(&before, &cipherState(), sizeof before), 0);
+    EXPECT_EQ(readBack(dir / "a.vza", "the writer's key"), (std::vector<TestEntry>{{"a", bytesOf("secret")}}));
+}
+
+// An input that is not, when its bytes are read, what it was when the
+// archive was laid out, fails the whole archive: the old one stays as it
+// was, nothing is left beside it, and nothing of another file is stored.
+TEST(ArchiveCreation, AnInputChangedAfterTheWalkFailsTheWholeArchive)
+{
+    struct Case {
+        const char* what;
+        std::function<void(const TempDir&)> change;
+        ArchiveError error;
+    };
+    const std::vector<Case> cases = {
+        {"grown", [](const TempDir& d) { std::FILE* f = std::fopen((d / "in/sub/b").c_str(), "ab"); std::fputs("more", f); std::fclose(f); },
+         ArchiveError::InputChanged},
+        {"shrunk", [](const TempDir& d) { ASSERT_EQ(truncate((d / "in/sub/b").c_str(), 10), 0); }, ArchiveError::InputChanged},
+        {"replaced by a file of the same size",
+         [](const TempDir& d) { writeBytes(d / "other", Bytes(3 << 20, 'o')); ASSERT_EQ(rename((d / "other").c_str(), (d / "in/sub/b").c_str()), 0); },
+         ArchiveError::InputChanged},
+        {"replaced by a link to a secret",
+         [](const TempDir& d) { ASSERT_EQ(unlink((d / "in/sub/b").c_str()), 0); ASSERT_EQ(symlink((d / "secret").c_str(), (d / "in/sub/b").c_str()), 0); },
+         ArchiveError::CannotReadInput},
+        {"its folder replaced by a link",
+         [](const TempDir& d) {
+             ASSERT_EQ(rename((d / "in/sub").c_str(), (d / "in/moved").c_str()), 0);
+             ASSERT_EQ(symlink((d / "elsewhere").c_str(), (d / "in/sub").c_str()), 0);
+         },
+         ArchiveError::CannotReadInput},
+        {"removed", [](const TempDir& d) { ASSERT_EQ(unlink((d / "in/sub/b").c_str()), 0); }, ArchiveError::CannotReadInput},
+    };
+    for (const Case& c : cases) {
+        for (std::uint32_t flags : AllFlags) {
+            SCOPED_TRACE(std::string(c.what) + ", flags " + std::to_string(flags));
+            TempDir dir;
+            ASSERT_EQ(mkdir((dir / "in").c_str(), 0755), 0);
+            ASSERT_EQ(mkdir((dir / "in/sub").c_str(), 0755), 0);
+            ASSERT_EQ(mkdir((dir / "elsewhere").c_str(), 0755), 0);
+            writeBytes(dir / "in/a", bytesOf("first"));
+            writeBytes(dir / "in/sub/b", Bytes(3 << 20, 'b'));
+            writeBytes(dir / "in/z", bytesOf("last"));
+            writeBytes(dir / "secret", Bytes(3 << 20, 's'));
+            writeBytes(dir / "elsewhere/b", Bytes(3 << 20, 's'));
+            writeBytes(dir / "old.vza", bytesOf("the old archive"));
+
+            TreeWriter made(dir / "in", flags);
+            ASSERT_EQ(made.tree.count(), 3u);
+            made.beforeOpen = [&](std::size_t file) {
+                if (file == 1)
+                    c.change(dir);
+            };
+            EXPECT_FALSE(made.writer.writeTo(dir / "old.vza"));
+            EXPECT_EQ(made.writer.lastError(), c.error);
+            EXPECT_EQ(made.writer.failedEntry(), 1);
+            EXPECT_EQ(readBytes(dir / "old.vza"), bytesOf("the old archive"));
+            for (const std::string& name : dir.list())
+                EXPECT_TRUE(name == "in" || name == "elsewhere" || name == "secret" || name == "old.vza")
+                    << name;
+        }
+    }
+}
+
+TEST(ArchiveCreation, AnInputThatGrowsWhileReadOrIsEndlessIsAnError)
+{
+    for (std::uint32_t flags : AllFlags) {
+        SCOPED_TRACE(flags);
+        TempDir dir;
+        writeBytes(dir / "grows", Bytes(3 << 20, 'g'));
+        writeBytes(dir / "plain", Bytes(100, 'p'));
+        struct stat grows, plain;
+        ASSERT_EQ(stat((dir / "grows").c_str(), &grows), 0);
+        ASSERT_EQ(stat((dir / "plain").c_str(), &plain), 0);
+
+        // Grows after its first piece has been read.
+        ArchiveWriter writer;
+        ASSERT_TRUE(writer.begin(flags, "pw"));
+        ASSERT_TRUE(writer.addFile("grows", grows));
+        writer.setFileOpener([&](std::size_t) { return open((dir / "grows").c_str(), O_RDONLY); });
+        bool grown = false;
+        writer.setProgress([&](std::size_t, std::uint64_t) {
+            if (!grown) {
+                grown = true;
+                std::FILE* f = std::fopen((dir / "grows").c_str(), "ab");
+                std::fputs("more", f);
+                std::fclose(f);
+            }
+        });
+        EXPECT_FALSE(writer.writeTo(dir / "a.vza"));
+        EXPECT_EQ(writer.lastError(), ArchiveError::InputChanged);
+
+        // A device with no end given in a regular file's place is never read.
+        ASSERT_TRUE(writer.begin(flags, "pw"));
+        ASSERT_TRUE(writer.addFile("zero", plain));
+        writer.setFileOpener([](std::size_t) { return open("/dev/zero", O_RDONLY); });
+        EXPECT_FALSE(writer.writeTo(dir / "a.vza"));
+        EXPECT_EQ(writer.lastError(), ArchiveError::InputChanged);
+        EXPECT_EQ(dir.list(), (std::vector<std::string>{"grows", "plain"}));
+    }
+}
+
+// Both writers reach the disk the same way: a complete, flushed archive in
+// place of the old file, or nothing.
+TEST(ArchiveCreation, ReplacesOnlyWithACompleteArchiveKeepingModeAndLinks)
+{
+    const std::vector<std::pair<const char*, std::function<bool(const std::string&)>>> writers = {
+        {"ArchiveWriter",
+         [](const std::string& path) {
+             ArchiveWriter writer;
+             return writer.begin(0) && writer.addBytes("new", "new data", 8) && writer.writeTo(path);
+         }},
+        {"ArchiveIndex::save",
+         [](const std::string& path) {
+             DataBuffer buffer;
+             buffer.assign("new data", 8);
+             buffer.setName("new");
+             ArchiveIndex index;
+             index.addEntry(buffer);
+             index.setPath(path);
+             return index.save(0);
+         }},
+    };
+    for (const auto& [kind, write] : writers) {
+        SCOPED_TRACE(kind);
+        TempDir dir;
+        const std::vector<TestEntry> expected = {{"new", bytesOf("new data")}};
+
+        // An existing archive keeps its permission bits.
+        writeBytes(dir / "private.vza", bytesOf("old"));
+        ASSERT_EQ(chmod((dir / "private.vza").c_str(), 0600), 0);
+        ASSERT_TRUE(write(dir / "private.vza"));
+        struct stat status;
+        ASSERT_EQ(stat((dir / "private.vza").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0600u);
+        EXPECT_EQ(readBack(dir / "private.vza", ""), expected);
+
+        // A link is written through: its target is replaced, the link stays.
+        ASSERT_EQ(mkdir((dir / "real").c_str(), 0755), 0);
+        writeBytes(dir / "real/target.vza", bytesOf("old"));
+        ASSERT_EQ(chmod((dir / "real/target.vza").c_str(), 0640), 0);
+        ASSERT_EQ(symlink("real/target.vza", (dir / "link.vza").c_str()), 0);
+        ASSERT_TRUE(write(dir / "link.vza"));
+        struct stat link;
+        ASSERT_EQ(lstat((dir / "link.vza").c_str(), &link), 0);
+        EXPECT_TRUE(S_ISLNK(link.st_mode));
+        ASSERT_EQ(stat((dir / "real/target.vza").c_str(), &status), 0);
+        EXPECT_EQ(status.st_mode & 07777, 0640u);
+        EXPECT_EQ(readBack(dir / "real/target.vza", ""), expected);
+
+        // A link that leads nowhere and a folder are refused.
+        ASSERT_EQ(symlink("nowhere/x.vza", (dir / "dangling.vza").c_str()), 0);
+        EXPECT_FALSE(write(dir / "dangling.vza"));
+        EXPECT_FALSE(write(dir / "real"));
+        EXPECT_EQ(dir.list(), (std::vector<std::string>{"dangling.vza", "link.vza", "private.vza", "real"}));
+        EXPECT_FALSE(fileExists(dir / "nowhere"));
+    }
+}
+
+TEST(ArchiveCreation, ATerminalIsRefusedAsOutput)
+{
+    int controller = -1;
+    int terminal = -1;
+    ASSERT_EQ(openpty(&controller, &terminal, nullptr, nullptr, nullptr), 0);
+    ArchiveWriter writer;
+    ASSERT_TRUE(writer.begin(0));
+    ASSERT_TRUE(writer.addBytes("a", "x", 1));
+    EXPECT_FALSE(writer.writeTo(terminal));
+    EXPECT_EQ(writer.lastError(), ArchiveError::CannotWriteOutput);
+    close(terminal);
+    close(controller);
+}
+
+// A 1 GiB input (sparse, so cheap to make) goes through in pieces; its
+// entry is checked through streamEntry, never held whole.
+TEST(ArchiveCreation, AOneGiBInputStreamsThroughInPieces)
+{
+    TempDir dir;
+    const std::uint64_t size = std::uint64_t{1} << 30;
+    const int fd = open((dir / "large").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, static_cast<off_t>(size)), 0);
+    ASSERT_EQ(pwrite(fd, "end", 3, static_cast<off_t>(size - 3)), 3);
+    close(fd);
+
+    TreeWriter made(dir / "large");
+    ASSERT_TRUE(made.writer.writeTo(dir / "large.vza"));
+    Archive archive;
+    ASSERT_TRUE(archive.open(dir / "large.vza", "pw"));
+    EXPECT_EQ(archive.entry(0)->originalSize, size);
+    std::uint64_t seen = 0;
+    bool zeros = true;
+    Bytes tail;
+    ASSERT_TRUE(archive.streamEntry(0, [&](const std::uint8_t* data, std::size_t length) {
+        EXPECT_LE(length, DataBuffer::ChunkSize);
+        for (std::size_t i = 0; i < length; ++i) {
+            if (data[i] != 0 && seen + i < size - 3)
+                zeros = false;
+        }
+        if (seen + length > size - 3)
+            tail.insert(tail.end(), data + (size - 3 > seen ? size - 3 - seen : 0), data + length);
+        seen += length;
+        return true;
+    }));
+    EXPECT_EQ(seen, size);
+    EXPECT_TRUE(zeros);
+    EXPECT_EQ(tail, bytesOf("end"));
+}
+
+TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)
+{
+    TempDir dir;
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    ASSERT_EQ(mkdir("in", 0755), 0);
+    ASSERT_EQ(mkdir("in/sub", 0755), 0);
+    writeBytes("in/a", bytesOf("a"));
+    writeBytes("in/sub/b", bytesOf("b"));
+    writeBytes("in/x\\y", bytesOf("backslash"));
+    writeBytes("in/..\\..\\evil.sh", bytesOf("evil"));
+    writeBytes("in/self.vza", bytesOf("the archive"));
+    ASSERT_EQ(symlink("a", "in/link"), 0);
+    ASSERT_EQ(mkfifo("in/fifo", 0600), 0);
+    struct stat self;
+    ASSERT_EQ(stat("in/self.vza", &self), 0);
+
+    using Kind = InputTree::Notice::Kind;
+    std::vector<std::pair<Kind, std::string>> notices;
+    InputTree tree([&](const InputTree::Notice& notice) { notices.emplace_back(notice.kind, notice.path); });
+    tree.skip(self);
+    for (const std::string& operand : {std::string("./in//"), dir / "in/a", dir / "in/sub/b", std::string("in/sub/../a"),
+                                       std::string(""), std::string("missing"), std::string("in/a")})
+        tree.add(operand);
+    tree.finish();
+
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < tree.count(); ++i)
+        names.push_back(tree.storedName(i));
+    const std::string absolute = dir.path().substr(1);
+    // in/a named twice: stored once, as first found.
+    EXPECT_EQ(names, (std::vector<std::string>{"in/a", "in/sub/b", "in/x/y", absolute + "/in/a", absolute + "/in/sub/b"}));
+    EXPECT_EQ(tree.path(2), "./in/x\\y");
+    const std::vector<std::pair<Kind, std::string>> expected = {
+        {Kind::RefusedName, "./in/..\\..\\evil.sh"},
+        {Kind::SpecialFile, "./in/fifo"},
+        {Kind::SymbolicLink, "./in/link"},
+        {Kind::ArchiveItself, "./in/self.vza"},
+        {Kind::Backslash, "./in/x\\y"},
+        {Kind::LeadingSlash, dir / "in/a"},  // once, for the first absolute operand
+        {Kind::RefusedName, "in/sub/../a"},
+        {Kind::RefusedName, ""},
+        {Kind::Unreadable, "missing"},
+    };
+    EXPECT_EQ(notices, expected);
+    ASSERT_EQ(chdir("/"), 0);
+}
