@@ -21,6 +21,15 @@ bool ArchiveOutput::fail(int error)
     return false;
 }
 
+bool ArchiveOutput::failFile()
+{
+    switch (file_.problem()) {
+    case OutputFile::Problem::System: return fail(file_.systemError());
+    case OutputFile::Problem::TargetIsFolder: return fail(EISDIR);
+    default: return fail(EINVAL);
+    }
+}
+
 bool existingOutput(const std::string& path, struct stat& status)
 {
     return !path.empty() && ::stat(path.c_str(), &status) == 0;
@@ -38,7 +47,8 @@ bool ArchiveOutput::open(const std::string& path)
     struct stat link {};
     if (::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode)) {
         // Written through the link, as tar and zip do: the file it leads to
-        // is the one replaced, and the link stays a link.
+        // is the one replaced, and the link stays a link. A link that leads
+        // nowhere is refused rather than guessed at.
         char resolved[PATH_MAX];
         if (!::realpath(path.c_str(), resolved))
             return fail(errno);
@@ -60,11 +70,13 @@ bool ArchiveOutput::open(const std::string& path)
         ownsFd_ = true;
         return true;
     }
-    if (!file_.open(target))
-        return fail(errno != 0 ? errno : EACCES);
+    // A bare name is given its folder, so that the folder is held open and
+    // can be flushed after the rename.
+    if (target.find('/') == std::string::npos)
+        target.insert(0, "./");
+    if (!file_.create(target))
+        return failFile();
     fd_ = file_.descriptor();
-    if (exists)
-        ::fchmod(fd_, status.st_mode & 07777);
     seekable_ = true;
     return true;
 }
@@ -106,10 +118,15 @@ bool ArchiveOutput::commit()
     if (fd_ < 0)
         return fail(EBADF);
     if (seekable_) {
-        if (::fsync(fd_) != 0)
-            return fail(errno);
+        // On the disk before it takes the old archive's place, and the
+        // folder after: a power cut leaves the old archive or the new one.
+        if (!file_.syncData() || !file_.commit())
+            return failFile();
         fd_ = -1;
-        if (!file_.commit())
+        seekable_ = false;
+        // A folder that could only be opened O_PATH (writable, not readable)
+        // cannot be flushed; that is no reason to call the archive lost.
+        if (!syncFolder(file_.folder()) && errno != EBADF && errno != EINVAL)
             return fail(errno);
         return true;
     }

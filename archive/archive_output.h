@@ -15,7 +15,7 @@
 #include <sys/stat.h>
 
 #include "archive/archive_error.h"
-#include "archive/atomic_file.h"
+#include "archive/output_file.h"
 
 namespace vza {
 
@@ -58,8 +58,9 @@ public:
 
 private:
     bool fail(int error);
+    bool failFile();
 
-    AtomicFile file_;
+    OutputFile file_;
     int fd_ = -1;
     bool ownsFd_ = false;
     bool seekable_ = false;

@@ -86,12 +86,8 @@ bool prepareStored(DataBuffer& buffer, std::uint32_t flags)
 
 // The writer's own key schedule, made from the password at begin().
 struct ArchiveWriter::Cipher {
-    std::string password;
-    void encipher(std::uint8_t* bytes, std::size_t length)
-    {
-        setKey(reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
-        encryptBuffer(bytes, length);
-    }
+    CipherState state;
+    void encipher(std::uint8_t* bytes, std::size_t length) const { encryptBuffer(state, bytes, length); }
 };
 
 // Where the data area goes: the output itself (at offset base), or a spool.
@@ -320,7 +316,7 @@ bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
         if (password.empty())
             return fail(ArchiveError::EmptyPassword);
         cipher_ = std::make_unique<Cipher>();
-        cipher_->password = password;
+        setKey(cipher_->state, reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
     }
     flags_ = flags;
     plainEnd_ = HeaderSize;

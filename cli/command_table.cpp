@@ -129,9 +129,13 @@ const std::vector<CommandSpec> Commands = {
      "Give -- before names that begin with '-'.\n",
      {"C", "k", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract},
     {"create", "ARCHIVE [-z] [-e] PATH...", "pack files and folders",
-     "Packs files, and folders recursively in sorted order, into a new ARCHIVE\n"
-     "(an existing one is replaced). Entry names are the paths as given; absolute\n"
-     "paths and '..' are refused. Symbolic links and special files are skipped.\n",
+     "Packs files, and folders recursively in sorted order, into a new ARCHIVE.\n"
+     "An existing ARCHIVE (or the file a link at ARCHIVE leads to) is replaced\n"
+     "only by a complete archive and keeps its permissions; when nothing can be\n"
+     "added it is left as it was. ARCHIVE '-' writes to standard output (a pipe\n"
+     "or a file, never a terminal). Entry names are the paths as given, an\n"
+     "absolute path without its leading '/'; '..' is refused. Symbolic links and\n"
+     "special files are skipped, and so is the archive itself.\n",
      {"z", "e", "x"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate},
     {"help", "COMMAND", "the options of one command", "", {}, 0, 1, "", "help takes at most one command",
      checkHelpTopic, runHelp},
