@@ -143,8 +143,9 @@ TEST(ArchiveCreation, RoundTripsEveryFlagFromFilesAndBytesToAFileAndAPipe)
         const ArchiveEntry* random = archive.entry(2);
         EXPECT_EQ(random->storedSize, (flags & FlagEncrypted) ? roundUp8(200001) + 8 : 200001);
         EXPECT_EQ(archive.flags(), flags);
-        if (flags & FlagCompressed)
+        if (flags & FlagCompressed) {
             EXPECT_LT(archive.entry(3)->storedSize, entries[3].data.size() / 20);
+        }
         EXPECT_EQ(dir.list(), (std::vector<std::string>{"in0", "in1", "in2", "in3", "out.vza", "piped.vza"}));
     }
 }
