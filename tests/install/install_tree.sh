@@ -26,6 +26,8 @@ expected=(
     usr/share/doc/vza/LICENSE
     usr/include/vza/archive/archive.h
     usr/include/vza/archive/archive_writer.h
+    usr/include/vza/archive/archive_output.h
+    usr/include/vza/archive/input_tree.h
     usr/include/vza/archive/safe_name.h
     usr/include/vza/archive/sequential_archive.h
     usr/include/vza/archive/output_file.h
