@@ -77,13 +77,15 @@ fuzz: deps deps-fuzz
 	        $(FUZZ_BUILD)/seeds/$$target $$(ls -d tests/data/fuzz/$$target 2>/dev/null) || exit 1; \
 	done
 
-# Side-by-side comparison with unzip, cp and OpenSSL on generated data.
+# Side-by-side comparison with unzip, cp and OpenSSL on generated data, and of
+# vza create with tar and zip (tar and gzip come with every Debian system).
 BENCH_PACKAGES = zip unzip openssl time
 bench: deps
 	$(call install_missing,$(BENCH_PACKAGES))
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVZA_BUILD_BENCH=ON
 	@$(MAKE) --no-print-directory build
 	bench/compare $(BUILD)
+	bench/compare_create $(BUILD)
 
 # `make install` (PREFIX=/usr/local, DESTDIR for a staged tree) and its undo,
 # which removes what the last install wrote (build/install_manifest.txt).

@@ -384,7 +384,7 @@ bool ArchiveWriter::writeTo(const std::string& path)
     ArchiveOutput output;
     if (!output.open(path))
         return fail(output.lastError(), output.systemError());
-    return write(output);
+    return writeTo(output);
 }
 
 bool ArchiveWriter::writeTo(int fd)
@@ -394,7 +394,19 @@ bool ArchiveWriter::writeTo(int fd)
     ArchiveOutput output;
     if (!output.openStream(fd))
         return fail(output.lastError(), output.systemError());
-    return write(output);
+    return writeTo(output);
+}
+
+bool ArchiveWriter::writeTo(ArchiveOutput& output)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    if (output.descriptor() < 0)
+        return fail(ArchiveError::CannotWriteOutput, EBADF);
+    const bool written = write(output);
+    if (!written)
+        output.discard();
+    return written;
 }
 
 bool ArchiveWriter::write(ArchiveOutput& output)

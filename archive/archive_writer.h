@@ -74,6 +74,10 @@ public:
     // current position; fd is not closed. A terminal is refused.
     bool writeTo(int fd);
 
+    // Writes the planned archive to output, opened (and checked) earlier,
+    // and commits it; discards it on failure.
+    bool writeTo(ArchiveOutput& output);
+
     std::size_t entryCount() const { return entries_.size(); }
     const ArchiveEntry& entry(std::size_t index) const { return entries_[index]; }
 

@@ -183,7 +183,7 @@ void InputTree::visit(int folder, const std::string& component, unsigned char ty
         notice(Notice::Kind::SpecialFile, path);
         return;
     }
-    if (skipping_ && status.st_dev == skip_.st_dev && status.st_ino == skip_.st_ino) {
+    if (std::find(skip_.begin(), skip_.end(), std::make_pair(status.st_dev, status.st_ino)) != skip_.end()) {
         notice(Notice::Kind::ArchiveItself, path);
         return;
     }

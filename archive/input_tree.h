@@ -22,6 +22,7 @@
 #include <map>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <sys/stat.h>
 #include <vector>
 
@@ -52,8 +53,10 @@ public:
     InputTree(const InputTree&) = delete;
     InputTree& operator=(const InputTree&) = delete;
 
-    // Leaves out the file with this device and inode (the archive being written).
-    void skip(const struct stat& file) { skip_ = file; skipping_ = true; }
+    // Leaves out the file with this device and inode (the archive being
+    // written, and its replacement while it is written). May be called more
+    // than once.
+    void skip(const struct stat& file) { skip_.emplace_back(file.st_dev, file.st_ino); }
 
     // Adds the file or folder operand.
     void add(const std::string& operand);
@@ -96,8 +99,7 @@ private:
     int openFolder(const std::string& parent);
 
     NoticeSink notices_;
-    struct stat skip_ {};
-    bool skipping_ = false;
+    std::vector<std::pair<dev_t, ino_t>> skip_;
     bool toldLeadingSlash_ = false;
     std::map<std::string, int> folders_;  // operand folders by path, each opened once
     std::vector<Root> roots_;

@@ -75,7 +75,7 @@ bool report(Console& console, const InputTree::Notice& notice)
 int runCreate(const Options& options, Console& console)
 {
     const std::string& archivePath = options.operands.front();
-    const std::string shownArchive = quoted(archivePath);
+    const std::string shownArchive = displayName(archivePath);
     const bool toStdout = meansStdout(archivePath);
     if (toStdout && ::isatty(STDOUT_FILENO)) {
         console.error("an archive is not written to a terminal; redirect standard output to a file or a pipe");
@@ -84,6 +84,14 @@ int runCreate(const Options& options, Console& console)
     struct stat existing {};
     const bool archiveExists =
         toStdout ? ::fstat(STDOUT_FILENO, &existing) == 0 && S_ISREG(existing.st_mode) : existingOutput(archivePath, existing);
+
+    // The output is opened first: an archive that cannot be written is
+    // refused before a single input is read.
+    ArchiveOutput output;
+    if (!(toStdout ? output.openStream(STDOUT_FILENO) : output.open(archivePath))) {
+        console.error(withReason(shownArchive + ": " + errorText(output.lastError()), output.systemError()));
+        return ExitFatal;
+    }
 
     // Asked first, as zip does, so that the user is not kept waiting for
     // the prompt while a large tree is walked.
@@ -106,15 +114,19 @@ int runCreate(const Options& options, Console& console)
     InputTree tree([&](const InputTree::Notice& notice) { problems += report(console, notice) ? 1 : 0; });
     if (archiveExists)
         tree.skip(existing);
+    struct stat beingWritten {};
+    if (::fstat(output.descriptor(), &beingWritten) == 0 && S_ISREG(beingWritten.st_mode))
+        tree.skip(beingWritten);
     for (std::size_t i = 1; i < options.operands.size(); ++i)
         tree.add(options.operands[i]);
     tree.finish();
-    const std::string untouched = archiveExists && !toStdout ? "; " + shownArchive + " left as it was"
-                                                             : "; " + shownArchive + " not created";
+    const std::string untouched = toStdout       ? std::string("the archive on standard output is incomplete")
+                                : archiveExists  ? shownArchive + ": not replaced; the old archive is left as it was"
+                                                 : shownArchive + ": not created";
     // An archive with nothing in it would only hide that every input failed
     // (and replace a good one): none is written.
     if (tree.count() == 0) {
-        console.error("nothing to add" + untouched);
+        console.error("nothing to add; " + quoted(archivePath) + (archiveExists && !toStdout ? " left as it was" : " not created"));
         return ExitPartial;
     }
 
@@ -126,7 +138,8 @@ int runCreate(const Options& options, Console& console)
     }
     for (std::size_t i = 0; i < tree.count(); ++i) {
         if (!writer.addFile(tree.storedName(i), tree.status(i))) {
-            console.error(quoted(tree.path(i)) + ": " + errorText(writer.lastError()) + untouched);
+            console.error(quoted(tree.path(i)) + ": " + errorText(writer.lastError()));
+            console.error(toStdout ? shownArchive + ": not written" : untouched);
             return ExitFatal;
         }
     }
@@ -147,13 +160,17 @@ int runCreate(const Options& options, Console& console)
         }
         progress.advance(bytes);
     });
-    const bool written = toStdout ? writer.writeTo(STDOUT_FILENO) : writer.writeTo(archivePath);
+    const bool written = writer.writeTo(output);
     progress.clear();
     if (!written) {
+        // An input's fault names the input; the output's names the archive.
+        const ArchiveError error = writer.lastError();
+        const bool inputFault = error == ArchiveError::CannotReadInput || error == ArchiveError::InputChanged;
         const std::int64_t failed = writer.failedEntry();
-        const std::string what = failed >= 0 ? quoted(tree.path(static_cast<std::size_t>(failed))) : shownArchive;
-        console.error(withReason(what + ": " + errorText(writer.lastError()), writer.systemError()));
-        console.error(toStdout ? "the archive on standard output is incomplete" : "archive" + untouched);
+        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(static_cast<std::size_t>(failed)))
+                                                           : shownArchive;
+        console.error(withReason(what + ": " + errorText(error), writer.systemError()));
+        console.error(untouched);
         return ExitFatal;
     }
     return problems == 0 ? ExitOk : ExitPartial;
