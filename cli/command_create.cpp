@@ -7,7 +7,9 @@
 // complete new one.
 #include <cerrno>
 #include <cstring>
+#include <fnmatch.h>
 #include <string>
+#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -120,12 +122,23 @@ int runCreate(const Options& options, Console& console)
     for (std::size_t i = 1; i < options.operands.size(); ++i)
         tree.add(options.operands[i]);
     tree.finish();
+    // -x PATTERN leaves out the files whose stored names it matches ('*'
+    // matching '/' too) or equals, as it does for the other commands.
+    std::vector<std::size_t> chosen;
+    for (std::size_t i = 0; i < tree.count(); ++i) {
+        const std::string name = tree.storedName(i);
+        bool excluded = false;
+        for (const std::string& pattern : options.excludes)
+            excluded = excluded || pattern == name || ::fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
+        if (!excluded)
+            chosen.push_back(i);
+    }
     const std::string untouched = toStdout       ? std::string("the archive on standard output is incomplete")
                                 : archiveExists  ? shownArchive + ": not replaced; the old archive is left as it was"
                                                  : shownArchive + ": not created";
     // An archive with nothing in it would only hide that every input failed
     // (and replace a good one): none is written.
-    if (tree.count() == 0) {
+    if (chosen.empty()) {
         console.error("nothing to add; " + quoted(archivePath) + (archiveExists && !toStdout ? " left as it was" : " not created"));
         return ExitPartial;
     }
@@ -136,17 +149,19 @@ int runCreate(const Options& options, Console& console)
         console.error(shownArchive + ": " + errorText(writer.lastError()));
         return ExitFatal;
     }
-    for (std::size_t i = 0; i < tree.count(); ++i) {
+    std::uint64_t totalSize = 0;
+    for (const std::size_t i : chosen) {
         if (!writer.addFile(tree.storedName(i), tree.status(i))) {
             console.error(quoted(tree.path(i)) + ": " + errorText(writer.lastError()));
             console.error(toStdout ? shownArchive + ": not written" : untouched);
             return ExitFatal;
         }
+        totalSize += static_cast<std::uint64_t>(tree.status(i).st_size);
     }
-    writer.setFileOpener([&tree](std::size_t file) { return tree.open(file); });
+    writer.setFileOpener([&tree, &chosen](std::size_t file) { return tree.open(chosen[file]); });
 
     ProgressLine& progress = console.progress();
-    progress.start(tree.totalSize());
+    progress.start(totalSize);
     std::size_t current = SIZE_MAX;
     writer.setProgress([&](std::size_t entry, std::uint64_t bytes) {
         if (entry != current) {
@@ -167,7 +182,7 @@ int runCreate(const Options& options, Console& console)
         const ArchiveError error = writer.lastError();
         const bool inputFault = error == ArchiveError::CannotReadInput || error == ArchiveError::InputChanged;
         const std::int64_t failed = writer.failedEntry();
-        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(static_cast<std::size_t>(failed)))
+        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(chosen[static_cast<std::size_t>(failed)]))
                                                            : shownArchive;
         console.error(withReason(what + ": " + errorText(error), writer.systemError()));
         console.error(untouched);
