@@ -3,6 +3,7 @@ set(VZA_ARCHIVE_SOURCES
   archive.cpp
   archive_error.cpp
   archive_index.cpp
+  archive_output.cpp
   archive_writer.cpp
   atomic_file.cpp
   data_buffer.cpp
@@ -10,11 +11,13 @@ set(VZA_ARCHIVE_SOURCES
   entry_decoder.cpp
   entry_table.cpp
   format.cpp
+  input_tree.cpp
   name_decoding.cpp
   name_hash.cpp
   name_lookup.cpp
   output_file.cpp
   path_components.cpp
   safe_name.cpp
-  sequential_archive.cpp)
+  sequential_archive.cpp
+  stored_name.cpp)
 list(TRANSFORM VZA_ARCHIVE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

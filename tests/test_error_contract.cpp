@@ -46,7 +46,9 @@ TEST(ErrorContract, TheSystemReasonIsSavedAtTheFailure)
     EXPECT_EQ(missing.systemError(), ENOENT);
 
     ArchiveWriter writer;
-    EXPECT_FALSE(writer.begin(dir / "missing/new.vza"));
+    ASSERT_TRUE(writer.begin(0));
+    ASSERT_TRUE(writer.addBytes("a", "x", 1));
+    EXPECT_FALSE(writer.writeTo(dir / "missing/new.vza"));
     EXPECT_EQ(writer.lastError(), ArchiveError::CannotWriteOutput);
     EXPECT_EQ(writer.systemError(), ENOENT);
 
