@@ -10,8 +10,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "archive/atomic_file.h"
 #include "archive/entry_decoder.h"
+#include "archive/extractor.h"
 #include "archive/format.h"
 #include "archive/safe_name.h"
 
@@ -195,16 +195,20 @@ bool Archive::extractEntry(std::int32_t index, const std::string& path)
 {
     if (!archiveIndex_.entry(index))
         return fail(ArchiveError::NoSuchEntry);
-    // Nothing appears at path until the whole entry has been read and checked.
-    AtomicFile out;
-    if (!out.open(path))
-        return fail(ArchiveError::CannotWriteOutput, out.systemError());
-    if (!writeEntry(index, out))
-        return false;
-    return out.commit() || fail(ArchiveError::CannotWriteOutput, out.systemError());
+    Extractor extractor(*this);
+    extractor.options().createFolders = false;
+    if (!extractor.openWorkingFolder())
+        return fail(ArchiveError::CannotWriteOutput, extractor.openError());
+    const Extractor::Result result = extractor.extract(index, path);
+    if (result.status == Extractor::Status::Written) {
+        lastError_ = ArchiveError::None;
+        return true;
+    }
+    return fail(result.error != ArchiveError::None ? result.error : ArchiveError::CannotWriteOutput,
+                result.systemError);
 }
 
-bool Archive::writeEntry(std::int32_t index, AtomicFile& out, const Progress& progress)
+bool Archive::writeEntry(std::int32_t index, OutputFile& out, const Progress& progress)
 {
     const ArchiveEntry* entry = archiveIndex_.entry(index);
     if (!entry)
@@ -219,18 +223,14 @@ bool Archive::writeEntry(std::int32_t index, AtomicFile& out, const Progress& pr
         }
     }
     const bool written = streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
-        if (!out.write(data, length))
-            return false;
-        if (progress)
-            progress(length);
-        return true;
+        return out.write(data, length) && (!progress || progress(length));
     });
     if (!written && lastError_ == ArchiveError::CannotWriteOutput)
         systemError_ = out.systemError();
     return written;
 }
 
-Archive::Copy Archive::copyStoredBytes(std::int32_t index, AtomicFile& out, const Progress& progress)
+Archive::Copy Archive::copyStoredBytes(std::int32_t index, OutputFile& out, const Progress& progress)
 {
     const int target = out.descriptor();
     if (target < 0)
@@ -272,8 +272,11 @@ Archive::Copy Archive::copyStoredBytes(std::int32_t index, AtomicFile& out, cons
             break;
         }
         left -= static_cast<std::uint64_t>(sent);
-        if (progress)
-            progress(static_cast<std::size_t>(sent));
+        if (progress && !progress(static_cast<std::size_t>(sent))) {
+            fail(ArchiveError::CannotWriteOutput);
+            result = Copy::Failed;
+            break;
+        }
     }
     ::close(source);
     return result;

@@ -14,8 +14,8 @@
 
 #include "archive/archive_error.h"
 #include "archive/archive_index.h"
-#include "archive/atomic_file.h"
 #include "archive/data_buffer.h"
+#include "archive/output_file.h"
 #include "codec/blowfish.h"
 
 namespace vza {
@@ -86,20 +86,25 @@ public:
     // entry and the fallback is on, the disk file named name instead.
     bool readData(const std::string& name, std::vector<std::uint8_t>* bytes);
 
-    // Writes the entry named dataName to fileName (used exactly as given), or
-    // to safeOutputName(dataName) when fileName is empty. The output appears
-    // only when the whole entry has been read and checked.
+    // Writes the entry named dataName to fileName (used as given, relative
+    // to the working folder), or to safeOutputName(dataName) when fileName is
+    // empty. Folders are not made. No symbolic link is followed on any
+    // component (a link as the last component is replaced, not written
+    // through); a folder, FIFO, device or socket there is refused. The output
+    // appears only when the whole entry has been read and checked (see
+    // Extractor, which does the work).
     bool extractToFile(const std::string& dataName, const std::string& fileName);
 
-    // Writes entry index to path (used exactly as given); see extractToFile.
+    // Writes entry index to path (used as given); see extractToFile.
     bool extractEntry(std::int32_t index, const std::string& path);
 
     // Writes the checked plain bytes of entry index into out, which the
-    // caller opened and commits. Entries stored as they are (no seal, no
+    // caller created and commits. Entries stored as they are (no seal, no
     // stream) are copied inside the kernel. progress, when given, hears the
-    // number of bytes written by each step.
-    using Progress = std::function<void(std::size_t length)>;
-    bool writeEntry(std::int32_t index, AtomicFile& out, const Progress& progress = {});
+    // number of bytes written by each step and returns false to stop (the
+    // call then fails with CannotWriteOutput).
+    using Progress = std::function<bool(std::size_t length)>;
+    bool writeEntry(std::int32_t index, OutputFile& out, const Progress& progress = {});
 
     // Reads entry index through sink in pieces of at most ChunkSize bytes,
     // checking it fully; sink returns false to stop (reported as
@@ -119,7 +124,7 @@ private:
     bool succeed();
     bool openFrom(std::FILE* file, const std::string& path, const std::string& password);
     enum class Copy { Done, Failed, Unsupported };
-    Copy copyStoredBytes(std::int32_t index, AtomicFile& out, const Progress& progress);
+    Copy copyStoredBytes(std::int32_t index, OutputFile& out, const Progress& progress);
 
     std::string password_;
     CipherState key_{};

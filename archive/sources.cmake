@@ -10,6 +10,8 @@ set(VZA_ARCHIVE_SOURCES
   data_buffer_codec.cpp
   entry_decoder.cpp
   entry_table.cpp
+  extractor.cpp
+  folder_walk.cpp
   format.cpp
   input_tree.cpp
   name_decoding.cpp

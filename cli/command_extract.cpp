@@ -10,7 +10,8 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "archive/atomic_file.h"
+#include "archive/extractor.h"
+#include "archive/output_file.h"
 #include "archive/safe_name.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
@@ -117,9 +118,28 @@ Plan planOutputs(const EntryTable& archive, const EntryNames& names, const std::
     return plan;
 }
 
-class Extractor {
+// A folder nothing can be written to fails every entry alike: that is a
+// run that could not start, not one that partly failed. An unnamed file
+// tells, for root and read-only file systems too, and leaves nothing behind.
+bool outputFolderWritable(const std::string& folder, Console& console)
+{
+    const int probe = open(folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
+    if (probe >= 0) {
+        close(probe);
+        return true;
+    }
+    const int reason = errno;
+    if (reason == EACCES || reason == EPERM || reason == EROFS || reason == ENOSPC || reason == EDQUOT) {
+        console.error("cannot write under " + quoted(folder) + ": " + std::strerror(reason));
+        return false;
+    }
+    return true;  // no unnamed files here: the entries will tell
+}
+
+// Entries read once from a pipe, written through OutputTree.
+class StreamExtractor {
 public:
-    Extractor(const Options& options, Console& console, ArchiveInput& archive)
+    StreamExtractor(const Options& options, Console& console, ArchiveInput& archive)
         : options_(options), console_(console), archive_(archive)
     {
     }
@@ -147,7 +167,7 @@ private:
     bool archiveKnown_ = false;
 };
 
-bool Extractor::prepare()
+bool StreamExtractor::prepare()
 {
     // A pipe is read once: writing over it cannot change what is read.
     const std::string& path = options_.operands.front();
@@ -158,24 +178,10 @@ bool Extractor::prepare()
         console_.error(error);
         return false;
     }
-    // A folder nothing can be written to fails every entry alike: that is
-    // a run that could not start, not one that partly failed. An unnamed
-    // file tells, for root and read-only file systems too, and leaves
-    // nothing behind.
-    const int probe = open(options_.outputDir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0600);
-    if (probe >= 0) {
-        close(probe);
-        return true;
-    }
-    const int reason = errno;
-    if (reason == EACCES || reason == EPERM || reason == EROFS || reason == ENOSPC || reason == EDQUOT) {
-        console_.error("cannot write under " + quoted(options_.outputDir) + ": " + std::strerror(reason));
-        return false;
-    }
-    return true;  // no unnamed files here: the entries will tell
+    return outputFolderWritable(options_.outputDir, console_);
 }
 
-bool Extractor::extract(std::int32_t index, const std::string& relative)
+bool StreamExtractor::extract(std::int32_t index, const std::string& relative)
 {
     ProgressLine& progress = console_.progress();
     progress.setEntry(relative);
@@ -196,10 +202,13 @@ bool Extractor::extract(std::int32_t index, const std::string& relative)
             return false;
         }
     }
-    AtomicFile output;
-    if (!output.open(slot.path))
+    OutputFile output;
+    if (!output.create(slot.path))
         return fail(index, "cannot create " + quoted(relative) + ": " + systemReason(output.systemError()));
-    const bool read = archive_.writeEntry(index, output, [&](std::size_t length) { progress.advance(length); });
+    const bool read = archive_.writeEntry(index, output, [&](std::size_t length) {
+        progress.advance(length);
+        return true;
+    });
     if (!read)
         // output is discarded, nothing is left
         return fail(index, errorMessage(archive_.lastError(), archive_.systemError()));
@@ -208,6 +217,35 @@ bool Extractor::extract(std::int32_t index, const std::string& relative)
     if (console_.verbose())
         console_.line(displayName(relative));
     return true;
+}
+
+// The message for an entry the engine did not write.
+std::string problemText(const Extractor::Result& result)
+{
+    using Problem = Extractor::Problem;
+    const std::string system = result.systemError != 0 ? std::strerror(result.systemError) : "failed";
+    switch (result.problem) {
+    case Problem::None:
+    case Problem::Cancelled: break;
+    case Problem::NoSuchEntry: return "no such entry";
+    case Problem::UnsafeName: return "nothing safe is left of the name";
+    case Problem::TooManyComponents:
+        return "the name has more than " + std::to_string(Extractor::MaxComponents) + " components";
+    case Problem::NameTooLong: return "name too long";
+    case Problem::LinkOnTheWay: return quoted(result.at) + " is a symbolic link; not writing through it";
+    case Problem::NotAFolderOnTheWay: return quoted(result.at) + " is not a folder";
+    case Problem::FolderMissing: return "folder " + quoted(result.at) + " does not exist";
+    case Problem::FolderFailed: return "cannot create folder " + quoted(result.at) + ": " + system;
+    case Problem::FolderInTheWay: return "a folder is in the way at " + quoted(result.path);
+    case Problem::SpecialFileInTheWay:
+        return "a FIFO, device or socket is in the way at " + quoted(result.path) + "; not replacing it";
+    case Problem::ArchiveInTheWay: return "not writing over the archive being read";
+    case Problem::Exists: return "it exists";
+    case Problem::CannotCreate: return "cannot create " + quoted(result.path) + ": " + system;
+    case Problem::ReadFailed:
+    case Problem::CannotWrite: return errorMessage(result.error, result.systemError);
+    }
+    return "failed";
 }
 
 }  // namespace
@@ -227,16 +265,53 @@ int runExtract(const Options& options, Console& console)
     const EntryTable& archive = input.entryTable();
     const Plan plan = planOutputs(archive, entryNames, chosen, console, failures);
 
-    Extractor extractor(options, console, input);
-    if (!extractor.prepare())
-        return ExitFatal;
     std::uint64_t total = 0;
     for (std::int32_t index : plan.indices)
         total += archive.at(index)->originalSize;
-    console.progress().start(total);
+    if (input.sequential()) {
+        StreamExtractor extractor(options, console, input);
+        if (!extractor.prepare())
+            return ExitFatal;
+        console.progress().start(total);
+        for (std::int32_t index : plan.indices) {
+            if (!extractor.extract(index, std::string(plan.outputPath(archive, index))))
+                ++failures;
+        }
+        console.progress().clear();
+        return failures == 0 ? ExitOk : ExitPartial;
+    }
+
+    Extractor extractor(input.archive());
+    extractor.options().overwrite = options.keepExisting ? Extractor::Overwrite::Keep : Extractor::Overwrite::Replace;
+    if (!extractor.open(options.outputDir)) {
+        console.error("cannot use output folder " + quoted(options.outputDir) + ": " +
+                      std::strerror(extractor.openError()));
+        return ExitFatal;
+    }
+    if (!outputFolderWritable(options.outputDir, console))
+        return ExitFatal;
+    ProgressLine& progress = console.progress();
+    progress.start(total);
+    std::uint64_t entryDone = 0;
+    extractor.options().progress = [&](std::int32_t, std::uint64_t done, std::uint64_t) {
+        progress.advance(done - entryDone);
+        entryDone = done;
+    };
     for (std::int32_t index : plan.indices) {
-        if (!extractor.extract(index, std::string(plan.outputPath(archive, index))))
-            ++failures;
+        const std::string relative(plan.outputPath(archive, index));
+        progress.setEntry(relative);
+        entryDone = 0;
+        const Extractor::Result result = extractor.extract(index, relative);
+        if (result.status == Extractor::Status::Written) {
+            if (console.verbose())
+                console.line(displayName(relative));
+            continue;
+        }
+        ++failures;
+        if (result.status == Extractor::Status::Skipped)
+            console.warning("skipped " + quoted(relative) + ": it exists (-k)");
+        else
+            console.error(quoted(archive.at(index)->name) + ": " + problemText(result));
     }
     console.progress().clear();
     return failures == 0 ? ExitOk : ExitPartial;

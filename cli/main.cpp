@@ -1,7 +1,10 @@
 // vza: lists, tests, extracts and creates .vza archives from the command line.
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
+#include "archive/output_file.h"
 #include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/console.h"
@@ -12,6 +15,32 @@
 namespace {
 
 using namespace vza::cli;
+
+// Interrupted, the program removes the half-written files that still have a
+// name (where the file system cannot keep them nameless), then dies of the
+// signal as it would have without the handler.
+extern "C" void removeOutputsAndDie(int signal)
+{
+    vza::removePendingOutputFiles();
+    std::signal(signal, SIG_DFL);
+    std::raise(signal);
+}
+
+void installSignalHandlers()
+{
+    struct sigaction action {};
+    action.sa_handler = removeOutputsAndDie;
+    sigemptyset(&action.sa_mask);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
+        struct sigaction old {};
+        // A signal ignored by whoever started us stays ignored.
+        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
+    // For the tests: behave as on a file system without O_TMPFILE.
+    if (const char* forced = std::getenv("VZA_TEST_NAMED_TEMPORARIES"); forced && *forced == '1')
+        vza::forceNamedTemporaries(true);
+}
 
 int runCommand(const CommandSpec& command, const Options& options)
 {
@@ -45,5 +74,6 @@ int main(int argc, char** argv)
         std::fputs(versionText().c_str(), stdout);
         return ExitOk;
     }
+    installSignalHandlers();
     return runCommand(*findCommand(options.command), options);
 }

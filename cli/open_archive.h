@@ -36,7 +36,7 @@ public:
     bool streamEntry(std::int32_t index, const Archive::ChunkSink& sink);
     // Writes the checked plain bytes of entry index into out (see
     // Archive::writeEntry); out is committed by the caller.
-    bool writeEntry(std::int32_t index, AtomicFile& out, const Archive::Progress& progress);
+    bool writeEntry(std::int32_t index, OutputFile& out, const Archive::Progress& progress);
     ArchiveError lastError() const { return sequential_ ? stream_.lastError() : archive_.lastError(); }
     int systemError() const { return sequential_ ? stream_.systemError() : archive_.systemError(); }
 

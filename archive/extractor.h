@@ -1,0 +1,156 @@
+// Writing an archive's entries to disk: the one way both programs do it.
+//
+// An Extractor is given an open Archive and a destination folder. It opens the
+// destination once and reaches every output file from that descriptor, one
+// component at a time, never following a symbolic link (see folder_walk.h):
+// nothing is written outside the destination, whatever another process does
+// meanwhile. Each file is an OutputFile (see output_file.h): it appears only
+// when its entry has been read and checked completely, a killed extraction
+// leaves no partial file, a replaced file keeps its permission bits, and a
+// folder, FIFO, device or socket in the way is refused. The archive being
+// read is never a target, under any name (hard links included).
+//
+// Names that could make the work grow without bound are refused before
+// anything is created: more than MaxComponents components, a component longer
+// than NAME_MAX, an output path of PATH_MAX bytes or more.
+//
+//     vza::Extractor extractor(archive);
+//     extractor.options().overwrite = vza::Extractor::Overwrite::Keep;
+//     if (!extractor.open("out")) ... extractor.openProblem() ...
+//     for (std::int32_t i = 0; i < archive.entryCount(); ++i) {
+//         const vza::Extractor::Result result = extractor.extract(i);
+//         if (result.status == vza::Extractor::Status::Failed) ...
+//     }
+//
+// Entries are addressed by index, so entries of the same name and names with
+// any bytes are all reachable. Nothing here prints; files are not fsynced.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <sys/stat.h>
+
+#include "archive/archive_error.h"
+#include "archive/folder_walk.h"
+
+namespace vza {
+
+class Archive;
+
+class Extractor {
+public:
+    static constexpr std::size_t MaxComponents = 256;
+
+    enum class Overwrite {
+        Replace,  // an existing file (or symbolic link) is replaced
+        Keep,     // an existing file is kept; the entry is Skipped
+        Ask,      // askOverwrite decides for each existing file
+    };
+
+    struct Options {
+        // Make missing folders on an entry's way (and the destination).
+        bool createFolders = true;
+        Overwrite overwrite = Overwrite::Replace;
+        // For Overwrite::Ask: called before the entry is read, with the
+        // entry's index and output path; true replaces the file there.
+        std::function<bool(std::int32_t index, const std::string& path)> askOverwrite;
+        // Called after each block written: bytes done of the entry's total.
+        std::function<void(std::int32_t index, std::uint64_t done, std::uint64_t total)> progress;
+        // When set and true, the entry being written is dropped at the next
+        // block and no further entry is started (Status::Cancelled).
+        const std::atomic<bool>* cancel = nullptr;
+    };
+
+    enum class Status { Written, Skipped, Failed, Cancelled };
+
+    // Why an entry was not written.
+    enum class Problem {
+        None,
+        NoSuchEntry,          // the index is out of range
+        UnsafeName,           // nothing safe is left of the name, or it holds a NUL or ".."
+        TooManyComponents,    // more than MaxComponents components
+        NameTooLong,          // a component over NAME_MAX, or the path reaches PATH_MAX
+        LinkOnTheWay,         // at: a folder on the way is a symbolic link
+        NotAFolderOnTheWay,   // at: a component on the way is not a folder
+        FolderMissing,        // at: a folder on the way is missing (createFolders off)
+        FolderFailed,         // at: a folder cannot be made or opened (systemError)
+        FolderInTheWay,       // a folder is at the output path
+        SpecialFileInTheWay,  // a FIFO, device or socket is at the output path
+        ArchiveInTheWay,      // the archive being read is at the output path
+        Exists,               // kept (Keep, or askOverwrite said no): Skipped
+        CannotCreate,         // the output file cannot be created (systemError)
+        ReadFailed,           // the entry cannot be read: error says why
+        CannotWrite,          // the output cannot be written or put in place (systemError)
+        Cancelled,            // the cancel flag was set
+    };
+
+    struct Result {
+        std::int32_t index = -1;
+        std::string path;  // the output path, relative to the destination
+        Status status = Status::Failed;
+        Problem problem = Problem::None;
+        std::string at;    // for the *OnTheWay and Folder* problems: the folder's path
+        ArchiveError error = ArchiveError::None;
+        int systemError = 0;  // the errno of the failing call, 0 when none
+    };
+
+    explicit Extractor(Archive& archive);
+    ~Extractor();
+    Extractor(const Extractor&) = delete;
+    Extractor& operator=(const Extractor&) = delete;
+
+    // Set before open(); progress, cancel and askOverwrite may change later.
+    Options& options() { return options_; }
+
+    // Opens destination, the user's choice (symbolic links in it are
+    // followed, as the user meant them), made with its parents when
+    // createFolders is on. False with openError() when it cannot be used.
+    bool open(const std::string& destination);
+
+    // For output paths used as the caller gives them, relative to the working
+    // folder or absolute, ".." allowed: still no symbolic link is followed on
+    // any component. Archive::extractEntry writes through this.
+    bool openWorkingFolder();
+
+    int openError() const { return openError_; }  // errno of a failed open()
+
+    // Writes entry index to safeOutputName of its stored name.
+    Result extract(std::int32_t index);
+
+    // Writes entry index to path, the caller's own output name, relative to
+    // the destination ('/' separates; "" and "." components are ignored; ".."
+    // is refused unless opened with openWorkingFolder).
+    Result extract(std::int32_t index, const std::string& path);
+
+    // extract(index) for each of indices in turn, until cancelled.
+    std::vector<Result> extractAll(const std::vector<std::int32_t>& indices);
+
+    // Closes the destination and every folder kept open.
+    void close();
+
+private:
+    bool checkName(const std::string& path, Result& result) const;
+    bool done(Result& result, Problem problem, ArchiveError error = ArchiveError::CannotWriteOutput,
+              int systemError = 0) const;
+    bool isArchive(const struct stat& status) const;
+    bool cancelled() const { return options_.cancel && options_.cancel->load(std::memory_order_relaxed); }
+
+    Archive& archive_;
+    Options options_;
+    int destination_ = -1;
+    int openError_ = 0;
+    bool asGiven_ = false;       // openWorkingFolder: ".." and absolute paths allowed
+    std::size_t baseLength_ = 0; // length of the destination as given, for the PATH_MAX check
+    int root_ = -1;              // "/" for absolute paths, opened when first needed
+    FolderWalk folders_;
+    FolderWalk rootFolders_;
+    struct stat archiveFile_ {};  // the archive, and the link by which it was named
+    struct stat archiveName_ {};
+    bool archiveKnown_ = false;
+};
+
+}  // namespace vza

@@ -1,0 +1,65 @@
+// Opening the folders of an output path one component at a time.
+//
+// Every folder is opened relative to the descriptor of the one before it
+// with O_NOFOLLOW | O_DIRECTORY, so a symbolic link or a non-folder on the
+// way is refused, never followed, whatever another process does meanwhile:
+// once a folder is open, renaming it or putting a link in its place does not
+// change where the files go. Missing folders are made with mkdirat when
+// asked to.
+//
+// The last few folders opened are kept open, so the many entries of one
+// folder cost no lookup at all; the cache holds at most MaxOpenFolders
+// descriptors and their paths, whatever the depth or number of the names.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace vza {
+
+class FolderWalk {
+public:
+    static constexpr std::size_t MaxOpenFolders = 64;
+
+    FolderWalk() = default;
+    ~FolderWalk();
+    FolderWalk(const FolderWalk&) = delete;
+    FolderWalk& operator=(const FolderWalk&) = delete;
+
+    // Walks from base, a folder descriptor the caller keeps open.
+    void start(int base, bool createFolders);
+
+    enum class Problem {
+        None,
+        Link,        // a component is a symbolic link
+        NotAFolder,  // a component is something else than a folder
+        Missing,     // a component does not exist and folders are not made
+        System,      // mkdirat or openat failed; systemError says why
+    };
+    struct Failure {
+        Problem problem = Problem::None;
+        std::size_t end = 0;  // the failing component ends at folder[end]
+        int systemError = 0;
+    };
+
+    // The descriptor of folder, components separated by single '/', none
+    // empty or "." ("" is base itself; ".." is allowed and goes up). It stays
+    // open until the next call; -1 with failure set when it cannot be opened.
+    int open(std::string_view folder, Failure& failure);
+
+    // Closes every cached descriptor.
+    void clear();
+
+private:
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    };
+    int base_ = -1;
+    bool createFolders_ = false;
+    std::unordered_map<std::string, int, Hash, std::equal_to<>> open_;
+};
+
+}  // namespace vza
