@@ -48,7 +48,7 @@ namespace {
 
 // Runs vza with stdin from inputFd (or /dev/null when it is -1).
 RunResult spawnVza(const std::vector<std::string>& args, const std::string& cwd, const std::vector<std::string>& env,
-                   int inputFd, const std::function<void()>& whileRunning)
+                   int inputFd, const std::function<void(pid_t)>& whileRunning)
 {
     // Unnamed files, so that nothing appears in the folders the tests look at.
     std::FILE* outFile = std::tmpfile();
@@ -86,7 +86,7 @@ RunResult spawnVza(const std::vector<std::string>& args, const std::string& cwd,
         throw std::runtime_error("cannot start " + std::string(VZA_BINARY));
     }
     if (whileRunning)
-        whileRunning();
+        whileRunning(pid);
     int status = 0;
     waitpid(pid, &status, 0);
     if (WIFEXITED(status))
@@ -126,6 +126,12 @@ RunResult runVza(const std::vector<std::string>& args, const std::string& cwd, c
     return spawnVza(args, cwd, env, -1, {});
 }
 
+RunResult runVzaWatched(const std::vector<std::string>& args, const std::string& cwd,
+                        const std::vector<std::string>& env, const std::function<void(pid_t)>& watch)
+{
+    return spawnVza(args, cwd, env, -1, watch);
+}
+
 RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& cwd, const std::string& input,
                       const std::vector<std::string>& env)
 {
@@ -134,7 +140,7 @@ RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& c
         throw std::runtime_error("pipe failed");
     // A reader that stops early must not kill the test with SIGPIPE.
     std::signal(SIGPIPE, SIG_IGN);
-    RunResult result = spawnVza(args, cwd, env, ends[0], [&] {
+    RunResult result = spawnVza(args, cwd, env, ends[0], [&](pid_t) {
         close(ends[0]);
         std::size_t done = 0;
         while (done < input.size()) {

@@ -3,6 +3,8 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <sys/types.h>
 #include <string>
 #include <vector>
 
@@ -29,6 +31,11 @@ RunResult runVza(const std::vector<std::string>& args, const std::string& cwd,
 // on a full disk, but deterministically.
 RunResult runVzaWithFileSizeLimit(const std::vector<std::string>& args, const std::string& cwd,
                                   std::uint64_t maxFileSize);
+
+// As runVza, calling watch with vza's process id while it runs (e.g. to
+// send it a signal); vza is waited for once watch returns.
+RunResult runVzaWatched(const std::vector<std::string>& args, const std::string& cwd,
+                        const std::vector<std::string>& env, const std::function<void(pid_t)>& watch);
 
 // As runVza, with stdin a pipe that is fed input (and then closed) while vza
 // runs. vza may stop reading early; the rest is then dropped.

@@ -307,6 +307,100 @@ TEST_F(CliTest, NeverWritesOverTheArchiveBeingRead)
     EXPECT_EQ(readFile(at("later")), "still read");
 }
 
+TEST_F(CliTest, ExistingFilesKeepTheirModesSpecialFilesAreRefused)
+{
+    writeArchive(at("a.vza"), {{"private", "new"}, {"fifo", "new"}, {"folder", "new"}, {"fresh", "new"}}, 0);
+    writeFile(at("out/private"), "old");
+    ASSERT_EQ(chmod(at("out/private").c_str(), 0600), 0);
+    ASSERT_EQ(mkfifo(at("out/fifo").c_str(), 0644), 0);
+    fs::create_directory(at("out/folder"));
+
+    const mode_t old = umask(027);
+    const RunResult result = vza({"extract", "a.vza", "-C", "out"});
+    umask(old);
+    EXPECT_EQ(result.status, 1);
+    EXPECT_EQ(result.err, "vza: 'fifo': a FIFO, device or socket is in the way at 'fifo'; not replacing it\n"
+                          "vza: 'folder': a folder is in the way at 'folder'\n");
+    EXPECT_EQ(readFile(at("out/private")), "new");
+    EXPECT_EQ(fs::status(at("out/private")).permissions(), fs::perms::owner_read | fs::perms::owner_write);
+    EXPECT_EQ(fs::status(at("out/fresh")).permissions(),
+              fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+    EXPECT_TRUE(fs::is_fifo(fs::symlink_status(at("out/fifo"))));
+}
+
+TEST_F(CliTest, HostileNamesAreRefusedBeforeAnyFolderIsMade)
+{
+    std::string deep;
+    for (int level = 0; level < 300; ++level)
+        deep += "d/";
+    writeArchive(at("a.vza"), {{deep + "f", "x"}, {std::string(300, 'n'), "x"}, {"ok", "x"}}, 0);
+    const RunResult result = vza({"extract", "a.vza", "-C", "out"});
+    EXPECT_EQ(result.status, 1);
+    EXPECT_TRUE(contains(result.err, "the name has more than 256 components")) << result.err;
+    EXPECT_TRUE(contains(result.err, "'" + std::string(300, 'n') + "': name too long")) << result.err;
+    EXPECT_EQ(listTree(at("out")), Strings{"ok"});
+}
+
+// True when process pid has ended (it is a zombie, not yet waited for).
+bool finished(pid_t pid)
+{
+    const std::string stat = readFile("/proc/" + std::to_string(pid) + "/stat");
+    const std::size_t paren = stat.rfind(')');
+    return paren == std::string::npos || stat.compare(paren, 3, ") Z") == 0;
+}
+
+// The output file vza has open under folder, as /proc shows it, or "".
+std::string openOutput(pid_t pid, const std::string& folder)
+{
+    std::error_code error;
+    for (const auto& fd : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd", error)) {
+        const std::string target = fs::read_symlink(fd.path(), error).string();
+        if (target.rfind(folder + "/", 0) == 0)
+            return target;
+    }
+    return "";
+}
+
+// Killed half-way through a large entry, vza leaves only the files it
+// completed: the unnamed file vanishes by itself, a named temporary (as on
+// file systems without O_TMPFILE) is removed by the signal handler.
+TEST_F(CliTest, InterruptedExtractLeavesOnlyCompletedFiles)
+{
+    writeArchive(at("a.vza"), {{"done.txt", "complete"}, {"big.bin", std::string(96 << 20, 'z')}}, FlagCompressed);
+    struct Case {
+        bool named;
+        int signal;
+    };
+    for (const Case c : {Case{true, SIGINT}, Case{true, SIGTERM}, Case{true, SIGHUP}, Case{false, SIGINT},
+                         Case{false, SIGKILL}}) {
+        SCOPED_TRACE(testing::Message() << "named " << c.named << " signal " << c.signal);
+        bool interrupted = false;
+        for (int attempt = 0; attempt < 5 && !interrupted; ++attempt) {
+            fs::remove_all(at("out"));
+            const Strings env = c.named ? Strings{"VZA_TEST_NAMED_TEMPORARIES=1"} : Strings{};
+            const std::string out = fs::canonical(dir.path()).string() + "/out";
+            const RunResult result = runVzaWatched({"extract", "a.vza", "-C", "out"}, dir.path(), env, [&](pid_t pid) {
+                // Until vza is caught writing big.bin, or has ended.
+                for (int wait = 0; wait < 100000 && !finished(pid); ++wait) {
+                    const std::string open = openOutput(pid, out);
+                    if (open.find("big.bin") != std::string::npos ||
+                        (open.find("(deleted)") != std::string::npos && fs::exists(out + "/done.txt"))) {
+                        kill(pid, c.signal);
+                        interrupted = true;
+                        return;
+                    }
+                    usleep(100);
+                }
+            });
+            if (!interrupted)
+                continue;  // it finished first: try again
+            EXPECT_EQ(result.status, -1);  // killed by the signal
+            EXPECT_EQ(listTree(at("out")), Strings{"done.txt"});
+        }
+        EXPECT_TRUE(interrupted) << "vza was never caught half-way";
+    }
+}
+
 TEST_F(CliTest, KeepOptionLeavesExistingFilesAndReportsThem)
 {
     writeArchive(at("a.vza"), {{"old.txt", "new contents"}, {"fresh.txt", "fresh"}, {"fresh.txt", "fresher"}}, 0);

@@ -1,0 +1,435 @@
+// The extraction engine: one case for each way extraction went wrong before
+// (links followed, races, leftovers, widened modes, special targets, deep
+// names), then its options.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "archive/extractor.h"
+#include "archive/format.h"
+#include "archive/output_file.h"
+#include "testkit/testkit.h"
+
+namespace vza {
+namespace {
+
+namespace fs = std::filesystem;
+using test::Bytes;
+using test::bytesOf;
+using test::readBytes;
+using test::TempDir;
+using test::TestEntry;
+using test::writeArchive;
+using test::writeBytes;
+using Strings = std::vector<std::string>;
+using Status = Extractor::Status;
+using Problem = Extractor::Problem;
+
+// Every path under root, relative, sorted; links are listed, not followed.
+Strings tree(const std::string& root)
+{
+    Strings paths;
+    for (const auto& item : fs::recursive_directory_iterator(root))
+        paths.push_back(fs::relative(item.path(), root).string());
+    std::sort(paths.begin(), paths.end());
+    return paths;
+}
+
+mode_t modeOf(const std::string& path)
+{
+    struct stat status {};
+    EXPECT_EQ(::lstat(path.c_str(), &status), 0) << path;
+    return status.st_mode;
+}
+
+// Runs f with the working folder set to folder.
+template <typename F>
+auto inFolder(const std::string& folder, F f)
+{
+    const fs::path previous = fs::current_path();
+    fs::current_path(folder);
+    auto result = f();
+    fs::current_path(previous);
+    return result;
+}
+
+class ExtractorTest : public ::testing::Test {
+protected:
+    // An archive of entries at dir/a.vza, opened.
+    void openArchive(const std::vector<TestEntry>& entries, std::uint32_t flags = 0)
+    {
+        writeArchive(dir_ / "a.vza", entries, flags);
+        ASSERT_TRUE(archive_.open(dir_ / "a.vza", "secret"));
+    }
+
+    TempDir dir_;
+    Archive archive_;
+};
+
+// Finding 1: a link in the working folder carried extractToFile elsewhere.
+TEST_F(ExtractorTest, LinkedFolderIsNeverWrittenThrough)
+{
+    openArchive({{"docs/planted.sh", bytesOf("echo owned")}});
+    ASSERT_EQ(::mkdir((dir_ / "elsewhere").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dir_ / "out").c_str(), 0755), 0);
+    ASSERT_EQ(::symlink("../elsewhere", (dir_ / "docs").c_str()), 0);
+    ASSERT_EQ(::symlink("../elsewhere", (dir_ / "out/docs").c_str()), 0);
+
+    EXPECT_FALSE(inFolder(dir_.path(), [&] { return archive_.extractToFile("docs/planted.sh", ""); }));
+    EXPECT_EQ(archive_.lastError(), ArchiveError::CannotWriteOutput);
+    EXPECT_FALSE(inFolder(dir_.path(), [&] { return archive_.extractEntry(0, "docs/x"); }));
+    EXPECT_FALSE(archive_.extractEntry(0, dir_ / "docs/x"));  // absolute: links refused there too
+
+    Extractor extractor(archive_);
+    ASSERT_TRUE(extractor.open(dir_ / "out"));
+    const Extractor::Result result = extractor.extract(0);
+    EXPECT_EQ(result.status, Status::Failed);
+    EXPECT_EQ(result.problem, Problem::LinkOnTheWay);
+    EXPECT_EQ(result.at, "docs");
+    EXPECT_TRUE(tree(dir_ / "elsewhere").empty());
+}
+
+// Finding 2: a folder replaced by a link while thousands of entries are
+// written into it. Whatever lands, lands inside the destination.
+TEST_F(ExtractorTest, FolderSwappedForALinkMidRunSendsNothingOutside)
+{
+    std::vector<TestEntry> entries;
+    for (int folder = 0; folder < 100; ++folder)
+        for (int file = 0; file < 40; ++file)
+            entries.push_back({"d/s" + std::to_string(folder) + "/f" + std::to_string(file), bytesOf("x")});
+    openArchive(entries);
+    ASSERT_EQ(::mkdir((dir_ / "victim").c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((dir_ / "out").c_str(), 0755), 0);
+
+    Extractor extractor(archive_);
+    ASSERT_TRUE(extractor.open(dir_ / "out"));
+    std::atomic<bool> finished{false};
+    std::atomic<int> swaps{0};
+    std::thread swapper([&] {
+        const std::string d = dir_ / "out/d";
+        for (int n = 0; !finished.load(); ++n) {
+            const std::string moved = dir_ / ("out/moved" + std::to_string(n));
+            if (::rename(d.c_str(), moved.c_str()) == 0 && ::symlink((dir_ / "victim").c_str(), d.c_str()) == 0)
+                ++swaps;
+            ::unlink(d.c_str());  // the run may make d again: swap that one next
+        }
+    });
+    int written = 0;
+    for (std::int32_t i = 0; i < archive_.entryCount(); ++i)
+        written += extractor.extract(i).status == Status::Written;
+    finished = true;
+    swapper.join();
+    EXPECT_GT(swaps.load(), 0);
+    EXPECT_GT(written, 0);
+    EXPECT_TRUE(tree(dir_ / "victim").empty());
+}
+
+// Finding 3: a killed extraction left its half-written temporary file. The
+// child writes a small entry, then stops half-way through a large one and is
+// killed; SIGINT runs a handler that calls the cleanup, as vza's does.
+extern "C" void cleanUpAndDie(int signal)
+{
+    removePendingOutputFiles();
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+TEST_F(ExtractorTest, KilledExtractionLeavesOnlyCompletedFiles)
+{
+    for (std::uint32_t flags : {0u, FlagCompressed | FlagEncrypted}) {
+        TempDir work;
+        // Stored: two kernel copies of 8 MiB; sealed: a stream of 64 KiB blocks.
+        const std::size_t size = flags == 0 ? 12 << 20 : 1 << 20;
+        writeArchive(work / "a.vza", {{"done.txt", bytesOf("complete")}, {"big.bin", test::randomBytes(size, 3)}},
+                     flags);
+        for (bool named : {false, true}) {
+            for (int signal : {SIGINT, SIGTERM, SIGKILL}) {
+                SCOPED_TRACE(testing::Message() << "flags " << flags << " named " << named << " signal " << signal);
+                const std::string out = work / "out";
+                fs::remove_all(out);
+                int ready[2];
+                ASSERT_EQ(::pipe(ready), 0);
+                const pid_t child = ::fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    ::signal(SIGINT, cleanUpAndDie);
+                    ::signal(SIGTERM, cleanUpAndDie);
+                    forceNamedTemporaries(named);
+                    Archive archive;
+                    Extractor extractor(archive);
+                    if (!archive.open(work / "a.vza", "secret") || !extractor.open(out))
+                        ::_exit(3);
+                    extractor.options().progress = [&](std::int32_t index, std::uint64_t, std::uint64_t) {
+                        if (index == 1) {
+                            (void)!::write(ready[1], "!", 1);
+                            ::pause();
+                        }
+                    };
+                    extractor.extractAll({0, 1});
+                    ::_exit(4);
+                }
+                char byte = 0;
+                ASSERT_EQ(::read(ready[0], &byte, 1), 1);
+                ::kill(child, signal);
+                int status = 0;
+                ASSERT_EQ(::waitpid(child, &status, 0), child);
+                EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal);
+                ::close(ready[0]);
+                ::close(ready[1]);
+                Strings left = tree(out);
+                // Nothing can remove a name after SIGKILL: without O_TMPFILE
+                // the hidden temporary stays, but never the target's name.
+                if (named && signal == SIGKILL) {
+                    ASSERT_EQ(left.size(), 2u);
+                    EXPECT_EQ(left[0].rfind(".big.bin.", 0), 0u) << left[0];
+                    left.erase(left.begin());
+                }
+                EXPECT_EQ(left, Strings{"done.txt"});
+                EXPECT_EQ(readBytes(out + "/done.txt"), bytesOf("complete"));
+            }
+        }
+    }
+}
+
+// Findings 4 and 5: what is at the output path already. Permission bits of a
+// replaced file are kept; new files follow the umask; a link is replaced, not
+// written through; a FIFO, device or folder is refused and left as it was.
+TEST_F(ExtractorTest, ExistingTargets)
+{
+    const bool root = ::geteuid() == 0;
+    std::vector<TestEntry> entries;
+    for (const char* name : {"private", "program", "new", "link", "fifo", "device", "folder"})
+        entries.push_back({name, bytesOf("fresh")});
+    openArchive(entries);
+    const std::string out = dir_ / "out";
+    ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+    writeBytes(out + "/private", bytesOf("old"));
+    ASSERT_EQ(::chmod((out + "/private").c_str(), 0600), 0);
+    writeBytes(out + "/program", bytesOf("old"));
+    ASSERT_EQ(::chmod((out + "/program").c_str(), 0755), 0);
+    writeBytes(dir_ / "target", bytesOf("precious"));
+    ASSERT_EQ(::symlink((dir_ / "target").c_str(), (out + "/link").c_str()), 0);
+    ASSERT_EQ(::mkfifo((out + "/fifo").c_str(), 0644), 0);
+    ASSERT_EQ(::chmod((out + "/fifo").c_str(), 0644), 0);
+    if (root) {
+        ASSERT_EQ(::mknod((out + "/device").c_str(), S_IFCHR | 0666, makedev(1, 3)), 0);
+        ASSERT_EQ(::chmod((out + "/device").c_str(), 0666), 0);
+    }
+    ASSERT_EQ(::mkdir((out + "/folder").c_str(), 0755), 0);
+
+    struct Case {
+        const char* name;
+        Status status;
+        Problem problem;
+        mode_t mode;  // what is at the path afterwards
+    };
+    const Case cases[] = {
+        {"private", Status::Written, Problem::None, S_IFREG | 0600},
+        {"program", Status::Written, Problem::None, S_IFREG | 0755},
+        {"new", Status::Written, Problem::None, S_IFREG | 0640},
+        {"link", Status::Written, Problem::None, S_IFREG | 0640},
+        {"fifo", Status::Failed, Problem::SpecialFileInTheWay, S_IFIFO | 0644},
+        {"device", Status::Failed, Problem::SpecialFileInTheWay, S_IFCHR | 0666},
+        {"folder", Status::Failed, Problem::FolderInTheWay, S_IFDIR | 0755},
+    };
+    const mode_t old = ::umask(027);
+    Extractor extractor(archive_);
+    ASSERT_TRUE(extractor.open(out));
+    for (std::int32_t i = 0; i < archive_.entryCount(); ++i) {
+        const Case& c = cases[i];
+        if (std::string(c.name) == "device" && !root)
+            continue;  // only root can make a device node
+        const Extractor::Result result = extractor.extract(i);
+        EXPECT_EQ(result.status, c.status) << c.name;
+        EXPECT_EQ(result.problem, c.problem) << c.name;
+        EXPECT_EQ(modeOf(out + "/" + c.name), c.mode) << c.name;
+        if (c.status == Status::Written) {
+            EXPECT_EQ(readBytes(out + "/" + c.name), bytesOf("fresh")) << c.name;
+        }
+    }
+    ::umask(old);
+    EXPECT_EQ(readBytes(dir_ / "target"), bytesOf("precious"));
+    EXPECT_TRUE(tree(out + "/folder").empty());
+    // The library call by name refuses them too.
+    EXPECT_FALSE(archive_.extractEntry(0, out + "/fifo"));
+    EXPECT_EQ(modeOf(out + "/fifo") & S_IFMT, static_cast<mode_t>(S_IFIFO));
+}
+
+// Finding 6: names nested thousands deep made thousands of folders and took
+// seconds, then failed anyway. They are refused before anything is made.
+TEST_F(ExtractorTest, HostileNamesAreRefusedBeforeAnythingIsMade)
+{
+    std::string deep;
+    while (deep.size() < 4090)
+        deep += "x/";
+    deep += "f";
+    std::string manyShort;
+    for (std::size_t n = 0; n <= Extractor::MaxComponents; ++n)
+        manyShort += "y/";
+    manyShort += "f";
+    struct Case {
+        std::string name;
+        Problem problem;
+    };
+    const std::vector<Case> cases = {
+        {deep, Problem::NameTooLong},                            // the path reaches PATH_MAX
+        {manyShort, Problem::TooManyComponents},                 // 258 components
+        {"a/" + std::string(NAME_MAX + 1, 'n'), Problem::NameTooLong},  // one component too long
+    };
+    std::vector<TestEntry> entries;
+    for (int copy = 0; copy < 100; ++copy)
+        for (const Case& c : cases)
+            entries.push_back({c.name, bytesOf("x")});
+    openArchive(entries);
+    Extractor extractor(archive_);
+    ASSERT_TRUE(extractor.open(dir_ / "out"));
+    for (std::int32_t i = 0; i < archive_.entryCount(); ++i) {
+        const Extractor::Result result = extractor.extract(i);
+        EXPECT_EQ(result.status, Status::Failed);
+        EXPECT_EQ(result.problem, cases[static_cast<std::size_t>(i) % cases.size()].problem) << i;
+    }
+    EXPECT_TRUE(tree(dir_ / "out").empty());
+
+    // Just inside the limits is fine.
+    std::string deepest;
+    for (std::size_t n = 1; n < Extractor::MaxComponents; ++n)
+        deepest += "z/";
+    deepest += std::string(NAME_MAX, 'f');
+    openArchive({{deepest, bytesOf("deep")}});
+    ASSERT_TRUE(extractor.open(dir_ / "out"));
+    EXPECT_EQ(extractor.extract(0).status, Status::Written);
+    EXPECT_EQ(readBytes(dir_ / ("out/" + deepest)), bytesOf("deep"));
+}
+
+TEST_F(ExtractorTest, EntriesByIndexWhateverTheirNames)
+{
+    openArchive({{"same", bytesOf("first")}, {"same", bytesOf("second")}, {"a\\b", bytesOf("slash")},
+                 {"../up", bytesOf("up")}});
+    Extractor extractor(archive_);
+    ASSERT_TRUE(extractor.open(dir_ / "out"));
+    EXPECT_EQ(extractor.extract(1, "second").status, Status::Written);
+    EXPECT_EQ(extractor.extract(0, "first").status, Status::Written);
+    const Extractor::Result slash = extractor.extract(2);  // the safe name: a folder a
+    EXPECT_EQ(slash.path, "a/b");
+    EXPECT_EQ(extractor.extract(3).path, "up");
+    EXPECT_EQ(extractor.extract(3, "../mine").problem, Problem::UnsafeName);  // caller names stay inside too
+    EXPECT_EQ(extractor.extract(3, "dir/").problem, Problem::UnsafeName);
+    EXPECT_EQ(extractor.extract(9).problem, Problem::NoSuchEntry);
+    EXPECT_EQ(tree(dir_ / "out"), (Strings{"a", "a/b", "first", "second", "up"}));
+    EXPECT_EQ(readBytes(dir_ / "out/second"), bytesOf("second"));
+    EXPECT_EQ(readBytes(dir_ / "out/a/b"), bytesOf("slash"));
+}
+
+TEST_F(ExtractorTest, OverwriteFolderAndReadOptions)
+{
+    openArchive({{"f", bytesOf("new")}, {"sub/g", bytesOf("g")}});
+    const std::string out = dir_ / "out";
+    ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+    writeBytes(out + "/f", bytesOf("old"));
+    Extractor extractor(archive_);
+    extractor.options().createFolders = false;
+    ASSERT_TRUE(extractor.open(out));
+
+    const Extractor::Result missing = extractor.extract(1);
+    EXPECT_EQ(missing.problem, Problem::FolderMissing);
+    EXPECT_EQ(missing.at, "sub");
+
+    extractor.options().overwrite = Extractor::Overwrite::Keep;
+    EXPECT_EQ(extractor.extract(0).status, Status::Skipped);
+    extractor.options().overwrite = Extractor::Overwrite::Ask;
+    Strings asked;
+    bool answer = false;
+    extractor.options().askOverwrite = [&](std::int32_t, const std::string& path) {
+        asked.push_back(path);
+        return answer;
+    };
+    EXPECT_EQ(extractor.extract(0).status, Status::Skipped);
+    EXPECT_EQ(readBytes(out + "/f"), bytesOf("old"));
+    answer = true;
+    EXPECT_EQ(extractor.extract(0).status, Status::Written);
+    EXPECT_EQ(readBytes(out + "/f"), bytesOf("new"));
+    EXPECT_EQ(asked, (Strings{"f", "f"}));
+    EXPECT_FALSE(extractor.open(dir_ / "no/such"));
+    EXPECT_EQ(extractor.openError(), ENOENT);
+}
+
+TEST_F(ExtractorTest, ProgressCancelAndDamage)
+{
+    // Stored: one kernel copy of 3 MiB, no middle. Sealed: a stream of blocks.
+    for (std::uint32_t flags : {0u, FlagCompressed | FlagEncrypted}) {
+        SCOPED_TRACE(flags);
+        const Bytes big = test::randomBytes(3 << 20, 5);
+        openArchive({{"one", bytesOf("1")}, {"big", big}, {"two", bytesOf("2")}}, flags);
+        TempDir out;
+        Extractor extractor(archive_);
+        ASSERT_TRUE(extractor.open(out.path()));
+        std::atomic<bool> cancel{false};
+        std::uint64_t lastDone = 0;
+        extractor.options().cancel = &cancel;
+        extractor.options().progress = [&](std::int32_t index, std::uint64_t done, std::uint64_t total) {
+            EXPECT_EQ(total, index == 1 ? big.size() : 1u);
+            EXPECT_GE(done, index == 1 ? lastDone : 0);
+            lastDone = done;
+            if (index == 1 && done < total)
+                cancel = true;  // mid-entry, when there is a middle
+        };
+        const std::vector<Extractor::Result> results = extractor.extractAll({0, 1, 2});
+        ASSERT_EQ(results.size(), flags ? 2u : 3u);
+        EXPECT_EQ(results[0].status, Status::Written);
+        if (flags) {
+            EXPECT_EQ(results[1].status, Status::Cancelled);  // the stream has blocks to stop between
+            EXPECT_EQ(out.list(), Strings{"one"});
+        }
+    }
+    // A damaged entry: the archive's reason, no file.
+    writeArchive(dir_ / "d.vza", {{"bad", Bytes(1000, 'a')}}, FlagCompressed);
+    std::fstream file(dir_ / "d.vza", std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(-3, std::ios::end);
+    file.write("\xff\xff\xff", 3);
+    file.close();
+    Archive damaged;
+    ASSERT_TRUE(damaged.open(dir_ / "d.vza", ""));
+    TempDir out;
+    Extractor extractor(damaged);
+    ASSERT_TRUE(extractor.open(out.path()));
+    const Extractor::Result result = extractor.extract(0);
+    EXPECT_EQ(result.problem, Problem::ReadFailed);
+    EXPECT_NE(result.error, ArchiveError::None);
+    EXPECT_TRUE(out.list().empty());
+}
+
+TEST_F(ExtractorTest, TheArchiveBeingReadIsNeverATarget)
+{
+    openArchive({{"a.vza", bytesOf("x")}, {"hard", bytesOf("x")}, {"named", bytesOf("x")}});
+    ASSERT_EQ(::link((dir_ / "a.vza").c_str(), (dir_ / "hard").c_str()), 0);
+    ASSERT_EQ(::symlink("a.vza", (dir_ / "named").c_str()), 0);
+    Archive byLink;
+    ASSERT_TRUE(byLink.open(dir_ / "named", ""));
+    for (Archive* archive : {&archive_, &byLink}) {
+        Extractor extractor(*archive);
+        ASSERT_TRUE(extractor.open(dir_.path()));
+        EXPECT_EQ(extractor.extract(0).problem, Problem::ArchiveInTheWay);
+        EXPECT_EQ(extractor.extract(1).problem, Problem::ArchiveInTheWay);
+    }
+    Extractor extractor(byLink);
+    ASSERT_TRUE(extractor.open(dir_.path()));
+    EXPECT_EQ(extractor.extract(2).problem, Problem::ArchiveInTheWay);  // the link it was named by
+    EXPECT_TRUE(fs::is_symlink(dir_ / "named"));
+    EXPECT_EQ(fs::file_size(dir_ / "a.vza"), fs::file_size(dir_ / "hard"));
+}
+
+}  // namespace
+}  // namespace vza
