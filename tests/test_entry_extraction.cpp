@@ -4,7 +4,7 @@
 #include <unistd.h>
 
 #include "archive/archive.h"
-#include "archive/atomic_file.h"
+#include "archive/output_file.h"
 #include "archive/format.h"
 #include "codec/blowfish.h"
 #include "testkit/testkit.h"
@@ -196,14 +196,17 @@ TEST(EntryExtraction, StoredEntriesAreCopiedByHandWhereTheKernelCopyIsRefused)
         ASSERT_EQ(archive.entry(0)->storedSize, noise.size());
         for (const bool append : {false, true}) {
             SCOPED_TRACE(append ? "appending output" : "ordinary output");
-            AtomicFile out;
-            ASSERT_TRUE(out.open(dir / "out"));
+            OutputFile out;
+            ASSERT_TRUE(out.create(dir / "out"));
             if (append) {
                 const int descriptor = out.descriptor();
                 ASSERT_EQ(fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) | O_APPEND), 0);
             }
             std::uint64_t reported = 0;
-            ASSERT_TRUE(archive.writeEntry(0, out, [&](std::size_t length) { reported += length; }));
+            ASSERT_TRUE(archive.writeEntry(0, out, [&](std::size_t length) {
+                reported += length;
+                return true;
+            }));
             ASSERT_TRUE(out.commit());
             EXPECT_EQ(reported, noise.size());
             EXPECT_TRUE(readBytes(dir / "out") == noise);
