@@ -9,7 +9,6 @@
 
 #include "archive/archive.h"
 #include "archive/output_file.h"
-#include "archive/safe_name.h"
 
 namespace vza {
 namespace {
@@ -83,6 +82,7 @@ bool Extractor::open(const std::string& destination)
         return false;
     }
     baseLength_ = path.size();
+    encoding_.reset();
     folders_.start(destination_, options_.createFolders);
     // The archive by its file and by the name it was opened with, which may
     // be a link: entries are read by that name, so neither may be replaced.
@@ -121,7 +121,9 @@ bool Extractor::done(Result& result, Problem problem, ArchiveError error, int sy
 Extractor::Result Extractor::extract(std::int32_t index)
 {
     const ArchiveEntry* entry = archive_.entry(index);
-    std::string path = entry ? safeOutputName(entry->name) : std::string();
+    if (entry && !encoding_)
+        encoding_ = chooseNameEncoding(archive_, options_.names);
+    std::string path = entry ? outputNameFor(entry->name, *encoding_) : std::string();
     if (entry && path.empty()) {
         Result result;
         result.index = index;
@@ -255,10 +257,13 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
         return !cancelled();
     });
     if (!read) {
+        // The kernel copy's errno, which the Archive does not keep.
+        const int copyError = errno;
         if (cancelled())
             done(result, Problem::Cancelled, ArchiveError::None);
-        else if (out.systemError() != 0)
-            done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError());
+        else if (archive_.lastError() == ArchiveError::CannotWriteOutput)
+            done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput,
+                 out.systemError() != 0 ? out.systemError() : copyError);
         else
             done(result, Problem::ReadFailed, archive_.lastError());
         return result;  // out is discarded: nothing is left

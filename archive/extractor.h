@@ -29,6 +29,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@
 
 #include "archive/archive_error.h"
 #include "archive/folder_walk.h"
+#include "archive/name_decoding.h"
 
 namespace vza {
 
@@ -54,6 +56,8 @@ public:
     struct Options {
         // Make missing folders on an entry's way (and the destination).
         bool createFolders = true;
+        // How extract(index) reads stored names (see name_decoding.h).
+        NameEncodingChoice names = NameEncodingChoice::Auto;
         Overwrite overwrite = Overwrite::Replace;
         // For Overwrite::Ask: called before the entry is read, with the
         // entry's index and output path; true replaces the file there.
@@ -118,7 +122,8 @@ public:
 
     int openError() const { return openError_; }  // errno of a failed open()
 
-    // Writes entry index to safeOutputName of its stored name.
+    // Writes entry index to its output name: the stored name decoded in the
+    // archive's name encoding (decided at the first call), then made safe.
     Result extract(std::int32_t index);
 
     // Writes entry index to path, the caller's own output name, relative to
@@ -151,6 +156,7 @@ private:
     struct stat archiveFile_ {};  // the archive, and the link by which it was named
     struct stat archiveName_ {};
     bool archiveKnown_ = false;
+    std::optional<NameEncoding> encoding_;
 };
 
 }  // namespace vza

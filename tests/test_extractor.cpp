@@ -329,6 +329,14 @@ TEST_F(ExtractorTest, EntriesByIndexWhateverTheirNames)
     EXPECT_EQ(extractor.extract(3, "dir/").problem, Problem::UnsafeName);
     EXPECT_EQ(extractor.extract(9).problem, Problem::NoSuchEntry);
     EXPECT_EQ(tree(dir_ / "out"), (Strings{"a", "a/b", "first", "second", "up"}));
+
+    // Names are decoded before they are made safe: the second byte of 表
+    // (0x95 0x5C in CP932) is no folder separator.
+    openArchive({{"\x95\x5C.txt", bytesOf("cp932")}});
+    ASSERT_TRUE(extractor.open(dir_ / "out"));
+    const Extractor::Result decoded = extractor.extract(0);
+    EXPECT_EQ(decoded.status, Status::Written);
+    EXPECT_EQ(decoded.path, "\xE8\xA1\xA8.txt");
     EXPECT_EQ(readBytes(dir_ / "out/second"), bytesOf("second"));
     EXPECT_EQ(readBytes(dir_ / "out/a/b"), bytesOf("slash"));
 }
