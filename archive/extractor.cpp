@@ -257,15 +257,12 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
         return !cancelled();
     });
     if (!read) {
-        // The kernel copy's errno, which the Archive does not keep.
-        const int copyError = errno;
         if (cancelled())
             done(result, Problem::Cancelled, ArchiveError::None);
         else if (archive_.lastError() == ArchiveError::CannotWriteOutput)
-            done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput,
-                 out.systemError() != 0 ? out.systemError() : copyError);
+            done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, archive_.systemError());
         else
-            done(result, Problem::ReadFailed, archive_.lastError());
+            done(result, Problem::ReadFailed, archive_.lastError(), archive_.systemError());
         return result;  // out is discarded: nothing is left
     }
     if (!out.commit(replace, [this](const struct stat& status) { return !isArchive(status); })) {
