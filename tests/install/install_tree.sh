@@ -31,6 +31,7 @@ expected=(
     usr/include/vza/archive/safe_name.h
     usr/include/vza/archive/sequential_archive.h
     usr/include/vza/archive/output_file.h
+    usr/include/vza/archive/extractor.h
     usr/include/vza/codec/blowfish.h
     "usr/$libdir/libvza_archive.a"
     "usr/$libdir/cmake/vza/vzaConfig.cmake"
