@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QShowEvent>
 #include <QVBoxLayout>
 
 vzA_ReplaceDialog::vzA_ReplaceDialog(QWidget *parent)
@@ -35,8 +36,6 @@ vzA_ReplaceDialog::vzA_ReplaceDialog(QWidget *parent)
 
     connect(replaceButton, &QPushButton::clicked, this, &QDialog::accept);
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
-    // Each showing starts in the search field again.
-    connect(this, &QDialog::finished, searchEdit, qOverload<>(&QWidget::setFocus));
 
     searchLabel->setBuddy(searchEdit);
     replaceLabel->setBuddy(replaceEdit);
@@ -57,6 +56,15 @@ vzA_ReplaceDialog::vzA_ReplaceDialog(QWidget *parent)
     replaceButton->setDefault(true);
     setLayout(mainLayout);
     setWindowTitle(tr("置換"));
+    searchEdit->setFocus(Qt::OtherFocusReason);
+}
+
+// Setting the focus when the dialog is shown, not when it closed, makes
+// sure it lands in the search field before the window is activated; set on
+// closing it raced with the main window taking the focus back.
+void vzA_ReplaceDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
     searchEdit->setFocus(Qt::OtherFocusReason);
 }
 

@@ -17,6 +17,10 @@ public:
     QString searchText() const;
     QString replaceText() const;
 
+protected:
+    // Each showing starts in the search field again.
+    void showEvent(QShowEvent *event) override;
+
 private:
     QLineEdit *searchEdit;
     QLineEdit *replaceEdit;
