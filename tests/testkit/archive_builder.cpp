@@ -42,8 +42,10 @@ void writeArchive(const std::string& path, int count, const std::function<TestEn
         buffer.info.originalSize = static_cast<std::uint32_t>(buffer.bytes.size());
         buffer.info.storedSize = buffer.info.originalSize;
         buffer.info.name = entry.name;
+        // An empty entry has no bytes to spool (and data() may be null, which fwrite must not get).
         if (!prepareStored(buffer, flags) ||
-            std::fwrite(buffer.bytes.data(), 1, buffer.bytes.size(), spool.get()) != buffer.bytes.size())
+            (!buffer.bytes.empty() &&
+             std::fwrite(buffer.bytes.data(), 1, buffer.bytes.size(), spool.get()) != buffer.bytes.size()))
             throw std::runtime_error("cannot add " + entry.name);
         table.addRecord(&buffer);
     }
