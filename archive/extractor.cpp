@@ -9,6 +9,7 @@
 
 #include "archive/archive.h"
 #include "archive/output_file.h"
+#include "archive/sequential_archive.h"
 
 namespace vza {
 namespace {
@@ -46,7 +47,29 @@ Extractor::Problem problemOf(FolderWalk::Problem problem)
 
 }  // namespace
 
-Extractor::Extractor(Archive& archive) : archive_(archive) {}
+Extractor::Extractor(Archive& archive) : archive_(&archive) {}
+
+Extractor::Extractor(SequentialArchive& stream) : stream_(&stream) {}
+
+const EntryTable& Extractor::entryTable() const
+{
+    return archive_ ? archive_->archiveIndex().entryTable() : stream_->entryTable();
+}
+
+bool Extractor::writeEntry(std::int32_t index, OutputFile& out, const std::function<bool(std::size_t)>& progress)
+{
+    return archive_ ? archive_->writeEntry(index, out, progress) : stream_->writeEntry(index, out, progress);
+}
+
+ArchiveError Extractor::sourceError() const
+{
+    return archive_ ? archive_->lastError() : stream_->lastError();
+}
+
+int Extractor::sourceSystemError() const
+{
+    return archive_ ? archive_->systemError() : stream_->systemError();
+}
 
 Extractor::~Extractor()
 {
@@ -86,9 +109,12 @@ bool Extractor::open(const std::string& destination)
     folders_.start(destination_, options_.createFolders);
     // The archive by its file and by the name it was opened with, which may
     // be a link: entries are read by that name, so neither may be replaced.
-    const std::string& archivePath = archive_.archiveIndex().path();
-    archiveKnown_ = ::stat(archivePath.c_str(), &archiveFile_) == 0 &&
-                    ::lstat(archivePath.c_str(), &archiveName_) == 0;
+    archiveKnown_ = false;
+    if (archive_) {
+        const std::string& archivePath = archive_->archiveIndex().path();
+        archiveKnown_ = ::stat(archivePath.c_str(), &archiveFile_) == 0 &&
+                        ::lstat(archivePath.c_str(), &archiveName_) == 0;
+    }
     return true;
 }
 
@@ -120,9 +146,9 @@ bool Extractor::done(Result& result, Problem problem, ArchiveError error, int sy
 
 Extractor::Result Extractor::extract(std::int32_t index)
 {
-    const ArchiveEntry* entry = archive_.entry(index);
+    const ArchiveEntry* entry = entryTable().at(index);
     if (entry && !encoding_)
-        encoding_ = chooseNameEncoding(archive_, options_.names);
+        encoding_ = chooseNameEncoding(entryTable().entries(), options_.names);
     std::string path = entry ? outputNameFor(entry->name, *encoding_) : std::string();
     if (entry && path.empty()) {
         Result result;
@@ -142,7 +168,7 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
         done(result, Problem::Cancelled, ArchiveError::None);
         return result;
     }
-    const ArchiveEntry* entry = archive_.entry(index);
+    const ArchiveEntry* entry = entryTable().at(index);
     if (!entry) {
         done(result, Problem::NoSuchEntry, ArchiveError::NoSuchEntry);
         return result;
@@ -250,7 +276,7 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
     }
     const std::uint64_t total = entry->originalSize;
     std::uint64_t written = 0;
-    const bool read = archive_.writeEntry(index, out, [&](std::size_t length) {
+    const bool read = writeEntry(index, out, [&](std::size_t length) {
         written += length;
         if (options_.progress)
             options_.progress(index, written, total);
@@ -259,10 +285,10 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
     if (!read) {
         if (cancelled())
             done(result, Problem::Cancelled, ArchiveError::None);
-        else if (archive_.lastError() == ArchiveError::CannotWriteOutput)
-            done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, archive_.systemError());
+        else if (sourceError() == ArchiveError::CannotWriteOutput)
+            done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, sourceSystemError());
         else
-            done(result, Problem::ReadFailed, archive_.lastError(), archive_.systemError());
+            done(result, Problem::ReadFailed, sourceError(), sourceSystemError());
         return result;  // out is discarded: nothing is left
     }
     if (!out.commit(replace, [this](const struct stat& status) { return !isArchive(status); })) {

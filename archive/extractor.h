@@ -1,6 +1,7 @@
 // Writing an archive's entries to disk: the one way both programs do it.
 //
-// An Extractor is given an open Archive and a destination folder. It opens the
+// An Extractor is given an open Archive (or a SequentialArchive, a pipe read
+// once) and a destination folder. It opens the
 // destination once and reaches every output file from that descriptor, one
 // component at a time, never following a symbolic link (see folder_walk.h):
 // nothing is written outside the destination, whatever another process does
@@ -42,6 +43,9 @@
 namespace vza {
 
 class Archive;
+class EntryTable;
+class OutputFile;
+class SequentialArchive;
 
 class Extractor {
 public:
@@ -103,6 +107,10 @@ public:
     };
 
     explicit Extractor(Archive& archive);
+    // Entries from a stream read once: extract them in increasing index
+    // order (see SequentialArchive::streamEntry). Nothing on disk is the
+    // archive, so no output path is refused as being it.
+    explicit Extractor(SequentialArchive& stream);
     ~Extractor();
     Extractor(const Extractor&) = delete;
     Extractor& operator=(const Extractor&) = delete;
@@ -144,7 +152,14 @@ private:
     bool isArchive(const struct stat& status) const;
     bool cancelled() const { return options_.cancel && options_.cancel->load(std::memory_order_relaxed); }
 
-    Archive& archive_;
+    // The entries' source: exactly one of the two is set.
+    const EntryTable& entryTable() const;
+    bool writeEntry(std::int32_t index, OutputFile& out, const std::function<bool(std::size_t)>& progress);
+    ArchiveError sourceError() const;
+    int sourceSystemError() const;
+
+    Archive* archive_ = nullptr;
+    SequentialArchive* stream_ = nullptr;
     Options options_;
     int destination_ = -1;
     int openError_ = 0;

@@ -277,7 +277,7 @@ NameEncoding detectNameEncoding(const Archive& archive)
     return detectNameEncoding(archive.archiveIndex().entryTable().entries());
 }
 
-NameEncoding chooseNameEncoding(const Archive& archive, NameEncodingChoice choice)
+NameEncoding chooseNameEncoding(const std::vector<ArchiveEntry>& entries, NameEncodingChoice choice)
 {
     switch (choice) {
     case NameEncodingChoice::Utf8: return NameEncoding::Utf8;
@@ -285,7 +285,12 @@ NameEncoding chooseNameEncoding(const Archive& archive, NameEncodingChoice choic
     case NameEncodingChoice::Raw: return NameEncoding::Raw;
     case NameEncodingChoice::Auto: break;
     }
-    return detectNameEncoding(archive);
+    return detectNameEncoding(entries);
+}
+
+NameEncoding chooseNameEncoding(const Archive& archive, NameEncodingChoice choice)
+{
+    return chooseNameEncoding(archive.archiveIndex().entryTable().entries(), choice);
 }
 
 std::string decodeName(std::string_view stored, NameEncoding encoding)

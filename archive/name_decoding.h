@@ -59,6 +59,7 @@ NameEncoding detectNameEncoding(const Archive& archive);
 
 // The encoding to use for archive: detected for Auto, else the one chosen.
 NameEncoding chooseNameEncoding(const Archive& archive, NameEncodingChoice choice);
+NameEncoding chooseNameEncoding(const std::vector<ArchiveEntry>& entries, NameEncodingChoice choice);
 
 // The display text of a stored name: its UTF-8 form under encoding, every
 // byte kept (backslashes and control characters included; escaping them for

@@ -8,6 +8,7 @@
 
 #include "archive/data_buffer.h"
 #include "archive/entry_decoder.h"
+#include "archive/output_file.h"
 #include "archive/format.h"
 
 namespace vza {
@@ -107,6 +108,13 @@ bool SequentialArchive::skipTo(std::int32_t index)
         ++next_;
     }
     return true;
+}
+
+bool SequentialArchive::writeEntry(std::int32_t index, OutputFile& out, const Progress& progress)
+{
+    return streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
+        return out.write(data, length) && (!progress || progress(length));
+    });
 }
 
 bool SequentialArchive::streamEntry(std::int32_t index, const ChunkSink& sink)

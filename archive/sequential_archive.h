@@ -24,6 +24,8 @@
 
 namespace vza {
 
+class OutputFile;
+
 class SequentialArchive {
 public:
     SequentialArchive() = default;
@@ -55,6 +57,12 @@ public:
     // failure the stream's position is lost and nothing more can be read.
     using ChunkSink = std::function<bool(const std::uint8_t* data, std::size_t length)>;
     bool streamEntry(std::int32_t index, const ChunkSink& sink);
+
+    // streamEntry into out, which the caller created and commits; progress,
+    // when given, hears each piece's length and returns false to stop (as
+    // Archive::writeEntry's does).
+    using Progress = std::function<bool(std::size_t length)>;
+    bool writeEntry(std::int32_t index, OutputFile& out, const Progress& progress = {});
 
     // Why the last call failed, and the system's errno for a read error (0
     // when the input simply ended).

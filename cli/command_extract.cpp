@@ -1,5 +1,6 @@
 // vza extract: writes entries under an output folder, never outside it.
 #include <algorithm>
+#include <optional>
 #include <cstring>
 #include <string>
 #include <string_view>
@@ -11,28 +12,15 @@
 
 #include "archive/archive.h"
 #include "archive/extractor.h"
-#include "archive/output_file.h"
 #include "archive/safe_name.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_selection.h"
 #include "cli/extract_to_stdout.h"
 #include "cli/open_archive.h"
-#include "cli/output_tree.h"
 
 namespace vza::cli {
 namespace {
-
-// The system's reason saved by the library, or "failed" when it gave none.
-std::string systemReason(int systemError)
-{
-    return systemError != 0 ? std::strerror(systemError) : "failed";
-}
-
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
 
 // The entries to write, in index order, and the output paths that differ
 // from the stored names. Kept lean: a large archive's index is already in
@@ -136,89 +124,6 @@ bool outputFolderWritable(const std::string& folder, Console& console)
     return true;  // no unnamed files here: the entries will tell
 }
 
-// Entries read once from a pipe, written through OutputTree.
-class StreamExtractor {
-public:
-    StreamExtractor(const Options& options, Console& console, ArchiveInput& archive)
-        : options_(options), console_(console), archive_(archive)
-    {
-    }
-
-    // Sets the output folder up and notes which file is the archive.
-    bool prepare();
-
-    // Writes entry index to relative; false when it failed or was skipped
-    // (and reported).
-    bool extract(std::int32_t index, const std::string& relative);
-
-private:
-    bool fail(std::int32_t index, const std::string& why)
-    {
-        console_.error(quoted(archive_.entry(index)->name) + ": " + why);
-        return false;
-    }
-
-    const Options& options_;
-    Console& console_;
-    ArchiveInput& archive_;
-    OutputTree tree_;
-    struct stat archiveStatus_ {};      // the archive file
-    struct stat archivePathStatus_ {};  // its path, which may be a link to it
-    bool archiveKnown_ = false;
-};
-
-bool StreamExtractor::prepare()
-{
-    // A pipe is read once: writing over it cannot change what is read.
-    const std::string& path = options_.operands.front();
-    archiveKnown_ = !archive_.sequential() && stat(path.c_str(), &archiveStatus_) == 0 &&
-                    lstat(path.c_str(), &archivePathStatus_) == 0;
-    std::string error;
-    if (!tree_.open(options_.outputDir, error)) {
-        console_.error(error);
-        return false;
-    }
-    return outputFolderWritable(options_.outputDir, console_);
-}
-
-bool StreamExtractor::extract(std::int32_t index, const std::string& relative)
-{
-    ProgressLine& progress = console_.progress();
-    progress.setEntry(relative);
-    OutputTree::Slot slot;
-    std::string error;
-    if (!tree_.prepare(relative, slot, error))
-        return fail(index, error);
-    if (slot.exists) {
-        if (S_ISDIR(slot.status.st_mode))
-            return fail(index, "a folder is in the way at " + quoted(relative));
-        // Entries are read from the archive's path one at a time: replacing
-        // the file, or a link by which it was named, would change the bytes
-        // still to be read.
-        if (archiveKnown_ && (sameFile(slot.status, archiveStatus_) || sameFile(slot.status, archivePathStatus_)))
-            return fail(index, "not writing over the archive being read");
-        if (options_.keepExisting) {
-            console_.warning("skipped " + quoted(relative) + ": it exists (-k)");
-            return false;
-        }
-    }
-    OutputFile output;
-    if (!output.create(slot.path))
-        return fail(index, "cannot create " + quoted(relative) + ": " + systemReason(output.systemError()));
-    const bool read = archive_.writeEntry(index, output, [&](std::size_t length) {
-        progress.advance(length);
-        return true;
-    });
-    if (!read)
-        // output is discarded, nothing is left
-        return fail(index, errorMessage(archive_.lastError(), archive_.systemError()));
-    if (!output.commit())
-        return fail(index, "cannot write " + quoted(relative) + ": " + systemReason(output.systemError()));
-    if (console_.verbose())
-        console_.line(displayName(relative));
-    return true;
-}
-
 // The message for an entry the engine did not write.
 std::string problemText(const Extractor::Result& result)
 {
@@ -268,20 +173,13 @@ int runExtract(const Options& options, Console& console)
     std::uint64_t total = 0;
     for (std::int32_t index : plan.indices)
         total += archive.at(index)->originalSize;
-    if (input.sequential()) {
-        StreamExtractor extractor(options, console, input);
-        if (!extractor.prepare())
-            return ExitFatal;
-        console.progress().start(total);
-        for (std::int32_t index : plan.indices) {
-            if (!extractor.extract(index, std::string(plan.outputPath(archive, index))))
-                ++failures;
-        }
-        console.progress().clear();
-        return failures == 0 ? ExitOk : ExitPartial;
-    }
-
-    Extractor extractor(input.archive());
+    // A pipe is read once, in index order, which the plan keeps.
+    std::optional<Extractor> engine;
+    if (input.sequential())
+        engine.emplace(input.stream());
+    else
+        engine.emplace(input.archive());
+    Extractor& extractor = *engine;
     extractor.options().overwrite = options.keepExisting ? Extractor::Overwrite::Keep : Extractor::Overwrite::Replace;
     if (!extractor.open(options.outputDir)) {
         console.error("cannot use output folder " + quoted(options.outputDir) + ": " +

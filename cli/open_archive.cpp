@@ -50,15 +50,6 @@ bool ArchiveInput::streamEntry(std::int32_t index, const Archive::ChunkSink& sin
     return sequential_ ? stream_.streamEntry(index, sink) : archive_.streamEntry(index, sink);
 }
 
-bool ArchiveInput::writeEntry(std::int32_t index, OutputFile& out, const Archive::Progress& progress)
-{
-    if (!sequential_)
-        return archive_.writeEntry(index, out, progress);
-    return stream_.streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
-        return out.write(data, length) && (!progress || progress(length));
-    });
-}
-
 bool openArchive(const std::string& path, const Options& options, Console& console, ArchiveInput& input)
 {
     const bool standardInput = path == "-";

@@ -34,14 +34,13 @@ public:
 
     // Reads entry index through sink, checked (see Archive::streamEntry).
     bool streamEntry(std::int32_t index, const Archive::ChunkSink& sink);
-    // Writes the checked plain bytes of entry index into out (see
-    // Archive::writeEntry); out is committed by the caller.
-    bool writeEntry(std::int32_t index, OutputFile& out, const Archive::Progress& progress);
     ArchiveError lastError() const { return sequential_ ? stream_.lastError() : archive_.lastError(); }
     int systemError() const { return sequential_ ? stream_.systemError() : archive_.systemError(); }
 
     // The random-access archive; only when !sequential().
     Archive& archive() { return archive_; }
+    // The archive read in one pass; only when sequential().
+    SequentialArchive& stream() { return stream_; }
 
     // The archive as given on the command line, made safe to print ("-"
     // is shown as "standard input").

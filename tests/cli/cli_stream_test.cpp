@@ -70,6 +70,24 @@ TEST_F(CliStreamTest, ExtractWritesFilesFromAPipe)
     EXPECT_EQ(readFile(dir / "dup/same"), "second");
 }
 
+// From a pipe the same engine places the files as from a file: a link inside
+// the output folder is never followed, and a FIFO in the way is left alone.
+TEST_F(CliStreamTest, ExtractFromAPipeNeverWritesThroughALinkOrOverAFifo)
+{
+    std::filesystem::create_directories(dir / "out");
+    std::filesystem::create_directories(dir / "elsewhere");
+    std::filesystem::create_directory_symlink("../elsewhere", dir / "out/docs");
+    ASSERT_EQ(::mkfifo((dir / "out/fifo").c_str(), 0600), 0);
+    writeArchive(dir / "hostile.vza", {{"docs/planted.sh", "evil"}, {"fifo", "data"}, {"fine.txt", "ok"}}, 0);
+    const RunResult run = runVzaPiped({"extract", "-", "-C", "out"}, dir.path(), readFile(dir / "hostile.vza"));
+    EXPECT_EQ(run.status, 1) << run.err;
+    EXPECT_TRUE(contains(run.err, "is a symbolic link; not writing through it")) << run.err;
+    EXPECT_TRUE(contains(run.err, "a FIFO, device or socket is in the way")) << run.err;
+    EXPECT_EQ(listTree(dir / "elsewhere"), Strings{});
+    EXPECT_TRUE(std::filesystem::is_fifo(dir / "out/fifo"));
+    EXPECT_EQ(readFile(dir / "out/fine.txt"), "ok");
+}
+
 TEST_F(CliStreamTest, DamageInAStreamIsReportedAndTheEntriesAfterItAreStillRead)
 {
     std::string damaged = archives[1];
