@@ -59,6 +59,7 @@ private slots:
     void storedNames_data();
     void storedNames();
     void duplicateNames();
+    void linkInWorkingFolder();
 
 private:
     void listThree(std::uint32_t flags = 0);
@@ -231,6 +232,21 @@ void ExtractTest::duplicateNames()
     QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
     QCOMPARE(readFile("dup.txt"), QByteArray("first"));
     QCOMPARE(readFile("second.txt"), QByteArray("second"));
+}
+
+// A link in the working folder on an entry's way is never followed: the
+// entry's default name would otherwise carry it out of the folder.
+void ExtractTest::linkInWorkingFolder()
+{
+    QVERIFY(QDir().mkpath("elsewhere") && QDir().mkpath("work"));
+    QVERIFY(QFile::link("../elsewhere", "work/docs"));
+    QVERIFY(QDir::setCurrent("work"));
+    QVERIFY(writeArchive("planted.vza", {{"docs/planted.sh", "evil"}}));
+    QCOMPARE(lines(read("planted.vza")), QStringList{FileDialog});
+
+    selectRows({0});
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractFailedBox});
+    QCOMPARE(filesBelow("../elsewhere"), QStringList{});
 }
 
 QTEST_MAIN(ExtractTest)
