@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <optional>
 #include <fcntl.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
@@ -12,7 +13,7 @@
 #include "archive/data_buffer.h"
 #include "archive/entry_table.h"
 #include "archive/format.h"
-#include "archive/stored_name.h"
+#include "archive/path_components.h"
 #include "codec/blowfish.h"
 #include "codec/deflate_stream.h"
 
@@ -24,33 +25,33 @@ namespace {
 // writer's memory does not grow with the size of its inputs.
 constexpr std::size_t PieceSize = std::size_t{1} << 20;
 
-bool writeAll(int fd, const std::uint8_t* data, std::size_t length)
+// Writes all of data, at offset when given, else at the file's position
+// (the only way into a pipe); short writes and EINTR are retried.
+bool writeFully(int fd, const std::uint8_t* data, std::size_t length, std::optional<std::uint64_t> offset)
 {
     while (length > 0) {
-        const ssize_t done = ::write(fd, data, length);
+        const ssize_t done = offset ? ::pwrite(fd, data, length, static_cast<off_t>(*offset))
+                                    : ::write(fd, data, length);
         if (done < 0 && errno == EINTR)
             continue;
         if (done <= 0)
             return false;
         data += done;
         length -= static_cast<std::size_t>(done);
+        if (offset)
+            *offset += static_cast<std::uint64_t>(done);
     }
     return true;
 }
 
+bool writeAll(int fd, const std::uint8_t* data, std::size_t length)
+{
+    return writeFully(fd, data, length, std::nullopt);
+}
+
 bool writeAllAt(int fd, const std::uint8_t* data, std::size_t length, std::uint64_t offset)
 {
-    while (length > 0) {
-        const ssize_t done = ::pwrite(fd, data, length, static_cast<off_t>(offset));
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return false;
-        data += done;
-        length -= static_cast<std::size_t>(done);
-        offset += static_cast<std::uint64_t>(done);
-    }
-    return true;
+    return writeFully(fd, data, length, offset);
 }
 
 // A file for the data area of a compressed archive written to a pipe: its

@@ -39,6 +39,7 @@
 #include "archive/archive_error.h"
 #include "archive/folder_walk.h"
 #include "archive/name_decoding.h"
+#include "archive/path_components.h"
 
 namespace vza {
 
@@ -49,7 +50,7 @@ class SequentialArchive;
 
 class Extractor {
 public:
-    static constexpr std::size_t MaxComponents = 256;
+    static constexpr std::size_t MaxComponents = vza::MaxComponents;
 
     enum class Overwrite {
         Replace,  // an existing file (or symbolic link) is replaced

@@ -8,7 +8,7 @@
 #include <unistd.h>
 
 #include "archive/format.h"
-#include "archive/stored_name.h"
+#include "archive/path_components.h"
 
 namespace vza {
 

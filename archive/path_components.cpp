@@ -70,4 +70,15 @@ bool componentCountFits(std::size_t count)
     return count <= MaxComponents;
 }
 
+bool safeStoredName(std::string_view name)
+{
+    if (name.empty() || startsAtRoot(name))
+        return false;
+    for (std::string_view part : splitComponents(name, Backslash::IsByte)) {
+        if (componentKind(part) != ComponentKind::Name)
+            return false;
+    }
+    return true;
+}
+
 }  // namespace vza

@@ -51,6 +51,11 @@ inline constexpr std::size_t MaxComponentLength = NAME_MAX;
 inline constexpr std::size_t MaxPathLength = PATH_MAX;
 inline constexpr std::size_t MaxComponents = 256;
 
+// The rule for every name stored in a new archive: name (slashes only,
+// backslashes already turned into slashes) is not empty, does not start with
+// '/' and has no empty, "." or ".." component.
+bool safeStoredName(std::string_view name);
+
 bool componentLengthFits(std::string_view component);
 bool pathLengthFits(std::string_view path);
 bool componentCountFits(std::size_t count);

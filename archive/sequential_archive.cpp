@@ -92,6 +92,14 @@ bool SequentialArchive::readIndex(const std::string& password)
     return true;
 }
 
+bool SequentialArchive::readExactly(std::uint8_t* data, std::size_t length)
+{
+    if (std::fread(data, 1, length, stream_) == length)
+        return true;
+    broken_ = true;
+    return fail(std::ferror(stream_) ? ArchiveError::CannotOpenArchive : ArchiveError::EntryTruncated);
+}
+
 bool SequentialArchive::skipTo(std::int32_t index)
 {
     std::vector<std::uint8_t> block(DataBuffer::ChunkSize);
@@ -99,10 +107,8 @@ bool SequentialArchive::skipTo(std::int32_t index)
         std::uint64_t left = table_.at(next_)->storedSize;
         while (left > 0) {
             const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-            if (std::fread(block.data(), 1, want, stream_) != want) {
-                broken_ = true;
-                return fail(std::ferror(stream_) ? ArchiveError::CannotOpenArchive : ArchiveError::EntryTruncated);
-            }
+            if (!readExactly(block.data(), want))
+                return false;
             left -= want;
         }
         ++next_;
@@ -133,10 +139,8 @@ bool SequentialArchive::streamEntry(std::int32_t index, const ChunkSink& sink)
     ArchiveError fault = ArchiveError::None;
     while (left > 0) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-        if (std::fread(block.data(), 1, want, stream_) != want) {
-            broken_ = true;
-            return fail(std::ferror(stream_) ? ArchiveError::CannotOpenArchive : ArchiveError::EntryTruncated);
-        }
+        if (!readExactly(block.data(), want))
+            return false;
         left -= want;
         // After a fault the rest of the entry is still read, so that the
         // entries after it can be reached.

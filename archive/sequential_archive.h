@@ -72,6 +72,8 @@ public:
 private:
     bool fail(ArchiveError error);
     bool skipTo(std::int32_t index);
+    // Reads exactly length bytes; a short read loses the stream's position.
+    bool readExactly(std::uint8_t* data, std::size_t length);
     static ssize_t readCookie(void* cookie, char* buffer, std::size_t size);
 
     int fd_ = -1;

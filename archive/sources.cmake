@@ -21,5 +21,5 @@ set(VZA_ARCHIVE_SOURCES
   path_components.cpp
   safe_name.cpp
   sequential_archive.cpp
-  stored_name.cpp)
+)
 list(TRANSFORM VZA_ARCHIVE_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)
