@@ -145,6 +145,22 @@ bool Archive::streamEntry(std::int32_t index, const ChunkSink& sink)
     return succeed();
 }
 
+int Archive::openStoredBytes()
+{
+    const int fd = ::open(archiveIndex_.path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        fail(ArchiveError::CannotOpenArchive, errno);
+        return -1;
+    }
+    if (!archiveIndex_.loadedFrom(fd)) {
+        ::close(fd);
+        fail(ArchiveError::InputChanged);
+        return -1;
+    }
+    succeed();
+    return fd;
+}
+
 bool Archive::readEntry(std::int32_t index, DataBuffer& buffer)
 {
     buffer.reset();

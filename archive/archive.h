@@ -79,6 +79,15 @@ public:
     // Reads only the first 8 bytes and does not touch this Archive.
     std::int32_t probeFlags(const std::string& path) const;
 
+    // Opens the archive file again to read entries' stored bytes as they are,
+    // undecoded (to copy them into another archive with the same flags and
+    // password): entry index's lie at storedOffset(index) and run for its
+    // storedSize. Returns a descriptor the caller closes, or -1 with lastError
+    // CannotOpenArchive, or InputChanged when the file at the path is no
+    // longer the one the index was read from, unchanged.
+    int openStoredBytes();
+    std::uint64_t storedOffset(std::int32_t index) const { return archiveIndex_.entryOffset(index); }
+
     // Reads entry index into buffer as its plain bytes (name and both sizes set).
     bool readEntry(std::int32_t index, DataBuffer& buffer);
 

@@ -22,6 +22,7 @@ void ArchiveIndex::clear()
     data_.clear();
     data_.shrink_to_fit();
     oversize_ = false;
+    loaded_ = {};
 }
 
 bool ArchiveIndex::fail(ArchiveError error, int systemError)
@@ -44,12 +45,23 @@ bool ArchiveIndex::load(const std::string& password, CipherState& key)
 bool ArchiveIndex::load(std::FILE* file, const std::string& password, CipherState& key)
 {
     ArchiveError error = ArchiveError::None;
+    loaded_ = {};
+    if (::fstat(fileno(file), &loaded_) != 0)
+        loaded_ = {};
     errno = 0;
     if (!entryTable_.read(file, password, key, &error))
         return fail(error, error == ArchiveError::CannotOpenArchive ? errno : 0);
     lastError_ = ArchiveError::None;
     systemError_ = 0;
     return true;
+}
+
+bool ArchiveIndex::loadedFrom(int fd) const
+{
+    struct stat now {};
+    return loaded_.st_ino != 0 && ::fstat(fd, &now) == 0 && S_ISREG(now.st_mode) && now.st_dev == loaded_.st_dev &&
+           now.st_ino == loaded_.st_ino && now.st_size == loaded_.st_size &&
+           now.st_mtim.tv_sec == loaded_.st_mtim.tv_sec && now.st_mtim.tv_nsec == loaded_.st_mtim.tv_nsec;
 }
 
 void ArchiveIndex::addRecord(const DataBuffer* buffer)

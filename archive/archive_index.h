@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "archive/archive_error.h"
@@ -44,6 +45,11 @@ public:
     // positioned at its start.
     bool load(std::FILE* file, const std::string& password, CipherState& key);
 
+    // Whether fd is open on the file the index was loaded from, unchanged
+    // since: same device, inode, size and modification time. An entry's
+    // offset from this index means nothing in any other file.
+    bool loadedFrom(int fd) const;
+
     // Writing. addRecord and appendData must be called in pairs, in the same
     // order; addEntry does both. The buffer holds the entry's stored bytes
     // (already compressed and sealed as the archive's flags say).
@@ -68,7 +74,8 @@ private:
     std::string path_;
     EntryTable entryTable_;
     std::vector<std::uint8_t> data_;
-    bool oversize_ = false;  // a record or the data area no longer fits the format
+    bool oversize_ = false;
+    struct stat loaded_ {};  // the file load() read, when it could be told  // a record or the data area no longer fits the format
     ArchiveError lastError_ = ArchiveError::None;
     int systemError_ = 0;
 };

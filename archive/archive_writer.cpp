@@ -305,6 +305,7 @@ bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
     sources_.clear();
     memory_.clear();
     files_.clear();
+    stored_.clear();
     cipher_.reset();
     indexSize_ = 0;
     flags_ = 0;
@@ -367,6 +368,31 @@ bool ArchiveWriter::addFile(const std::string& name, const struct stat& seen)
     if (!plan(name, static_cast<std::uint64_t>(seen.st_size), Source{false, files_.size()}))
         return false;
     files_.push_back(FileSeen{seen.st_dev, seen.st_ino});
+    return true;
+}
+
+bool ArchiveWriter::addStored(const ArchiveEntry& entry, int fd, std::uint64_t offset)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    // The sizes must be ones these flags give, or the copy would be an
+    // entry no reader can take apart.
+    const std::uint64_t storedSize = entry.storedSize;
+    const bool fits = (flags_ & FlagEncrypted) ? storedSize >= 8 && storedSize % 8 == 0
+                    : (flags_ & FlagCompressed) ? true
+                                                : storedSize == entry.originalSize;
+    if (!fits)
+        return fail(ArchiveError::EntryCorrupt);
+    const std::uint64_t indexSize = indexSize_ + RecordHeaderSize + entry.name.size();
+    const std::uint64_t plainEnd = plainEnd_ + RecordHeaderSize + entry.name.size() + storedSize;
+    const std::uint64_t indexEnd = HeaderSize + static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(indexSize)));
+    if (indexEnd >= MaxArchiveSize || (!(flags_ & FlagCompressed) && plainEnd + 7 >= MaxArchiveSize))
+        return fail(ArchiveError::ArchiveTooLarge);
+    indexSize_ = indexSize;
+    plainEnd_ = plainEnd;
+    entries_.push_back(entry);
+    sources_.push_back(Source{false, stored_.size(), true});
+    stored_.push_back(StoredBytes{fd, offset});
     return true;
 }
 
@@ -527,8 +553,39 @@ bool ArchiveWriter::openInput(std::size_t index, EntryInput& input)
     return true;
 }
 
+bool ArchiveWriter::copyStored(std::size_t index, Target& target, std::uint64_t at)
+{
+    const StoredBytes& source = stored_[sources_[index].index];
+    const std::uint64_t length = entries_[index].storedSize;
+    if (const ArchiveError room = target.reserve(at, length); room != ArchiveError::None)
+        return fail(room);
+    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(length, PieceSize)));
+    std::uint64_t done = 0;
+    while (done < length) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, PieceSize));
+        const ssize_t got = ::pread(source.fd, piece.data(), want, static_cast<off_t>(source.offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail(ArchiveError::CannotReadInput, errno);
+        if (got == 0)
+            return fail(ArchiveError::EntryTruncated);
+        if (const ArchiveError error = target.write(at + done, piece.data(), static_cast<std::size_t>(got));
+            error != ArchiveError::None)
+            return fail(error, error == ArchiveError::CannotWriteOutput ? errno : 0);
+        done += static_cast<std::uint64_t>(got);
+    }
+    if (progress_)
+        progress_(index, entries_[index].originalSize);
+    return true;
+}
+
 bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored)
 {
+    if (sources_[index].stored) {
+        stored = entries_[index].storedSize;
+        return copyStored(index, target, at);
+    }
     EntryInput input;
     if (!openInput(index, input))
         return false;

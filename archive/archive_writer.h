@@ -50,6 +50,17 @@ public:
     // bytes, no more. Files are numbered 0, 1, ... in the order they are added.
     bool addFile(const std::string& name, const struct stat& seen);
 
+    // Plans an entry whose bytes are already in their stored form for this
+    // archive's flags and password: taken from another archive that has
+    // both (see Archive::openStoredBytes), to copy it without decoding and
+    // encoding it again. Sealed entries are enciphered on their own, so they
+    // may move. entry's name and sizes go into the index as they are (the
+    // name byte for byte: it is not a new name); its storedSize bytes are read
+    // from fd at offset when the archive is written. fd stays the caller's
+    // and open until writeTo() returns. Stored and original sizes that no
+    // entry of these flags can have are refused (EntryCorrupt).
+    bool addStored(const ArchiveEntry& entry, int fd, std::uint64_t offset);
+
     // Opens file number `file` for reading (open(2) with O_NOFOLLOW relative
     // to a folder held open, say); -1 with errno set when it cannot.
     using FileOpener = std::function<int(std::size_t file)>;
@@ -90,7 +101,12 @@ public:
 private:
     struct Source {
         bool inMemory;
-        std::size_t index;  // into memory_ or files_
+        std::size_t index;  // into memory_, files_ or stored_ (when stored)
+        bool stored = false;
+    };
+    struct StoredBytes {
+        int fd;
+        std::uint64_t offset;
     };
     struct FileSeen {
         dev_t device;
@@ -101,6 +117,7 @@ private:
 
     bool fail(ArchiveError error, int systemError = 0);
     bool plan(const std::string& name, std::uint64_t size, Source source);
+    bool copyStored(std::size_t index, Target& target, std::uint64_t at);
     bool write(ArchiveOutput& output);
     bool writeEntries(Target& target);
     bool writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored);
@@ -115,6 +132,7 @@ private:
     std::vector<Source> sources_;
     std::vector<std::vector<std::uint8_t>> memory_;
     std::vector<FileSeen> files_;
+    std::vector<StoredBytes> stored_;
     std::uint64_t indexSize_ = 0;   // the records' total length
     std::uint64_t plainEnd_ = 0;    // header + index + data when nothing is compressed
     FileOpener opener_;

@@ -429,3 +429,100 @@ TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)
     EXPECT_EQ(notices, expected);
     ASSERT_EQ(chdir("/"), 0);
 }
+
+namespace {
+
+// Entry index's stored bytes, read from the file as they lie.
+Bytes storedBytesOf(const std::string& path, std::int32_t index, const std::string& password)
+{
+    Archive archive;
+    EXPECT_TRUE(archive.open(path, password));
+    const Bytes file = readBytes(path);
+    const std::uint64_t offset = archive.storedOffset(index);
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(offset),
+                 file.begin() + static_cast<std::ptrdiff_t>(offset + archive.entry(index)->storedSize));
+}
+
+}  // namespace
+
+// Rewriting an archive in place, as vza add and delete do: entries moved to
+// other positions keep their stored bytes exactly, and the new archive,
+// written over the old one, reads back whole (fresh check words, new index).
+TEST(ArchiveCreation, StoredEntriesAreCopiedUndecodedToAnyPosition)
+{
+    TempDir dir;
+    const std::vector<TestEntry> entries = {
+        {"a.txt", compressibleBytes(5000)},
+        {"empty", Bytes{}},
+        {"r.bin", randomBytes(3001, 7)},
+        {"\x95\x5c/x", bytesOf("a Shift_JIS name whose second byte is a backslash")},
+    };
+    for (std::uint32_t flags : AllFlags) {
+        SCOPED_TRACE(flags);
+        const std::string path = dir / "a.vza";
+        writeArchive(path, entries, flags, "pw");
+        std::vector<Bytes> before;
+        for (std::int32_t i = 0; i < 4; ++i)
+            before.push_back(storedBytesOf(path, i, "pw"));
+
+        Archive archive;
+        ASSERT_TRUE(archive.open(path, "pw"));
+        const int fd = archive.openStoredBytes();
+        ASSERT_GE(fd, 0);
+        ArchiveWriter writer;
+        ASSERT_TRUE(writer.begin(flags, "pw"));
+        const Bytes added = bytesOf("new");
+        ASSERT_TRUE(writer.addBytes("new", added.data(), added.size()));
+        for (std::int32_t i : {3, 2, 1, 0})
+            ASSERT_TRUE(writer.addStored(*archive.entry(i), fd, archive.storedOffset(i)));
+        ASSERT_TRUE(writer.writeTo(path)) << errorText(writer.lastError());
+        close(fd);
+
+        EXPECT_EQ(readBack(path, "pw"),
+                  (std::vector<TestEntry>{{"new", added}, entries[3], entries[2], entries[1], entries[0]}));
+        for (std::int32_t i = 0; i < 4; ++i)
+            EXPECT_EQ(storedBytesOf(path, 4 - i, "pw"), before[static_cast<std::size_t>(i)]) << i;
+    }
+}
+
+TEST(ArchiveCreation, StoredEntriesThatCannotBeCopiedFailTheWholeArchive)
+{
+    TempDir dir;
+    const std::string source = dir / "source.vza";
+    const std::string target = dir / "target.vza";
+    writeArchive(source, {{"a", compressibleBytes(3000)}, {"b", bytesOf("bb")}}, FlagEncrypted, "pw");
+    writeFile(target, "the old archive");
+
+    Archive archive;
+    ASSERT_TRUE(archive.open(source, "pw"));
+    const int fd = archive.openStoredBytes();
+    ASSERT_GE(fd, 0);
+
+    // Sizes no entry of the archive's flags can have are refused as planned.
+    ArchiveWriter writer;
+    ASSERT_TRUE(writer.begin(FlagEncrypted, "pw"));
+    EXPECT_FALSE(writer.addStored(ArchiveEntry{"odd", 3, 13}, fd, 0));
+    EXPECT_EQ(writer.lastError(), ArchiveError::EntryCorrupt);
+    ASSERT_TRUE(writer.begin(0));
+    EXPECT_FALSE(writer.addStored(ArchiveEntry{"grown", 3, 4}, fd, 0));
+    EXPECT_EQ(writer.entryCount(), 0u);
+
+    // Bytes missing from the source (cut short since) fail the write, and
+    // the file it was to replace stays as it was.
+    ASSERT_TRUE(writer.begin(FlagEncrypted, "pw"));
+    ASSERT_TRUE(writer.addStored(*archive.entry(0), fd, archive.storedOffset(0)));
+    ASSERT_TRUE(writer.addStored(*archive.entry(1), fd, archive.storedOffset(1)));
+    ASSERT_EQ(truncate(source.c_str(), static_cast<off_t>(archive.storedOffset(1) + 4)), 0);
+    EXPECT_FALSE(writer.writeTo(target));
+    EXPECT_EQ(writer.lastError(), ArchiveError::EntryTruncated);
+    EXPECT_EQ(writer.failedEntry(), 1);
+    EXPECT_EQ(readFile(target), "the old archive");
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"source.vza", "target.vza"}));
+    close(fd);
+
+    // A file changed or put in the archive's place since its index was read
+    // is not read with that index's offsets.
+    writeArchive(source, {{"a", bytesOf("other")}}, FlagEncrypted, "pw");
+    EXPECT_EQ(archive.openStoredBytes(), -1);
+    EXPECT_EQ(archive.lastError(), ArchiveError::InputChanged);
+}
