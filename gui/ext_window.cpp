@@ -73,6 +73,7 @@ vzA_ExtWindow::vzA_ExtWindow()
 // with the QMainWindow base.
 vzA_ExtWindow::~vzA_ExtWindow()
 {
+    extraction.reset();  // cancels and joins: the worker is done with archive
     model->setArchive(nullptr);
 }
 
@@ -93,6 +94,8 @@ void vzA_ExtWindow::createActions()
         {changeAction, "changeAction", tr("ファイル名変更"), tr("Ctrl+T"), &vzA_ExtWindow::changeItem},
         {replaceAction, "replaceAction", tr("ファイル名置換"), tr("Ctrl+R"), &vzA_ExtWindow::replaceItem},
         {extractAction, "extractAction", tr("ファイル展開"), tr("Ctrl+S"), &vzA_ExtWindow::extractFile},
+        {extractToFolderAction, "extractToFolderAction", tr("フォルダへ展開…"), tr("Ctrl+E"),
+         &vzA_ExtWindow::extractToFolder},
         {aboutQtAction, "aboutQtAction", tr("Qtについて"), QString(), nullptr},
     };
     for (const Command &command : commands) {
@@ -191,6 +194,7 @@ void vzA_ExtWindow::createMenus()
     extractMenu->addAction(changeAction);
     extractMenu->addAction(replaceAction);
     extractMenu->addAction(extractAction);
+    extractMenu->addAction(extractToFolderAction);
     QMenu *versionMenu = menuBar()->addMenu(tr("バージョン"));
     versionMenu->addAction(aboutQtAction);
 }
@@ -255,14 +259,15 @@ bool vzA_ExtWindow::eventFilter(QObject *watched, QEvent *event)
 
 void vzA_ExtWindow::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!droppedArchive(event->mimeData()).isEmpty())
+    // No other archive while an extraction reads this one.
+    if (!isExtracting() && !droppedArchive(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
 void vzA_ExtWindow::dropEvent(QDropEvent *event)
 {
     const QString path = droppedArchive(event->mimeData());
-    if (path.isEmpty())
+    if (path.isEmpty() || isExtracting())
         return;
     event->acceptProposedAction();
     // The drop ends before the archive is read, so that the dragging

@@ -2,18 +2,25 @@
 // matching menu actions, and the two dialogs the commands use.
 #pragma once
 
+#include <QElapsedTimer>
 #include <QMainWindow>
 #include <QString>
 
+#include <memory>
+
 #include "archive/archive.h"
+#include "extraction_run.h"
 
 class QAction;
+class QCloseEvent;
 class QDragEnterEvent;
 class QDropEvent;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
+class QProgressDialog;
 class QResizeEvent;
+class QTimer;
 class QTableView;
 class vzA_EntryModel;
 class vzA_PasswordDialog;
@@ -36,6 +43,10 @@ public:
     // the file named on the command line and for a file dropped on the window.
     void openArchive(const QString &path);
 
+    // True from the start of an extraction until its outcome has been
+    // shown: commands are disabled meanwhile.
+    bool isExtracting() const { return extracting; }
+
 public slots:
     // Renames the output name of the one selected row.
     void changeItem();
@@ -46,8 +57,12 @@ public slots:
     // Writes the entries of the selected rows (all rows when none is
     // selected) to their output names.
     void extractFile();
+    // Chooses a folder and writes the entries of the selected rows (all rows
+    // when none is selected) below it, then sums up what was done.
+    void extractToFolder();
 
 protected:
+    void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
     void dragEnterEvent(QDragEnterEvent *event) override;
@@ -66,6 +81,18 @@ private:
     // Rows the commands work on: the selected rows in selection order.
     QList<int> selectedRows() const;
 
+    // Extraction (ext_window_extract.cpp).
+    void startExtraction(vzA_ExtractionRun::Request request);
+    void showProgress();
+    void askOverwrite();
+    void finishExtraction();
+    void stopExtraction();
+    void setCommandsEnabled(bool enabled);
+    void reportExtraction(const vzA_ExtractionRun::Outcome &outcome);
+    void summariseExtraction(const vzA_ExtractionRun::Outcome &outcome, const QString &folder);
+    QString problemText(const vza::Extractor::Result &result) const;
+    QString rowName(int row) const;
+
     QTableView *table = nullptr;
     vzA_EntryModel *model = nullptr;
     QFrame *frame = nullptr;
@@ -78,8 +105,17 @@ private:
     QAction *changeAction = nullptr;
     QAction *replaceAction = nullptr;
     QAction *extractAction = nullptr;
+    QAction *extractToFolderAction = nullptr;
     QAction *aboutQtAction = nullptr;
 
     vza::Archive archive;
     QString archivePath;  // the listed archive, for the status bar
+
+    // The extraction running, if any; it is joined before archive goes.
+    std::unique_ptr<vzA_ExtractionRun> extraction;
+    bool extracting = false;   // from the start until the outcome is closed
+    QString extractionFolder;  // its destination; empty for the working folder
+    QElapsedTimer extractionClock;
+    QTimer *progressTimer = nullptr;
+    QProgressDialog *progressDialog = nullptr;
 };

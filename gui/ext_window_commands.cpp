@@ -89,6 +89,8 @@ void vzA_ExtWindow::readArchive()
 
 void vzA_ExtWindow::openArchive(const QString &chosen)
 {
+    if (isExtracting())
+        return;  // the running extraction reads the listed archive
     rememberFolder(QFileInfo(chosen).absolutePath());
     const std::string path = QFile::encodeName(chosen).toStdString();
 
@@ -127,31 +129,4 @@ void vzA_ExtWindow::openArchive(const QString &chosen)
                     QMessageBox::Ok, this);
     box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(), QString::fromStdString(reason)));
     box.exec();
-}
-
-void vzA_ExtWindow::extractFile()
-{
-    QList<int> rows = selectedRows();
-    // Nothing selected means the whole archive, as archive managers do.
-    if (rows.isEmpty())
-        for (int row = 0; row < model->rowCount(); ++row)
-            rows.append(row);
-
-    for (int row : rows) {
-        QString fileName = model->outputName(row);
-        if (fileName.isEmpty())
-            fileName = defaultOutputName(archive.entryName(row), model->nameEncoding());
-        if (fileName.isEmpty() || !archive.extractEntry(row, QFile::encodeName(fileName).toStdString())) {
-            const std::string reason = fileName.isEmpty()
-                                           ? vza::errorMessage(vza::ArchiveError::UnsafeName, 0)
-                                           : vza::errorMessage(archive.lastError(), archive.systemError());
-            QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
-                            QMessageBox::Ok, this);
-            box.setInformativeText(tr("対象: %1\n原因: %2").arg(model->dataName(row), QString::fromStdString(reason)));
-            box.exec();
-            return;
-        }
-    }
-    QMessageBox::information(this, tr("展開成功"), tr("全てのファイルの展開に成功しました。"),
-                             QMessageBox::Ok, QMessageBox::NoButton);
 }

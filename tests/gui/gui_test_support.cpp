@@ -3,6 +3,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSettings>
 #include <QTableView>
@@ -11,6 +15,30 @@
 #include "ext_window.h"
 
 namespace guitest {
+
+ModalScript::Step press(int standardButton)
+{
+    return [standardButton](QWidget *widget) {
+        auto *box = qobject_cast<QMessageBox *>(widget);
+        QAbstractButton *button = box ? box->button(QMessageBox::StandardButton(standardButton)) : nullptr;
+        if (button)
+            button->click();
+        else
+            widget->close();
+    };
+}
+
+ModalScript::Step chooseFolder(const QString &path)
+{
+    return [path](QWidget *widget) {
+        auto *dialog = qobject_cast<QFileDialog *>(widget);
+        if (!dialog)
+            return widget->close(), void();
+        dialog->setDirectory(QDir::current().absoluteFilePath(path));
+        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->clear();
+        QMetaObject::invokeMethod(dialog, "accept");
+    };
+}
 
 // The fixture.
 
@@ -93,7 +121,17 @@ QList<Seen> GuiFixture::run(void (vzA_ExtWindow::*slot)(),
 {
     ModalScript script(steps);
     (window.get()->*slot)();
+    waitForExtraction();
     return script.result();
+}
+
+void GuiFixture::waitForExtraction(int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (window->isExtracting() && clock.elapsed() < timeoutMs)
+        QTest::qWait(2);
+    QVERIFY2(!window->isExtracting(), "the extraction did not end");
 }
 
 QList<Seen> GuiFixture::read(const QString &path, std::vector<ModalScript::Step> more)

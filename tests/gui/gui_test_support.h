@@ -41,7 +41,16 @@ inline const QString ReadFailedBox = QStringLiteral("warning|読込失敗|読込
 inline const QString OpenFailedBox = QStringLiteral("warning|展開失敗|アーカイブの展開に失敗しました。");
 inline const QString ExtractFailedBox = OpenFailedBox;
 inline const QString ExtractDoneBox = QStringLiteral("information|展開成功|全てのファイルの展開に成功しました。");
+inline QString overwriteQuestion(const QString &path)
+{
+    return QStringLiteral("box+buttons|上書き確認|%1 は既にあります。上書きしますか？").arg(path);
+}
+inline const QString FolderDialog = QStringLiteral("file|展開先フォルダ|All Files (*)");
 inline const QString SelectOneRowBox = QStringLiteral("warning|指定エラー|データを1個だけ選択して下さい。");
+
+// Steps for the extract commands.
+ModalScript::Step press(int standardButton);          // a button of a message box
+ModalScript::Step chooseFolder(const QString &path);  // the folder dialog of フォルダへ展開
 
 // A fresh main window, shown, in a fresh temporary working folder.
 class GuiFixture : public QObject {
@@ -64,7 +73,12 @@ protected:
     void selectRows(const QList<int> &rows);
     QList<int> selectedRows() const;
 
-    // Runs slot while script answers its dialogs; returns what was seen.
+    // Waits until an extraction the window runs has ended and its outcome
+    // has been closed.
+    void waitForExtraction(int timeoutMs = 60000);
+
+    // Runs slot while script answers its dialogs, and waits for an
+    // extraction it starts to end; returns what was seen.
     QList<Seen> run(void (vzA_ExtWindow::*slot)(), std::initializer_list<ModalScript::Step> steps);
     // Reads the archive at path (relative to the working folder) with the
     // given steps after the file dialog.

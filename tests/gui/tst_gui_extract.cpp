@@ -2,7 +2,9 @@
 // stored names of every kind reach the disk.
 #include <QDir>
 #include <QDirIterator>
+#include <QAction>
 #include <QFile>
+#include <QMessageBox>
 #include <QTableView>
 #include <QTest>
 
@@ -59,7 +61,10 @@ private slots:
     void storedNames_data();
     void storedNames();
     void duplicateNames();
+    void askBeforeReplacing_data();
+    void askBeforeReplacing();
     void linkInWorkingFolder();
+    void archiveNeverATarget();
 
 private:
     void listThree(std::uint32_t flags = 0);
@@ -97,10 +102,11 @@ void ExtractTest::selectedRowsOnly()
     listThree(vza::FlagCompressed);
     QVERIFY(writeFile("c.txt", "an older c.txt, longer than the new one"));
     selectRows({2, 0});
-    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {press(QMessageBox::Yes), closeBox()})),
+             (QStringList{overwriteQuestion("c.txt"), ExtractDoneBox}));
     QCOMPARE(filesBelow("."), (QStringList{"a.txt", "c.txt", "three.vza"}));
     QCOMPARE(readFile("a.txt"), ThreeEntries[0].data);
-    QCOMPARE(readFile("c.txt"), ThreeEntries[2].data);  // replaced without a question
+    QCOMPARE(readFile("c.txt"), ThreeEntries[2].data);  // replaced once confirmed
     QCOMPARE(selectedRows(), (QList<int>{0, 2}));        // the table is left as it was
     QCOMPARE(column(0), (QStringList{"a.txt", "b.txt", "c.txt"}));
 }
@@ -109,8 +115,9 @@ void ExtractTest::stopsAtFirstFailingRow_data()
 {
     QTest::addColumn<bool>("damaged");
     QTest::addColumn<QString>("detail");  // the failure box names the row and the reason
-    QTest::newRow("output folder missing") << false << "対象: b.txt\n原因: cannot write output: No such file or directory";
-    QTest::newRow("damaged entry") << true << "対象: b.txt\n原因: entry data corrupt";
+    QTest::newRow("a file where a folder should be") << false
+                                                     << "対象: b.txt\n原因: file はフォルダではありません";
+    QTest::newRow("damaged entry") << true << "対象: b.txt\n原因: エントリを読み出せません (entry data corrupt)";
 }
 
 void ExtractTest::stopsAtFirstFailingRow()
@@ -118,17 +125,22 @@ void ExtractTest::stopsAtFirstFailingRow()
     QFETCH(bool, damaged);
     QFETCH(QString, detail);
     listThree(vza::FlagCompressed);
-    if (damaged)
+    if (damaged) {
         QVERIFY(damageEntry("three.vza", 1));
-    else
-        rename(1, "missing/b.txt");
+    } else {
+        QVERIFY(writeFile("file", "in the way"));
+        rename(1, "file/b.txt");
+    }
 
     selectRows({0, 1, 2});
     const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {closeBox()});
     QCOMPARE(lines(seen), QStringList{ExtractFailedBox});
     QCOMPARE(seen[0].value, detail);
     // Row 0 stays written, row 1 leaves nothing behind, row 2 is not tried.
-    QCOMPARE(filesBelow("."), (QStringList{"a.txt", "three.vza"}));
+    QStringList expected{"a.txt", "three.vza"};
+    if (!damaged)
+        expected.insert(1, "file");
+    QCOMPARE(filesBelow("."), expected);
 }
 
 // An empty output name writes the entry under its stored name made safe.
@@ -158,7 +170,8 @@ void ExtractTest::sameOutputNameTwice()
     rename(0, "same.txt");
     rename(1, "same.txt");
     selectRows(order);
-    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {press(QMessageBox::Yes), closeBox()})),
+             (QStringList{overwriteQuestion("same.txt"), ExtractDoneBox}));
     QCOMPARE(filesBelow("."), (QStringList{"same.txt", "three.vza"}));
     QCOMPARE(readFile("same.txt"), ThreeEntries[std::size_t(order.last())].data);
 }
@@ -200,9 +213,8 @@ void ExtractTest::storedNames()
     QFETCH(QString, written);
 
     // Work two levels down, so that an escape would land inside the
-    // temporary folder where it can be seen. No folder is ever created.
-    QVERIFY(QDir().mkpath("work/here/etc") && QDir().mkpath("work/here/日本語")
-            && QDir().mkpath("work/here/フォルダ"));
+    // temporary folder where it can be seen. Folders on the way are made.
+    QVERIFY(QDir().mkpath("work/here"));
     QVERIFY(QDir::setCurrent("work/here"));
 
     QVERIFY(writeArchive("names.vza", {{"first.txt", "1"}, {stored, "payload"}}));
@@ -234,19 +246,92 @@ void ExtractTest::duplicateNames()
     QCOMPARE(readFile("second.txt"), QByteArray("second"));
 }
 
-// A link in the working folder on an entry's way is never followed: the
-// entry's default name would otherwise carry it out of the folder.
+// Before a file is replaced the user is asked, naming it: Yes replaces it,
+// Yes to all replaces it and the rest without asking again, No keeps it and
+// goes on, Cancel keeps it and stops there.
+void ExtractTest::askBeforeReplacing_data()
+{
+    QTest::addColumn<QList<int>>("answers");
+    QTest::addColumn<QStringList>("seen");
+    QTest::addColumn<QStringList>("contents");  // of a.txt, b.txt, c.txt afterwards
+
+    const QString a = overwriteQuestion("a.txt");
+    const QString b = overwriteQuestion("b.txt");
+    const QString c = overwriteQuestion("c.txt");
+    const QString detail = "上書きしなかったファイル: %1 個";
+    QTest::newRow("yes, no, yes") << QList<int>{QMessageBox::Yes, QMessageBox::No, QMessageBox::Yes}
+                                  << QStringList{a, b, c, ExtractDoneBox}
+                                  << QStringList{"alpha", "old b", "gamma"};
+    QTest::newRow("yes to all") << QList<int>{QMessageBox::YesToAll} << QStringList{a, ExtractDoneBox}
+                                << QStringList{"alpha", QString(5000, 'b'), "gamma"};
+    QTest::newRow("no to each") << QList<int>{QMessageBox::No, QMessageBox::No, QMessageBox::No}
+                                << QStringList{a, b, c, ExtractDoneBox}
+                                << QStringList{"old a", "old b", "old c"};
+    QTest::newRow("cancel") << QList<int>{QMessageBox::Yes, QMessageBox::Cancel} << QStringList{a, b}
+                            << QStringList{"alpha", "old b", "old c"};
+    QTest::newRow("escape") << QList<int>{QMessageBox::NoButton} << QStringList{a}
+                            << QStringList{"old a", "old b", "old c"};
+}
+
+void ExtractTest::askBeforeReplacing()
+{
+    QFETCH(QList<int>, answers);
+    QFETCH(QStringList, seen);
+    QFETCH(QStringList, contents);
+
+    listThree(vza::FlagCompressed);
+    for (const char *name : {"a", "b", "c"})
+        QVERIFY(writeFile(QString(name) + ".txt", QByteArray("old ") + name));
+    std::vector<ModalScript::Step> steps;
+    for (int answer : answers)
+        steps.push_back(answer == QMessageBox::NoButton ? cancel() : press(answer));
+    steps.push_back(closeBox());
+    ModalScript script(steps);
+    window->extractFile();
+    waitForExtraction();
+    QList<Seen> got = script.result();
+    if (seen.last() != ExtractDoneBox)
+        got.removeLast();  // the closing step that no box came for
+    QCOMPARE(lines(got), seen);
+    const int kept = int(std::count(answers.begin(), answers.end(), int(QMessageBox::No)));
+    if (kept)
+        QCOMPARE(got.last().value, QStringLiteral("上書きしなかったファイル: %1 個").arg(kept));
+    for (int i = 0; i < 3; ++i)
+        QCOMPARE(QString::fromUtf8(readFile(column(0)[i])), contents[i]);
+    QCOMPARE(filesBelow("."), (QStringList{"a.txt", "b.txt", "c.txt", "three.vza"}));
+    QVERIFY(window->findChild<QAction *>("extractAction")->isEnabled());
+}
+
+// A link in the working folder on an entry's way is never followed, whatever
+// the entry or the typed name says: the entry's default name would otherwise
+// carry it out of the folder. The row fails, says why, and the rows after it
+// are not tried.
 void ExtractTest::linkInWorkingFolder()
 {
     QVERIFY(QDir().mkpath("elsewhere") && QDir().mkpath("work"));
     QVERIFY(QFile::link("../elsewhere", "work/docs"));
     QVERIFY(QDir::setCurrent("work"));
-    QVERIFY(writeArchive("planted.vza", {{"docs/planted.sh", "evil"}}));
+    QVERIFY(writeArchive("planted.vza", {{"docs/planted.sh", "echo owned"}, {"after.txt", "after"}}));
     QCOMPARE(lines(read("planted.vza")), QStringList{FileDialog});
+    const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {closeBox()});
+    QCOMPARE(lines(seen), QStringList{ExtractFailedBox});
+    QCOMPARE(seen[0].value, "対象: docs/planted.sh\n原因: docs はシンボリックリンクのため、その先へは書き込みません");
+    QCOMPARE(filesBelow(dir->path()), QStringList{"work/planted.vza"});
+}
 
-    selectRows({0});
-    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractFailedBox});
-    QCOMPARE(filesBelow("../elsewhere"), QStringList{});
+// An output name that is the archive itself (under any spelling) fails the
+// row; the archive stays as it was and later rows are not tried.
+void ExtractTest::archiveNeverATarget()
+{
+    listThree();
+    const QByteArray before = readFile("three.vza");
+    rename(0, "./three.vza");
+    selectRows({0, 1});
+    const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {closeBox()});
+    QCOMPARE(lines(seen), QStringList{ExtractFailedBox});
+    QCOMPARE(seen[0].value, "対象: a.txt\n原因: 読込中のアーカイブ自身には書き込みません");
+    QCOMPARE(readFile("three.vza"), before);
+    QCOMPARE(filesBelow("."), QStringList{"three.vza"});
 }
 
 QTEST_MAIN(ExtractTest)

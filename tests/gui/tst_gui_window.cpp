@@ -115,6 +115,7 @@ void WindowTest::visibleTexts()
         {QStringLiteral("changeAction"), QStringLiteral("ファイル名変更")},
         {QStringLiteral("replaceAction"), QStringLiteral("ファイル名置換")},
         {QStringLiteral("extractAction"), QStringLiteral("ファイル展開")},
+        {QStringLiteral("extractToFolderAction"), QStringLiteral("フォルダへ展開…")},
         {QStringLiteral("aboutQtAction"), QStringLiteral("Qtについて")},
     };
     for (const auto &[name, text] : actions)
@@ -150,7 +151,7 @@ void WindowTest::menusAndShortcuts()
     const QList<QStringList> expected{
         {QStringLiteral("quitAction")},
         {QStringLiteral("readAction"), QStringLiteral("changeAction"), QStringLiteral("replaceAction"),
-         QStringLiteral("extractAction")},
+         QStringLiteral("extractAction"), QStringLiteral("extractToFolderAction")},
         {QStringLiteral("aboutQtAction")},
     };
     const QList<QAction *> menus = window->menuBar()->actions();
@@ -168,6 +169,7 @@ void WindowTest::menusAndShortcuts()
         {QStringLiteral("changeAction"), QStringLiteral("Ctrl+T")},
         {QStringLiteral("replaceAction"), QStringLiteral("Ctrl+R")},
         {QStringLiteral("extractAction"), QStringLiteral("Ctrl+S")},
+        {QStringLiteral("extractToFolderAction"), QStringLiteral("Ctrl+E")},
         {QStringLiteral("aboutQtAction"), QString()},
     };
     for (const auto &[name, keys] : shortcuts)
@@ -186,6 +188,7 @@ void WindowTest::commandWiring_data()
     QTest::newRow("rename") << "changeButton" << "changeAction" << SelectOneRowBox;
     QTest::newRow("replace") << "replaceButton" << "replaceAction" << ReplaceDialog;
     QTest::newRow("extract") << "extractButton" << "extractAction" << ExtractDoneBox;
+    QTest::newRow("extract to a folder") << "" << "extractToFolderAction" << FolderDialog;
     QTest::newRow("about Qt") << "" << "aboutQtAction" << "box|About Qt";
 }
 
@@ -219,6 +222,7 @@ void WindowTest::commandWiring()
     for (const auto &[how, trigger] : triggers) {
         ModalScript script({cancel()});
         trigger();
+        waitForExtraction();
         const QStringList seen = lines(script.result());
         QCOMPARE(seen.size(), 1);
         QVERIFY2(seen[0].startsWith(expected), qPrintable(how + ": " + seen[0]));

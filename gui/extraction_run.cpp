@@ -1,0 +1,172 @@
+#include "extraction_run.h"
+
+#include <QFile>
+
+#include "archive/archive.h"
+#include "entry_table_model.h"
+
+vzA_ExtractionRun::vzA_ExtractionRun(vza::Archive &archive, Request request)
+    : archive_(archive)
+    , request_(std::move(request))
+{
+}
+
+vzA_ExtractionRun::~vzA_ExtractionRun()
+{
+    cancel();
+    join();
+}
+
+void vzA_ExtractionRun::start()
+{
+    thread_ = std::thread([this] { work(); });
+}
+
+void vzA_ExtractionRun::cancel()
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        cancel_.store(true);
+    }
+    answered_.notify_all();
+}
+
+void vzA_ExtractionRun::join()
+{
+    if (thread_.joinable())
+        thread_.join();
+}
+
+vzA_ExtractionRun::Progress vzA_ExtractionRun::progress() const
+{
+    Progress p;
+    p.currentRow = currentRow_.load(std::memory_order_relaxed);
+    p.rowsDone = rowsDone_.load(std::memory_order_relaxed);
+    p.bytesDone = bytesBefore_.load(std::memory_order_relaxed) + entryDone_.load(std::memory_order_relaxed);
+    p.bytesTotal = bytesTotal_.load(std::memory_order_relaxed);
+    return p;
+}
+
+bool vzA_ExtractionRun::pendingQuestion(std::int32_t &row, std::string &path) const
+{
+    const std::lock_guard<std::mutex> lock(mutex_);
+    if (!questionPending_ || hasAnswer_ || cancel_.load())
+        return false;
+    row = questionRow_;
+    path = questionPath_;
+    return true;
+}
+
+void vzA_ExtractionRun::answer(Answer answer)
+{
+    {
+        const std::lock_guard<std::mutex> lock(mutex_);
+        if (!questionPending_)
+            return;
+        answer_ = answer;
+        hasAnswer_ = true;
+        if (answer == Answer::Cancel)
+            cancel_.store(true);
+    }
+    answered_.notify_all();
+}
+
+std::string vzA_ExtractionRun::outputPath(const vza::Archive &archive, const QHash<int, QString> &changedNames,
+                                          std::int32_t row)
+{
+    QString name = changedNames.value(row);
+    // An empty output name means the entry's own name, made safe.
+    if (name.isEmpty()) {
+        const vza::ArchiveEntry *entry = archive.entry(row);
+        name = entry ? defaultOutputName(entry->name) : QString();
+    }
+    return QFile::encodeName(name).toStdString();
+}
+
+// Runs on the worker thread.
+bool vzA_ExtractionRun::ask(std::int32_t row, const std::string &path)
+{
+    if (yesToAll_)
+        return true;
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (cancel_.load())
+        return false;
+    questionPending_ = true;
+    hasAnswer_ = false;
+    questionRow_ = row;
+    questionPath_ = path;
+    lock.unlock();
+    emit questionAsked();
+    lock.lock();
+    answered_.wait(lock, [this] { return hasAnswer_ || cancel_.load(); });
+    questionPending_ = false;
+    if (!hasAnswer_)
+        return false;
+    switch (answer_) {
+    case Answer::YesToAll: yesToAll_ = true; return true;
+    case Answer::Yes: return true;
+    case Answer::No:
+    case Answer::Cancel: return false;
+    }
+    return false;
+}
+
+// Runs on the worker thread.
+void vzA_ExtractionRun::work()
+{
+    std::uint64_t total = 0;
+    for (std::int32_t row : request_.rows)
+        if (const vza::ArchiveEntry *entry = archive_.entry(row))
+            total += entry->originalSize;
+    bytesTotal_.store(total, std::memory_order_relaxed);
+
+    vza::Extractor extractor(archive_);
+    vza::Extractor::Options &options = extractor.options();
+    options.createFolders = true;
+    options.overwrite = vza::Extractor::Overwrite::Ask;
+    options.askOverwrite = [this](std::int32_t row, const std::string &path) { return ask(row, path); };
+    options.progress = [this](std::int32_t, std::uint64_t done, std::uint64_t) {
+        entryDone_.store(done, std::memory_order_relaxed);
+    };
+    options.cancel = &cancel_;
+
+    const bool opened = request_.destination.empty() ? extractor.openWorkingFolder()
+                                                     : extractor.open(request_.destination);
+    if (!opened) {
+        outcome_.opened = false;
+        outcome_.openError = extractor.openError();
+        emit finished();
+        return;
+    }
+
+    using Status = vza::Extractor::Status;
+    for (std::int32_t row : request_.rows) {
+        if (cancel_.load()) {
+            outcome_.cancelled = true;
+            break;
+        }
+        currentRow_.store(row, std::memory_order_relaxed);
+        entryDone_.store(0, std::memory_order_relaxed);
+        const vza::ArchiveEntry *entry = archive_.entry(row);
+        vza::Extractor::Result result = extractor.extract(row, outputPath(archive_, request_.changedNames, row));
+        // A question answered with Cancel ends the run here too.
+        if (result.status == Status::Cancelled || (result.status == Status::Skipped && cancel_.load())) {
+            outcome_.cancelled = true;
+            break;
+        }
+        bytesBefore_.fetch_add(entry ? entry->originalSize : 0, std::memory_order_relaxed);
+        entryDone_.store(0, std::memory_order_relaxed);
+        rowsDone_.fetch_add(1, std::memory_order_relaxed);
+        if (result.status == Status::Written) {
+            ++outcome_.written;
+        } else if (result.status == Status::Skipped) {
+            outcome_.skipped.push_back(std::move(result));
+        } else {
+            outcome_.failed.push_back(std::move(result));
+            if (request_.stopAtFirstFailure)
+                break;
+        }
+    }
+    extractor.close();
+    emit finished();
+}

@@ -1,0 +1,121 @@
+// One extraction in a worker thread, so that the window keeps painting and
+// can show progress and take a cancel.
+//
+// The run has the Archive to itself while it lasts: the window starts no
+// other command and only draws the entry names, which extraction never
+// changes. The run is joined before the Archive goes (the destructor cancels
+// and joins).
+//
+// Questions go the other way: before replacing an existing file the worker
+// signals questionAsked() and waits; the GUI thread shows the question and
+// calls answer(). cancel() also ends such a wait, so the GUI thread can
+// stop and join a run without running its event loop.
+#pragma once
+
+#include <QHash>
+#include <QObject>
+#include <QString>
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive/extractor.h"
+
+namespace vza {
+class Archive;
+}
+
+class vzA_ExtractionRun : public QObject {
+    Q_OBJECT
+
+public:
+    struct Request {
+        std::vector<std::int32_t> rows;    // entries in the order to write them
+        QHash<int, QString> changedNames;  // output names the user typed, by row
+        // Empty: output names relative to the working folder, used as given.
+        // Otherwise the folder everything is written below.
+        std::string destination;
+        bool stopAtFirstFailure = true;
+    };
+
+    enum class Answer { Yes, YesToAll, No, Cancel };
+
+    struct Progress {
+        std::int32_t currentRow = -1;  // -1 before the first entry
+        std::size_t rowsDone = 0;
+        std::uint64_t bytesDone = 0;
+        std::uint64_t bytesTotal = 0;
+    };
+
+    // What came of the run; rows written are only counted.
+    struct Outcome {
+        bool opened = true;   // false: the destination could not be used
+        int openError = 0;    // its errno
+        bool cancelled = false;
+        std::size_t written = 0;
+        std::vector<vza::Extractor::Result> skipped;
+        std::vector<vza::Extractor::Result> failed;
+    };
+
+    vzA_ExtractionRun(vza::Archive &archive, Request request);
+    ~vzA_ExtractionRun() override;
+
+    void start();
+
+    // Stops at the next block: the entry being written leaves no file, no
+    // further entry starts. A question waiting for its answer gets Cancel.
+    void cancel();
+
+    // Waits for the worker to end; the outcome is complete afterwards.
+    void join();
+
+    Progress progress() const;
+
+    // The question the worker waits on: the row and its output path. False
+    // when none is waiting.
+    bool pendingQuestion(std::int32_t &row, std::string &path) const;
+    void answer(Answer answer);
+
+    // Valid after finished(), or after join().
+    const Outcome &outcome() const { return outcome_; }
+
+    // The output path of row: the name the user typed, else the entry's
+    // name decoded and made safe; as bytes for the file system.
+    static std::string outputPath(const vza::Archive &archive, const QHash<int, QString> &changedNames,
+                                  std::int32_t row);
+
+signals:
+    // Emitted from the worker thread; connect with a queued connection.
+    void questionAsked();
+    void finished();
+
+private:
+    void work();
+    bool ask(std::int32_t row, const std::string &path);
+
+    vza::Archive &archive_;
+    const Request request_;
+    std::thread thread_;
+    Outcome outcome_;
+
+    std::atomic<bool> cancel_{false};
+    std::atomic<std::int32_t> currentRow_{-1};
+    std::atomic<std::size_t> rowsDone_{0};
+    std::atomic<std::uint64_t> bytesBefore_{0};  // of the entries finished
+    std::atomic<std::uint64_t> entryDone_{0};    // of the entry being written
+    std::atomic<std::uint64_t> bytesTotal_{0};
+
+    mutable std::mutex mutex_;
+    std::condition_variable answered_;
+    bool questionPending_ = false;
+    bool hasAnswer_ = false;
+    Answer answer_ = Answer::Cancel;
+    std::int32_t questionRow_ = -1;
+    std::string questionPath_;
+    bool yesToAll_ = false;  // worker thread only
+};

@@ -1,0 +1,198 @@
+// Extraction as a run of its own: フォルダへ展開 with its summary, the
+// progress dialog and its Cancel, and what the window allows meanwhile.
+#include <QAction>
+#include <QApplication>
+#include <QDir>
+#include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+
+#include "archive/archive.h"
+#include "archive/format.h"
+#include "ext_window.h"
+#include "gui_test_support.h"
+
+using namespace guitest;
+
+namespace {
+
+// Every file below root, as paths relative to it, sorted; hidden ones too,
+// so that a temporary file left behind shows.
+QStringList filesBelow(const QString &root)
+{
+    QStringList files;
+    QDirIterator it(QDir(root).absolutePath(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(QDir(root).absolutePath()).relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+// Enough entries that writing them takes well over the half second after
+// which the progress dialog shows.
+constexpr int ManyCount = 30000;
+
+QByteArray entryName(int i)
+{
+    return "d" + QByteArray::number(i % 30) + "/e" + QByteArray::number(i);
+}
+
+}  // namespace
+
+class ExtractRunTest : public GuiFixture {
+    Q_OBJECT
+
+private slots:
+    void toFolderSummary();
+    void toFolderStartsAtArchiveThenLast();
+    void cancelFromProgress();
+    void escapeFromProgress();
+    void closeDuringRun_data();
+    void closeDuringRun();
+
+private:
+    void listMany();
+    QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
+};
+
+// フォルダへ展開 goes on past a failure and ends with one summary: what was
+// written, skipped and failed, with a reason for each entry not written.
+void ExtractRunTest::toFolderSummary()
+{
+    QVERIFY(writeArchive("mixed.vza", {{"dir/a.txt", "a"}, {"b.txt", "new b"}, {"c.txt", QByteArray(5000, 'c')},
+                                      {"d.txt", "d"}},
+                         vza::FlagCompressed));
+    vza::Archive archive;
+    QVERIFY(archive.open("mixed.vza", std::string()));
+    QFile damage("mixed.vza");
+    QVERIFY(damage.open(QIODevice::ReadWrite) && damage.seek(qint64(archive.archiveIndex().entryOffset(2)))
+            && damage.write(QByteArray(16, '\xff')) == 16);
+    damage.close();
+    QVERIFY(QDir().mkdir("out") && writeFile("out/b.txt", "old b"));
+    QCOMPARE(lines(read("mixed.vza")), QStringList{FileDialog});
+
+    QString details;
+    const auto summary = [&details](QWidget *widget) {
+        if (auto *box = qobject_cast<QMessageBox *>(widget))
+            details = box->detailedText();
+        closeBox()(widget);
+    };
+    const QList<Seen> seen = run(&vzA_ExtWindow::extractToFolder,
+                                 {chooseFolder("out"), press(QMessageBox::No), summary});
+    QCOMPARE(lines(seen), (QStringList{FolderDialog, overwriteQuestion("b.txt"),
+                                       "warning|展開結果|展開が終わりました。\n書き込み: 2 個、スキップ: 1 個、失敗: 1 個"}));
+    QCOMPARE(seen[2].value, "展開先: " + QDir::current().absoluteFilePath("out"));
+    QCOMPARE(details, QStringLiteral("c.txt: エントリを読み出せません (entry data corrupt)\n"
+                                     "b.txt: 既にあるため上書きしませんでした"));
+    QCOMPARE(filesBelow("out"), (QStringList{"b.txt", "d.txt", "dir/a.txt"}));
+    QCOMPARE(readFile("out/b.txt"), QByteArray("old b"));
+    QCOMPARE(readFile("out/dir/a.txt"), QByteArray("a"));
+}
+
+// The first time the folder dialog starts in the archive's folder, later in
+// the folder chosen last.
+void ExtractRunTest::toFolderStartsAtArchiveThenLast()
+{
+    QVERIFY(QDir().mkdir("archives") && QDir().mkdir("target"));
+    QVERIFY(writeArchive("archives/one.vza", {{"one.txt", "1"}}));
+    QCOMPARE(lines(read("archives/one.vza")), QStringList{FileDialog});
+    QList<Seen> seen = run(&vzA_ExtWindow::extractToFolder, {chooseFolder("target"), closeBox()});
+    QCOMPARE(seen[0].value, QDir::current().absoluteFilePath("archives"));
+    QCOMPARE(seen[1].line, QStringLiteral("information|展開結果|展開が終わりました。\n"
+                                          "書き込み: 1 個、スキップ: 0 個、失敗: 0 個"));
+    QCOMPARE(readFile("target/one.txt"), QByteArray("1"));
+
+    seen = run(&vzA_ExtWindow::extractToFolder, {cancel()});
+    QCOMPARE(lines(seen), QStringList{FolderDialog});
+    QCOMPARE(seen[0].value, QDir::current().absoluteFilePath("target"));
+}
+
+void ExtractRunTest::listMany()
+{
+    std::vector<Entry> entries;
+    for (int i = 0; i < ManyCount; ++i)
+        entries.push_back({entryName(i), entryName(i)});
+    QVERIFY(writeArchive("many.vza", entries, vza::FlagEncrypted, "pw"));
+    QCOMPARE(lines(read("many.vza", {enterPassword("pw")})), (QStringList{FileDialog, PasswordDialog}));
+}
+
+// Cancel in the progress dialog stops the run: the entries written stay
+// whole, nothing half-written is left, and no message follows. Meanwhile
+// the commands and drops are refused.
+void ExtractRunTest::cancelFromProgress()
+{
+    listMany();
+    bool blocked = false;
+    const auto cancelProgress = [&](QWidget *widget) {
+        auto *progress = qobject_cast<QProgressDialog *>(widget);
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(QDir::current().absoluteFilePath("many.vza"))});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        blocked = !enter.isAccepted() && !action("readAction")->isEnabled() && !action("extractAction")->isEnabled()
+                  && !action("extractToFolderAction")->isEnabled()
+                  && !window->findChild<QPushButton *>("readButton")->isEnabled();
+        if (progress)
+            progress->findChild<QPushButton *>()->click();  // キャンセル
+        else
+            widget->close();
+    };
+    const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {cancelProgress});
+    QCOMPARE(lines(seen), QStringList{"other|展開中|"});  // and no message after
+    QVERIFY(blocked);
+    QVERIFY(action("readAction")->isEnabled() && action("extractAction")->isEnabled());
+
+    const QStringList files = filesBelow(".");
+    QVERIFY(files.size() < ManyCount + 1);
+    for (const QString &file : files)
+        if (file != "many.vza")
+            QCOMPARE(readFile(file), file.toUtf8());
+}
+
+// Escape in the progress dialog cancels like its button.
+void ExtractRunTest::escapeFromProgress()
+{
+    listMany();
+    const auto escape = [](QWidget *widget) { QTest::keyClick(widget, Qt::Key_Escape); };
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {escape})), QStringList{"other|展開中|"});
+    QVERIFY(filesBelow(".").size() < ManyCount + 1);
+}
+
+void ExtractRunTest::closeDuringRun_data()
+{
+    QTest::addColumn<bool>("stop");
+    QTest::newRow("stop and close") << true;
+    QTest::newRow("keep running") << false;
+}
+
+// Closing the window during a run asks first; Yes stops the run (joined
+// before the window goes), No lets it finish.
+void ExtractRunTest::closeDuringRun()
+{
+    QFETCH(bool, stop);
+    listMany();
+    const auto closeWindow = [this](QWidget *) { QTimer::singleShot(0, window.get(), &QWidget::close); };
+    // Once the question is answered No, the progress dialog is up again.
+    const auto progressAgain = [](QWidget *) {};
+    QList<Seen> seen = run(&vzA_ExtWindow::extractFile,
+                           {closeWindow, press(stop ? QMessageBox::Yes : QMessageBox::No), progressAgain, closeBox()});
+    if (stop) {
+        QCOMPARE(lines(seen).mid(0, 2), (QStringList{"other|展開中|", "box+buttons|展開中|展開を中止して終了しますか？"}));
+        QVERIFY(!window->isVisible());
+        QVERIFY(filesBelow(".").size() < ManyCount + 1);
+        window.reset();  // nothing left running to outlive it
+        return;
+    }
+    QCOMPARE(lines(seen), (QStringList{"other|展開中|", "box+buttons|展開中|展開を中止して終了しますか？",
+                                       "other|展開中|", ExtractDoneBox}));
+    QVERIFY(window->isVisible());
+    QCOMPARE(filesBelow(".").size(), ManyCount + 1);
+}
+
+QTEST_MAIN(ExtractRunTest)
+#include "tst_gui_extract_run.moc"
