@@ -69,6 +69,7 @@ void vzA_ExtWindow::extractFile()
         request.rows.assign(rows.begin(), rows.end());
     }
     request.changedNames = model->changedOutputNames();
+    request.encoding = model->nameEncoding();
     request.stopAtFirstFailure = true;
     extractionFolder.clear();
     startExtraction(std::move(request));
@@ -96,6 +97,7 @@ void vzA_ExtWindow::extractToFolder()
         request.rows.assign(rows.begin(), rows.end());
     }
     request.changedNames = model->changedOutputNames();
+    request.encoding = model->nameEncoding();
     request.destination = QFile::encodeName(folder).toStdString();
     request.stopAtFirstFailure = false;
     extractionFolder = folder;

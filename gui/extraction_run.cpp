@@ -3,7 +3,6 @@
 #include <QFile>
 
 #include "archive/archive.h"
-#include "entry_table_model.h"
 
 vzA_ExtractionRun::vzA_ExtractionRun(vza::Archive &archive, Request request)
     : archive_(archive)
@@ -71,16 +70,15 @@ void vzA_ExtractionRun::answer(Answer answer)
     answered_.notify_all();
 }
 
-std::string vzA_ExtractionRun::outputPath(const vza::Archive &archive, const QHash<int, QString> &changedNames,
-                                          std::int32_t row)
+std::string vzA_ExtractionRun::outputPath(const vza::Archive &archive, const Request &request, std::int32_t row)
 {
-    QString name = changedNames.value(row);
-    // An empty output name means the entry's own name, made safe.
-    if (name.isEmpty()) {
-        const vza::ArchiveEntry *entry = archive.entry(row);
-        name = entry ? defaultOutputName(entry->name) : QString();
-    }
-    return QFile::encodeName(name).toStdString();
+    // A name the user typed is used as given; an empty one, or none, means
+    // the entry's own name decoded and made safe.
+    const QString typed = request.changedNames.value(row);
+    if (!typed.isEmpty())
+        return QFile::encodeName(typed).toStdString();
+    const vza::ArchiveEntry *entry = archive.entry(row);
+    return entry ? vza::outputNameFor(entry->name, request.encoding) : std::string();
 }
 
 // Runs on the worker thread.
@@ -148,7 +146,7 @@ void vzA_ExtractionRun::work()
         currentRow_.store(row, std::memory_order_relaxed);
         entryDone_.store(0, std::memory_order_relaxed);
         const vza::ArchiveEntry *entry = archive_.entry(row);
-        vza::Extractor::Result result = extractor.extract(row, outputPath(archive_, request_.changedNames, row));
+        vza::Extractor::Result result = extractor.extract(row, outputPath(archive_, request_, row));
         // A question answered with Cancel ends the run here too.
         if (result.status == Status::Cancelled || (result.status == Status::Skipped && cancel_.load())) {
             outcome_.cancelled = true;

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "archive/extractor.h"
+#include "archive/name_decoding.h"
 
 namespace vza {
 class Archive;
@@ -37,6 +38,7 @@ public:
     struct Request {
         std::vector<std::int32_t> rows;    // entries in the order to write them
         QHash<int, QString> changedNames;  // output names the user typed, by row
+        vza::NameEncoding encoding = vza::NameEncoding::Utf8;  // of the archive's names
         // Empty: output names relative to the working folder, used as given.
         // Otherwise the folder everything is written below.
         std::string destination;
@@ -86,8 +88,7 @@ public:
 
     // The output path of row: the name the user typed, else the entry's
     // name decoded and made safe; as bytes for the file system.
-    static std::string outputPath(const vza::Archive &archive, const QHash<int, QString> &changedNames,
-                                  std::int32_t row);
+    static std::string outputPath(const vza::Archive &archive, const Request &request, std::int32_t row);
 
 signals:
     // Emitted from the worker thread; connect with a queued connection.
