@@ -114,6 +114,7 @@ private:
     // The extraction running, if any; it is joined before archive goes.
     std::unique_ptr<vzA_ExtractionRun> extraction;
     bool extracting = false;   // from the start until the outcome is closed
+    bool askingOverwrite = false;  // the overwrite question is up
     QString extractionFolder;  // its destination; empty for the working folder
     QElapsedTimer extractionClock;
     QTimer *progressTimer = nullptr;

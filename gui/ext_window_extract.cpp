@@ -136,7 +136,8 @@ void vzA_ExtWindow::showProgress()
     if (!extraction)
         return;
     if (!progressDialog) {
-        if (extractionClock.elapsed() < ProgressDelayMs)
+        // Not over a question that waits for its answer.
+        if (extractionClock.elapsed() < ProgressDelayMs || askingOverwrite)
             return;
         progressDialog = new QProgressDialog(this);
         progressDialog->setObjectName(QStringLiteral("progressDialog"));
@@ -179,7 +180,9 @@ void vzA_ExtWindow::askOverwrite()
     box.setObjectName(QStringLiteral("overwriteQuestion"));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::Cancel);
+    askingOverwrite = true;
     const int chosen = box.exec();
+    askingOverwrite = false;
     if (!extraction)
         return;
     switch (chosen) {

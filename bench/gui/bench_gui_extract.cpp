@@ -170,7 +170,10 @@ double runCli(const QString &archive, const QString &out)
 
 bool measure(vzA_ExtWindow &window, const QString &name, const QString &archive, const QString &scratch)
 {
-    window.openArchive(archive);
+    {
+        Answerer password;
+        window.openArchive(archive);
+    }
     double guiBest = 1e300, cliBest = 1e300, stallWorst = 0;
     bool ok = true;
     for (int round = 0; round < 2; ++round) {
