@@ -304,7 +304,8 @@ QString vzA_ExtWindow::problemText(const vza::Extractor::Result &result) const
     case Problem::Exists: return tr("既にあるため上書きしませんでした");
     case Problem::CannotCreate: return tr("ファイルを作成できません (%1)").arg(system);
     case Problem::ReadFailed:
-        return tr("エントリを読み出せません (%1)").arg(QString::fromUtf8(vza::errorText(result.error)));
+        return tr("エントリを読み出せません (%1)")
+            .arg(QString::fromStdString(vza::errorMessage(result.error, result.systemError)));
     case Problem::CannotWrite: return tr("ファイルを書き込めません (%1)").arg(system);
     }
     return tr("失敗しました");
