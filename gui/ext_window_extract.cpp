@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
+#include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
@@ -159,11 +160,14 @@ void vzA_ExtWindow::showProgress()
         progressDialog->show();
     }
     const vzA_ExtractionRun::Progress p = extraction->progress();
-    const int value = p.bytesTotal ? int(p.bytesDone * 1000 / p.bytesTotal) : 0;
-    progressDialog->setValue(std::min(value, 999));
     progressDialog->setLabelText(tr("展開中: %1\n%2 / %3 バイト")
                                      .arg(p.currentRow >= 0 ? rowName(p.currentRow) : QString(),
                                           number(p.bytesDone), number(p.bytesTotal)));
+    // setValue() of a modal progress dialog runs the event loop, where the
+    // run may end and put the dialog away: nothing of it is used after.
+    const int value = p.bytesTotal ? int(p.bytesDone * 1000 / p.bytesTotal) : 0;
+    QPointer<QProgressDialog> dialog = progressDialog;
+    dialog->setValue(std::min(value, 999));
 }
 
 // Runs on the GUI thread while the worker waits for the answer.
@@ -175,8 +179,7 @@ void vzA_ExtWindow::askOverwrite()
         return;  // cancelled meanwhile
     QMessageBox box(QMessageBox::Question, tr("上書き確認"),
                     tr("%1 は既にあります。上書きしますか？").arg(QFile::decodeName(path.c_str())),
-                    QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel,
-                    progressDialog ? static_cast<QWidget *>(progressDialog) : this);
+                    QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("overwriteQuestion"));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::Cancel);
@@ -214,8 +217,12 @@ void vzA_ExtWindow::stopExtraction()
 {
     if (progressTimer)
         progressTimer->stop();
-    delete progressDialog;
-    progressDialog = nullptr;
+    // Possibly called from inside the dialog's own setValue(): let it return first.
+    if (progressDialog) {
+        progressDialog->hide();
+        progressDialog->deleteLater();
+        progressDialog = nullptr;
+    }
     extraction.reset();
 }
 
