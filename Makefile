@@ -8,7 +8,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 # What each goal needs from Debian, installed with apt-get when missing.
 # Configuring looks for GoogleTest and Google Benchmark as well.
-BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev zlib1g-dev libgtest-dev libbenchmark-dev
+BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev zlib1g-dev libisal-dev libgtest-dev libbenchmark-dev
 # The desktop program shows Qt's own texts (dialog buttons) in Japanese.
 QT_TEXT_PACKAGES = qt6-translations-l10n
 # The tests also check the installed tree, the desktop entry, the MIME type,
@@ -58,7 +58,7 @@ run: deps-run
 	./$(BUILD)/vza-extract
 
 test-sanitize: deps
-	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZA_SANITIZE=ON
+	cmake -S . -B $(SAN_BUILD) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVZA_SANITIZE=ON -DVZA_WITH_ISAL=OFF
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=1 \
 	    UBSAN_OPTIONS=print_stacktrace=1 ctest --output-on-failure -j $(JOBS)
@@ -69,7 +69,7 @@ test-sanitize: deps
 fuzz: deps deps-fuzz
 	cmake -S fuzz -B $(FUZZ_BUILD) -G Ninja -DCMAKE_CXX_COMPILER=clang++
 	cmake --build $(FUZZ_BUILD) -j $(JOBS)
-	@for target in archive decoder; do \
+	@for target in archive decoder inflate; do \
 	    mkdir -p $(FUZZ_BUILD)/corpus/$$target $(FUZZ_BUILD)/artifacts; \
 	    echo "== fuzz_$$target for $(FUZZ_SECONDS) s"; \
 	    ./$(FUZZ_BUILD)/fuzz_$$target -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
@@ -77,9 +77,9 @@ fuzz: deps deps-fuzz
 	        $(FUZZ_BUILD)/seeds/$$target $$(ls -d tests/data/fuzz/$$target 2>/dev/null) || exit 1; \
 	done
 
-# Side-by-side comparison with unzip, cp and OpenSSL on generated data, and of
-# vza create with tar and zip (tar and gzip come with every Debian system).
-BENCH_PACKAGES = zip unzip openssl time
+# Side-by-side comparison with cp, tar, unzip, bsdtar and OpenSSL on generated
+# data, and of vza create with tar and zip (tar and gzip come with every Debian system).
+BENCH_PACKAGES = zip unzip libarchive-tools openssl time
 bench: deps
 	$(call install_missing,$(BENCH_PACKAGES))
 	cmake -S . -B $(BUILD) -G Ninja -DCMAKE_BUILD_TYPE=Release -DVZA_BUILD_BENCH=ON

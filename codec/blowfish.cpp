@@ -201,6 +201,20 @@ bool cipherPathAvailable(CipherPath path)
     }
 }
 
+CipherPath bufferCipherPath()
+{
+    return bestPath();
+}
+
+const char* cipherPathName(CipherPath path)
+{
+    switch (path) {
+    case CipherPath::Avx2: return "avx2";
+    case CipherPath::Avx512: return "avx512";
+    default: return "portable";
+    }
+}
+
 void encryptBlocks(CipherPath path, std::uint8_t* bytes, std::size_t length)
 {
     runEncrypt(g_state, path, bytes, length);

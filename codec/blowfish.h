@@ -71,6 +71,11 @@ enum class CipherPath { Portable, Avx2, Avx512 };
 // True when this build and this CPU can run path. Portable is always available.
 bool cipherPathAvailable(CipherPath path);
 
+// The path encryptBuffer and decryptBuffer take on this CPU, and its name
+// ("portable", "avx2", "avx512") for reports and benchmarks.
+CipherPath bufferCipherPath();
+const char* cipherPathName(CipherPath path);
+
 // Enciphers or deciphers the whole blocks of bytes[0..length) in place through
 // the given path with the process-wide key, for tests and benchmarks; a
 // trailing partial block is left alone. An unavailable path falls back to
