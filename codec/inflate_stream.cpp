@@ -1,66 +1,92 @@
 #include "codec/inflate_stream.h"
 
+#include "codec/inflate_backend.h"
+
 namespace vza {
 
 namespace {
 constexpr std::size_t OutputStep = 65536;
 }
 
-InflateStream::InflateStream(std::uint64_t limit) : limit_(limit)
+InflateStream::InflateStream(std::uint64_t limit) : InflateStream(limit, defaultEngine()) {}
+
+InflateStream::InflateStream(std::uint64_t limit, InflateEngine engine) : limit_(limit)
 {
-    stream_.next_in = Z_NULL;
-    stream_.avail_in = 0;
-    initialised_ = inflateInit(&stream_) == Z_OK;
+    if (engine == InflateEngine::Isal)
+        backend_ = makeIsalInflater();
+    if (!backend_)
+        backend_ = makeZlibInflater();
 }
 
-InflateStream::~InflateStream()
+InflateStream::~InflateStream() = default;
+
+InflateEngine InflateStream::defaultEngine()
 {
-    if (initialised_)
-        inflateEnd(&stream_);
+#ifdef VZA_HAVE_ISAL
+    return InflateEngine::Isal;
+#else
+    return InflateEngine::Zlib;
+#endif
+}
+
+bool InflateStream::engineAvailable(InflateEngine engine)
+{
+    return engine == InflateEngine::Zlib || engine == defaultEngine();
+}
+
+const char* InflateStream::engineName(InflateEngine engine)
+{
+    return engine == InflateEngine::Isal ? "isa-l" : "zlib";
+}
+
+void InflateStream::reset(std::uint64_t limit)
+{
+    backend_->reset();
+    limit_ = limit;
+    produced_ = 0;
+    finished_ = sinkFailed_ = corrupt_ = false;
 }
 
 InflateStream::Result InflateStream::feed(const std::uint8_t* data, std::size_t length, const Sink& sink)
 {
-    if (!initialised_)
+    if (corrupt_ || !backend_->ready())
         return Result::Corrupt;
     if (finished_ || sinkFailed_)
         return Result::Ok;
 
     std::uint8_t out[OutputStep];
-    stream_.next_in = const_cast<Bytef*>(data);
     while (true) {
-        // zlib counts avail_in in 32 bits; hand the input over in slices.
-        const std::size_t slice = length > 0x40000000 ? 0x40000000 : length;
-        stream_.avail_in = static_cast<uInt>(slice);
-        length -= slice;
-        do {
-            // Ask for at most one byte more than the limit allows, so an
-            // oversized stream is caught as soon as it passes the limit.
-            const std::uint64_t room = limit_ - produced_ + 1;
-            const std::size_t want = room < OutputStep ? static_cast<std::size_t>(room) : OutputStep;
-            stream_.next_out = out;
-            stream_.avail_out = static_cast<uInt>(want);
-            const int status = inflate(&stream_, Z_NO_FLUSH);
-            const std::size_t made = want - stream_.avail_out;
-            if (status != Z_OK && status != Z_STREAM_END && status != Z_BUF_ERROR)
-                return Result::Corrupt;
-            produced_ += made;
-            if (produced_ > limit_)
-                return Result::TooLarge;
-            if (made > 0 && !sink(out, made)) {
-                sinkFailed_ = true;
-                return Result::Ok;
-            }
-            if (status == Z_STREAM_END) {
-                finished_ = true;
-                return Result::Ok;
-            }
-            // Z_BUF_ERROR: no progress possible until more input arrives.
-            if (status == Z_BUF_ERROR)
-                break;
-        } while (stream_.avail_in > 0 || stream_.avail_out == 0);
-        if (length == 0)
+        // Ask for at most one byte more than the limit allows, so an
+        // oversized stream is caught as soon as it passes the limit.
+        const std::uint64_t room = limit_ - produced_ + 1;
+        const std::size_t want = room < OutputStep ? static_cast<std::size_t>(room) : OutputStep;
+        const std::uint8_t* before = data;
+        std::size_t made = 0;
+        const InflateBackend::Status status = backend_->run(data, length, out, want, made);
+        if (status == InflateBackend::Status::Corrupt) {
+            corrupt_ = true;
+            return Result::Corrupt;
+        }
+        produced_ += made;
+        if (produced_ > limit_)
+            return Result::TooLarge;
+        if (made > 0 && !sink(out, made)) {
+            sinkFailed_ = true;
             return Result::Ok;
+        }
+        if (status == InflateBackend::Status::End) {
+            finished_ = true;
+            return Result::Ok;
+        }
+        // Everything taken and room to spare: the stream waits for more input.
+        if (length == 0 && made < want)
+            return Result::Ok;
+        // Input left, room left and nothing done: no inflater should stall
+        // here; call it damage rather than spin.
+        if (made == 0 && data == before && length > 0) {
+            corrupt_ = true;
+            return Result::Corrupt;
+        }
     }
 }
 

@@ -6,7 +6,9 @@ set(VZA_CODEC_SOURCES
   blowfish_fast_portable.cpp
   blowfish_tables.cpp
   deflate_stream.cpp
+  inflate_isal.cpp
   inflate_stream.cpp
+  inflate_zlib.cpp
   sealed_form.cpp
   zlib_codec.cpp)
 list(TRANSFORM VZA_CODEC_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

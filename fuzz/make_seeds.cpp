@@ -3,6 +3,9 @@
 // stored entries in every form for fuzz_decoder.
 //
 // Usage: make_seeds <folder>; creates <folder>/archive and <folder>/decoder.
+#include <zlib.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
@@ -44,6 +47,7 @@ int main(int argc, char** argv)
     const std::string folder = argv[1];
     std::filesystem::create_directories(folder + "/archive");
     std::filesystem::create_directories(folder + "/decoder");
+    std::filesystem::create_directories(folder + "/inflate");
 
     const std::vector<std::pair<std::string, std::uint32_t>> forms = {
         {"plain", 0},
@@ -71,6 +75,24 @@ int main(int argc, char** argv)
                                                                          static_cast<std::uint32_t>(entry.data.size()),
                                                                          buffer.bytes));
                 }
+            }
+        }
+        // fuzz_inflate: each entry as a zlib stream, fed whole and in pieces of
+        // 7, its limit the exact size.
+        int number = 0;
+        for (const TestEntry& entry : Entries) {
+            uLongf length = compressBound(entry.data.size());
+            std::vector<std::uint8_t> stream(length);
+            if (compress2(stream.data(), &length, entry.data.data(), entry.data.size(), 6) != Z_OK)
+                throw std::runtime_error("compress2 failed");
+            stream.resize(length);
+            for (std::uint8_t piece : {0, 7}) {
+                const auto limit = static_cast<std::uint32_t>(std::min<std::size_t>(entry.data.size(), 0xFFFFFF));
+                std::vector<std::uint8_t> input = {piece, static_cast<std::uint8_t>(limit >> 16),
+                                                   static_cast<std::uint8_t>(limit >> 8),
+                                                   static_cast<std::uint8_t>(limit)};
+                input.insert(input.end(), stream.begin(), stream.end());
+                vza::test::writeBytes(folder + "/inflate/stream-" + std::to_string(number++), input);
             }
         }
     } catch (const std::exception& error) {
