@@ -45,7 +45,13 @@ output folder, and no half-written file is ever left behind.")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvza-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "zlib1g-dev")
+# The programs' libisal2 comes from shlibdeps; a static link of the library
+# needs the development files.
+if(VZA_WITH_ISAL)
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "zlib1g-dev, libisal-dev")
+else()
+  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "zlib1g-dev")
+endif()
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
 "static C++20 library for .vza archives
 The library that vza and vza-extract are built on: open, list, check and

@@ -5,7 +5,7 @@
 #include <zlib.h>
 
 #include "codec/inflate_stream.h"
-#include "test_support.h"
+#include "testkit/testkit.h"
 
 using namespace vza;
 using namespace vza::test;

@@ -53,4 +53,9 @@ for package in qt6-qpa-plugins qt6-translations-l10n libqt6widgets6 libqt6gui6 l
     fi
 done
 grep -q zlib1g-dev <<<"$(field "$development" Depends)" || fail "libvza-dev must depend on zlib1g-dev"
+# Built with ISA-L's inflater, the programs need its runtime and the library its development files.
+if grep -q '^VZA_WITH_ISAL:BOOL=ON' "$build/CMakeCache.txt"; then
+    grep -qxF libisal2 <<<"$names" || fail "Depends lacks libisal2: $depends"
+    grep -q libisal-dev <<<"$(field "$development" Depends)" || fail "libvza-dev must depend on libisal-dev"
+fi
 echo "Debian packages OK"
