@@ -131,8 +131,9 @@ TEST_P(EachInflater, DamageIsRefused)
 {
     const Bytes plain = textLike(100000);
     const Bytes stream = deflated(plain);
+    ASSERT_GT(stream.size(), 6u);
     Bytes badSum = stream;
-    badSum.back() ^= 1;
+    badSum[stream.size() - 1] = static_cast<std::uint8_t>(stream[stream.size() - 1] ^ 1);
     Bytes badBlockType = stream;
     badBlockType[2] |= 0x06;  // block type 3 is reserved
     Bytes garbageAfter = stream;
@@ -183,8 +184,9 @@ TEST(InflateStream, InflatersAgreeOnEveryFlipAndCut)
         const Outcome z = inflateWith(InflateEngine::Zlib, bytes, plain.size(), 5);
         const Outcome i = inflateWith(InflateEngine::Isal, bytes, plain.size(), 5);
         EXPECT_EQ(z.result, i.result) << what;
-        if (z.result == InflateStream::Result::Ok)
+        if (z.result == InflateStream::Result::Ok) {
             EXPECT_TRUE(z.output == i.output) << what;
+        }
     };
     for (std::size_t bit = 0; bit < stream.size() * 8; ++bit) {
         Bytes flipped = stream;
