@@ -570,6 +570,20 @@ bool ArchiveWriter::copyStored(std::size_t index, Target& target, std::uint64_t 
             return fail(ArchiveError::CannotReadInput, errno);
         if (got == 0)
             return fail(ArchiveError::EntryTruncated);
+        // A sealed entry must open with the magic and its payload length
+        // under this archive's key: one sealed under another key (a password
+        // that got past the header check by chance), or damaged, is not
+        // copied under the new index.
+        if (done == 0 && (flags_ & FlagEncrypted)) {
+            if (got < 8)
+                return fail(ArchiveError::EntryTruncated);  // a regular file reads short only at its end
+            std::uint8_t block[8];
+            std::memcpy(block, piece.data(), 8);
+            decryptBlock(cipher_->state, block);
+            const std::uint64_t payload = getU32(block + 4);
+            if (getU32(block) != ArchiveMagic || static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8 != length)
+                return fail(ArchiveError::EntryCorrupt);
+        }
         if (const ArchiveError error = target.write(at + done, piece.data(), static_cast<std::size_t>(got));
             error != ArchiveError::None)
             return fail(error, error == ArchiveError::CannotWriteOutput ? errno : 0);

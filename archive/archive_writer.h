@@ -58,7 +58,9 @@ public:
     // name byte for byte: it is not a new name); its storedSize bytes are read
     // from fd at offset when the archive is written. fd stays the caller's
     // and open until writeTo() returns. Stored and original sizes that no
-    // entry of these flags can have are refused (EntryCorrupt).
+    // entry of these flags can have are refused (EntryCorrupt), and so,
+    // when written, is a sealed entry whose first block does not open under
+    // this writer's key.
     bool addStored(const ArchiveEntry& entry, int fd, std::uint64_t offset);
 
     // Opens file number `file` for reading (open(2) with O_NOFOLLOW relative

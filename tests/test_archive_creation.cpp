@@ -507,6 +507,20 @@ TEST(ArchiveCreation, StoredEntriesThatCannotBeCopiedFailTheWholeArchive)
     EXPECT_FALSE(writer.addStored(ArchiveEntry{"grown", 3, 4}, fd, 0));
     EXPECT_EQ(writer.entryCount(), 0u);
 
+    // Sealed bytes that do not open under the writer's key are not copied
+    // under its new index.
+    ASSERT_TRUE(writer.begin(FlagEncrypted, "another"));
+    ASSERT_TRUE(writer.addStored(*archive.entry(1), fd, archive.storedOffset(1)));
+    EXPECT_FALSE(writer.writeTo(target));
+    EXPECT_EQ(writer.lastError(), ArchiveError::EntryCorrupt);
+
+    // Sealed bytes that do not open under the writer's key are not copied
+    // under its new index.
+    ASSERT_TRUE(writer.begin(FlagEncrypted, "another"));
+    ASSERT_TRUE(writer.addStored(*archive.entry(1), fd, archive.storedOffset(1)));
+    EXPECT_FALSE(writer.writeTo(target));
+    EXPECT_EQ(writer.lastError(), ArchiveError::EntryCorrupt);
+
     // Bytes missing from the source (cut short since) fail the write, and
     // the file it was to replace stays as it was.
     ASSERT_TRUE(writer.begin(FlagEncrypted, "pw"));
