@@ -19,6 +19,7 @@
 #include "archive/input_tree.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
+#include "cli/input_notices.h"
 #include "cli/password.h"
 
 namespace vza::cli {
@@ -34,42 +35,6 @@ bool meansStdout(const std::string& path)
 std::string withReason(const std::string& text, int systemError)
 {
     return systemError != 0 ? text + " (" + std::strerror(systemError) + ")" : text;
-}
-
-// Reports one finding of the walk; true when it counts as a problem (exit 1).
-bool report(Console& console, const InputTree::Notice& notice)
-{
-    using Kind = InputTree::Notice::Kind;
-    const std::string shown = quoted(notice.path);
-    switch (notice.kind) {
-    case Kind::Unreadable:
-        console.error("cannot read " + shown + ": " + std::strerror(notice.systemError));
-        return true;
-    case Kind::RefusedName:
-        console.error(notice.path.empty() ? std::string("an empty path cannot be added")
-                                          : shown + ": '..' is refused in names: it would lead out of the folder "
-                                                    "the archive is extracted into");
-        return true;
-    case Kind::LeadingSlash:
-        console.warning("leading '/' removed from stored names (" + shown + ")");
-        return false;
-    case Kind::Backslash:
-        console.warning(shown + " is stored as " + quoted(notice.storedName) + " (backslashes become slashes)");
-        return false;
-    case Kind::SymbolicLink:
-        console.warning("skipped symbolic link " + shown);
-        return true;
-    case Kind::SpecialFile:
-        console.warning("skipped special file " + shown);
-        return true;
-    case Kind::TooLarge:
-        console.error(shown + ": 4 GiB or larger, more than an entry can hold; skipped");
-        return true;
-    case Kind::ArchiveItself:
-        console.warning("not adding the archive itself: " + shown);
-        return false;
-    }
-    return true;
 }
 
 }  // namespace
@@ -113,7 +78,7 @@ int runCreate(const Options& options, Console& console)
     }
 
     int problems = 0;
-    InputTree tree([&](const InputTree::Notice& notice) { problems += report(console, notice) ? 1 : 0; });
+    InputTree tree([&](const InputTree::Notice& notice) { problems += reportInputNotice(console, notice) ? 1 : 0; });
     if (archiveExists)
         tree.skip(existing);
     struct stat beingWritten {};

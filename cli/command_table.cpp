@@ -137,6 +137,27 @@ const std::vector<CommandSpec> Commands = {
      "absolute path without its leading '/'; '..' is refused. Symbolic links and\n"
      "special files are skipped, and so is the archive itself.\n",
      {"z", "e", "x"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate},
+    {"add", "ARCHIVE PATH...", "add files, or replace entries of their names",
+     "Puts files, and folders recursively, into an existing ARCHIVE, named as\n"
+     "create names them. A file whose name the archive holds takes the place of\n"
+     "the first entry of that name, and the other entries of that name go;\n"
+     "other files are added at the end. The archive keeps its compression and\n"
+     "encryption (its password is asked once); the entries kept are copied as\n"
+     "they are stored, never unpacked. ARCHIVE is replaced only by a complete\n"
+     "archive and keeps its permissions: when a file cannot be read, the\n"
+     "password is wrong or the disk is full, it is left as it was. A name that\n"
+     "is not plain ASCII is not added to an archive of Shift_JIS names.\n",
+     {"names"}, 2, SIZE_MAX, "add needs at least one file or folder to add", "", nullptr, runAdd},
+    {"delete", "ARCHIVE NAME|PATTERN...", "remove entries",
+     "Removes from ARCHIVE every entry of each NAME (all of them when several\n"
+     "share it). A NAME the archive does not hold that has * ? or [ is a pattern\n"
+     "removing every entry it matches ('*' also matches '/'; 'dir/*' removes a\n"
+     "folder). When a NAME removes nothing, nothing is removed and ARCHIVE is\n"
+     "left as it was. The other entries are copied as they are stored; ARCHIVE\n"
+     "is replaced only by a complete archive and keeps its permissions.\n"
+     "\n"
+     "Give -- before names that begin with '-'.\n",
+     {"names"}, 2, SIZE_MAX, "delete needs the names of the entries to remove", "", nullptr, runDelete},
     {"help", "COMMAND", "the options of one command", "", {}, 0, 1, "", "help takes at most one command",
      checkHelpTopic, runHelp},
 };

@@ -25,6 +25,12 @@ int runExtract(const Options& options, Console& console);
 // vza create ARCHIVE [-z] [-e] PATH...
 int runCreate(const Options& options, Console& console);
 
+// vza add ARCHIVE FILE...: adds files to an archive or replaces entries.
+int runAdd(const Options& options, Console& console);
+
+// vza delete ARCHIVE NAME|PATTERN...: removes entries from an archive.
+int runDelete(const Options& options, Console& console);
+
 // vza help [COMMAND]: the overview, or one command's help, on stdout.
 int runHelp(const Options& options, Console& console);
 

@@ -5,12 +5,12 @@
 #include "cli/display_name.h"
 
 namespace vza::cli {
-namespace {
-
 bool isPattern(const std::string& name)
 {
     return name.find_first_of("*?[") != std::string::npos;
 }
+
+namespace {
 
 bool matches(const std::string& pattern, const std::string& text)
 {

@@ -11,6 +11,10 @@
 
 namespace vza::cli {
 
+// Whether a name given on the command line is a shell pattern: it holds
+// *, ? or [.
+bool isPattern(const std::string& name);
+
 // The indices, in index order, of the entries that names choose (every
 // entry when names is empty), less those an exclude matches.
 //

@@ -65,7 +65,7 @@ std::string generalHelp()
 {
     std::string text =
         "Usage: vza COMMAND ARCHIVE [OPTIONS] [ARGS...]\n"
-        "Lists, tests, extracts and creates .vza archives.\n"
+        "Lists, tests, extracts, creates and changes .vza archives.\n"
         "\n"
         "Commands:\n";
     for (const CommandSpec& command : commandTable()) {

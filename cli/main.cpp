@@ -1,4 +1,4 @@
-// vza: lists, tests, extracts and creates .vza archives from the command line.
+// vza: lists, tests, extracts, creates and changes .vza archives from the command line.
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>

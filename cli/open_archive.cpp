@@ -96,14 +96,21 @@ bool openArchive(const std::string& path, const Options& options, Console& conso
             console.error(shown + ": " + errorMessage(stream.lastError(), stream.systemError()));
             return false;
         }
+        input.password_ = password;
         return true;
     }
 
     close(fd);
     Archive& archive = input.archive_;
-    const auto passphrase = [&](std::string& given) { return askPassword(input, options, console, given); };
+    const auto passphrase = [&](std::string& given) {
+        if (!askPassword(input, options, console, given))
+            return false;
+        password = given;
+        return true;
+    };
     switch (archive.openWithPassword(path, passphrase)) {
     case Archive::OpenOutcome::Opened:
+        input.password_ = password;
         return true;
     case Archive::OpenOutcome::NoPassword:
         return false;  // askPassword has said why

@@ -46,6 +46,10 @@ public:
     // is shown as "standard input").
     const std::string& shownPath() const { return shownPath_; }
 
+    // The password the archive was opened with ("" when it is not
+    // encrypted), for a command that writes it again under the same one.
+    const std::string& password() const { return password_; }
+
 private:
     friend bool openArchive(const std::string&, const Options&, Console&, ArchiveInput&);
 
@@ -55,6 +59,7 @@ private:
     Archive archive_;
     SequentialArchive stream_;
     std::string shownPath_;
+    std::string password_;
 };
 
 // Opens path ("-": standard input) into input: reads its flags, obtains the

@@ -8,7 +8,7 @@ _vza()
 
     # A command's options go into its line of the case below; options that
     # take a value also go into with_value and the "$prev" case.
-    local commands="list test extract create help"
+    local commands="list test extract create add delete help"
     local common="-q --quiet -v --verbose --password-file --help --version"
     local with_value="--password-file -C -x --exclude --names"
 
@@ -45,6 +45,7 @@ _vza()
             list | test) own="-x --exclude --names" ;;
             extract) own="-C -k -O --to-stdout -x --exclude --names" ;;
             create) own="-z -e -x --exclude" ;;
+            add | delete) own="--names" ;;
         esac
         COMPREPLY=($(compgen -W "$common $own --" -- "$cur"))
         return
@@ -68,8 +69,8 @@ _vza()
     fi
 
     case $command in
-        create) _filedir ;;    # files and folders to pack
-        extract) ;;            # entry names: nothing is read from the archive
+        create | add) _filedir ;;    # files and folders to pack
+        extract | delete) ;;         # entry names: nothing is read from the archive
     esac
 } &&
     complete -F _vza vza

@@ -6,6 +6,7 @@ if(TARGET vza)
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_names_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_options_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_stream_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_edit_test.cpp
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_harness.cpp)
   target_include_directories(cli_test PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
   target_link_libraries(cli_test PRIVATE vza_testkit GTest::gtest GTest::gtest_main)

@@ -26,7 +26,7 @@ complete_line() {
     fi
 }
 
-complete_line "vza " "create extract help list test"
+complete_line "vza " "add create delete extract help list test"
 complete_line "vza ex" "extract"
 complete_line "vza -q l" "list"
 complete_line "vza extract " "a.vza b.vza dir"
@@ -38,6 +38,10 @@ complete_line "vza list a.vza --names " "auto cp932 raw utf8"
 complete_line "vza list -x " ""
 complete_line "vza extract -x '*.log' " "a.vza b.vza dir"
 complete_line "vza create new.vza n" "notes.txt"
+complete_line "vza add a.vza n" "notes.txt"
+complete_line "vza delete a.vza n" ""
+complete_line "vza add a.vza --n" "--names"
+complete_line "vza delete -" "-- --help --names --password-file --quiet --verbose --version -q -v"
 complete_line "vza --password-file n" "notes.txt"
 complete_line "vza --password-file notes.txt li" "list"
 complete_line "vza help c" "create"

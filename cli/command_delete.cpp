@@ -1,0 +1,87 @@
+// vza delete: removes entries from an archive.
+//
+// A NAME removes every entry of that name, as stored or as shown; otherwise a
+// NAME holding * ? or [ removes every entry whose shown name it matches ('*'
+// matching '/' too), as extract picks them. A NAME that removes nothing is an
+// error and the archive is left as it was. The rest is written again through
+// create's path (see archive_rewrite.h), each kept entry copied as stored.
+#include <fnmatch.h>
+#include <string>
+#include <vector>
+
+#include "archive/format.h"
+#include "cli/archive_rewrite.h"
+#include "cli/commands.h"
+#include "cli/display_name.h"
+#include "cli/entry_names.h"
+#include "cli/entry_selection.h"
+#include "cli/open_archive.h"
+
+namespace vza::cli {
+
+int runDelete(const Options& options, Console& console)
+{
+    const std::string& path = options.operands.front();
+    if (path == "-") {
+        console.error("delete writes the archive again; standard input cannot be");
+        return ExitFatal;
+    }
+    ArchiveInput input;
+    if (!openArchive(path, options, console, input))
+        return ExitFatal;
+    const std::string untouched = input.shownPath() + ": not changed; the old archive is left as it was";
+    if (input.sequential()) {
+        console.error(input.shownPath() + ": not a regular file; only an archive file can be written again");
+        return ExitFatal;
+    }
+
+    const EntryTable& table = input.entryTable();
+    const EntryNames names(table, options.names);
+    const std::int32_t count = table.count();
+    std::vector<bool> removed(static_cast<std::size_t>(count), false);
+    int misses = 0;
+    for (std::size_t n = 1; n < options.operands.size(); ++n) {
+        const std::string& name = options.operands[n];
+        const std::string stored = toSlashes(name);
+        bool matched = false;
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (toSlashes(table.at(i)->name) == stored || names.text(i) == name) {
+                removed[static_cast<std::size_t>(i)] = true;
+                matched = true;
+            }
+        }
+        if (!matched && isPattern(name)) {
+            for (std::int32_t i = 0; i < count; ++i) {
+                if (fnmatch(name.c_str(), names.text(i).c_str(), 0) == 0) {
+                    removed[static_cast<std::size_t>(i)] = true;
+                    matched = true;
+                }
+            }
+        }
+        if (!matched) {
+            console.error(quoted(name) + (isPattern(name) ? ": no entry matches" : ": not in the archive"));
+            ++misses;
+        }
+    }
+    if (misses > 0) {
+        console.error(untouched);
+        return ExitFatal;
+    }
+
+    std::vector<RewriteItem> items;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (!removed[static_cast<std::size_t>(i)])
+            items.push_back(RewriteItem{i, 0});
+    }
+    const std::vector<bool> replacing(items.size(), false);
+    const int status = rewriteArchive(path, input, items, nullptr, replacing, names, console);
+    if (status == ExitOk && console.verbose()) {
+        for (std::int32_t i = 0; i < count; ++i) {
+            if (removed[static_cast<std::size_t>(i)])
+                console.line("d " + names.shown(i));
+        }
+    }
+    return status;
+}
+
+}  // namespace vza::cli
