@@ -62,6 +62,7 @@ vzA_ExtWindow::vzA_ExtWindow()
 
     statusLabel = new QLabel;
     statusLabel->setObjectName(QStringLiteral("statusLabel"));
+    statusLabel->setTextFormat(Qt::PlainText);  // it shows the archive's file name
     statusBar()->addWidget(statusLabel, 1);
 
     setAcceptDrops(true);

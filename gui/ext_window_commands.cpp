@@ -16,6 +16,7 @@
 #include "entry_name_text.h"
 #include "entry_table_model.h"
 #include "password_dialog.h"
+#include "plain_labels.h"
 #include "replace_dialog.h"
 
 namespace {
@@ -128,5 +129,6 @@ void vzA_ExtWindow::openArchive(const QString &chosen)
     QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
                     QMessageBox::Ok, this);
     box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(), QString::fromStdString(reason)));
+    showLabelsAsPlainText(&box);
     box.exec();
 }

@@ -21,6 +21,7 @@
 #include <cstring>
 
 #include "entry_table_model.h"
+#include "plain_labels.h"
 
 namespace {
 
@@ -150,6 +151,7 @@ void vzA_ExtWindow::showProgress()
         progressDialog->setMinimumDuration(0);
         progressDialog->setRange(0, 1000);
         progressDialog->setMinimumWidth(360);
+        showLabelsAsPlainText(progressDialog);  // its label shows entry names
         // The Cancel button, Escape and the close box all stop the run.
         const auto cancel = [this] {
             if (extraction)
@@ -183,6 +185,7 @@ void vzA_ExtWindow::askOverwrite()
     box.setObjectName(QStringLiteral("overwriteQuestion"));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::Cancel);
+    showLabelsAsPlainText(&box);
     askingOverwrite = true;
     const int chosen = box.exec();
     askingOverwrite = false;
@@ -238,6 +241,7 @@ void vzA_ExtWindow::reportExtraction(const vzA_ExtractionRun::Outcome &outcome)
         } else {
             box.setInformativeText(tr("原因: %1").arg(systemReason(outcome.openError)));
         }
+        showLabelsAsPlainText(&box);
         box.exec();
         return;
     }
@@ -261,6 +265,7 @@ void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome &outcom
         box.setText(tr("展開先フォルダを使えません。"));
         box.setInformativeText(tr("展開先: %1\n原因: %2").arg(QDir::toNativeSeparators(folder),
                                                             systemReason(outcome.openError)));
+        showLabelsAsPlainText(&box);
         box.exec();
         return;
     }
@@ -281,6 +286,7 @@ void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome &outcom
         details << tr("ほか %1 個").arg(number(listed - SummaryListLimit));
     if (!details.isEmpty())
         box.setDetailedText(details.join(QLatin1Char('\n')));
+    showLabelsAsPlainText(&box);
     box.exec();
 }
 

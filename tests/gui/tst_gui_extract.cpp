@@ -4,9 +4,12 @@
 #include <QDirIterator>
 #include <QAction>
 #include <QFile>
+#include <QLabel>
+#include <QStatusBar>
 #include <QMessageBox>
 #include <QTableView>
 #include <QTest>
+#include <QTextDocument>
 
 #include "archive/archive.h"
 #include "archive/format.h"
@@ -45,6 +48,29 @@ bool damageEntry(const QString &path, int index)
            && file.write(QByteArray(qsizetype(archive.entry(index)->storedSize), '\xff')) > 0;
 }
 
+// What a label shows: its text itself, or what the text renders to when the
+// label takes it for markup.
+QString shownText(const QLabel *label)
+{
+    const QString text = label->text();
+    if (label->textFormat() == Qt::PlainText
+        || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text)))
+        return text;
+    QTextDocument document;
+    document.setHtml(text);
+    return document.toPlainText();
+}
+
+// The texts the labels of widget show, one per line.
+QString shownTexts(const QWidget *widget)
+{
+    QStringList texts;
+    for (const QLabel *label : widget->findChildren<QLabel *>())
+        if (!label->text().isEmpty())
+            texts << shownText(label);
+    return texts.join('\n');
+}
+
 }  // namespace
 
 class ExtractTest : public GuiFixture {
@@ -65,6 +91,8 @@ private slots:
     void askBeforeReplacing();
     void linkInWorkingFolder();
     void archiveNeverATarget();
+    void namesShownAsTheyAre_data();
+    void namesShownAsTheyAre();
 
 private:
     void listThree(std::uint32_t flags = 0);
@@ -332,6 +360,45 @@ void ExtractTest::archiveNeverATarget()
     QCOMPARE(seen[0].value, "対象: a.txt\n原因: 読込中のアーカイブ自身には書き込みません");
     QCOMPARE(readFile("three.vza"), before);
     QCOMPARE(filesBelow("."), QStringList{"three.vza"});
+}
+
+void ExtractTest::namesShownAsTheyAre_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::newRow("a tag") << "<b>x.txt";
+    QTest::newRow("a link") << "<a href=x>y.txt";
+    QTest::newRow("an entity") << "&lt;i&gt;.txt";
+}
+
+// Names that look like markup are shown as they are, never rendered: in the
+// question before a file is replaced, in the reason of a failure and in the
+// status bar.
+void ExtractTest::namesShownAsTheyAre()
+{
+    QFETCH(QString, name);
+    const QString failing = name + "2";
+    const QString archive = name + ".vza";
+    QVERIFY(writeArchive(archive, {{name.toUtf8(), "new"}, {failing.toUtf8(), QByteArray(5000, 'f')}},
+                         vza::FlagCompressed));
+    QVERIFY(damageEntry(archive, 1));
+    QCOMPARE(lines(read(archive)), QStringList{FileDialog});
+    QCOMPARE(shownTexts(window->statusBar()).section(QChar(0x3000), 0, 0), archive);
+    QVERIFY(writeFile(name, "old"));
+
+    QString question, failure;
+    const auto answer = [&question](QWidget *widget) {
+        question = shownTexts(widget);
+        press(QMessageBox::Yes)(widget);
+    };
+    const auto readFailure = [&failure](QWidget *widget) {
+        failure = shownTexts(widget);
+        closeBox()(widget);
+    };
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {answer, readFailure})),
+             (QStringList{overwriteQuestion(name), ExtractFailedBox}));
+    QCOMPARE(question, name + " は既にあります。上書きしますか？");
+    QVERIFY2(failure.contains("対象: " + failing + "\n"), qPrintable(failure));
+    QCOMPARE(readFile(name), QByteArray("new"));
 }
 
 QTEST_MAIN(ExtractTest)
