@@ -1,7 +1,7 @@
 // Why the last library operation failed: the library's error contract.
 //
 // Operations report success as a boolean and never print. Every object that
-// can fail (Archive, ArchiveIndex, ArchiveWriter, AtomicFile, DataBuffer)
+// can fail (Archive, ArchiveIndex, ArchiveWriter, DataBuffer, OutputFile)
 // also remembers its last failure:
 //   ArchiveError lastError() const;  // what went wrong (None after a success)
 //   int systemError() const;         // the errno saved when a system call

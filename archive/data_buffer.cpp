@@ -1,12 +1,16 @@
 #include "archive/data_buffer.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
-#include "archive/atomic_file.h"
 #include "archive/format.h"
+#include "archive/output_file.h"
 
 namespace vza {
 
@@ -89,20 +93,40 @@ bool DataBuffer::readRange(const std::string& path, std::int64_t offset, std::ui
 bool DataBuffer::loadFile(const std::string& path)
 {
     systemError_ = 0;
-    FilePtr file{std::fopen(path.c_str(), "rb")};
-    if (!file) {
+    // O_NONBLOCK: opening a FIFO must not wait for a writer; it is refused
+    // below like every other file that is not a regular one (a device such
+    // as /dev/zero never ends).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
         systemError_ = errno;
         return false;
     }
+    struct stat status {};
+    int error = ::fstat(fd, &status) != 0 ? errno
+              : S_ISDIR(status.st_mode)  ? EISDIR
+              : !S_ISREG(status.st_mode) ? EINVAL
+              : static_cast<std::uint64_t>(status.st_size) > UINT32_MAX ? EFBIG
+                                                                        : 0;
+    // Exactly the size seen: a file that is shorter by then is an error, and
+    // what it grew by since is not read.
     std::vector<std::uint8_t> loaded;
-    std::uint8_t block[ChunkSize];
-    std::size_t got;
-    while ((got = std::fread(block, 1, ChunkSize, file.get())) > 0)
-        loaded.insert(loaded.end(), block, block + got);
-    // A read error is not the end of the file: report it rather than keep a
-    // silently shortened copy.
-    if (std::ferror(file.get())) {
-        systemError_ = errno;
+    if (error == 0) {
+        loaded.resize(static_cast<std::size_t>(status.st_size));
+        std::size_t got = 0;
+        while (got < loaded.size()) {
+            const ssize_t n = ::read(fd, loaded.data() + got, std::min(loaded.size() - got, std::size_t{1} << 24));
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n <= 0) {
+                error = n < 0 ? errno : EIO;
+                break;
+            }
+            got += static_cast<std::size_t>(n);
+        }
+    }
+    ::close(fd);
+    if (error != 0) {
+        systemError_ = error;
         return false;
     }
     bytes = std::move(loaded);
@@ -112,9 +136,12 @@ bool DataBuffer::loadFile(const std::string& path)
 
 bool DataBuffer::writeFile(const std::string& path) const
 {
-    AtomicFile out;
-    const bool written = out.open(path) && out.write(bytes.data(), bytes.size()) && out.commit();
-    systemError_ = written ? 0 : out.systemError();
+    OutputFile out;
+    const bool written = out.create(path) && out.write(bytes.data(), bytes.size()) && out.commit();
+    systemError_ = written                                                  ? 0
+                 : out.problem() == OutputFile::Problem::TargetIsFolder  ? EISDIR
+                 : out.problem() == OutputFile::Problem::TargetIsSpecial ? EEXIST
+                                                                         : out.systemError();
     return written;
 }
 

@@ -51,12 +51,15 @@ public:
     // empty (or untouched when the file could not be opened or positioned).
     bool readRange(const std::string& path, std::int64_t offset, std::uint32_t length);
 
-    // Reads the whole file at path. False when it cannot be opened or read.
+    // Reads the whole file at path: as many bytes as its size when opened.
+    // False when it cannot be opened or read, is shorter than that by then,
+    // is not a regular file (a folder, FIFO or device: EISDIR or EINVAL) or
+    // is 4 GiB or more (EFBIG).
     bool loadFile(const std::string& path);
 
-    // Writes the bytes to path through a temporary file in the same folder,
-    // renamed over path only when complete. On failure nothing is left
-    // behind and an existing file at path is untouched.
+    // Writes the bytes to path as an OutputFile (see output_file.h): it
+    // appears only when complete. On failure nothing is left behind and an
+    // existing file at path is untouched.
     bool writeFile(const std::string& path) const;
 
     // The codec on the whole buffer (wrappers over codec/; data_buffer_codec.cpp).

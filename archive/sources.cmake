@@ -5,7 +5,6 @@ set(VZA_ARCHIVE_SOURCES
   archive_index.cpp
   archive_output.cpp
   archive_writer.cpp
-  atomic_file.cpp
   data_buffer.cpp
   data_buffer_codec.cpp
   entry_decoder.cpp

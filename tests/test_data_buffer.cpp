@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sys/stat.h>
+#include <utility>
 
 #include "archive/data_buffer.h"
 #include "testkit/testkit.h"
@@ -92,11 +94,19 @@ TEST(DataBuffer, LoadFile)
     ASSERT_TRUE(buffer.loadFile(dir / "empty"));
     EXPECT_TRUE(buffer.bytes.empty());
 
-    buffer.assign("keep", 4);
-    EXPECT_FALSE(buffer.loadFile(dir / "missing"));
-    // A folder opens but cannot be read: a read error, not an empty file.
-    EXPECT_FALSE(buffer.loadFile(dir.path()));
-    EXPECT_EQ(buffer.bytes, bytesOf("keep"));
+    // Only a regular file is read, and never past the size it had when
+    // opened: a device without end, a FIFO nobody writes to (which must not
+    // block the open) and a folder are refused, the buffer kept as it was.
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const std::pair<std::string, int> refused[] = {
+        {dir / "missing", ENOENT}, {dir.path(), EISDIR}, {"/dev/zero", EINVAL}, {dir / "fifo", EINVAL}};
+    for (const auto& [path, error] : refused) {
+        SCOPED_TRACE(path);
+        buffer.assign("keep", 4);
+        EXPECT_FALSE(buffer.loadFile(path));
+        EXPECT_EQ(buffer.systemError(), error);
+        EXPECT_EQ(buffer.bytes, bytesOf("keep"));
+    }
 }
 
 TEST(DataBuffer, WriteFileReplacesOnlyWhenComplete)
