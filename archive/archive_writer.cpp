@@ -95,8 +95,8 @@ struct ArchiveWriter::Cipher {
 // A stream takes its bytes in order only.
 class ArchiveWriter::Target {
 public:
-    Target(int fd, bool seekable, std::uint64_t base, std::uint64_t dataStart)
-        : fd_(fd), seekable_(seekable), base_(base), dataStart_(dataStart)
+    Target(int fd, bool seekable, std::uint64_t base, std::uint64_t dataStart, std::uint64_t limit)
+        : fd_(fd), seekable_(seekable), base_(base), dataStart_(dataStart), limit_(limit)
     {
     }
 
@@ -120,7 +120,7 @@ public:
 
     ArchiveError reserve(std::uint64_t offset, std::uint64_t length) const
     {
-        return dataStart_ + offset + length >= MaxArchiveSize ? ArchiveError::ArchiveTooLarge : ArchiveError::None;
+        return dataStart_ + offset + length >= limit_ ? ArchiveError::ArchiveTooLarge : ArchiveError::None;
     }
 
     // For copies made by the kernel straight into a stream.
@@ -131,6 +131,7 @@ private:
     bool seekable_;
     std::uint64_t base_;
     std::uint64_t dataStart_;
+    std::uint64_t limit_;
     std::uint64_t written_ = 0;
 };
 
@@ -301,13 +302,13 @@ bool ArchiveWriter::fail(ArchiveError error, int systemError)
 
 bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
 {
-    entries_.clear();
+    index_.clear();
+    records_.clear();
     sources_.clear();
     memory_.clear();
     files_.clear();
     stored_.clear();
     cipher_.reset();
-    indexSize_ = 0;
     flags_ = 0;
     begun_ = false;
     failedEntry_ = -1;
@@ -326,7 +327,7 @@ bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
     return true;
 }
 
-bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, Source source)
+bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, std::uint32_t source)
 {
     if (!begun_)
         return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
@@ -335,39 +336,31 @@ bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, Source sou
         return fail(ArchiveError::UnsafeName);
     if (size > UINT32_MAX)
         return fail(ArchiveError::ArchiveTooLarge);
-    // The data area as it is when nothing is compressed: exact for archives
-    // without compression (refused now, before anything is written, when it
-    // reaches 2 GiB); for compressed ones only the index counts yet.
     const bool encrypted = (flags_ & FlagEncrypted) != 0;
     const std::uint64_t storedSize = encrypted ? static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(size))) + 8 : size;
-    const std::uint64_t indexSize = indexSize_ + RecordHeaderSize + stored.size();
-    const std::uint64_t plainEnd = plainEnd_ + RecordHeaderSize + stored.size() + storedSize;
+    return appendRecord(stored, size, storedSize, source);
+}
+
+// The data area as it is when nothing is compressed: exact for archives
+// without compression (refused now, before anything is written, when it
+// reaches the limit); for compressed ones only the index counts yet.
+bool ArchiveWriter::appendRecord(const std::string& name, std::uint64_t originalSize, std::uint64_t storedSize,
+                                 std::uint32_t source)
+{
+    const std::uint64_t indexSize = index_.size() + RecordHeaderSize + name.size();
+    const std::uint64_t plainEnd = plainEnd_ + RecordHeaderSize + name.size() + storedSize;
     const std::uint64_t indexEnd = HeaderSize + static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(indexSize)));
-    if (indexEnd >= MaxArchiveSize || (!(flags_ & FlagCompressed) && plainEnd + 7 >= MaxArchiveSize))
+    if (indexEnd >= maxArchiveSize_ || (!(flags_ & FlagCompressed) && plainEnd + 7 >= maxArchiveSize_))
         return fail(ArchiveError::ArchiveTooLarge);
-    indexSize_ = indexSize;
     plainEnd_ = plainEnd;
-    entries_.push_back(ArchiveEntry{stored, static_cast<std::uint32_t>(size), static_cast<std::uint32_t>(storedSize)});
+    const std::size_t at = index_.size();
+    index_.resize(static_cast<std::size_t>(indexSize));
+    putU32(static_cast<std::uint32_t>(name.size()), index_.data() + at);
+    putU32(static_cast<std::uint32_t>(storedSize), index_.data() + at + 4);
+    putU32(static_cast<std::uint32_t>(originalSize), index_.data() + at + 8);
+    std::memcpy(index_.data() + at + RecordHeaderSize, name.data(), name.size());
+    records_.push_back(static_cast<std::uint32_t>(at));
     sources_.push_back(source);
-    return true;
-}
-
-bool ArchiveWriter::addBytes(const std::string& name, const void* bytes, std::size_t length)
-{
-    const auto* first = static_cast<const std::uint8_t*>(bytes);
-    if (!plan(name, length, Source{true, memory_.size()}))
-        return false;
-    memory_.emplace_back(first, first + length);
-    return true;
-}
-
-bool ArchiveWriter::addFile(const std::string& name, const struct stat& seen)
-{
-    if (!S_ISREG(seen.st_mode) || seen.st_size < 0)
-        return fail(ArchiveError::CannotReadInput, EINVAL);
-    if (!plan(name, static_cast<std::uint64_t>(seen.st_size), Source{false, files_.size()}))
-        return false;
-    files_.push_back(FileSeen{seen.st_dev, seen.st_ino});
     return true;
 }
 
@@ -383,25 +376,139 @@ bool ArchiveWriter::addStored(const ArchiveEntry& entry, int fd, std::uint64_t o
                                                 : storedSize == entry.originalSize;
     if (!fits)
         return fail(ArchiveError::EntryCorrupt);
-    const std::uint64_t indexSize = indexSize_ + RecordHeaderSize + entry.name.size();
-    const std::uint64_t plainEnd = plainEnd_ + RecordHeaderSize + entry.name.size() + storedSize;
-    const std::uint64_t indexEnd = HeaderSize + static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(indexSize)));
-    if (indexEnd >= MaxArchiveSize || (!(flags_ & FlagCompressed) && plainEnd + 7 >= MaxArchiveSize))
-        return fail(ArchiveError::ArchiveTooLarge);
-    indexSize_ = indexSize;
-    plainEnd_ = plainEnd;
-    entries_.push_back(entry);
-    sources_.push_back(Source{false, stored_.size(), true});
+    if (!appendRecord(entry.name, entry.originalSize, storedSize, Stored | static_cast<std::uint32_t>(stored_.size())))
+        return false;
     stored_.push_back(StoredBytes{fd, offset});
     return true;
 }
 
-std::vector<std::uint8_t> ArchiveWriter::headerAndIndex() const
+bool ArchiveWriter::copyStored(std::size_t index, Target& target, std::uint64_t at)
 {
-    std::vector<std::uint8_t> out = plainHeaderAndIndex(entries_, flags_);
-    if (flags_ & FlagEncrypted)
-        cipher_->encipher(out.data() + 8, out.size() - 8);
-    return out;
+    const StoredBytes& source = stored_[sources_[index] & SourceNumber];
+    const std::uint8_t* record = index_.data() + records_[index];
+    const std::uint64_t length = getU32(record + 4);
+    if (const ArchiveError room = target.reserve(at, length); room != ArchiveError::None)
+        return fail(room);
+    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(length, PieceSize)));
+    std::uint64_t done = 0;
+    while (done < length) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, PieceSize));
+        const ssize_t got = ::pread(source.fd, piece.data(), want, static_cast<off_t>(source.offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail(ArchiveError::CannotReadInput, errno);
+        if (got == 0)
+            return fail(ArchiveError::EntryTruncated);
+        // A sealed entry must open with the magic and its payload length
+        // under this archive's key: one sealed under another key (a password
+        // that got past the header check by chance), or damaged, is not
+        // copied under the new index.
+        if (done == 0 && (flags_ & FlagEncrypted)) {
+            if (got < 8)
+                return fail(ArchiveError::EntryTruncated);  // a regular file reads short only at its end
+            std::uint8_t block[8];
+            std::memcpy(block, piece.data(), 8);
+            decryptBlock(cipher_->state, block);
+            const std::uint64_t payload = getU32(block + 4);
+            if (getU32(block) != ArchiveMagic || static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8 != length)
+                return fail(ArchiveError::EntryCorrupt);
+        }
+        if (const ArchiveError error = target.write(at + done, piece.data(), static_cast<std::size_t>(got));
+            error != ArchiveError::None)
+            return fail(error, error == ArchiveError::CannotWriteOutput ? errno : 0);
+        done += static_cast<std::uint64_t>(got);
+    }
+    if (progress_)
+        progress_(index, getU32(record + 8));
+    return true;
+}
+
+void ArchiveWriter::reserve(std::size_t entries, std::size_t nameBytes)
+{
+    index_.reserve(index_.size() + entries * RecordHeaderSize + nameBytes);
+    records_.reserve(records_.size() + entries);
+    sources_.reserve(sources_.size() + entries);
+    files_.reserve(files_.size() + entries);
+}
+
+void ArchiveWriter::setMaxArchiveSize(std::uint64_t bytes)
+{
+    maxArchiveSize_ = std::min(bytes, MaxArchiveSize);
+}
+
+ArchiveEntry ArchiveWriter::entry(std::size_t index) const
+{
+    const std::uint8_t* record = index_.data() + records_[index];
+    return ArchiveEntry{std::string(reinterpret_cast<const char*>(record + RecordHeaderSize), getU32(record)),
+                        getU32(record + 8), getU32(record + 4)};
+}
+
+bool ArchiveWriter::addBytes(const std::string& name, const void* bytes, std::size_t length)
+{
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    if (!plan(name, length, InMemory | static_cast<std::uint32_t>(memory_.size())))
+        return false;
+    memory_.emplace_back(first, first + length);
+    return true;
+}
+
+bool ArchiveWriter::addFile(const std::string& name, const struct stat& seen)
+{
+    if (!S_ISREG(seen.st_mode) || seen.st_size < 0)
+        return fail(ArchiveError::CannotReadInput, EINVAL);
+    if (!plan(name, static_cast<std::uint64_t>(seen.st_size), static_cast<std::uint32_t>(files_.size())))
+        return false;
+    files_.push_back(FileSeen{seen.st_dev, seen.st_ino});
+    return true;
+}
+
+// Writes the header and the index from the file's start, enciphered piece
+// by piece for an encrypted archive (ECB: each 8-byte block on its own, and
+// the run from byte 8 on stays aligned to them), padded to 8 bytes then.
+bool ArchiveWriter::writeHead(int fd, bool seekable) const
+{
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    std::uint8_t header[HeaderSize];
+    std::uint32_t check[4];
+    makeCheckWords(check);
+    putU32(ArchiveMagic, header);
+    putU32(flags_, header + 4);
+    for (std::size_t i = 0; i < 4; ++i)
+        putU32(check[i], header + 8 + 4 * i);
+    putU32(static_cast<std::uint32_t>(sources_.size()), header + 24);
+    putU32(static_cast<std::uint32_t>(index_.size()), header + 28);
+    if (encrypted)
+        cipher_->encipher(header + 8, HeaderSize - 8);
+    std::uint64_t at = 0;
+    auto put = [&](const std::uint8_t* data, std::size_t length) {
+        const bool ok = seekable ? writeAllAt(fd, data, length, at) : writeAll(fd, data, length);
+        at += length;
+        return ok;
+    };
+    if (!put(header, HeaderSize))
+        return false;
+    if (!encrypted)
+        return put(index_.data(), index_.size());
+    std::vector<std::uint8_t> piece;
+    for (std::size_t done = 0; done < index_.size();) {
+        const std::size_t take = std::min(index_.size() - done, PieceSize);
+        piece.assign(index_.begin() + static_cast<std::ptrdiff_t>(done), index_.begin() + static_cast<std::ptrdiff_t>(done + take));
+        piece.resize(static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(take))), 0);
+        cipher_->encipher(piece.data(), piece.size());
+        if (!put(piece.data(), piece.size()))
+            return false;
+        done += take;
+    }
+    return true;
+}
+
+std::uint64_t ArchiveWriter::dataSize() const
+{
+    std::uint64_t total = 0;
+    for (const std::uint32_t record : records_)
+        total += getU32(index_.data() + record + 4);
+    return total;
 }
 
 bool ArchiveWriter::writeTo(const std::string& path)
@@ -442,28 +549,23 @@ bool ArchiveWriter::write(ArchiveOutput& output)
     lastError_ = ArchiveError::None;
     systemError_ = 0;
     const std::uint64_t dataStart =
-        HeaderSize + static_cast<std::uint64_t>((flags_ & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(indexSize_)) : indexSize_);
+        HeaderSize + static_cast<std::uint64_t>((flags_ & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(index_.size())) : index_.size());
     const int fd = output.descriptor();
 
     if (output.seekable()) {
         // Header and index go in last, over the room left for them: only
         // then are the stored sizes known (and enciphered with the rest).
-        Target target(fd, true, dataStart, dataStart);
+        Target target(fd, true, dataStart, dataStart, maxArchiveSize_);
         if (!writeEntries(target))
             return false;
-        std::uint64_t end = dataStart;
-        for (const ArchiveEntry& entry : entries_)
-            end += entry.storedSize;
-        const std::vector<std::uint8_t> head = headerAndIndex();
-        if (::ftruncate(fd, static_cast<off_t>(end)) != 0 || !writeAllAt(fd, head.data(), head.size(), 0))
+        if (::ftruncate(fd, static_cast<off_t>(dataStart + dataSize())) != 0 || !writeHead(fd, true))
             return fail(ArchiveError::CannotWriteOutput, errno);
     } else if (!(flags_ & FlagCompressed)) {
         // Every stored size follows from the planned sizes: header and index
         // first, then the entries straight into the stream.
-        const std::vector<std::uint8_t> head = headerAndIndex();
-        if (!writeAll(fd, head.data(), head.size()))
+        if (!writeHead(fd, false))
             return fail(ArchiveError::CannotWriteOutput, errno);
-        Target target(fd, false, 0, dataStart);
+        Target target(fd, false, 0, dataStart, maxArchiveSize_);
         if (!writeEntries(target))
             return false;
     } else {
@@ -472,14 +574,11 @@ bool ArchiveWriter::write(ArchiveOutput& output)
         const int spool = openSpool();
         if (spool < 0)
             return fail(ArchiveError::CannotWriteOutput, errno);
-        Target target(spool, true, 0, dataStart);
+        Target target(spool, true, 0, dataStart, maxArchiveSize_);
         bool ok = writeEntries(target);
         if (ok) {
-            const std::vector<std::uint8_t> head = headerAndIndex();
-            ok = writeAll(fd, head.data(), head.size()) || fail(ArchiveError::CannotWriteOutput, errno);
-            std::uint64_t left = 0;
-            for (const ArchiveEntry& entry : entries_)
-                left += entry.storedSize;
+            ok = writeHead(fd, false) || fail(ArchiveError::CannotWriteOutput, errno);
+            std::uint64_t left = dataSize();
             std::vector<std::uint8_t> piece;
             off_t position = 0;
             while (ok && left > 0) {
@@ -514,13 +613,13 @@ bool ArchiveWriter::write(ArchiveOutput& output)
 bool ArchiveWriter::writeEntries(Target& target)
 {
     std::uint64_t offset = 0;
-    for (std::size_t i = 0; i < entries_.size(); ++i) {
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
         std::uint32_t stored = 0;
         if (!writeEntry(i, target, offset, stored)) {
             failedEntry_ = static_cast<std::int64_t>(i);
             return false;
         }
-        entries_[i].storedSize = stored;
+        putU32(stored, index_.data() + records_[i] + 4);
         offset += stored;
     }
     return true;
@@ -528,17 +627,17 @@ bool ArchiveWriter::writeEntries(Target& target)
 
 bool ArchiveWriter::openInput(std::size_t index, EntryInput& input)
 {
-    const Source& source = sources_[index];
-    input.size = entries_[index].originalSize;
-    if (source.inMemory) {
+    const std::uint32_t source = sources_[index];
+    input.size = getU32(index_.data() + records_[index] + 8);
+    if (source & InMemory) {
         input.inMemory = true;
-        input.memory = memory_[source.index].data();
+        input.memory = memory_[source & ~InMemory].data();
         return true;
     }
     if (!opener_)
         return fail(ArchiveError::CannotReadInput, ENOENT);
     errno = 0;
-    input.fd = opener_(source.index);
+    input.fd = opener_(source & SourceNumber);
     if (input.fd < 0)
         return fail(ArchiveError::CannotReadInput, errno);
     // The file now open must be the one planned: a file swapped in since
@@ -546,58 +645,17 @@ bool ArchiveWriter::openInput(std::size_t index, EntryInput& input)
     struct stat status {};
     if (::fstat(input.fd, &status) != 0)
         return fail(ArchiveError::CannotReadInput, errno);
-    const FileSeen& seen = files_[source.index];
+    const FileSeen& seen = files_[source & SourceNumber];
     if (!S_ISREG(status.st_mode) || status.st_dev != seen.device || status.st_ino != seen.inode ||
         static_cast<std::uint64_t>(status.st_size) != input.size)
         return fail(ArchiveError::InputChanged);
     return true;
 }
 
-bool ArchiveWriter::copyStored(std::size_t index, Target& target, std::uint64_t at)
-{
-    const StoredBytes& source = stored_[sources_[index].index];
-    const std::uint64_t length = entries_[index].storedSize;
-    if (const ArchiveError room = target.reserve(at, length); room != ArchiveError::None)
-        return fail(room);
-    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(length, PieceSize)));
-    std::uint64_t done = 0;
-    while (done < length) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, PieceSize));
-        const ssize_t got = ::pread(source.fd, piece.data(), want, static_cast<off_t>(source.offset + done));
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            return fail(ArchiveError::CannotReadInput, errno);
-        if (got == 0)
-            return fail(ArchiveError::EntryTruncated);
-        // A sealed entry must open with the magic and its payload length
-        // under this archive's key: one sealed under another key (a password
-        // that got past the header check by chance), or damaged, is not
-        // copied under the new index.
-        if (done == 0 && (flags_ & FlagEncrypted)) {
-            if (got < 8)
-                return fail(ArchiveError::EntryTruncated);  // a regular file reads short only at its end
-            std::uint8_t block[8];
-            std::memcpy(block, piece.data(), 8);
-            decryptBlock(cipher_->state, block);
-            const std::uint64_t payload = getU32(block + 4);
-            if (getU32(block) != ArchiveMagic || static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8 != length)
-                return fail(ArchiveError::EntryCorrupt);
-        }
-        if (const ArchiveError error = target.write(at + done, piece.data(), static_cast<std::size_t>(got));
-            error != ArchiveError::None)
-            return fail(error, error == ArchiveError::CannotWriteOutput ? errno : 0);
-        done += static_cast<std::uint64_t>(got);
-    }
-    if (progress_)
-        progress_(index, entries_[index].originalSize);
-    return true;
-}
-
 bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored)
 {
-    if (sources_[index].stored) {
-        stored = entries_[index].storedSize;
+    if (sources_[index] & Stored) {
+        stored = getU32(index_.data() + records_[index] + 4);
         return copyStored(index, target, at);
     }
     EntryInput input;

@@ -22,6 +22,7 @@
 
 #include "archive/archive_entry.h"
 #include "archive/archive_error.h"
+#include "archive/format.h"
 
 namespace vza {
 
@@ -91,8 +92,21 @@ public:
     // and commits it; discards it on failure.
     bool writeTo(ArchiveOutput& output);
 
-    std::size_t entryCount() const { return entries_.size(); }
-    const ArchiveEntry& entry(std::size_t index) const { return entries_[index]; }
+    // Makes room for entries more entries whose names take nameBytes
+    // bytes in all, so that a long plan grows in one step instead of by
+    // doubling (optional).
+    void reserve(std::size_t entries, std::size_t nameBytes);
+
+    // Archives are refused from this many bytes on, a limit below the
+    // format's 2 GiB (which stays the default and the most allowed): a
+    // compressed archive's size is known only as it is written, so the
+    // limit can also end a write part way.
+    void setMaxArchiveSize(std::uint64_t bytes);
+
+    std::size_t entryCount() const { return sources_.size(); }
+    // Entry index as planned (its stored size as planned until written,
+    // then as written).
+    ArchiveEntry entry(std::size_t index) const;
 
     // Why the last call failed; the errno behind it (0 when none); the
     // entry whose input failed (-1 when none).
@@ -101,11 +115,11 @@ public:
     std::int64_t failedEntry() const { return failedEntry_; }
 
 private:
-    struct Source {
-        bool inMemory;
-        std::size_t index;  // into memory_, files_ or stored_ (when stored)
-        bool stored = false;
-    };
+    // Where entry i's bytes come from: bit 31 set, memory_[rest]; bit 30
+    // set, stored_[rest]; else files_[value].
+    static constexpr std::uint32_t InMemory = std::uint32_t{1} << 31;
+    static constexpr std::uint32_t Stored = std::uint32_t{1} << 30;
+    static constexpr std::uint32_t SourceNumber = Stored - 1;
     struct StoredBytes {
         int fd;
         std::uint64_t offset;
@@ -118,24 +132,31 @@ private:
     class EntryInput;
 
     bool fail(ArchiveError error, int systemError = 0);
-    bool plan(const std::string& name, std::uint64_t size, Source source);
+    bool plan(const std::string& name, std::uint64_t size, std::uint32_t source);
+    bool appendRecord(const std::string& name, std::uint64_t originalSize, std::uint64_t storedSize, std::uint32_t source);
     bool copyStored(std::size_t index, Target& target, std::uint64_t at);
     bool write(ArchiveOutput& output);
     bool writeEntries(Target& target);
     bool writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored);
     bool openInput(std::size_t index, EntryInput& input);
-    std::vector<std::uint8_t> headerAndIndex() const;
+    bool writeHead(int fd, bool seekable) const;
+    std::uint64_t dataSize() const;
 
     std::uint32_t flags_ = 0;
     bool begun_ = false;
     struct Cipher;
     std::unique_ptr<Cipher> cipher_;
-    std::vector<ArchiveEntry> entries_;
-    std::vector<Source> sources_;
+    // The plan is the index itself, in its plain form (stored sizes filled
+    // in as entries are written), and per entry only where its record
+    // starts and where its bytes come from: for a million small files the
+    // writer holds little more than the index it has to write anyway.
+    std::vector<std::uint8_t> index_;
+    std::vector<std::uint32_t> records_;  // offset of entry i's record in index_
+    std::vector<std::uint32_t> sources_;
     std::vector<std::vector<std::uint8_t>> memory_;
     std::vector<FileSeen> files_;
     std::vector<StoredBytes> stored_;
-    std::uint64_t indexSize_ = 0;   // the records' total length
+    std::uint64_t maxArchiveSize_ = MaxArchiveSize;
     std::uint64_t plainEnd_ = 0;    // header + index + data when nothing is compressed
     FileOpener opener_;
     Progress progress_;

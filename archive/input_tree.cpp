@@ -198,15 +198,37 @@ void InputTree::visit(int folder, const std::string& component, unsigned char ty
     }
     if (stored != name)
         notice(Notice::Kind::Backslash, path, 0, stored);
-    files_.push_back(File{static_cast<std::uint32_t>(roots_.size() - 1), names_.size(),
-                          static_cast<std::uint32_t>(name.size()), status});
-    names_ += name;
+    // Names go into pieces of 1 MiB (or one of their own when longer), so
+    // that no block holding all of them is ever copied to grow.
+    constexpr std::size_t Piece = std::size_t{1} << 20;
+    if (names_.empty() || names_.back().size() + name.size() > names_.back().capacity()) {
+        names_.emplace_back();
+        names_.back().reserve(std::max(Piece, name.size()));
+    }
+    const std::uint64_t nameAt = (static_cast<std::uint64_t>(names_.size() - 1) << 32) | names_.back().size();
+    names_.back() += name;
+    files_.push_back(File{nameAt, static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+                          static_cast<std::uint64_t>(status.st_size), static_cast<std::uint32_t>(roots_.size() - 1),
+                          static_cast<std::uint32_t>(name.size())});
     totalSize_ += static_cast<std::uint64_t>(status.st_size);
+    namesSize_ += name.size();
 }
 
 std::string_view InputTree::rawName(const File& file) const
 {
-    return std::string_view(names_).substr(static_cast<std::size_t>(file.nameOffset), file.nameLength);
+    return std::string_view(names_[static_cast<std::size_t>(file.nameAt >> 32)])
+        .substr(static_cast<std::size_t>(file.nameAt & 0xFFFFFFFFu), file.nameLength);
+}
+
+struct stat InputTree::status(std::size_t i) const
+{
+    const File& file = files_[i];
+    struct stat status {};
+    status.st_mode = S_IFREG;
+    status.st_dev = static_cast<dev_t>(file.device);
+    status.st_ino = static_cast<ino_t>(file.inode);
+    status.st_size = static_cast<off_t>(file.size);
+    return status;
 }
 
 std::string InputTree::storedName(std::size_t i) const
@@ -246,7 +268,8 @@ void InputTree::finish()
     std::size_t kept = 0;
     for (std::size_t i = 0; i < files_.size(); ++i) {
         if (repeated[i]) {
-            totalSize_ -= static_cast<std::uint64_t>(files_[i].status.st_size);
+            totalSize_ -= files_[i].size;
+            namesSize_ -= files_[i].nameLength;
             continue;
         }
         files_[kept++] = files_[i];

@@ -9,6 +9,10 @@
 // written; open() finds it again the same way when its bytes are read, and
 // the writer checks it is still the same file.
 //
+// Memory: per file only its identity (device, inode, size), where its name
+// is and which operand it came from, about 40 bytes, and its name once, in
+// pieces of 1 MiB: nothing grows by doubling a block of millions of records.
+//
 // Names: an operand is stored as given, with "." components and repeated
 // slashes dropped and a leading '/' removed ("./src//a.c" -> "src/a.c",
 // "/etc/hosts" -> "etc/hosts"). A name with a ".." component, before or after
@@ -18,6 +22,7 @@
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <map>
 #include <string>
@@ -66,11 +71,14 @@ public:
     void finish();
 
     std::size_t count() const { return files_.size(); }
-    // The stored name of file i (slashes only) and its status when found.
+    // The stored name of file i (slashes only) and its status when found:
+    // only its device, inode, size and file type (S_IFREG) are kept.
     std::string storedName(std::size_t i) const;
     std::string path(std::size_t i) const;
-    const struct stat& status(std::size_t i) const { return files_[i].status; }
+    struct stat status(std::size_t i) const;
     std::uint64_t totalSize() const { return totalSize_; }
+    // The length of every file's name together.
+    std::uint64_t namesSize() const { return namesSize_; }
 
     // Opens file i for reading again as the walk found it: each folder
     // component with O_NOFOLLOW | O_DIRECTORY from the operand's folder, the
@@ -86,10 +94,12 @@ private:
         std::size_t nameLength;  // length of the operand's stored name
     };
     struct File {
+        std::uint64_t nameAt;  // piece << 32 | offset in names_: the name before backslashes become slashes
+        std::uint64_t device;
+        std::uint64_t inode;
+        std::uint64_t size;
         std::uint32_t root;
-        std::uint64_t nameOffset;  // into names_: the name before backslashes become slashes
         std::uint32_t nameLength;
-        struct stat status;
     };
 
     void notice(Notice::Kind kind, const std::string& path, int systemError = 0, const std::string& stored = {});
@@ -103,9 +113,10 @@ private:
     bool toldLeadingSlash_ = false;
     std::map<std::string, int> folders_;  // operand folders by path, each opened once
     std::vector<Root> roots_;
-    std::vector<File> files_;
-    std::string names_;
+    std::deque<File> files_;
+    std::vector<std::string> names_;
     std::uint64_t totalSize_ = 0;
+    std::uint64_t namesSize_ = 0;
     // open(): the folder of the last file opened, kept for the next one.
     mutable std::string cachedFolder_;
     mutable std::uint32_t cachedRoot_ = UINT32_MAX;

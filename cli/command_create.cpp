@@ -89,14 +89,15 @@ int runCreate(const Options& options, Console& console)
     tree.finish();
     // -x PATTERN leaves out the files whose stored names it matches ('*'
     // matching '/' too) or equals, as it does for the other commands.
-    std::vector<std::size_t> chosen;
+    std::vector<std::uint32_t> chosen;
+    chosen.reserve(tree.count());
     for (std::size_t i = 0; i < tree.count(); ++i) {
         const std::string name = tree.storedName(i);
         bool excluded = false;
         for (const std::string& pattern : options.excludes)
             excluded = excluded || pattern == name || ::fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
         if (!excluded)
-            chosen.push_back(i);
+            chosen.push_back(static_cast<std::uint32_t>(i));
     }
     const std::string untouched = toStdout       ? std::string("the archive on standard output is incomplete")
                                 : archiveExists  ? shownArchive + ": not replaced; the old archive is left as it was"
@@ -114,14 +115,16 @@ int runCreate(const Options& options, Console& console)
         console.error(shownArchive + ": " + errorText(writer.lastError()));
         return ExitFatal;
     }
+    writer.reserve(chosen.size(), static_cast<std::size_t>(tree.namesSize()));
     std::uint64_t totalSize = 0;
     for (const std::size_t i : chosen) {
-        if (!writer.addFile(tree.storedName(i), tree.status(i))) {
+        const struct stat status = tree.status(i);
+        if (!writer.addFile(tree.storedName(i), status)) {
             console.error(quoted(tree.path(i)) + ": " + errorText(writer.lastError()));
             console.error(toStdout ? shownArchive + ": not written" : untouched);
             return ExitFatal;
         }
-        totalSize += static_cast<std::uint64_t>(tree.status(i).st_size);
+        totalSize += static_cast<std::uint64_t>(status.st_size);
     }
     writer.setFileOpener([&tree, &chosen](std::size_t file) { return tree.open(chosen[file]); });
 

@@ -142,6 +142,30 @@ TEST(ArchiveCreation, RoundTripsEveryFlagFromFilesAndBytesToAFileAndAPipe)
     }
 }
 
+// An index of more than 1 MiB is written (and enciphered) in pieces; the
+// records on both sides of a piece's edge must come out whole.
+TEST(ArchiveCreation, AnIndexLargerThanAPieceRoundTrips)
+{
+    TempDir dir;
+    std::vector<TestEntry> entries;
+    for (int i = 0; i < 4500; ++i)
+        entries.push_back({std::string(240, static_cast<char>('a' + i % 26)) + "/" + std::to_string(i), bytesOf(std::to_string(i))});
+    for (std::uint32_t flags : AllFlags) {
+        SCOPED_TRACE(flags);
+        ArchiveWriter writer;
+        ASSERT_TRUE(writer.begin(flags, "pw"));
+        writer.reserve(entries.size(), 0);
+        for (const TestEntry& entry : entries)
+            ASSERT_TRUE(writer.addBytes(entry.name, entry.data.data(), entry.data.size()));
+        ASSERT_TRUE(writer.writeTo(dir / "big-index.vza"));
+        EXPECT_EQ(readBack(dir / "big-index.vza", "pw"), entries);
+        bool written = false;
+        writeBytes(dir / "piped.vza", throughPipe([&](int fd) { return writer.writeTo(fd); }, written));
+        ASSERT_TRUE(written);
+        EXPECT_EQ(readBack(dir / "piped.vza", "pw"), entries);
+    }
+}
+
 TEST(ArchiveCreation, RefusesNamesThatWouldLeaveTheExtractionFolder)
 {
     ArchiveWriter writer;
@@ -274,6 +298,59 @@ TEST(ArchiveCreation, AnInputThatGrowsWhileReadOrIsEndlessIsAnError)
         EXPECT_EQ(writer.lastError(), ArchiveError::InputChanged);
         EXPECT_EQ(dir.list(), (std::vector<std::string>{"grows", "plain"}));
     }
+}
+
+// A compressed archive's size is known only as it is written: one that
+// reaches the limit part way (here incompressible inputs, stored as they
+// are) fails as a whole and the old archive stays; without compression the
+// size is known when planned and the entry is refused then. The limit is
+// made small so as not to write 2 GiB; it can only be lowered.
+TEST(ArchiveCreation, AnArchiveReachingTheSizeLimitIsRefusedAndTheOldOneStays)
+{
+    TempDir dir;
+    for (int i = 0; i < 3; ++i)
+        writeBytes(dir / ("in/" + std::to_string(i)), randomBytes(400000, static_cast<std::uint32_t>(i)));
+    writeBytes(dir / "old.vza", bytesOf("the old archive"));
+    for (std::uint32_t flags : AllFlags) {
+        SCOPED_TRACE(flags);
+        InputTree tree({});
+        tree.add(dir / "in");
+        tree.finish();
+        ArchiveWriter writer;
+        ASSERT_TRUE(writer.begin(flags, "pw"));
+        writer.setMaxArchiveSize(1 << 20);
+        writer.setFileOpener([&tree](std::size_t file) { return tree.open(file); });
+        const bool planned = writer.addFile(tree.storedName(0), tree.status(0)) &&
+                             writer.addFile(tree.storedName(1), tree.status(1)) &&
+                             writer.addFile(tree.storedName(2), tree.status(2));
+        if (!(flags & FlagCompressed)) {
+            EXPECT_FALSE(planned);
+            EXPECT_EQ(writer.lastError(), ArchiveError::ArchiveTooLarge);
+            EXPECT_EQ(writer.entryCount(), 2u);
+            continue;
+        }
+        ASSERT_TRUE(planned);
+        EXPECT_FALSE(writer.writeTo(dir / "old.vza"));
+        EXPECT_EQ(writer.lastError(), ArchiveError::ArchiveTooLarge);
+        EXPECT_EQ(writer.failedEntry(), 2);
+        EXPECT_EQ(readBytes(dir / "old.vza"), bytesOf("the old archive"));
+        EXPECT_EQ(dir.list(), (std::vector<std::string>{"in", "old.vza"}));
+        // To a pipe nothing at all is written: the data went to a spool.
+        bool written = true;
+        EXPECT_TRUE(throughPipe([&](int fd) { return writer.writeTo(fd); }, written).empty());
+        EXPECT_FALSE(written);
+    }
+
+    // The limit cannot be raised past the format's 2 GiB.
+    struct stat huge {};
+    huge.st_mode = S_IFREG;
+    huge.st_size = std::int64_t{3} << 29;  // 1.5 GiB
+    ArchiveWriter writer;
+    ASSERT_TRUE(writer.begin(0));
+    writer.setMaxArchiveSize(UINT64_MAX);
+    EXPECT_TRUE(writer.addFile("a", huge));
+    EXPECT_FALSE(writer.addFile("b", huge));
+    EXPECT_EQ(writer.lastError(), ArchiveError::ArchiveTooLarge);
 }
 
 // Both writers reach the disk the same way: a complete, flushed archive in
