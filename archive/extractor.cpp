@@ -5,9 +5,15 @@
 #include <string_view>
 
 #include <fcntl.h>
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <sys/ioctl.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include "archive/archive.h"
+#include "archive/extractor_parts.h"
+#include "archive/output_conflicts.h"
 #include "archive/output_file.h"
 #include "archive/sequential_archive.h"
 
@@ -20,17 +26,55 @@ bool sameFile(const struct stat& a, const struct stat& b)
 }
 
 // mkdir -p for the user's own destination; links in it are the user's.
-bool makeFolders(const std::string& path)
+// made tells whether the last folder was made here.
+bool makeFolders(const std::string& path, bool& made)
 {
+    made = false;
     struct stat status {};
     if (::stat(path.c_str(), &status) == 0) {
         errno = ENOTDIR;
         return S_ISDIR(status.st_mode);
     }
     const std::size_t slash = path.find_last_of('/');
-    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash)))
+    bool parentMade = false;
+    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash), parentMade))
         return false;
-    return ::mkdir(path.c_str(), 0777) == 0 || errno == EEXIST;
+    made = ::mkdir(path.c_str(), 0777) == 0;
+    return made || errno == EEXIST;
+}
+
+// Whether the file system at folder may take two names that differ only in
+// case (or in more than ASCII case) as one file: then entries are written
+// one at a time, as the conflict check folds ASCII letters only.
+bool caseBlind(int folder)
+{
+#ifndef FS_CASEFOLD_FL
+#define FS_CASEFOLD_FL 0x40000000
+#endif
+    struct statfs system {};
+    if (::fstatfs(folder, &system) != 0)
+        return true;
+    switch (static_cast<unsigned long>(system.f_type)) {
+    case MSDOS_SUPER_MAGIC:
+    case 0x2011BAB0:  // exFAT
+    case 0x5346544e:  // NTFS
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case SMB_SUPER_MAGIC:
+    case 0x4244:      // HFS
+    case 0x482b:      // HFS+
+    case 0x65735546:  // FUSE: it could be any of those
+        return true;
+    default: break;
+    }
+    // ext4 and f2fs fold case in folders marked so, and new folders inherit it.
+    const int readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable < 0)
+        return false;
+    long flags = 0;
+    const bool folded = ::ioctl(readable, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL) != 0;
+    ::close(readable);
+    return folded;
 }
 
 Extractor::Problem problemOf(FolderWalk::Problem problem)
@@ -47,9 +91,9 @@ Extractor::Problem problemOf(FolderWalk::Problem problem)
 
 }  // namespace
 
-Extractor::Extractor(Archive& archive) : archive_(&archive) {}
+Extractor::Extractor(Archive& archive) : archive_(&archive), lane_(std::make_unique<Lane>()) {}
 
-Extractor::Extractor(SequentialArchive& stream) : stream_(&stream) {}
+Extractor::Extractor(SequentialArchive& stream) : stream_(&stream), lane_(std::make_unique<Lane>()) {}
 
 const EntryTable& Extractor::entryTable() const
 {
@@ -78,13 +122,15 @@ Extractor::~Extractor()
 
 void Extractor::close()
 {
-    folders_.clear();
-    rootFolders_.clear();
+    lane_->folders.clear();
+    lane_->rootFolders.clear();
     if (destination_ >= 0 && destination_ != AT_FDCWD)
         ::close(destination_);
     if (root_ >= 0)
         ::close(root_);
-    destination_ = root_ = -1;
+    if (archiveFd_ >= 0)
+        ::close(archiveFd_);
+    destination_ = root_ = archiveFd_ = -1;
 }
 
 bool Extractor::open(const std::string& destination)
@@ -95,7 +141,8 @@ bool Extractor::open(const std::string& destination)
     std::string path = destination.empty() ? std::string(".") : destination;
     while (path.size() > 1 && path.back() == '/')
         path.pop_back();
-    if (options_.createFolders && !makeFolders(path)) {
+    destinationMade_ = false;
+    if (options_.createFolders && !makeFolders(path, destinationMade_)) {
         openError_ = errno;
         return false;
     }
@@ -106,7 +153,12 @@ bool Extractor::open(const std::string& destination)
     }
     baseLength_ = path.size();
     encoding_.reset();
-    folders_.start(destination_, options_.createFolders);
+    made_ = std::make_unique<MadeFolders>();
+    conflicts_ = std::make_unique<OutputConflicts>();
+    positions_ = 0;
+    singles_ = false;
+    lane_->folders.start(destination_, options_.createFolders, destinationMade_, made_.get());
+    caseBlind_ = caseBlind(destination_);
     // The archive by its file and by the name it was opened with, which may
     // be a link: entries are read by that name, so neither may be replaced.
     archiveKnown_ = false;
@@ -123,6 +175,8 @@ bool Extractor::openWorkingFolder()
     if (!open("."))
         return false;
     asGiven_ = true;
+    destinationMade_ = false;
+    lane_->folders.start(destination_, options_.createFolders, false, made_.get());
     baseLength_ = 0;
     return true;
 }
@@ -159,37 +213,26 @@ Extractor::Result Extractor::extract(std::int32_t index)
     return extract(index, path);
 }
 
-Extractor::Result Extractor::extract(std::int32_t index, const std::string& path)
+// The checks of the name alone: nothing is made for a name refused here.
+bool Extractor::target(std::int32_t index, const std::string& path, Result& result, Target& target)
 {
-    Result result;
     result.index = index;
     result.path = path;
-    if (cancelled()) {
-        done(result, Problem::Cancelled, ArchiveError::None);
-        return result;
-    }
-    const ArchiveEntry* entry = entryTable().at(index);
-    if (!entry) {
-        done(result, Problem::NoSuchEntry, ArchiveError::NoSuchEntry);
-        return result;
-    }
-    if (destination_ < 0) {
-        done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, EBADF);
-        return result;
-    }
+    if (cancelled())
+        return done(result, Problem::Cancelled, ArchiveError::None);
+    if (!entryTable().at(index))
+        return done(result, Problem::NoSuchEntry, ArchiveError::NoSuchEntry);
+    if (destination_ < 0)
+        return done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, EBADF);
 
     // The whole name is judged before anything is made for it: a hostile
     // one costs one pass over its bytes.
-    if (path.find('\0') != std::string::npos) {
-        done(result, Problem::UnsafeName);  // it would be cut short by every system call
-        return result;
-    }
-    if (baseLength_ + 1 + path.size() >= PATH_MAX) {
-        done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
-        return result;
-    }
-    const bool absolute = asGiven_ && !path.empty() && path.front() == '/';
-    std::string folder;  // the kept components but the last, joined by '/'
+    if (path.find('\0') != std::string::npos)
+        return done(result, Problem::UnsafeName);  // it would be cut short by every system call
+    if (baseLength_ + 1 + path.size() >= PATH_MAX)
+        return done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
+    target.absolute = asGiven_ && !path.empty() && path.front() == '/';
+    target.folder.clear();
     std::string_view leaf;
     std::size_t components = 0;
     for (std::size_t start = 0; start <= path.size();) {
@@ -199,82 +242,47 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
         const std::string_view part(path.data() + start, end - start);
         const bool last = end == path.size();
         start = end + 1;
-        if (last && (part.empty() || part == "." || part == "..")) {
-            done(result, Problem::UnsafeName);  // it names a folder, not a file
-            return result;
-        }
+        if (last && (part.empty() || part == "." || part == ".."))
+            return done(result, Problem::UnsafeName);  // it names a folder, not a file
         if (part.empty() || part == ".")
             continue;
-        if (part == ".." && !asGiven_) {
-            done(result, Problem::UnsafeName, ArchiveError::UnsafeName);
-            return result;
-        }
-        if (++components > MaxComponents) {
-            done(result, Problem::TooManyComponents, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
-            return result;
-        }
-        if (part.size() > NAME_MAX) {
-            done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
-            return result;
-        }
+        if (part == ".." && !asGiven_)
+            return done(result, Problem::UnsafeName, ArchiveError::UnsafeName);
+        if (++components > MaxComponents)
+            return done(result, Problem::TooManyComponents, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
+        if (part.size() > NAME_MAX)
+            return done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
         if (!leaf.empty()) {
-            if (!folder.empty())
-                folder += '/';
-            folder += leaf;
+            if (!target.folder.empty())
+                target.folder += '/';
+            target.folder += leaf;
         }
         leaf = part;
     }
-    const std::string name(leaf);
+    target.leaf.assign(leaf);
+    return true;
+}
 
-    FolderWalk& walk = absolute ? rootFolders_ : folders_;
-    if (absolute && root_ < 0) {
-        root_ = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
-        rootFolders_.start(root_, options_.createFolders);
-    }
-    FolderWalk::Failure failure;
-    const int parent = walk.open(folder, failure);
-    if (parent < 0) {
-        result.at = folder.substr(0, failure.end);
-        done(result, problemOf(failure.problem), ArchiveError::CannotWriteOutput, failure.systemError);
+Extractor::Result Extractor::extract(std::int32_t index, const std::string& path)
+{
+    Result result;
+    Target where;
+    if (!target(index, path, result, where))
         return result;
-    }
+    singles_ = true;  // a path extractAll's record of paths does not hold
+    const Ask ask = [this](std::int32_t entry, const std::string& name) {
+        return options_.askOverwrite && options_.askOverwrite(entry, name);
+    };
+    write(*lane_, where, true, ask, [this, index](OutputFile& out, Result& r) { return fillFromSource(index, out, r); },
+          result);
+    return result;
+}
 
-    // What is there now decides before the entry is read; commit() looks
-    // again just before the file goes in place.
-    struct stat existing {};
-    OutputFile::Replace replace = OutputFile::Replace::Yes;
-    if (::fstatat(parent, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISDIR(existing.st_mode)) {
-            done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
-            return result;
-        }
-        if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
-            done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
-            return result;
-        }
-        if (isArchive(existing)) {
-            done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
-            return result;
-        }
-        if (options_.overwrite == Overwrite::Keep ||
-            (options_.overwrite == Overwrite::Ask &&
-             !(options_.askOverwrite && options_.askOverwrite(index, path)))) {
-            done(result, Problem::Exists);
-            return result;
-        }
-    } else if (errno != ENOENT) {
-        done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, errno);
-        return result;
-    } else if (options_.overwrite != Overwrite::Replace) {
-        replace = OutputFile::Replace::No;  // nobody agreed to replace what may appear meanwhile
-    }
-
-    OutputFile out;
-    if (!out.create(parent, name)) {
-        done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, out.systemError());
-        return result;
-    }
-    const std::uint64_t total = entry->originalSize;
+// The entry's bytes from the archive or stream, with progress and cancel
+// after each block.
+bool Extractor::fillFromSource(std::int32_t index, OutputFile& out, Result& result)
+{
+    const std::uint64_t total = entryTable().at(index)->originalSize;
     std::uint64_t written = 0;
     const bool read = writeEntry(index, out, [&](std::size_t length) {
         written += length;
@@ -282,15 +290,77 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
             options_.progress(index, written, total);
         return !cancelled();
     });
-    if (!read) {
-        if (cancelled())
-            done(result, Problem::Cancelled, ArchiveError::None);
-        else if (sourceError() == ArchiveError::CannotWriteOutput)
-            done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, sourceSystemError());
-        else
-            done(result, Problem::ReadFailed, sourceError(), sourceSystemError());
-        return result;  // out is discarded: nothing is left
+    if (read)
+        return true;
+    if (cancelled())
+        return done(result, Problem::Cancelled, ArchiveError::None);
+    if (sourceError() == ArchiveError::CannotWriteOutput)
+        return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, sourceSystemError());
+    return done(result, Problem::ReadFailed, sourceError(), sourceSystemError());
+}
+
+// Creates the file for target, fills it and puts it in place. mayExist
+// false says that nothing can be at the path but what another process put
+// there since: in a folder this walk made, for a path no earlier entry had.
+// The look before writing is then left out; commit() looks in any case.
+void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill,
+                      Result& result)
+{
+    FolderWalk& walk = target.absolute ? lane.rootFolders : lane.folders;
+    if (target.absolute && root_ < 0) {
+        root_ = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        lane.rootFolders.start(root_, options_.createFolders);
     }
+    FolderWalk::Failure failure;
+    bool fresh = false;
+    const int parent = walk.open(target.folder, failure, &fresh);
+    if (parent < 0) {
+        result.at = target.folder.substr(0, failure.end);
+        done(result, problemOf(failure.problem), ArchiveError::CannotWriteOutput, failure.systemError);
+        return;
+    }
+    const std::string& name = target.leaf;
+
+    // What is there now decides before the entry is read; commit() looks
+    // again just before the file goes in place.
+    OutputFile::Replace replace = OutputFile::Replace::Yes;
+    struct stat existing {};
+    if (mayExist || !fresh || options_.overwrite == Overwrite::Ask) {
+        if (::fstatat(parent, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISDIR(existing.st_mode)) {
+                done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
+                return;
+            }
+            if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
+                done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+                return;
+            }
+            if (isArchive(existing)) {
+                done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+                return;
+            }
+            if (options_.overwrite == Overwrite::Keep ||
+                (options_.overwrite == Overwrite::Ask && !ask(result.index, result.path))) {
+                done(result, Problem::Exists);
+                return;
+            }
+        } else if (errno != ENOENT) {
+            done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, errno);
+            return;
+        } else if (options_.overwrite != Overwrite::Replace) {
+            replace = OutputFile::Replace::No;  // nobody agreed to replace what may appear meanwhile
+        }
+    } else if (options_.overwrite != Overwrite::Replace) {
+        replace = OutputFile::Replace::No;
+    }
+
+    OutputFile out;
+    if (!out.create(parent, name)) {
+        done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, out.systemError());
+        return;
+    }
+    if (!fill(out, result))
+        return;  // out is discarded: nothing is left
     if (!out.commit(replace, [this](const struct stat& status) { return !isArchive(status); })) {
         switch (out.problem()) {
         case OutputFile::Problem::TargetIsFolder: done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR); break;
@@ -299,22 +369,9 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
         case OutputFile::Problem::TargetExists: done(result, Problem::Exists); break;
         default: done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError()); break;
         }
-        return result;
+        return;
     }
     done(result, Problem::None, ArchiveError::None);
-    return result;
-}
-
-std::vector<Extractor::Result> Extractor::extractAll(const std::vector<std::int32_t>& indices)
-{
-    std::vector<Result> results;
-    results.reserve(indices.size());
-    for (std::int32_t index : indices) {
-        results.push_back(extract(index));
-        if (results.back().status == Status::Cancelled)
-            break;
-    }
-    return results;
 }
 
 }  // namespace vza

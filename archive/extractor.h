@@ -25,11 +25,20 @@
 //
 // Entries are addressed by index, so entries of the same name and names with
 // any bytes are all reachable. Nothing here prints; files are not fsynced.
+//
+// Many entries at once: extractAll() writes small entries on several threads
+// (Options::threads) and ends exactly as writing them one after the other
+// would: an entry that shares its path with an earlier one, or needs a
+// folder where an earlier one put a file (or the reverse), waits for it.
+// Every callback still runs on the calling thread, in entry order. Large
+// entries are written one at a time on the calling thread, with progress as
+// they go.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -37,7 +46,6 @@
 #include <sys/stat.h>
 
 #include "archive/archive_error.h"
-#include "archive/folder_walk.h"
 #include "archive/name_decoding.h"
 #include "archive/path_components.h"
 
@@ -45,6 +53,8 @@ namespace vza {
 
 class Archive;
 class EntryTable;
+class MadeFolders;
+class OutputConflicts;
 class OutputFile;
 class SequentialArchive;
 
@@ -72,6 +82,9 @@ public:
         // When set and true, the entry being written is dropped at the next
         // block and no further entry is started (Status::Cancelled).
         const std::atomic<bool>* cancel = nullptr;
+        // Threads extractAll() writes small entries on; 0 for one per core.
+        // 1 writes everything on the calling thread.
+        unsigned threads = 0;
     };
 
     enum class Status { Written, Skipped, Failed, Cancelled };
@@ -140,14 +153,46 @@ public:
     // is refused unless opened with openWorkingFolder).
     Result extract(std::int32_t index, const std::string& path);
 
-    // extract(index) for each of indices in turn, until cancelled.
+    // One entry for extractAll: its index, and the caller's output path as
+    // for extract(index, path), or "" for its decoded, safe name.
+    struct Job {
+        std::int32_t index = -1;
+        std::string path;
+    };
+    using Report = std::function<void(const Result& result)>;
+
+    // Writes jobs as extract() would one after the other, on options().threads
+    // threads: the files, their contents and each entry's Result are the same
+    // whatever the number of threads. report hears every Result on the calling
+    // thread in job order, and progress and askOverwrite run there too, in
+    // job order; progress of a small entry comes once, when it is reported.
+    // After cancel is set no further job is started; the entries under way
+    // end Written or Cancelled and are all reported, the first Cancelled one
+    // included. Entries of a stream, and paths as given (openWorkingFolder),
+    // are written on the calling thread only.
+    void extractAll(const std::vector<Job>& jobs, const Report& report);
+
+    // extractAll for indices, their decoded names; the Results in order.
     std::vector<Result> extractAll(const std::vector<std::int32_t>& indices);
 
     // Closes the destination and every folder kept open.
     void close();
 
 private:
-    bool checkName(const std::string& path, Result& result) const;
+    struct Target;
+    struct Lane;
+    struct Item;
+    struct Batch;
+    class Pool;
+
+    bool target(std::int32_t index, const std::string& path, Result& result, Target& target);
+    using Fill = std::function<bool(OutputFile& out, Result& result)>;
+    using Ask = std::function<bool(std::int32_t index, const std::string& path)>;
+    void write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result);
+    bool fillFromSource(std::int32_t index, OutputFile& out, Result& result);
+    void runBatch(Lane& lane, Batch& batch, const Ask& ask);
+    void extractInOrder(const std::vector<Job>& jobs, const Report& report);
+    unsigned threadCount() const;
     bool done(Result& result, Problem problem, ArchiveError error = ArchiveError::CannotWriteOutput,
               int systemError = 0) const;
     bool isArchive(const struct stat& status) const;
@@ -167,8 +212,17 @@ private:
     bool asGiven_ = false;       // openWorkingFolder: ".." and absolute paths allowed
     std::size_t baseLength_ = 0; // length of the destination as given, for the PATH_MAX check
     int root_ = -1;              // "/" for absolute paths, opened when first needed
-    FolderWalk folders_;
-    FolderWalk rootFolders_;
+    bool destinationMade_ = false;
+    std::unique_ptr<Lane> lane_;  // the calling thread's folders and buffers
+    // Since open(): the folders made, every path written by extractAll (its
+    // jobs numbered on from one call to the next), and whether extract()
+    // wrote paths that extractAll does not know.
+    std::unique_ptr<MadeFolders> made_;
+    std::unique_ptr<OutputConflicts> conflicts_;
+    std::int64_t positions_ = 0;
+    bool singles_ = false;
+    int archiveFd_ = -1;          // the archive, read at offsets by extractAll
+    bool caseBlind_ = false;      // the destination may take names differing in case as one
     struct stat archiveFile_ {};  // the archive, and the link by which it was named
     struct stat archiveName_ {};
     bool archiveKnown_ = false;

@@ -10,14 +10,37 @@
 // The last few folders opened are kept open, so the many entries of one
 // folder cost no lookup at all; the cache holds at most MaxOpenFolders
 // descriptors and their paths, whatever the depth or number of the names.
+//
+// A walk remembers which of its open folders it (or a walk sharing its
+// MadeFolders) made: nothing was in those when they were made, which spares
+// a look before each new file.
 #pragma once
 
 #include <cstddef>
+#include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace vza {
+
+struct TransparentHash {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+};
+
+// The folders several walks from one base have made, so that each knows
+// the others' too. Safe to use from several threads.
+class MadeFolders {
+public:
+    void add(std::string_view folder);
+    bool contains(std::string_view folder) const;
+
+private:
+    mutable std::mutex mutex_;
+    std::unordered_set<std::string, TransparentHash, std::equal_to<>> folders_;
+};
 
 class FolderWalk {
 public:
@@ -28,8 +51,9 @@ public:
     FolderWalk(const FolderWalk&) = delete;
     FolderWalk& operator=(const FolderWalk&) = delete;
 
-    // Walks from base, a folder descriptor the caller keeps open.
-    void start(int base, bool createFolders);
+    // Walks from base, a folder descriptor the caller keeps open; baseMade
+    // says the caller has just made it. shared, when given, outlives the walk.
+    void start(int base, bool createFolders, bool baseMade = false, MadeFolders* shared = nullptr);
 
     enum class Problem {
         None,
@@ -47,19 +71,22 @@ public:
     // The descriptor of folder, components separated by single '/', none
     // empty or "." ("" is base itself; ".." is allowed and goes up). It stays
     // open until the next call; -1 with failure set when it cannot be opened.
-    int open(std::string_view folder, Failure& failure);
+    // made, when given, is set to whether this walk made the folder.
+    int open(std::string_view folder, Failure& failure, bool* made = nullptr);
 
     // Closes every cached descriptor.
     void clear();
 
 private:
-    struct Hash {
-        using is_transparent = void;
-        std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
+    struct Open {
+        int fd;
+        bool made;
     };
     int base_ = -1;
     bool createFolders_ = false;
-    std::unordered_map<std::string, int, Hash, std::equal_to<>> open_;
+    bool baseMade_ = false;
+    MadeFolders* shared_ = nullptr;
+    std::unordered_map<std::string, Open, TransparentHash, std::equal_to<>> open_;
 };
 
 }  // namespace vza

@@ -9,6 +9,7 @@ set(VZA_ARCHIVE_SOURCES
   data_buffer_codec.cpp
   entry_decoder.cpp
   entry_table.cpp
+  extract_all.cpp
   extractor.cpp
   folder_walk.cpp
   format.cpp
@@ -16,6 +17,7 @@ set(VZA_ARCHIVE_SOURCES
   name_decoding.cpp
   name_hash.cpp
   name_lookup.cpp
+  output_conflicts.cpp
   output_file.cpp
   path_components.cpp
   safe_name.cpp

@@ -190,27 +190,39 @@ int runExtract(const Options& options, Console& console)
         return ExitFatal;
     ProgressLine& progress = console.progress();
     progress.start(total);
+    // Results and progress come on this thread, in plan order, though the
+    // entries are written on several.
+    std::int32_t current = -1;
     std::uint64_t entryDone = 0;
-    extractor.options().progress = [&](std::int32_t, std::uint64_t done, std::uint64_t) {
+    auto follow = [&](std::int32_t index) {
+        if (index == current)
+            return;
+        current = index;
+        entryDone = 0;
+        progress.setEntry(plan.outputPath(archive, index));
+    };
+    extractor.options().progress = [&](std::int32_t index, std::uint64_t done, std::uint64_t) {
+        follow(index);
         progress.advance(done - entryDone);
         entryDone = done;
     };
-    for (std::int32_t index : plan.indices) {
-        const std::string relative(plan.outputPath(archive, index));
-        progress.setEntry(relative);
-        entryDone = 0;
-        const Extractor::Result result = extractor.extract(index, relative);
+    std::vector<Extractor::Job> jobs;
+    jobs.reserve(plan.indices.size());
+    for (std::int32_t index : plan.indices)
+        jobs.push_back({index, std::string(plan.outputPath(archive, index))});
+    extractor.extractAll(jobs, [&](const Extractor::Result& result) {
+        follow(result.index);
         if (result.status == Extractor::Status::Written) {
             if (console.verbose())
-                console.line(displayName(relative));
-            continue;
+                console.line(displayName(result.path));
+            return;
         }
         ++failures;
         if (result.status == Extractor::Status::Skipped)
-            console.warning("skipped " + quoted(relative) + ": it exists (-k)");
+            console.warning("skipped " + quoted(result.path) + ": it exists (-k)");
         else
-            console.error(quoted(archive.at(index)->name) + ": " + problemText(result));
-    }
+            console.error(quoted(archive.at(result.index)->name) + ": " + problemText(result));
+    });
     console.progress().clear();
     return failures == 0 ? ExitOk : ExitPartial;
 }

@@ -1,0 +1,412 @@
+// Extractor::extractAll: many entries, on several threads, ending as if
+// written one after the other.
+//
+// The calling thread judges each job's name, asks OutputConflicts which
+// earlier job it must follow, and gathers consecutive small jobs into
+// batches. Each batch is written in order by one thread, which reads the
+// batch's stored bytes in one pread, decodes each entry in memory and writes
+// it with one write. A job that must follow an earlier job of another batch
+// is held back until that batch is done; a large entry waits for everything
+// before it and is written on the calling thread, block by block, with
+// progress as it goes. The calling thread takes the batches back in order
+// and reports their results, so callbacks see the same sequence whatever the
+// number of threads.
+#include <algorithm>
+#include <cerrno>
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "archive/entry_decoder.h"
+#include "archive/extractor_parts.h"
+#include "archive/format.h"
+#include "archive/output_conflicts.h"
+
+namespace vza {
+namespace {
+
+// Entries up to this size, stored and plain, are written whole from memory
+// by any thread; larger ones one block at a time, with progress between.
+constexpr std::uint64_t SmallEntry = 512 << 10;
+// A batch ends at this many jobs or stored bytes: big enough that the
+// threads rarely meet, small enough that memory stays a few MiB.
+constexpr std::size_t BatchJobs = 64;
+constexpr std::uint64_t BatchBytes = 1 << 20;
+constexpr unsigned MaxThreads = 64;
+
+bool small(const ArchiveEntry& entry)
+{
+    return entry.storedSize <= SmallEntry && entry.originalSize <= SmallEntry;
+}
+
+// Reads length bytes at offset; returns how many could be read, with
+// error the errno of a failed read (0 at the end of the file).
+std::size_t readAt(int fd, std::uint8_t* data, std::size_t length, std::uint64_t offset, int& error)
+{
+    error = 0;
+    std::size_t got = 0;
+    while (got < length) {
+        const ssize_t n = ::pread(fd, data + got, length - got, static_cast<off_t>(offset + got));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            error = n < 0 ? errno : 0;
+            break;
+        }
+        got += static_cast<std::size_t>(n);
+    }
+    return got;
+}
+
+}  // namespace
+
+// --- Pool ----------------------------------------------------------------------
+
+Extractor::Pool::Pool(Extractor& owner, unsigned threads) : owner_(owner)
+{
+    for (unsigned n = 0; n < threads; ++n) {
+        lanes_.push_back(std::make_unique<Lane>());
+        lanes_.back()->folders.start(owner.destination_, owner.options_.createFolders, owner.destinationMade_,
+                                     owner.made_.get());
+    }
+    for (auto& lane : lanes_)
+        threads_.emplace_back([this, &lane] { work(*lane); });
+}
+
+Extractor::Pool::~Pool()
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    work_.notify_all();
+    answers_.notify_all();
+    for (std::thread& thread : threads_)
+        thread.join();
+}
+
+void Extractor::Pool::push(std::unique_ptr<Batch> batch)
+{
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        waiting_.push_back(batch.get());
+        order_.push_back(std::move(batch));
+    }
+    work_.notify_one();
+}
+
+void Extractor::Pool::work(Lane& lane)
+{
+    for (;;) {
+        Batch* batch = nullptr;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            work_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+            if (waiting_.empty())
+                return;
+            batch = waiting_.front();
+            waiting_.pop_front();
+        }
+        owner_.runBatch(lane, *batch, [this, batch](std::int32_t index, const std::string& path) {
+            return askCaller(*batch, index, path);
+        });
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            batch->done = true;
+        }
+        progress_.notify_one();
+    }
+}
+
+// A question from a worker goes to the calling thread, which asks it when
+// this batch is the oldest: questions come in job order.
+bool Extractor::Pool::askCaller(Batch& batch, std::int32_t index, const std::string& path)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    batch.asking = true;
+    batch.answered = false;
+    batch.askIndex = index;
+    batch.askPath = path;
+    progress_.notify_one();
+    answers_.wait(lock, [&] { return batch.answered || stopping_; });
+    batch.asking = false;
+    return batch.answered && batch.answer;
+}
+
+std::unique_ptr<Extractor::Batch> Extractor::Pool::takeOldest(const Ask& ask)
+{
+    std::unique_lock<std::mutex> lock(mutex_);
+    Batch& oldest = *order_.front();
+    for (;;) {
+        progress_.wait(lock, [&] { return oldest.done || (oldest.asking && !oldest.answered); });
+        if (oldest.done)
+            break;
+        const std::int32_t index = oldest.askIndex;
+        const std::string path = oldest.askPath;
+        lock.unlock();
+        const bool answer = ask(index, path);
+        lock.lock();
+        oldest.answer = answer;
+        oldest.answered = true;
+        answers_.notify_all();
+    }
+    std::unique_ptr<Batch> batch = std::move(order_.front());
+    order_.pop_front();
+    return batch;
+}
+
+// --- one batch -------------------------------------------------------------------
+
+// Writes the batch's jobs in order on lane: the stored bytes of each run of
+// neighbouring entries come in one read, each entry is decoded whole in
+// memory and written in one call.
+void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
+{
+    const EntryTable& table = entryTable();
+    lane.stored.resize(static_cast<std::size_t>(batch.storedBytes));
+    std::size_t at = 0;
+    for (std::size_t first = 0; first < batch.items.size();) {
+        if (batch.items[first].refused) {
+            ++first;
+            continue;
+        }
+        // A run: entries whose stored bytes follow each other in the file.
+        const std::uint64_t offset = table.entryOffset(batch.items[first].result.index);
+        std::uint64_t length = 0;
+        std::size_t last = first;
+        for (; last < batch.items.size(); ++last) {
+            const Item& item = batch.items[last];
+            if (item.refused)
+                break;
+            if (table.entryOffset(item.result.index) != offset + length)
+                break;
+            length += table.at(item.result.index)->storedSize;
+        }
+        int error = 0;
+        const std::size_t got = readAt(archiveFd_, lane.stored.data() + at, static_cast<std::size_t>(length), offset, error);
+        std::size_t within = 0;
+        for (std::size_t k = first; k < last; ++k) {
+            Item& item = batch.items[k];
+            const std::uint64_t size = table.at(item.result.index)->storedSize;
+            item.at = at + within;
+            item.readable = within + size <= got;
+            item.readError = error;
+            within += static_cast<std::size_t>(size);
+        }
+        at += static_cast<std::size_t>(length);
+        first = last;
+    }
+
+    const std::uint32_t flags = table.flags();
+    const CipherState& key = archive_->keySchedule();
+    for (Item& item : batch.items) {
+        if (cancelled()) {
+            done(item.result, Problem::Cancelled, ArchiveError::None);
+            continue;  // not started
+        }
+        item.started = true;
+        if (item.refused)
+            continue;
+        const std::int32_t index = item.result.index;
+        const ArchiveEntry& entry = *table.at(index);
+        write(lane, item.target, item.mayExist, ask,
+              [&](OutputFile& out, Result& result) {
+                  if (!item.readable)
+                      return done(result, Problem::ReadFailed, ArchiveError::EntryTruncated, item.readError);
+                  std::uint8_t* stored = lane.stored.data() + item.at;
+                  const std::uint8_t* plain = stored;
+                  std::size_t size = static_cast<std::size_t>(entry.storedSize);
+                  // Bytes stored as they are need no decoding: the length
+                  // rule says so for a compressed archive too.
+                  if ((flags & FlagEncrypted) || entry.storedSize != entry.originalSize) {
+                      lane.plain.clear();
+                      EntryDecoder decoder(flags, entry, key, [&lane](const std::uint8_t* data, std::size_t length) {
+                          lane.plain.insert(lane.plain.end(), data, data + length);
+                          return true;
+                      });
+                      if ((size > 0 && !decoder.feed(stored, size)) || !decoder.finish())
+                          return done(result, Problem::ReadFailed, decoder.error());
+                      plain = lane.plain.data();
+                      size = lane.plain.size();
+                  }
+                  if (size == 0)
+                      return true;
+                  if (!out.write(plain, size))
+                      return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError());
+                  item.written = size;
+                  // As after each block of a large entry.
+                  return !cancelled() || done(result, Problem::Cancelled, ArchiveError::None);
+              },
+              item.result);
+    }
+}
+
+// --- the run ---------------------------------------------------------------------
+
+unsigned Extractor::threadCount() const
+{
+    unsigned threads = options_.threads;
+    if (threads == 0)
+        threads = std::max(1u, std::thread::hardware_concurrency());
+    return std::min(threads, MaxThreads);
+}
+
+void Extractor::extractInOrder(const std::vector<Job>& jobs, const Report& report)
+{
+    for (const Job& job : jobs) {
+        const Result result = job.path.empty() ? extract(job.index) : extract(job.index, job.path);
+        report(result);
+        if (result.status == Status::Cancelled)
+            break;
+    }
+}
+
+void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
+{
+    if (!archive_ || asGiven_ || destination_ < 0) {
+        extractInOrder(jobs, report);
+        return;
+    }
+    if (archiveFd_ < 0)
+        archiveFd_ = ::open(archive_->archiveIndex().path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (archiveFd_ < 0) {
+        extractInOrder(jobs, report);  // each entry then says why it cannot be read
+        return;
+    }
+    const EntryTable& table = entryTable();
+    if (!encoding_)
+        encoding_ = chooseNameEncoding(table.entries(), options_.names);
+    const unsigned threads = caseBlind_ ? 1 : threadCount();
+    const Ask ask = [this](std::int32_t index, const std::string& path) {
+        return options_.askOverwrite && options_.askOverwrite(index, path);
+    };
+
+    std::unique_ptr<Pool> pool;
+    OutputConflicts& conflicts = *conflicts_;
+    // Positions go on from the last call, whose paths conflicts still holds.
+    const std::int64_t base = positions_;
+    positions_ += static_cast<std::int64_t>(jobs.size());
+    auto batch = std::make_unique<Batch>();
+    std::int64_t batchStart = base;  // the position of batch's first job
+    std::int64_t reported = base;    // every job before it is written and reported
+    bool cancelReported = false;
+
+    auto reportItems = [&](Batch& finished) {
+        for (Item& item : finished.items) {
+            if (!item.started) {
+                // Cancelled before it began: the first such job is reported,
+                // as extract() would; no later job is.
+                if (!cancelReported)
+                    report(item.result);
+                cancelReported = true;
+                continue;
+            }
+            if (item.written > 0 && options_.progress)
+                options_.progress(item.result.index, item.written, table.at(item.result.index)->originalSize);
+            cancelReported = cancelReported || item.result.status == Status::Cancelled;
+            report(item.result);
+        }
+        reported += static_cast<std::int64_t>(finished.items.size());
+    };
+    auto takeOne = [&] { reportItems(*pool->takeOldest(ask)); };
+    auto drainAll = [&] {
+        while (pool && pool->inFlight() > 0)
+            takeOne();
+    };
+    auto flush = [&](bool moreToCome) {
+        if (batch->items.empty())
+            return;
+        const std::int64_t size = static_cast<std::int64_t>(batch->items.size());
+        if (!pool && threads > 1 && moreToCome)
+            pool = std::make_unique<Pool>(*this, threads);
+        if (pool) {
+            pool->push(std::move(batch));
+            // Memory stays bounded: a few batches a thread at most.
+            if (pool->inFlight() > 2 * static_cast<std::size_t>(threads))
+                takeOne();
+        } else {
+            runBatch(*lane_, *batch, ask);
+            reportItems(*batch);
+        }
+        batch = std::make_unique<Batch>();
+        batchStart += size;
+    };
+
+    for (std::size_t position = 0; position < jobs.size(); ++position) {
+        const std::int64_t here = base + static_cast<std::int64_t>(position);
+        if (cancelled() || cancelReported)
+            break;
+        const Job& job = jobs[position];
+        Item item;
+        const ArchiveEntry* entry = table.at(job.index);
+        std::string path = job.path;
+        if (path.empty() && entry) {
+            path = outputNameFor(entry->name, *encoding_);
+            if (path.empty()) {
+                item.result.index = job.index;
+                item.refused = true;
+                done(item.result, Problem::UnsafeName, ArchiveError::UnsafeName);
+            }
+        }
+        if (!item.refused)
+            item.refused = !target(job.index, path, item.result, item.target);
+        if (!item.refused) {
+            const OutputConflicts::Verdict verdict = conflicts.add(here, item.target.folder, item.target.leaf);
+            item.mayExist = verdict.seen || singles_;
+            const std::int64_t follows = verdict.everything ? here - 1 : verdict.after;
+            if (!small(*entry)) {
+                // Written here, alone, block by block with progress.
+                flush(false);
+                drainAll();
+                Result result = item.result;
+                write(*lane_, item.target, item.mayExist, ask,
+                      [this, &job](OutputFile& out, Result& r) { return fillFromSource(job.index, out, r); }, result);
+                report(result);
+                cancelReported = result.status == Status::Cancelled;
+                ++reported;
+                ++batchStart;
+                continue;
+            }
+            // Held back until the job it must follow is written, unless
+            // that one is in this batch, written before it by the same thread.
+            if (follows >= reported && follows < batchStart) {
+                flush(true);
+                while (reported <= follows)
+                    takeOne();
+            }
+            batch->storedBytes += entry->storedSize;
+        }
+        batch->items.push_back(std::move(item));
+        if (batch->items.size() >= BatchJobs || batch->storedBytes >= BatchBytes)
+            flush(position + 1 < jobs.size());
+    }
+    if (!cancelReported && cancelled()) {
+        // Cancelled between jobs: the next one says so, as extract() would.
+        flush(false);
+        drainAll();
+        if (!cancelReported && reported < positions_) {
+            Result result;
+            result.index = jobs[static_cast<std::size_t>(reported - base)].index;
+            done(result, Problem::Cancelled, ArchiveError::None);
+            report(result);
+        }
+        return;
+    }
+    flush(false);
+    drainAll();
+}
+
+std::vector<Extractor::Result> Extractor::extractAll(const std::vector<std::int32_t>& indices)
+{
+    std::vector<Job> jobs;
+    jobs.reserve(indices.size());
+    for (std::int32_t index : indices)
+        jobs.push_back({index, std::string()});
+    std::vector<Result> results;
+    results.reserve(indices.size());
+    extractAll(jobs, [&results](const Result& result) { results.push_back(result); });
+    return results;
+}
+
+}  // namespace vza

@@ -1,0 +1,94 @@
+// The Extractor's inner pieces, shared by its one-entry path (extractor.cpp)
+// and its many-entry path (extract_all.cpp). Not part of the public API.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "archive/extractor.h"
+#include "archive/folder_walk.h"
+
+namespace vza {
+
+// An output path whose name has been judged safe.
+struct Extractor::Target {
+    std::string folder;  // the components but the last, joined by '/'
+    std::string leaf;    // the last component
+    bool absolute = false;
+};
+
+// What one thread writes with: its own open folders and buffers.
+struct Extractor::Lane {
+    FolderWalk folders;
+    FolderWalk rootFolders;
+    std::vector<std::uint8_t> stored;  // a batch's stored bytes
+    std::vector<std::uint8_t> plain;   // one entry's plain bytes
+};
+
+// One job of extractAll on its way.
+struct Extractor::Item {
+    Result result;
+    Target target;
+    bool refused = false;   // the name was refused: result is final already
+    bool mayExist = true;   // an earlier entry had this path: look before writing
+    bool started = false;   // false when cancel came before it
+    std::uint64_t written = 0;
+    // Where its stored bytes are in the lane's buffer; readError when they
+    // could not all be read.
+    std::size_t at = 0;
+    bool readable = false;
+    int readError = 0;
+};
+
+// Consecutive small jobs, written by one thread in order.
+struct Extractor::Batch {
+    std::vector<Item> items;
+    std::uint64_t storedBytes = 0;
+    // Under the pool's lock:
+    bool done = false;
+    bool asking = false;  // a question waits for the calling thread
+    bool answered = false;
+    bool answer = false;
+    std::int32_t askIndex = -1;
+    std::string askPath;
+};
+
+// Threads that take batches in order and write them; the calling thread
+// takes them back in the same order and answers their questions.
+class Extractor::Pool {
+public:
+    Pool(Extractor& owner, unsigned threads);
+    ~Pool();
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+
+    void push(std::unique_ptr<Batch> batch);
+    std::size_t inFlight() const { return order_.size(); }
+
+    // Waits until the oldest batch is written, meanwhile asking its
+    // questions through ask on this thread; hands it back.
+    std::unique_ptr<Batch> takeOldest(const Ask& ask);
+
+private:
+    void work(Lane& lane);
+    bool askCaller(Batch& batch, std::int32_t index, const std::string& path);
+
+    Extractor& owner_;
+    std::mutex mutex_;
+    std::condition_variable work_;      // a batch to take, or stop
+    std::condition_variable progress_;  // a batch done, or a question
+    std::condition_variable answers_;
+    std::deque<Batch*> waiting_;                 // not yet taken
+    std::deque<std::unique_ptr<Batch>> order_;   // every batch not handed back, oldest first
+    bool stopping_ = false;
+    std::vector<std::unique_ptr<Lane>> lanes_;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace vza
