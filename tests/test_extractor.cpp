@@ -1,6 +1,6 @@
 // The extraction engine: one case for each way extraction went wrong before
 // (links followed, races, leftovers, widened modes, special targets, deep
-// names), then its options.
+// names), then its options; each on one thread and on several.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -66,8 +67,17 @@ auto inFolder(const std::string& folder, F f)
     return result;
 }
 
-class ExtractorTest : public ::testing::Test {
+// The parameter is the number of threads extractAll writes on.
+class ExtractorTest : public ::testing::TestWithParam<unsigned> {
 protected:
+    // An Extractor for archive_ on the test's threads.
+    Extractor& engine()
+    {
+        extractor_.emplace(archive_);
+        extractor_->options().threads = GetParam();
+        return *extractor_;
+    }
+
     // An archive of entries at dir/a.vza, opened.
     void openArchive(const std::vector<TestEntry>& entries, std::uint32_t flags = 0)
     {
@@ -77,10 +87,19 @@ protected:
 
     TempDir dir_;
     Archive archive_;
+    std::optional<Extractor> extractor_;
 };
 
+std::vector<std::int32_t> allEntries(const Archive& archive)
+{
+    std::vector<std::int32_t> indices(static_cast<std::size_t>(archive.entryCount()));
+    for (std::size_t i = 0; i < indices.size(); ++i)
+        indices[i] = static_cast<std::int32_t>(i);
+    return indices;
+}
+
 // Finding 1: a link in the working folder carried extractToFile elsewhere.
-TEST_F(ExtractorTest, LinkedFolderIsNeverWrittenThrough)
+TEST_P(ExtractorTest, LinkedFolderIsNeverWrittenThrough)
 {
     openArchive({{"docs/planted.sh", bytesOf("echo owned")}});
     ASSERT_EQ(::mkdir((dir_ / "elsewhere").c_str(), 0755), 0);
@@ -104,7 +123,7 @@ TEST_F(ExtractorTest, LinkedFolderIsNeverWrittenThrough)
 
 // Finding 2: a folder replaced by a link while thousands of entries are
 // written into it. Whatever lands, lands inside the destination.
-TEST_F(ExtractorTest, FolderSwappedForALinkMidRunSendsNothingOutside)
+TEST_P(ExtractorTest, FolderSwappedForALinkMidRunSendsNothingOutside)
 {
     std::vector<TestEntry> entries;
     for (int folder = 0; folder < 100; ++folder)
@@ -114,7 +133,7 @@ TEST_F(ExtractorTest, FolderSwappedForALinkMidRunSendsNothingOutside)
     ASSERT_EQ(::mkdir((dir_ / "victim").c_str(), 0755), 0);
     ASSERT_EQ(::mkdir((dir_ / "out").c_str(), 0755), 0);
 
-    Extractor extractor(archive_);
+    Extractor& extractor = engine();
     ASSERT_TRUE(extractor.open(dir_ / "out"));
     std::atomic<bool> finished{false};
     std::atomic<int> swaps{0};
@@ -128,8 +147,8 @@ TEST_F(ExtractorTest, FolderSwappedForALinkMidRunSendsNothingOutside)
         }
     });
     int written = 0;
-    for (std::int32_t i = 0; i < archive_.entryCount(); ++i)
-        written += extractor.extract(i).status == Status::Written;
+    for (const Extractor::Result& result : extractor.extractAll(allEntries(archive_)))
+        written += result.status == Status::Written;
     finished = true;
     swapper.join();
     EXPECT_GT(swaps.load(), 0);
@@ -147,7 +166,7 @@ extern "C" void cleanUpAndDie(int signal)
     ::raise(signal);
 }
 
-TEST_F(ExtractorTest, KilledExtractionLeavesOnlyCompletedFiles)
+TEST_P(ExtractorTest, KilledExtractionLeavesOnlyCompletedFiles)
 {
     for (std::uint32_t flags : {0u, FlagCompressed | FlagEncrypted}) {
         TempDir work;
@@ -170,6 +189,7 @@ TEST_F(ExtractorTest, KilledExtractionLeavesOnlyCompletedFiles)
                     forceNamedTemporaries(named);
                     Archive archive;
                     Extractor extractor(archive);
+                    extractor.options().threads = GetParam();
                     if (!archive.open(work / "a.vza", "secret") || !extractor.open(out))
                         ::_exit(3);
                     extractor.options().progress = [&](std::int32_t index, std::uint64_t, std::uint64_t) {
@@ -207,7 +227,7 @@ TEST_F(ExtractorTest, KilledExtractionLeavesOnlyCompletedFiles)
 // Findings 4 and 5: what is at the output path already. Permission bits of a
 // replaced file are kept; new files follow the umask; a link is replaced, not
 // written through; a FIFO, device or folder is refused and left as it was.
-TEST_F(ExtractorTest, ExistingTargets)
+TEST_P(ExtractorTest, ExistingTargets)
 {
     const bool root = ::geteuid() == 0;
     std::vector<TestEntry> entries;
@@ -246,13 +266,15 @@ TEST_F(ExtractorTest, ExistingTargets)
         {"folder", Status::Failed, Problem::FolderInTheWay, S_IFDIR | 0755},
     };
     const mode_t old = ::umask(027);
-    Extractor extractor(archive_);
+    Extractor& extractor = engine();
     ASSERT_TRUE(extractor.open(out));
+    std::vector<std::int32_t> indices;
     for (std::int32_t i = 0; i < archive_.entryCount(); ++i) {
-        const Case& c = cases[i];
-        if (std::string(c.name) == "device" && !root)
-            continue;  // only root can make a device node
-        const Extractor::Result result = extractor.extract(i);
+        if (std::string(cases[i].name) != "device" || root)
+            indices.push_back(i);  // only root can make a device node
+    }
+    for (const Extractor::Result& result : extractor.extractAll(indices)) {
+        const Case& c = cases[result.index];
         EXPECT_EQ(result.status, c.status) << c.name;
         EXPECT_EQ(result.problem, c.problem) << c.name;
         EXPECT_EQ(modeOf(out + "/" + c.name), c.mode) << c.name;
@@ -270,7 +292,7 @@ TEST_F(ExtractorTest, ExistingTargets)
 
 // Finding 6: names nested thousands deep made thousands of folders and took
 // seconds, then failed anyway. They are refused before anything is made.
-TEST_F(ExtractorTest, HostileNamesAreRefusedBeforeAnythingIsMade)
+TEST_P(ExtractorTest, HostileNamesAreRefusedBeforeAnythingIsMade)
 {
     std::string deep;
     while (deep.size() < 4090)
@@ -294,12 +316,13 @@ TEST_F(ExtractorTest, HostileNamesAreRefusedBeforeAnythingIsMade)
         for (const Case& c : cases)
             entries.push_back({c.name, bytesOf("x")});
     openArchive(entries);
-    Extractor extractor(archive_);
+    Extractor& extractor = engine();
     ASSERT_TRUE(extractor.open(dir_ / "out"));
-    for (std::int32_t i = 0; i < archive_.entryCount(); ++i) {
-        const Extractor::Result result = extractor.extract(i);
+    const std::vector<Extractor::Result> results = extractor.extractAll(allEntries(archive_));
+    ASSERT_EQ(results.size(), entries.size());
+    for (const Extractor::Result& result : results) {
         EXPECT_EQ(result.status, Status::Failed);
-        EXPECT_EQ(result.problem, cases[static_cast<std::size_t>(i) % cases.size()].problem) << i;
+        EXPECT_EQ(result.problem, cases[static_cast<std::size_t>(result.index) % cases.size()].problem) << result.index;
     }
     EXPECT_TRUE(tree(dir_ / "out").empty());
 
@@ -314,7 +337,7 @@ TEST_F(ExtractorTest, HostileNamesAreRefusedBeforeAnythingIsMade)
     EXPECT_EQ(readBytes(dir_ / ("out/" + deepest)), bytesOf("deep"));
 }
 
-TEST_F(ExtractorTest, EntriesByIndexWhateverTheirNames)
+TEST_P(ExtractorTest, EntriesByIndexWhateverTheirNames)
 {
     openArchive({{"same", bytesOf("first")}, {"same", bytesOf("second")}, {"a\\b", bytesOf("slash")},
                  {"../up", bytesOf("up")}});
@@ -341,7 +364,7 @@ TEST_F(ExtractorTest, EntriesByIndexWhateverTheirNames)
     EXPECT_EQ(readBytes(dir_ / "out/a/b"), bytesOf("slash"));
 }
 
-TEST_F(ExtractorTest, OverwriteFolderAndReadOptions)
+TEST_P(ExtractorTest, OverwriteFolderAndReadOptions)
 {
     openArchive({{"f", bytesOf("new")}, {"sub/g", bytesOf("g")}});
     const std::string out = dir_ / "out";
@@ -374,7 +397,7 @@ TEST_F(ExtractorTest, OverwriteFolderAndReadOptions)
     EXPECT_EQ(extractor.openError(), ENOENT);
 }
 
-TEST_F(ExtractorTest, ProgressCancelAndDamage)
+TEST_P(ExtractorTest, ProgressCancelAndDamage)
 {
     // Stored: one kernel copy of 3 MiB, no middle. Sealed: a stream of blocks.
     for (std::uint32_t flags : {0u, FlagCompressed | FlagEncrypted}) {
@@ -382,7 +405,7 @@ TEST_F(ExtractorTest, ProgressCancelAndDamage)
         const Bytes big = test::randomBytes(3 << 20, 5);
         openArchive({{"one", bytesOf("1")}, {"big", big}, {"two", bytesOf("2")}}, flags);
         TempDir out;
-        Extractor extractor(archive_);
+        Extractor& extractor = engine();
         ASSERT_TRUE(extractor.open(out.path()));
         std::atomic<bool> cancel{false};
         std::uint64_t lastDone = 0;
@@ -419,7 +442,7 @@ TEST_F(ExtractorTest, ProgressCancelAndDamage)
     EXPECT_TRUE(out.list().empty());
 }
 
-TEST_F(ExtractorTest, TheArchiveBeingReadIsNeverATarget)
+TEST_P(ExtractorTest, TheArchiveBeingReadIsNeverATarget)
 {
     openArchive({{"a.vza", bytesOf("x")}, {"hard", bytesOf("x")}, {"named", bytesOf("x")}});
     ASSERT_EQ(::link((dir_ / "a.vza").c_str(), (dir_ / "hard").c_str()), 0);
@@ -438,6 +461,11 @@ TEST_F(ExtractorTest, TheArchiveBeingReadIsNeverATarget)
     EXPECT_TRUE(fs::is_symlink(dir_ / "named"));
     EXPECT_EQ(fs::file_size(dir_ / "a.vza"), fs::file_size(dir_ / "hard"));
 }
+
+INSTANTIATE_TEST_SUITE_P(Threads, ExtractorTest, ::testing::Values(1u, 4u),
+                         [](const ::testing::TestParamInfo<unsigned>& info) {
+                             return std::to_string(info.param) + "Threads";
+                         });
 
 }  // namespace
 }  // namespace vza
