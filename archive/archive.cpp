@@ -24,6 +24,8 @@ Archive::Archive()
 
 void Archive::reset()
 {
+    file_.reset();
+    ownReader_.reader.reset();
     password_.clear();
     key_ = CipherState{};
     archiveIndex_.clear();
@@ -48,21 +50,32 @@ bool Archive::succeed()
 
 bool Archive::open(const std::string& path, const std::string& password)
 {
-    password_ = password;
-    key_ = CipherState{};
+    file_.reset();
+    // The path as the index keeps it, backslashes read as slashes.
     archiveIndex_.setPath(path);
-    if (!archiveIndex_.load(password_, key_))
-        return fail(archiveIndex_.lastError(), archiveIndex_.systemError());
-    return succeed();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::fopen(archiveIndex_.path().c_str(), "rb"), &std::fclose};
+    if (!file)
+        return fail(ArchiveError::CannotOpenArchive, errno);
+    return openFrom(file.get(), path, password);
 }
 
 bool Archive::openFrom(std::FILE* file, const std::string& path, const std::string& password)
 {
+    file_.reset();
     password_ = password;
     key_ = CipherState{};
     archiveIndex_.setPath(path);
     if (!archiveIndex_.load(file, password_, key_))
         return fail(archiveIndex_.lastError(), archiveIndex_.systemError());
+    // A descriptor of our own on the same open file: the entries are read
+    // from the very file the index came from.
+    const int fd = ::fcntl(fileno(file), F_DUPFD_CLOEXEC, 0);
+    if (fd < 0)
+        return fail(ArchiveError::CannotOpenArchive, errno);
+    file_ = std::shared_ptr<const int>(new int(fd), [](const int* held) {
+        ::close(*held);
+        delete held;
+    });
     return succeed();
 }
 
@@ -112,37 +125,27 @@ std::int32_t Archive::probeFlags(const std::string& path) const
     return static_cast<std::int32_t>(head.getU32At(4));
 }
 
+EntryReader& Archive::ownReader()
+{
+    if (!ownReader_.reader)
+        ownReader_.reader = std::make_unique<EntryReader>(*this);
+    return *ownReader_.reader;
+}
+
+bool Archive::readerResult(bool ok)
+{
+    const EntryReader& reader = *ownReader_.reader;
+    return ok ? succeed() : fail(reader.lastError(), reader.systemError());
+}
+
 bool Archive::streamEntry(std::int32_t index, const ChunkSink& sink)
 {
-    const ArchiveEntry* entry = archiveIndex_.entry(index);
-    if (!entry)
-        return fail(ArchiveError::NoSuchEntry);
+    return readerResult(ownReader().streamEntry(index, sink));
+}
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{
-        std::fopen(archiveIndex_.path().c_str(), "rb"), &std::fclose};
-    if (!file)
-        return fail(ArchiveError::CannotOpenArchive, errno);
-    const std::uint64_t offset = archiveIndex_.entryOffset(index);
-    if (offset > static_cast<std::uint64_t>(INT64_MAX) ||
-        fseeko(file.get(), static_cast<off_t>(offset), SEEK_SET) != 0)
-        return fail(ArchiveError::EntryTruncated);
-
-    EntryDecoder decoder(archiveIndex_.flags(), *entry, key_, sink);
-    // Small entries need only a small block; large ones go through ChunkSize
-    // pieces, so memory stays bounded whatever the entry's size.
-    std::vector<std::uint8_t> block(std::min<std::size_t>(entry->storedSize, DataBuffer::ChunkSize));
-    std::uint64_t left = entry->storedSize;
-    while (left > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
-        if (std::fread(block.data(), 1, want, file.get()) != want)
-            return fail(ArchiveError::EntryTruncated, std::ferror(file.get()) ? errno : 0);
-        if (!decoder.feed(block.data(), want))
-            return fail(decoder.error());
-        left -= want;
-    }
-    if (!decoder.finish())
-        return fail(decoder.error());
-    return succeed();
+bool Archive::writeEntry(std::int32_t index, OutputFile& out, const Progress& progress)
+{
+    return readerResult(ownReader().writeEntry(index, out, progress));
 }
 
 int Archive::openStoredBytes()
@@ -222,80 +225,6 @@ bool Archive::extractEntry(std::int32_t index, const std::string& path)
     }
     return fail(result.error != ArchiveError::None ? result.error : ArchiveError::CannotWriteOutput,
                 result.systemError);
-}
-
-bool Archive::writeEntry(std::int32_t index, OutputFile& out, const Progress& progress)
-{
-    const ArchiveEntry* entry = archiveIndex_.entry(index);
-    if (!entry)
-        return fail(ArchiveError::NoSuchEntry);
-    // Bytes stored as they are need no decoding: the length rule says so
-    // for a compressed archive too.
-    if (!(flags() & FlagEncrypted) && entry->storedSize == entry->originalSize) {
-        switch (copyStoredBytes(index, out, progress)) {
-        case Copy::Done: return succeed();
-        case Copy::Failed: return false;
-        case Copy::Unsupported: break;
-        }
-    }
-    const bool written = streamEntry(index, [&](const std::uint8_t* data, std::size_t length) {
-        return out.write(data, length) && (!progress || progress(length));
-    });
-    if (!written && lastError_ == ArchiveError::CannotWriteOutput)
-        systemError_ = out.systemError();
-    return written;
-}
-
-Archive::Copy Archive::copyStoredBytes(std::int32_t index, OutputFile& out, const Progress& progress)
-{
-    const int target = out.descriptor();
-    if (target < 0)
-        return Copy::Unsupported;
-    const int source = ::open(archiveIndex_.path().c_str(), O_RDONLY | O_CLOEXEC);
-    if (source < 0) {
-        fail(ArchiveError::CannotOpenArchive, errno);
-        return Copy::Failed;
-    }
-    struct stat status;
-    const std::uint64_t offset = archiveIndex_.entryOffset(index);
-    const std::uint64_t length = archiveIndex_.entry(index)->storedSize;
-    // An empty entry has nothing that could be missing, wherever it lies.
-    if (fstat(source, &status) != 0 || (length > 0 && offset + length > static_cast<std::uint64_t>(status.st_size))) {
-        ::close(source);
-        fail(ArchiveError::EntryTruncated);
-        return Copy::Failed;
-    }
-    // sendfile copies page cache to page cache, without a pass through
-    // user memory; steps of 8 MiB keep progress reports coming.
-    off_t position = static_cast<off_t>(offset);
-    std::uint64_t left = length;
-    Copy result = Copy::Done;
-    while (left > 0) {
-        const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, 8 << 20));
-        const ssize_t sent = ::sendfile(target, source, &position, step);
-        if (sent < 0 && errno == EINTR)
-            continue;
-        if (sent < 0 && left == length && (errno == EINVAL || errno == ENOSYS)) {
-            result = Copy::Unsupported;  // e.g. a target that cannot take it: copy by hand
-            break;
-        }
-        if (sent <= 0) {
-            if (sent == 0)
-                fail(ArchiveError::EntryTruncated);
-            else
-                fail(ArchiveError::CannotWriteOutput, errno);
-            result = Copy::Failed;
-            break;
-        }
-        left -= static_cast<std::uint64_t>(sent);
-        if (progress && !progress(static_cast<std::size_t>(sent))) {
-            fail(ArchiveError::CannotWriteOutput);
-            result = Copy::Failed;
-            break;
-        }
-    }
-    ::close(source);
-    return result;
 }
 
 }  // namespace vza

@@ -1,20 +1,25 @@
 // The handle through which programs read an archive.
 //
-// open() loads the header and index; entries are read from the file each time
-// they are asked for, streamed in ChunkSize blocks, unsealed and inflated as
-// the archive's flags say, and checked against their stated sizes. A damaged
-// entry is a failure, never silently written out.
+// open() loads the header and index and keeps the file open: entries are read
+// from that same file at their offsets each time they are asked for (never by
+// the path again, so a file put in the archive's place after open() is never
+// read with this index), streamed in ChunkSize blocks, unsealed and inflated
+// as the archive's flags say, and checked against their stated sizes. A
+// damaged entry is a failure, never silently written out. Several threads may
+// read one open Archive at once, each through an EntryReader of its own.
 #pragma once
 
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/archive_error.h"
 #include "archive/archive_index.h"
 #include "archive/data_buffer.h"
+#include "archive/entry_reader.h"
 #include "archive/output_file.h"
 #include "codec/blowfish.h"
 
@@ -24,15 +29,17 @@ class Archive {
 public:
     Archive();
 
-    // Forgets the loaded archive, its password and key; turns the fallback on.
+    // Forgets the loaded archive, its password and key, and lets go of its
+    // file; turns the fallback on.
     void reset();
 
     // Reads and checks the header and index of the archive at path. An
     // encrypted archive's key schedule is built from password and kept in
     // this Archive, which reads its index and every entry with it: the
     // process-wide key (setKey) is neither used nor changed, so several
-    // archives may be open at once. On failure the Archive is left partly
-    // changed: reset() it before use.
+    // archives may be open at once. The file stays open until the Archive is
+    // reset, opened again or destroyed (copies share it). On failure the
+    // Archive is left partly changed: reset() it before use.
     bool open(const std::string& path, const std::string& password);
 
     // Asked for the password of an encrypted archive, in the manner of
@@ -88,6 +95,9 @@ public:
     int openStoredBytes();
     std::uint64_t storedOffset(std::int32_t index) const { return archiveIndex_.entryOffset(index); }
 
+    // The reading calls below are for one thread at a time; threads reading
+    // one Archive at once each use an EntryReader (entry_reader.h).
+
     // Reads entry index into buffer as its plain bytes (name and both sizes set).
     bool readEntry(std::int32_t index, DataBuffer& buffer);
 
@@ -129,12 +139,31 @@ public:
     int systemError() const { return systemError_; }
 
 private:
+    friend class EntryReader;
+
     bool fail(ArchiveError error, int systemError = 0);
     bool succeed();
     bool openFrom(std::FILE* file, const std::string& path, const std::string& password);
-    enum class Copy { Done, Failed, Unsupported };
-    Copy copyStoredBytes(std::int32_t index, OutputFile& out, const Progress& progress);
+    EntryReader& ownReader();
+    bool readerResult(bool ok);
+    // The descriptor entries are read from, or -1 before a successful open.
+    int descriptor() const { return file_ ? *file_ : -1; }
 
+    // The file the index was read from; copies of this Archive share it, and
+    // the last one closes it.
+    std::shared_ptr<const int> file_;
+    // The reader behind streamEntry and writeEntry, made on first use. It
+    // points at this Archive, so a copy or a move starts without one.
+    struct OwnReader {
+        std::unique_ptr<EntryReader> reader;
+        OwnReader() = default;
+        OwnReader(const OwnReader&) {}
+        OwnReader& operator=(const OwnReader&)
+        {
+            reader.reset();
+            return *this;
+        }
+    } ownReader_;
     std::string password_;
     CipherState key_{};
     ArchiveIndex archiveIndex_;

@@ -7,8 +7,21 @@
 namespace vza {
 
 EntryDecoder::EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink)
-    : flags_(flags), entry_(entry), key_(&key), sink_(std::move(sink))
+    : flags_(flags), storedSize_(entry.storedSize), originalSize_(entry.originalSize), key_(&key),
+      sink_(std::move(sink))
 {
+}
+
+void EntryDecoder::restart(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink)
+{
+    flags_ = flags;
+    key_ = &key;
+    storedSize_ = entry.storedSize;
+    originalSize_ = entry.originalSize;
+    sink_ = std::move(sink);
+    started_ = inflating_ = false;
+    fed_ = payloadLeft_ = written_ = 0;
+    error_ = ArchiveError::None;
 }
 
 EntryDecoder::~EntryDecoder() = default;
@@ -25,21 +38,25 @@ bool EntryDecoder::fail(ArchiveError error)
 bool EntryDecoder::start(std::uint8_t*& data, std::size_t& length)
 {
     started_ = true;
-    std::uint64_t payload = entry_.storedSize;
+    std::uint64_t payload = storedSize_;
     if (flags_ & FlagEncrypted) {
         std::uint32_t sealedLength = 0;
-        if (length < 8 || !openSealPrefix(*key_, data, entry_.storedSize, sealedLength))
+        if (length < 8 || !openSealPrefix(*key_, data, storedSize_, sealedLength))
             return fail(ArchiveError::EntryCorrupt);
         payload = sealedLength;
         data += 8;
         length -= 8;
     }
     payloadLeft_ = payload;
-    if ((flags_ & FlagCompressed) && payload != entry_.originalSize)
-        inflater_ = std::make_unique<InflateStream>(entry_.originalSize);
-    else if (payload != entry_.originalSize)
-        return fail(payload > entry_.originalSize ? ArchiveError::EntryTooLarge
-                                                  : ArchiveError::EntrySizeMismatch);
+    if ((flags_ & FlagCompressed) && payload != originalSize_) {
+        inflating_ = true;
+        if (inflater_)
+            inflater_->reset(originalSize_);
+        else
+            inflater_ = std::make_unique<InflateStream>(originalSize_);
+    } else if (payload != originalSize_) {
+        return fail(payload > originalSize_ ? ArchiveError::EntryTooLarge : ArchiveError::EntrySizeMismatch);
+    }
     return true;
 }
 
@@ -48,9 +65,9 @@ bool EntryDecoder::feed(std::uint8_t* data, std::size_t length)
     if (error_ != ArchiveError::None)
         return false;
     fed_ += length;
-    if (fed_ > entry_.storedSize)
+    if (fed_ > storedSize_)
         return fail(ArchiveError::EntryCorrupt);
-    if (!started_ && (length > 0 || fed_ == entry_.storedSize)) {
+    if (!started_ && (length > 0 || fed_ == storedSize_)) {
         if (!start(data, length))
             return false;
         // start() already consumed the prefix, which it deciphered on a copy.
@@ -70,7 +87,7 @@ bool EntryDecoder::emit(const std::uint8_t* data, std::size_t length)
 {
     if (length == 0)
         return true;
-    if (!inflater_) {
+    if (!inflating_) {
         written_ += length;
         if (!sink_(data, length))
             return fail(ArchiveError::CannotWriteOutput);
@@ -97,13 +114,12 @@ bool EntryDecoder::finish()
         if (!start(none, zero))
             return false;
     }
-    if (fed_ != entry_.storedSize)
+    if (fed_ != storedSize_)
         return fail(ArchiveError::EntryTruncated);
-    if (inflater_ && !inflater_->finished())
+    if (inflating_ && !inflater_->finished())
         return fail(ArchiveError::EntryCorrupt);
-    if (written_ != entry_.originalSize)
-        return fail(written_ > entry_.originalSize ? ArchiveError::EntryTooLarge
-                                                   : ArchiveError::EntrySizeMismatch);
+    if (written_ != originalSize_)
+        return fail(written_ > originalSize_ ? ArchiveError::EntryTooLarge : ArchiveError::EntrySizeMismatch);
     return true;
 }
 

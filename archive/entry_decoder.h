@@ -29,6 +29,11 @@ public:
     EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink);
     ~EntryDecoder();
 
+    // Starts over on another entry, as a new decoder with these arguments
+    // would, but keeping the inflater's memory: for many small entries far
+    // cheaper than a new decoder each.
+    void restart(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink);
+
     // Feeds the next stored bytes, in order; deciphers them in place. Every
     // piece but the last must be a multiple of 8 bytes long. False on the
     // first fault found; error() tells which.
@@ -45,14 +50,16 @@ private:
     bool fail(ArchiveError error);
 
     std::uint32_t flags_;
-    ArchiveEntry entry_;
+    std::uint32_t storedSize_;
+    std::uint32_t originalSize_;
     const CipherState* key_;
     Sink sink_;
     bool started_ = false;
     std::uint64_t fed_ = 0;          // stored bytes seen so far
     std::uint64_t payloadLeft_ = 0;  // unsealed bytes still to come (padding excluded)
     std::uint64_t written_ = 0;      // plain bytes handed to the sink
-    std::unique_ptr<InflateStream> inflater_;
+    bool inflating_ = false;          // this entry is a zlib stream
+    std::unique_ptr<InflateStream> inflater_;  // kept from entry to entry
     ArchiveError error_ = ArchiveError::None;
 };
 

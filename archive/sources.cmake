@@ -8,6 +8,7 @@ set(VZA_ARCHIVE_SOURCES
   data_buffer.cpp
   data_buffer_codec.cpp
   entry_decoder.cpp
+  entry_reader.cpp
   entry_table.cpp
   extract_all.cpp
   extractor.cpp

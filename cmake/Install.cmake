@@ -38,7 +38,7 @@ endif()
 # include, transitively. The others (entry decoding, inflate stream, cipher
 # internals) stay private.
 set(VZA_PUBLIC_HEADER_ROOTS
-  archive/archive.h archive/sequential_archive.h archive/archive_writer.h archive/output_file.h
+  archive/archive.h archive/entry_reader.h archive/sequential_archive.h archive/archive_writer.h archive/output_file.h
   archive/archive_output.h archive/input_tree.h archive/extractor.h archive/safe_name.h codec/blowfish.h)
 
 # Collects the project headers that the roots include ("dir/name.h" form).

@@ -1,0 +1,183 @@
+// Reading entries at their offsets from the file an Archive holds: several
+// readers at once, one reader over many entries in any order, damaged entries
+// among good ones, and a file changed or replaced after open.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <thread>
+
+#include <unistd.h>
+
+#include "archive/archive.h"
+#include "archive/entry_reader.h"
+#include "archive/format.h"
+#include "testkit/testkit.h"
+
+using namespace vza;
+using namespace vza::test;
+
+namespace {
+
+// Many small entries, so that readers run through the read-ahead window,
+// with a few large ones among them that are read block by block.
+std::vector<TestEntry> mixedEntries()
+{
+    std::vector<TestEntry> entries;
+    for (int i = 0; i < 400; ++i) {
+        const std::size_t length = static_cast<std::size_t>(i * 37 % 3000);
+        const auto seed = static_cast<std::uint32_t>(i + 1);
+        entries.emplace_back("small/" + std::to_string(i),
+                             i % 3 == 0 ? randomBytes(length, seed) : compressibleBytes(length, seed));
+        if (i % 100 == 50)
+            entries.emplace_back("large/" + std::to_string(i), compressibleBytes(300000, seed));
+    }
+    entries.emplace_back("random-large", randomBytes(70000, 5));
+    return entries;
+}
+
+Bytes readAll(EntryReader& reader, std::int32_t index)
+{
+    Bytes out;
+    const bool ok = reader.streamEntry(index, [&out](const std::uint8_t* data, std::size_t length) {
+        out.insert(out.end(), data, data + length);
+        return true;
+    });
+    if (!ok)
+        throw std::runtime_error("entry " + std::to_string(index) + ": " + errorText(reader.lastError()));
+    return out;
+}
+
+}  // namespace
+
+// Two threads read one Archive at once, each through its own reader, each
+// the whole archive forwards, backwards and forwards again: every entry's
+// bytes come out whole each time, whatever order the read-ahead sees.
+TEST(EntryReader, ReadersOnOneArchiveAtOnceGetEveryEntryInAnyOrder)
+{
+    const std::vector<TestEntry> entries = mixedEntries();
+    for (std::uint32_t flags : {0u, FlagCompressed, FlagEncrypted, FlagEncrypted | FlagCompressed}) {
+        SCOPED_TRACE("flags " + std::to_string(flags));
+        TempDir dir;
+        writeArchive(dir / "a.vza", entries, flags);
+        Archive archive;
+        ASSERT_TRUE(archive.open(dir / "a.vza", DefaultPassword));
+        const auto count = static_cast<std::int32_t>(entries.size());
+
+        std::vector<int> wrong(2, 0);
+        const auto work = [&](int who) {
+            EntryReader reader(archive);
+            for (int pass = 0; pass < 3; ++pass) {
+                for (std::int32_t step = 0; step < count; ++step) {
+                    const bool backwards = (pass + who) % 2 == 1;
+                    const std::int32_t i = backwards ? count - 1 - step : step;
+                    try {
+                        if (readAll(reader, i) != entries[static_cast<std::size_t>(i)].data)
+                            ++wrong[static_cast<std::size_t>(who)];
+                    } catch (const std::exception&) {
+                        ++wrong[static_cast<std::size_t>(who)];
+                    }
+                }
+            }
+        };
+        std::thread other(work, 1);
+        work(0);
+        other.join();
+        EXPECT_EQ(wrong, (std::vector<int>{0, 0}));
+
+        // The Archive's own reader, the same entry twice in a row.
+        for (std::int32_t i : {3, 3, 0, count - 1, count - 1}) {
+            DataBuffer buffer;
+            ASSERT_TRUE(archive.readEntry(i, buffer)) << i;
+            EXPECT_EQ(buffer.bytes, entries[static_cast<std::size_t>(i)].data) << i;
+        }
+    }
+}
+
+// One reader kept over damaged and good entries: each damaged one fails
+// with its own reason, and nothing of it leaks into the next entry.
+TEST(EntryReader, ADamagedEntryFailsAloneAndTheReaderGoesOn)
+{
+    const Bytes text = compressibleBytes(100000);
+    const Bytes stream = zlibStream(text);
+    Bytes badAdler = stream;
+    badAdler.back() ^= 0x40;
+    const Bytes bomb = zlibStream(Bytes(1 << 20, 0));
+    const Bytes small = bytesOf("small and good");
+    const struct {
+        RawEntry entry;
+        ArchiveError error;
+    } cases[] = {
+        {{"good", stream, 100000}, ArchiveError::None},
+        {{"bad Adler-32", badAdler, 100000}, ArchiveError::EntryCorrupt},
+        {{"small", zlibStream(small), static_cast<std::uint32_t>(small.size())}, ArchiveError::None},
+        {{"cut short", Bytes(stream.begin(), stream.begin() + 1000), 100000}, ArchiveError::EntryCorrupt},
+        {{"good again", stream, 100000}, ArchiveError::None},
+        {{"bomb", bomb, 100}, ArchiveError::EntryTooLarge},
+        {{"stops early", stream, 100001}, ArchiveError::EntrySizeMismatch},
+        {{"stored as it is", small, static_cast<std::uint32_t>(small.size())}, ArchiveError::None},
+        {{"last", stream, 100000}, ArchiveError::None},
+    };
+    std::vector<RawEntry> raw;
+    for (const auto& c : cases)
+        raw.push_back(c.entry);
+    TempDir dir;
+    writeRawArchive(dir / "a.vza", FlagCompressed, raw);
+    Archive archive;
+    ASSERT_TRUE(archive.open(dir / "a.vza", ""));
+    EntryReader reader(archive);
+    for (int pass = 0; pass < 2; ++pass) {
+        for (std::int32_t i = 0; i < archive.entryCount(); ++i) {
+            const auto& c = cases[i];
+            SCOPED_TRACE(c.entry.name);
+            Bytes out;
+            const bool ok = reader.streamEntry(i, [&out](const std::uint8_t* data, std::size_t length) {
+                out.insert(out.end(), data, data + length);
+                return true;
+            });
+            EXPECT_EQ(ok, c.error == ArchiveError::None);
+            EXPECT_EQ(reader.lastError(), c.error) << errorText(reader.lastError());
+            if (ok) {
+                EXPECT_EQ(out.size(), c.entry.originalSize);
+            }
+        }
+    }
+    EXPECT_FALSE(reader.streamEntry(archive.entryCount(), [](const std::uint8_t*, std::size_t) { return true; }));
+    EXPECT_EQ(reader.lastError(), ArchiveError::NoSuchEntry);
+}
+
+// The entries come from the file the index was read from: another archive
+// put in its place is never read with this index, and a copy of the Archive
+// keeps the file when the original lets go. The same file cut short after
+// open gives EntryTruncated for what was cut, small entries and large alike.
+TEST(EntryReader, EntriesComeFromTheFileTheIndexWasReadFrom)
+{
+    const std::vector<TestEntry> entries = {
+        {"first", bytesOf("first entry")}, {"second", compressibleBytes(200000)}, {"third", bytesOf("third entry")}};
+    for (std::uint32_t flags : {0u, FlagEncrypted | FlagCompressed}) {
+        SCOPED_TRACE("flags " + std::to_string(flags));
+        TempDir dir;
+        writeArchive(dir / "a.vza", entries, flags);
+        Archive archive;
+        ASSERT_TRUE(archive.open(dir / "a.vza", DefaultPassword));
+
+        writeArchive(dir / "b.vza", {{"other", bytesOf("other")}}, flags);
+        ASSERT_EQ(std::rename((dir / "b.vza").c_str(), (dir / "a.vza").c_str()), 0);
+        Archive copy = archive;
+        archive.reset();
+        EntryReader reader(copy);
+        for (std::int32_t i = 0; i < 3; ++i)
+            EXPECT_EQ(readAll(reader, i), entries[static_cast<std::size_t>(i)].data) << i;
+
+        writeArchive(dir / "c.vza", entries, flags);
+        Archive cut;
+        ASSERT_TRUE(cut.open(dir / "c.vza", DefaultPassword));
+        const std::uint64_t secondEnds = cut.archiveIndex().entryOffset(2);
+        ASSERT_EQ(truncate((dir / "c.vza").c_str(), static_cast<off_t>(secondEnds - 1)), 0);
+        EntryReader cutReader(cut);
+        EXPECT_EQ(readAll(cutReader, 0), entries[0].data);
+        for (std::int32_t i : {1, 2}) {
+            EXPECT_FALSE(cutReader.streamEntry(i, [](const std::uint8_t*, std::size_t) { return true; })) << i;
+            EXPECT_EQ(cutReader.lastError(), ArchiveError::EntryTruncated) << i;
+        }
+    }
+}
