@@ -4,18 +4,22 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <optional>
+#include <sched.h>
+#include <thread>
 #include <fcntl.h>
 #include <sys/sendfile.h>
 #include <unistd.h>
 
 #include "archive/archive_output.h"
 #include "archive/data_buffer.h"
+#include "archive/deflate_pool.h"
 #include "archive/entry_table.h"
 #include "archive/format.h"
 #include "archive/path_components.h"
 #include "codec/blowfish.h"
-#include "codec/deflate_stream.h"
+#include "codec/block_deflater.h"
 
 namespace vza {
 
@@ -105,13 +109,28 @@ public:
     std::uint64_t base() const { return base_; }
 
     // Writes data at offset of the data area. Fails with ArchiveTooLarge when
-    // the archive would reach 2 GiB, CannotWriteOutput when the write fails.
+    // the archive would reach its limit, CannotWriteOutput when the write
+    // fails. Small writes that follow each other into a file are gathered
+    // into one system call (see flush()).
     ArchiveError write(std::uint64_t offset, const std::uint8_t* data, std::size_t length)
     {
         if (const ArchiveError room = reserve(offset, length); room != ArchiveError::None)
             return room;
-        if (seekable_)
-            return writeAllAt(fd_, data, length, base_ + offset) ? ArchiveError::None : ArchiveError::CannotWriteOutput;
+        if (seekable_) {
+            if (!pending_.empty() && offset == pendingAt_ + pending_.size() && pending_.size() + length <= PieceSize) {
+                pending_.insert(pending_.end(), data, data + length);
+                return ArchiveError::None;
+            }
+            if (const ArchiveError error = flush(); error != ArchiveError::None)
+                return error;
+            if (length >= PieceSize / 4)
+                return writeAllAt(fd_, data, length, base_ + offset) ? ArchiveError::None : ArchiveError::CannotWriteOutput;
+            if (pending_.capacity() < PieceSize)
+                pending_.reserve(PieceSize);
+            pendingAt_ = offset;
+            pending_.assign(data, data + length);
+            return ArchiveError::None;
+        }
         if (offset != written_ || !writeAll(fd_, data, length))
             return ArchiveError::CannotWriteOutput;
         written_ += length;
@@ -126,6 +145,16 @@ public:
     // For copies made by the kernel straight into a stream.
     void advance(std::uint64_t length) { written_ += length; }
 
+    // Writes what write() gathered; needed before the file is used directly.
+    ArchiveError flush()
+    {
+        if (pending_.empty())
+            return ArchiveError::None;
+        const bool written = writeAllAt(fd_, pending_.data(), pending_.size(), base_ + pendingAt_);
+        pending_.clear();
+        return written ? ArchiveError::None : ArchiveError::CannotWriteOutput;
+    }
+
 private:
     int fd_;
     bool seekable_;
@@ -133,16 +162,42 @@ private:
     std::uint64_t dataStart_;
     std::uint64_t limit_;
     std::uint64_t written_ = 0;
+    std::vector<std::uint8_t> pending_;
+    std::uint64_t pendingAt_ = 0;
 };
 
 // The plain bytes of one entry, from memory or from its file, read in order
 // and never past the size planned.
 class ArchiveWriter::EntryInput {
 public:
+    EntryInput() = default;
+    EntryInput(const EntryInput&) = delete;
+    EntryInput& operator=(const EntryInput&) = delete;
     ~EntryInput()
     {
         if (fd >= 0)
             ::close(fd);
+    }
+
+    // Reads the next length bytes of a file into into (length no more than
+    // what is left of the planned size).
+    ArchiveError read(std::uint8_t* into, std::size_t length)
+    {
+        std::size_t got = 0;
+        while (got < length) {
+            const ssize_t n = ::read(fd, into + got, length - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error = errno;
+                return ArchiveError::CannotReadInput;
+            }
+            if (n == 0)
+                return ArchiveError::InputChanged;  // shrank since it was planned
+            got += static_cast<std::size_t>(n);
+        }
+        done += length;
+        return ArchiveError::None;
     }
 
     // The next piece, at most PieceSize bytes, in data/length; length 0 at
@@ -158,22 +213,8 @@ public:
         }
         if (buffer.empty() && length > 0)
             buffer.resize(PieceSize);
-        std::size_t got = 0;
-        while (got < length) {
-            const ssize_t n = ::read(fd, buffer.data() + got, length - got);
-            if (n < 0 && errno == EINTR)
-                continue;
-            if (n < 0) {
-                error = errno;
-                return ArchiveError::CannotReadInput;
-            }
-            if (n == 0)
-                return ArchiveError::InputChanged;  // shrank since it was planned
-            got += static_cast<std::size_t>(n);
-        }
         data = buffer.data();
-        done += length;
-        return ArchiveError::None;
+        return read(buffer.data(), length);
     }
 
     // After the last piece: the file must end where it was planned to.
@@ -262,8 +303,10 @@ public:
         return flush();
     }
 
-    void restart()
+    // Starts over, for the entry at at.
+    void restart(std::uint64_t at)
     {
+        at_ = at;
         fill_ = 0;
         written_ = 0;
     }
@@ -610,8 +653,25 @@ bool ArchiveWriter::write(ArchiveOutput& output)
     return true;
 }
 
+unsigned ArchiveWriter::threadCount() const
+{
+    if (threads_ != 0)
+        return threads_;
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    const int allowed = ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 0;
+    const unsigned count = allowed > 0 ? static_cast<unsigned>(allowed) : std::thread::hardware_concurrency();
+    return std::clamp(count, 1u, 16u);
+}
+
 bool ArchiveWriter::writeEntries(Target& target)
 {
+    if (flags_ & FlagCompressed) {
+        if (!writeCompressed(target))
+            return false;
+        const ArchiveError flushed = target.flush();
+        return flushed == ArchiveError::None || fail(flushed, errno);
+    }
     std::uint64_t offset = 0;
     for (std::size_t i = 0; i < sources_.size(); ++i) {
         std::uint32_t stored = 0;
@@ -621,6 +681,184 @@ bool ArchiveWriter::writeEntries(Target& target)
         }
         putU32(stored, index_.data() + records_[i] + 4);
         offset += stored;
+    }
+    const ArchiveError flushed = target.flush();
+    return flushed == ArchiveError::None || fail(flushed, errno);
+}
+
+// Compressed archives: the entries are read in pieces of 1 MiB on this
+// thread, compressed by the pool on as many threads as allowed, and written
+// back here in order. A few pieces are ahead at most, so memory stays a few
+// MiB whatever the inputs. An entry whose stream is not shorter than its
+// bytes is read again and stored as it is.
+bool ArchiveWriter::writeCompressed(Target& target)
+{
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    const unsigned threads = threadCount();
+    DeflatePool pool(threads);
+    const std::size_t ahead = std::min<std::size_t>(2 * std::size_t{threads} + 2, 12);
+
+    // Entries from the one being written (front) to the one being read (back).
+    struct Open {
+        std::size_t index = 0;
+        EntryInput input;
+        bool read = false;    // every piece handed to the pool
+        bool stored = false;  // copied as it is stored (addStored), without pieces
+    };
+    std::deque<Open> open;
+    std::size_t next = 0;
+    std::vector<std::uint8_t> tail;  // the last 32 KiB of the entry being read, for its next piece
+    auto failAt = [&](std::size_t index, ArchiveError error, int systemError) {
+        failedEntry_ = static_cast<std::int64_t>(index);
+        return fail(error, systemError);
+    };
+
+    auto produce = [&]() -> bool {
+        if (open.empty() || open.back().read) {
+            open.emplace_back();
+            open.back().index = next++;
+            tail.clear();
+            if (sources_[open.back().index] & Stored) {
+                open.back().stored = open.back().read = true;
+                return true;
+            }
+            if (!openInput(open.back().index, open.back().input)) {
+                failedEntry_ = static_cast<std::int64_t>(open.back().index);
+                return false;
+            }
+        }
+        Open& entry = open.back();
+        EntryInput& input = entry.input;
+        std::unique_ptr<DeflatePiece> piece = pool.spare();
+        const std::uint64_t at = input.done;
+        piece->entry = entry.index;
+        piece->first = at == 0;
+        piece->length = static_cast<std::size_t>(std::min<std::uint64_t>(input.size - at, PieceSize));
+        piece->last = at + piece->length == input.size;
+        if (input.inMemory) {
+            piece->data = input.memory + at;
+            input.done += piece->length;
+        } else {
+            piece->input.resize(piece->length);
+            piece->data = piece->input.data();
+            if (const ArchiveError error = input.read(piece->input.data(), piece->length); error != ArchiveError::None)
+                return failAt(entry.index, error, input.error);
+        }
+        if (piece->last) {
+            if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
+                return failAt(entry.index, error, input.error);
+        }
+        piece->dictionary.assign(tail.begin(), tail.end());
+        if (!piece->last)  // a piece before the last is a whole PieceSize
+            tail.assign(piece->data + piece->length - BlockDeflater::DictionarySize, piece->data + piece->length);
+        entry.read = piece->last;
+        if (progress_ && piece->length > 0)
+            progress_(entry.index, piece->length);
+        pool.submit(std::move(piece));
+        return true;
+    };
+
+    Sealer<Cipher, Target> sealer(cipher_.get(), target, 0);
+    std::uint64_t offset = 0;   // of the entry being written, in the data area
+    std::uint64_t payload = 0;  // its bytes so far, before sealing
+    std::uint32_t checksum = BlockDeflater::EmptyChecksum;
+    ArchiveError writeError = ArchiveError::None;
+    auto emit = [&](const std::uint8_t* data, std::size_t length) {
+        writeError = encrypted ? sealer.push(data, length) : target.write(offset + payload, data, length);
+        payload += length;
+        return writeError == ArchiveError::None;
+    };
+    auto writeFailed = [&](std::size_t index) {
+        return failAt(index, writeError, writeError == ArchiveError::CannotWriteOutput ? errno : 0);
+    };
+    auto finish = [&](std::size_t index) {
+        std::uint64_t stored = payload;
+        if (encrypted) {
+            if ((writeError = sealer.finish()) != ArchiveError::None ||
+                (writeError = sealer.writePrefix(static_cast<std::uint32_t>(payload))) != ArchiveError::None)
+                return writeFailed(index);
+            stored = static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8;
+        }
+        putU32(static_cast<std::uint32_t>(stored), index_.data() + records_[index] + 4);
+        offset += stored;
+        open.pop_front();
+        return true;
+    };
+    // The entry's own bytes in place of its stream, which was not shorter.
+    auto storeAsIs = [&](Open& entry) {
+        EntryInput& input = entry.input;
+        sealer.restart(offset);
+        payload = 0;
+        if (const ArchiveError error = input.rewind(); error != ArchiveError::None)
+            return failAt(entry.index, error, input.error);
+        while (true) {
+            const std::uint8_t* data = nullptr;
+            std::size_t length = 0;
+            if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
+                return failAt(entry.index, error, input.error);
+            if (length == 0)
+                break;
+            if (!emit(data, length))
+                return writeFailed(entry.index);
+        }
+        if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
+            return failAt(entry.index, error, input.error);
+        return finish(entry.index);
+    };
+
+    while (true) {
+        while (pool.pending() < ahead && open.size() < 4 * ahead &&
+               ((!open.empty() && !open.back().read) || next < sources_.size())) {
+            if (!produce())
+                return false;
+        }
+        if (!open.empty() && open.front().stored) {
+            const std::size_t index = open.front().index;
+            if (!copyStored(index, target, offset)) {
+                failedEntry_ = static_cast<std::int64_t>(index);
+                return false;
+            }
+            offset += getU32(index_.data() + records_[index] + 4);
+            open.pop_front();
+            continue;
+        }
+        std::unique_ptr<DeflatePiece> piece = pool.take();
+        if (!piece)
+            break;
+        // The rest of an entry already stored as it is.
+        if (open.empty() || piece->entry != open.front().index) {
+            pool.recycle(std::move(piece));
+            continue;
+        }
+        Open& entry = open.front();
+        const std::size_t index = entry.index;
+        if (!piece->ok)
+            return failAt(index, ArchiveError::CompressionFailed, 0);
+        if (piece->first) {
+            sealer.restart(offset);
+            payload = 0;
+            checksum = piece->checksum;
+        } else {
+            checksum = BlockDeflater::joinChecksums(checksum, piece->checksum, piece->length);
+        }
+        // Kept only when strictly shorter than the entry's bytes: given up as
+        // soon as the stream reaches their length.
+        const std::uint64_t reach = payload + (piece->first ? 2 : 0) + piece->output.size() + (piece->last ? 4 : 0);
+        if (reach >= entry.input.size) {
+            pool.recycle(std::move(piece));
+            if (!storeAsIs(entry))
+                return false;
+            continue;
+        }
+        if ((piece->first && !emit(BlockDeflater::zlibHeader(), 2)) || !emit(piece->output.data(), piece->output.size()))
+            return writeFailed(index);
+        if (piece->last) {
+            std::uint8_t trailer[4];
+            putU32(checksum, trailer);
+            if (!emit(trailer, 4) || !finish(index))
+                return writeFailed(index);
+        }
+        pool.recycle(std::move(piece));
     }
     return true;
 }
@@ -663,7 +901,6 @@ bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t 
         return false;
     const std::uint64_t size = input.size;
     const bool encrypted = (flags_ & FlagEncrypted) != 0;
-    const bool compressed = (flags_ & FlagCompressed) != 0;
     auto failWith = [&](ArchiveError error) {
         return fail(error, error == ArchiveError::CannotReadInput ? input.error
                            : error == ArchiveError::CannotWriteOutput ? errno : 0);
@@ -671,9 +908,11 @@ bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t 
 
     // Plain entries from a file: copied inside the kernel, page cache to
     // page cache, without a pass through this process's memory.
-    if (!encrypted && !compressed && input.fd >= 0) {
+    if (!encrypted && input.fd >= 0) {
         if (const ArchiveError room = target.reserve(at, size); room != ArchiveError::None)
             return failWith(room);
+        if (const ArchiveError flushed = target.flush(); flushed != ArchiveError::None)
+            return failWith(flushed);
         off_t from = 0;
         off_t to = static_cast<off_t>(target.base() + at);
         std::uint64_t left = size;
@@ -717,80 +956,30 @@ bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t 
         payload += length;
         return writeError == ArchiveError::None;
     };
-    // With the length known now, the seal's first block can go first, as a
-    // stream needs it; a zlib stream's length is known only at its end.
-    if (encrypted && !compressed) {
+    // The length is known: the seal's first block can go first, as a
+    // stream needs it.
+    if (encrypted) {
         if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(size)); error != ArchiveError::None)
             return failWith(error);
     }
-
-    bool storeAsIs = !compressed;
-    if (compressed) {
-        // Kept only when strictly shorter than the input: given up as soon
-        // as the stream written reaches the input's size.
-        DeflateStream deflater;
-        bool notShorter = false;
-        const DeflateStream::Sink sink = [&](const std::uint8_t* data, std::size_t length) {
-            if (payload + length >= size) {
-                notShorter = true;
-                return false;
-            }
-            return emit(data, length);
-        };
-        while (true) {
-            const std::uint8_t* data = nullptr;
-            std::size_t length = 0;
-            if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
-                return failWith(error);
-            if (progress_ && length > 0)
-                progress_(index, length);
-            const bool last = input.done == size;
-            const DeflateStream::Result result = deflater.feed(data, length, last, sink);
-            if (result == DeflateStream::Result::Failed)
-                return failWith(ArchiveError::CompressionFailed);
-            if (result == DeflateStream::Result::Stopped) {
-                if (!notShorter)
-                    return failWith(writeError);
-                break;
-            }
-            if (last)
-                break;
-        }
-        if (notShorter) {
-            storeAsIs = true;
-            payload = 0;
-            sealer.restart();
-            if (const ArchiveError error = input.rewind(); error != ArchiveError::None)
-                return failWith(error);
-        } else if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None) {
+    while (true) {
+        const std::uint8_t* data = nullptr;
+        std::size_t length = 0;
+        if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
             return failWith(error);
-        }
+        if (length == 0)
+            break;
+        if (progress_)
+            progress_(index, length);
+        if (!emit(data, length))
+            return failWith(writeError);
     }
-    if (storeAsIs) {
-        const bool firstPass = !compressed;
-        while (true) {
-            const std::uint8_t* data = nullptr;
-            std::size_t length = 0;
-            if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
-                return failWith(error);
-            if (length == 0)
-                break;
-            if (firstPass && progress_)
-                progress_(index, length);
-            if (!emit(data, length))
-                return failWith(writeError);
-        }
-        if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
-            return failWith(error);
-    }
+    if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
+        return failWith(error);
 
     if (encrypted) {
         if (const ArchiveError error = sealer.finish(); error != ArchiveError::None)
             return failWith(error);
-        if (compressed) {
-            if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(payload)); error != ArchiveError::None)
-                return failWith(error);
-        }
         stored = static_cast<std::uint32_t>(roundUp8(static_cast<std::int64_t>(payload)) + 8);
     } else {
         stored = static_cast<std::uint32_t>(payload);

@@ -6,7 +6,8 @@
 // writeTo(). Adding only plans: names are checked and each file's size is
 // taken then, so the layout is fixed before a byte is written. writeTo()
 // then reads each file once more (twice when its zlib stream turns out not
-// to be shorter), compressing and sealing it in pieces of 1 MiB.
+// to be shorter), compressing and sealing it in pieces of 1 MiB; the pieces
+// are compressed on several threads, the bytes written staying the same.
 //
 // A file whose size or identity differs from what was planned, that cannot
 // be read, or an archive that would reach 2 GiB fails the whole archive:
@@ -68,6 +69,11 @@ public:
     // to a folder held open, say); -1 with errno set when it cannot.
     using FileOpener = std::function<int(std::size_t file)>;
     void setFileOpener(FileOpener opener) { opener_ = std::move(opener); }
+
+    // Compresses on up to threads threads at once (0, the default: one for
+    // each processor this process may run on). The archive's bytes are the
+    // same whatever the number.
+    void setThreads(unsigned threads) { threads_ = threads; }
 
     // Told the entry being written and each piece of its plain bytes read.
     using Progress = std::function<void(std::size_t entry, std::uint64_t bytes)>;
@@ -137,6 +143,8 @@ private:
     bool copyStored(std::size_t index, Target& target, std::uint64_t at);
     bool write(ArchiveOutput& output);
     bool writeEntries(Target& target);
+    bool writeCompressed(Target& target);
+    unsigned threadCount() const;
     bool writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored);
     bool openInput(std::size_t index, EntryInput& input);
     bool writeHead(int fd, bool seekable) const;
@@ -158,6 +166,7 @@ private:
     std::vector<StoredBytes> stored_;
     std::uint64_t maxArchiveSize_ = MaxArchiveSize;
     std::uint64_t plainEnd_ = 0;    // header + index + data when nothing is compressed
+    unsigned threads_ = 0;
     FileOpener opener_;
     Progress progress_;
     ArchiveError lastError_ = ArchiveError::None;

@@ -7,6 +7,7 @@ set(VZA_ARCHIVE_SOURCES
   archive_writer.cpp
   data_buffer.cpp
   data_buffer_codec.cpp
+  deflate_pool.cpp
   entry_decoder.cpp
   entry_reader.cpp
   entry_table.cpp

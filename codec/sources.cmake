@@ -5,6 +5,7 @@ set(VZA_CODEC_SOURCES
   blowfish_fast_avx512.cpp
   blowfish_fast_portable.cpp
   blowfish_tables.cpp
+  block_deflater.cpp
   deflate_stream.cpp
   inflate_isal.cpp
   inflate_stream.cpp

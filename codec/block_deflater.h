@@ -1,0 +1,56 @@
+// One piece of a zlib stream compressed on its own, so that the pieces of a
+// large input can be compressed on different threads and still join into
+// one valid stream.
+//
+// A stream made of pieces is:
+//     zlibHeader()                    2 bytes
+//     piece 1, piece 2, ..., piece n  compress() of consecutive parts of the input
+//     Adler-32 of the whole input     4 bytes, big-endian (adler32_combine of the pieces')
+// Each piece but the last ends on a byte boundary without closing the
+// stream (a sync flush); the last one closes it. A piece after the first is
+// primed with the 32 KiB of input before it, so matches reach back across
+// the seam as in a stream made in one go and the pieces cost only a few
+// bytes more. The bytes depend only on the input and where it is cut, never
+// on which thread made which piece.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include <zlib.h>
+
+namespace vza {
+
+class BlockDeflater {
+public:
+    // How much input before a piece primes it: deflate's window.
+    static constexpr std::size_t DictionarySize = 32768;
+
+    BlockDeflater();
+    ~BlockDeflater();
+    BlockDeflater(const BlockDeflater&) = delete;
+    BlockDeflater& operator=(const BlockDeflater&) = delete;
+
+    // Compresses data[0..length) as the piece after dictionary[0..dictionaryLength)
+    // (the input just before it, at most DictionarySize bytes; none for the
+    // first piece) into out, replacing its contents, and sets checksum to
+    // the Adler-32 of data. last: the piece closes the stream. False when
+    // zlib fails.
+    bool compress(const std::uint8_t* dictionary, std::size_t dictionaryLength, const std::uint8_t* data,
+                  std::size_t length, bool last, std::vector<std::uint8_t>& out, std::uint32_t& checksum);
+
+    // The two bytes that open a stream made by compress().
+    static const std::uint8_t* zlibHeader();
+
+    // The Adler-32 of an input from the checksums of its two parts.
+    static std::uint32_t joinChecksums(std::uint32_t first, std::uint32_t second, std::uint64_t secondLength);
+    // The Adler-32 of no input.
+    static constexpr std::uint32_t EmptyChecksum = 1;
+
+private:
+    z_stream stream_{};
+    bool initialised_ = false;
+};
+
+}  // namespace vza
