@@ -222,7 +222,11 @@ std::string_view InputTree::rawName(const File& file) const
 
 struct stat InputTree::status(std::size_t i) const
 {
-    const File& file = files_[i];
+    return statusOf(files_[i]);
+}
+
+struct stat InputTree::statusOf(const File& file)
+{
     struct stat status {};
     status.st_mode = S_IFREG;
     status.st_dev = static_cast<dev_t>(file.device);
@@ -238,9 +242,60 @@ std::string InputTree::storedName(std::size_t i) const
 
 std::string InputTree::path(std::size_t i) const
 {
-    const File& file = files_[i];
-    const Root& root = roots_[file.root];
-    std::string_view rest = rawName(file).substr(root.nameLength);
+    return pathRaw(files_[i].root, rawName(files_[i]));
+}
+
+std::string InputTree::path(std::size_t i, std::string_view storedName) const
+{
+    const auto raw = rawNames_.find(i);
+    return pathRaw(rootOf(i), raw != rawNames_.end() ? std::string_view(raw->second) : storedName);
+}
+
+int InputTree::open(std::size_t i, std::string_view storedName) const
+{
+    const auto raw = rawNames_.find(i);
+    return openRaw(rootOf(i), raw != rawNames_.end() ? std::string_view(raw->second) : storedName);
+}
+
+std::uint32_t InputTree::rootOf(std::size_t i) const
+{
+    const auto after = std::upper_bound(rootStarts_.begin(), rootStarts_.end(), i,
+                                        [](std::size_t file, const auto& start) { return file < start.first; });
+    return after == rootStarts_.begin() ? 0 : std::prev(after)->second;
+}
+
+void InputTree::handOver(const Taker& take)
+{
+    rootStarts_.clear();
+    rawNames_.clear();
+    bool going = true;
+    std::size_t piece = 0;
+    for (std::size_t i = 0; !files_.empty(); ++i) {
+        const File file = files_.front();
+        files_.pop_front();
+        // A piece of names left behind for good is given back.
+        for (const std::size_t at = static_cast<std::size_t>(file.nameAt >> 32); piece < at; ++piece)
+            std::string().swap(names_[piece]);
+        if (!going)
+            continue;
+        if (rootStarts_.empty() || rootStarts_.back().second != file.root)
+            rootStarts_.emplace_back(i, file.root);
+        const std::string_view raw = rawName(file);
+        const std::string stored = toSlashes(std::string(raw));
+        if (stored != raw)
+            rawNames_.emplace(i, std::string(raw));
+        going = take(i, stored, statusOf(file));
+    }
+    names_.clear();
+    names_.shrink_to_fit();
+    totalSize_ = 0;
+    namesSize_ = 0;
+}
+
+std::string InputTree::pathRaw(std::uint32_t rootNumber, std::string_view raw) const
+{
+    const Root& root = roots_[rootNumber];
+    std::string_view rest = raw.substr(std::min(raw.size(), root.nameLength));
     if (!rest.empty() && rest.front() == '/')
         rest.remove_prefix(1);
     std::string joined = root.path;
@@ -279,12 +334,16 @@ void InputTree::finish()
 
 int InputTree::open(std::size_t i) const
 {
-    const File& file = files_[i];
-    const Root& root = roots_[file.root];
+    return openRaw(files_[i].root, rawName(files_[i]));
+}
+
+int InputTree::openRaw(std::uint32_t rootNumber, std::string_view raw) const
+{
+    const Root& root = roots_[rootNumber];
     // The path from the operand's folder: the operand's own component, then
     // the rest of the name as found on disk.
     std::string relative = root.prefix;
-    const std::string_view rest = rawName(file).substr(root.nameLength);
+    const std::string_view rest = raw.substr(std::min(raw.size(), root.nameLength));
     if (!rest.empty()) {
         if (rest.front() != '/')
             relative += '/';
@@ -300,7 +359,7 @@ int InputTree::open(std::size_t i) const
     // and a folder below it is reached from there.
     int from = root.folder;
     std::size_t start = 0;
-    if (cachedRoot_ == file.root && cachedFd_ >= 0) {
+    if (cachedRoot_ == rootNumber && cachedFd_ >= 0) {
         if (folderPart == cachedFolder_)
             return ::openat(cachedFd_, last.c_str(), FileFlags);
         if (folderPart.size() > cachedFolder_.size() && folderPart.compare(0, cachedFolder_.size(), cachedFolder_) == 0 &&
@@ -329,7 +388,7 @@ int InputTree::open(std::size_t i) const
     if (cachedFd_ >= 0)
         ::close(cachedFd_);
     cachedFd_ = current;
-    cachedRoot_ = file.root;
+    cachedRoot_ = rootNumber;
     cachedFolder_ = folderPart;
     return ::openat(current, last.c_str(), FileFlags);
 }

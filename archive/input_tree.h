@@ -86,6 +86,17 @@ public:
     // it is still the same file is the caller's part (ArchiveWriter does).
     int open(std::size_t i) const;
 
+    // Hands every file, in order, to take(i, storedName, status), forgetting
+    // each one's name and status as it goes: an ArchiveWriter planning them
+    // keeps the names in its index, and a list of millions of files is not
+    // held twice. take returns false to stop (the rest is forgotten too).
+    // Call once, after finish(); count() is 0 afterwards, and a file is
+    // opened and named with the stored name take was given.
+    using Taker = std::function<bool(std::size_t i, const std::string& storedName, const struct stat& status)>;
+    void handOver(const Taker& take);
+    int open(std::size_t i, std::string_view storedName) const;
+    std::string path(std::size_t i, std::string_view storedName) const;
+
 private:
     struct Root {
         int folder;          // the operand's folder, held open
@@ -106,6 +117,10 @@ private:
     void visit(int folder, const std::string& component, unsigned char type, const std::string& path,
                const std::string& name, std::size_t depth);
     std::string_view rawName(const File& file) const;
+    static struct stat statusOf(const File& file);
+    int openRaw(std::uint32_t root, std::string_view raw) const;
+    std::string pathRaw(std::uint32_t root, std::string_view raw) const;
+    std::uint32_t rootOf(std::size_t i) const;
     int openFolder(const std::string& parent);
 
     NoticeSink notices_;
@@ -117,6 +132,10 @@ private:
     std::vector<std::string> names_;
     std::uint64_t totalSize_ = 0;
     std::uint64_t namesSize_ = 0;
+    // After handOver(): the first file of each operand, and the names on
+    // disk that differ from the stored ones (with backslashes; rare).
+    std::vector<std::pair<std::size_t, std::uint32_t>> rootStarts_;
+    std::map<std::size_t, std::string> rawNames_;
     // open(): the folder of the last file opened, kept for the next one.
     mutable std::string cachedFolder_;
     mutable std::uint32_t cachedRoot_ = UINT32_MAX;

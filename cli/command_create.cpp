@@ -87,46 +87,48 @@ int runCreate(const Options& options, Console& console)
     for (std::size_t i = 1; i < options.operands.size(); ++i)
         tree.add(options.operands[i]);
     tree.finish();
-    // -x PATTERN leaves out the files whose stored names it matches ('*'
-    // matching '/' too) or equals, as it does for the other commands.
-    std::vector<std::uint32_t> chosen;
-    chosen.reserve(tree.count());
-    for (std::size_t i = 0; i < tree.count(); ++i) {
-        const std::string name = tree.storedName(i);
-        bool excluded = false;
-        for (const std::string& pattern : options.excludes)
-            excluded = excluded || pattern == name || ::fnmatch(pattern.c_str(), name.c_str(), 0) == 0;
-        if (!excluded)
-            chosen.push_back(static_cast<std::uint32_t>(i));
-    }
     const std::string untouched = toStdout       ? std::string("the archive on standard output is incomplete")
                                 : archiveExists  ? shownArchive + ": not replaced; the old archive is left as it was"
                                                  : shownArchive + ": not created";
-    // An archive with nothing in it would only hide that every input failed
-    // (and replace a good one): none is written.
-    if (chosen.empty()) {
-        console.error("nothing to add; " + quoted(archivePath) + (archiveExists && !toStdout ? " left as it was" : " not created"));
-        return ExitPartial;
-    }
-
     const std::uint32_t flags = (options.compress ? FlagCompressed : 0) | (options.encrypt ? FlagEncrypted : 0);
     ArchiveWriter writer;
     if (!writer.begin(flags, password)) {
         console.error(shownArchive + ": " + errorText(writer.lastError()));
         return ExitFatal;
     }
-    writer.reserve(chosen.size(), static_cast<std::size_t>(tree.namesSize()));
+    // The files go from the walk to the writer's plan one by one, their
+    // names kept only there from then on. -x PATTERN leaves out the files
+    // whose stored names it matches ('*' matching '/' too) or equals, as it
+    // does for the other commands.
+    writer.reserve(tree.count(), static_cast<std::size_t>(tree.namesSize()));
+    std::vector<std::uint32_t> chosen;  // the tree's number of each entry
     std::uint64_t totalSize = 0;
-    for (const std::size_t i : chosen) {
-        const struct stat status = tree.status(i);
-        if (!writer.addFile(tree.storedName(i), status)) {
-            console.error(quoted(tree.path(i)) + ": " + errorText(writer.lastError()));
-            console.error(toStdout ? shownArchive + ": not written" : untouched);
-            return ExitFatal;
+    bool refused = false;
+    tree.handOver([&](std::size_t i, const std::string& name, const struct stat& status) {
+        for (const std::string& pattern : options.excludes) {
+            if (pattern == name || ::fnmatch(pattern.c_str(), name.c_str(), 0) == 0)
+                return true;
         }
+        if (!writer.addFile(name, status)) {
+            console.error(quoted(tree.path(i, name)) + ": " + errorText(writer.lastError()));
+            refused = true;
+            return false;
+        }
+        chosen.push_back(static_cast<std::uint32_t>(i));
         totalSize += static_cast<std::uint64_t>(status.st_size);
+        return true;
+    });
+    if (refused) {
+        console.error(toStdout ? shownArchive + ": not written" : untouched);
+        return ExitFatal;
     }
-    writer.setFileOpener([&tree, &chosen](std::size_t file) { return tree.open(chosen[file]); });
+    // An archive with nothing in it would only hide that every input failed
+    // (and replace a good one): none is written.
+    if (chosen.empty()) {
+        console.error("nothing to add; " + quoted(archivePath) + (archiveExists && !toStdout ? " left as it was" : " not created"));
+        return ExitPartial;
+    }
+    writer.setFileOpener([&](std::size_t file) { return tree.open(chosen[file], writer.entry(file).name); });
 
     ProgressLine& progress = console.progress();
     progress.start(totalSize);
@@ -150,7 +152,8 @@ int runCreate(const Options& options, Console& console)
         const ArchiveError error = writer.lastError();
         const bool inputFault = error == ArchiveError::CannotReadInput || error == ArchiveError::InputChanged;
         const std::int64_t failed = writer.failedEntry();
-        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(chosen[static_cast<std::size_t>(failed)]))
+        const std::size_t entry = static_cast<std::size_t>(failed);
+        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(chosen[entry], writer.entry(entry).name))
                                                            : shownArchive;
         console.error(withReason(what + ": " + errorText(error), writer.systemError()));
         console.error(untouched);

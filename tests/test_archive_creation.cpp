@@ -566,6 +566,29 @@ TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)
         {Kind::Unreadable, "missing"},
     };
     EXPECT_EQ(notices, expected);
+
+    // Handed over, the tree keeps no names: each file is found again from
+    // the stored name it gave (on disk with its backslash), in its operand.
+    std::vector<std::string> handed;
+    tree.handOver([&](std::size_t i, const std::string& name, const struct stat& status) {
+        EXPECT_EQ(i, handed.size());
+        EXPECT_TRUE(S_ISREG(status.st_mode));
+        handed.push_back(name);
+        return true;
+    });
+    EXPECT_EQ(handed, names);
+    EXPECT_EQ(tree.count(), 0u);
+    EXPECT_EQ(tree.path(2, handed[2]), "./in/x\\y");
+    EXPECT_EQ(tree.path(3, handed[3]), dir / "in/a");
+    const std::vector<std::string> contents = {"a", "b", "backslash", "a", "b"};
+    for (std::size_t i = 0; i < handed.size(); ++i) {
+        const int fd = tree.open(i, handed[i]);
+        ASSERT_GE(fd, 0) << handed[i];
+        char buffer[16];
+        const ssize_t got = read(fd, buffer, sizeof buffer);
+        close(fd);
+        EXPECT_EQ(std::string(buffer, static_cast<std::size_t>(std::max<ssize_t>(got, 0))), contents[i]) << handed[i];
+    }
     ASSERT_EQ(chdir("/"), 0);
 }
 
