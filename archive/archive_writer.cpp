@@ -349,7 +349,9 @@ bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
     records_.clear();
     sources_.clear();
     memory_.clear();
-    files_.clear();
+    inodes_.clear();
+    fileDevices_.clear();
+    devices_.clear();
     stored_.clear();
     cipher_.reset();
     flags_ = 0;
@@ -472,7 +474,8 @@ void ArchiveWriter::reserve(std::size_t entries, std::size_t nameBytes)
     index_.reserve(index_.size() + entries * RecordHeaderSize + nameBytes);
     records_.reserve(records_.size() + entries);
     sources_.reserve(sources_.size() + entries);
-    files_.reserve(files_.size() + entries);
+    inodes_.reserve(inodes_.size() + entries);
+    fileDevices_.reserve(fileDevices_.size() + entries);
 }
 
 void ArchiveWriter::setMaxArchiveSize(std::uint64_t bytes)
@@ -500,9 +503,17 @@ bool ArchiveWriter::addFile(const std::string& name, const struct stat& seen)
 {
     if (!S_ISREG(seen.st_mode) || seen.st_size < 0)
         return fail(ArchiveError::CannotReadInput, EINVAL);
-    if (!plan(name, static_cast<std::uint64_t>(seen.st_size), static_cast<std::uint32_t>(files_.size())))
+    if (!plan(name, static_cast<std::uint64_t>(seen.st_size), static_cast<std::uint32_t>(inodes_.size())))
         return false;
-    files_.push_back(FileSeen{seen.st_dev, seen.st_ino});
+    const auto device = static_cast<std::uint64_t>(seen.st_dev);
+    std::size_t number = fileDevices_.empty() ? 0 : fileDevices_.back();
+    if (number >= devices_.size() || devices_[number] != device) {
+        number = static_cast<std::size_t>(std::find(devices_.begin(), devices_.end(), device) - devices_.begin());
+        if (number == devices_.size())
+            devices_.push_back(device);
+    }
+    inodes_.push_back(static_cast<std::uint64_t>(seen.st_ino));
+    fileDevices_.push_back(static_cast<std::uint32_t>(number));
     return true;
 }
 
@@ -883,8 +894,9 @@ bool ArchiveWriter::openInput(std::size_t index, EntryInput& input)
     struct stat status {};
     if (::fstat(input.fd, &status) != 0)
         return fail(ArchiveError::CannotReadInput, errno);
-    const FileSeen& seen = files_[source & SourceNumber];
-    if (!S_ISREG(status.st_mode) || status.st_dev != seen.device || status.st_ino != seen.inode ||
+    const std::size_t file = source & SourceNumber;
+    if (!S_ISREG(status.st_mode) || static_cast<std::uint64_t>(status.st_dev) != devices_[fileDevices_[file]] ||
+        static_cast<std::uint64_t>(status.st_ino) != inodes_[file] ||
         static_cast<std::uint64_t>(status.st_size) != input.size)
         return fail(ArchiveError::InputChanged);
     return true;

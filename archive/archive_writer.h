@@ -122,17 +122,13 @@ public:
 
 private:
     // Where entry i's bytes come from: bit 31 set, memory_[rest]; bit 30
-    // set, stored_[rest]; else files_[value].
+    // set, stored_[rest]; else file number value (inodes_, fileDevices_).
     static constexpr std::uint32_t InMemory = std::uint32_t{1} << 31;
     static constexpr std::uint32_t Stored = std::uint32_t{1} << 30;
     static constexpr std::uint32_t SourceNumber = Stored - 1;
     struct StoredBytes {
         int fd;
         std::uint64_t offset;
-    };
-    struct FileSeen {
-        dev_t device;
-        ino_t inode;
     };
     class Target;
     class EntryInput;
@@ -162,7 +158,11 @@ private:
     std::vector<std::uint32_t> records_;  // offset of entry i's record in index_
     std::vector<std::uint32_t> sources_;
     std::vector<std::vector<std::uint8_t>> memory_;
-    std::vector<FileSeen> files_;
+    // Each file's identity as planned: its inode, and its device as a number
+    // into devices_ (a file system or two for a million files).
+    std::vector<std::uint64_t> inodes_;
+    std::vector<std::uint32_t> fileDevices_;
+    std::vector<std::uint64_t> devices_;
     std::vector<StoredBytes> stored_;
     std::uint64_t maxArchiveSize_ = MaxArchiveSize;
     std::uint64_t plainEnd_ = 0;    // header + index + data when nothing is compressed

@@ -207,9 +207,15 @@ void InputTree::visit(int folder, const std::string& component, unsigned char ty
     }
     const std::uint64_t nameAt = (static_cast<std::uint64_t>(names_.size() - 1) << 32) | names_.back().size();
     names_.back() += name;
-    files_.push_back(File{nameAt, static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
-                          static_cast<std::uint64_t>(status.st_size), static_cast<std::uint32_t>(roots_.size() - 1),
-                          static_cast<std::uint32_t>(name.size())});
+    const auto device = static_cast<std::uint64_t>(status.st_dev);
+    if (devices_.empty() || devices_[lastDevice_] != device) {
+        lastDevice_ = static_cast<std::size_t>(std::find(devices_.begin(), devices_.end(), device) - devices_.begin());
+        if (lastDevice_ == devices_.size())
+            devices_.push_back(device);
+    }
+    files_.push_back(File{nameAt, static_cast<std::uint64_t>(status.st_ino), static_cast<std::uint32_t>(status.st_size),
+                          static_cast<std::uint32_t>(roots_.size() - 1), static_cast<std::uint32_t>(name.size()),
+                          static_cast<std::uint32_t>(lastDevice_)});
     totalSize_ += static_cast<std::uint64_t>(status.st_size);
     namesSize_ += name.size();
 }
@@ -225,11 +231,11 @@ struct stat InputTree::status(std::size_t i) const
     return statusOf(files_[i]);
 }
 
-struct stat InputTree::statusOf(const File& file)
+struct stat InputTree::statusOf(const File& file) const
 {
     struct stat status {};
     status.st_mode = S_IFREG;
-    status.st_dev = static_cast<dev_t>(file.device);
+    status.st_dev = static_cast<dev_t>(devices_[file.device]);
     status.st_ino = static_cast<ino_t>(file.inode);
     status.st_size = static_cast<off_t>(file.size);
     return status;
@@ -270,9 +276,10 @@ void InputTree::handOver(const Taker& take)
     rawNames_.clear();
     bool going = true;
     std::size_t piece = 0;
-    for (std::size_t i = 0; !files_.empty(); ++i) {
-        const File file = files_.front();
-        files_.pop_front();
+    const std::size_t count = files_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const File file = files_[i];
+        files_.releaseBefore(i);
         // A piece of names left behind for good is given back.
         for (const std::size_t at = static_cast<std::size_t>(file.nameAt >> 32); piece < at; ++piece)
             std::string().swap(names_[piece]);
@@ -286,6 +293,7 @@ void InputTree::handOver(const Taker& take)
             rawNames_.emplace(i, std::string(raw));
         going = take(i, stored, statusOf(file));
     }
+    files_.clear();
     names_.clear();
     names_.shrink_to_fit();
     totalSize_ = 0;
@@ -329,7 +337,7 @@ void InputTree::finish()
         }
         files_[kept++] = files_[i];
     }
-    files_.resize(kept);
+    files_.shrink(kept);
 }
 
 int InputTree::open(std::size_t i) const

@@ -10,8 +10,8 @@
 // the writer checks it is still the same file.
 //
 // Memory: per file only its identity (device, inode, size), where its name
-// is and which operand it came from, about 40 bytes, and its name once, in
-// pieces of 1 MiB: nothing grows by doubling a block of millions of records.
+// is and which operand it came from, 32 bytes, and its name once, in pieces
+// of 1 MiB: nothing grows by doubling a block of millions of records.
 //
 // Names: an operand is stored as given, with "." components and repeated
 // slashes dropped and a leading '/' removed ("./src//a.c" -> "src/a.c",
@@ -22,7 +22,7 @@
 #pragma once
 
 #include <cstdint>
-#include <deque>
+#include <memory>
 #include <functional>
 #include <map>
 #include <string>
@@ -106,18 +106,18 @@ private:
     };
     struct File {
         std::uint64_t nameAt;  // piece << 32 | offset in names_: the name before backslashes become slashes
-        std::uint64_t device;
         std::uint64_t inode;
-        std::uint64_t size;
+        std::uint32_t size;    // files of 4 GiB or more are left out
         std::uint32_t root;
         std::uint32_t nameLength;
+        std::uint32_t device;  // into devices_
     };
 
     void notice(Notice::Kind kind, const std::string& path, int systemError = 0, const std::string& stored = {});
     void visit(int folder, const std::string& component, unsigned char type, const std::string& path,
                const std::string& name, std::size_t depth);
     std::string_view rawName(const File& file) const;
-    static struct stat statusOf(const File& file);
+    struct stat statusOf(const File& file) const;
     int openRaw(std::uint32_t root, std::string_view raw) const;
     std::string pathRaw(std::uint32_t root, std::string_view raw) const;
     std::uint32_t rootOf(std::size_t i) const;
@@ -128,8 +128,47 @@ private:
     bool toldLeadingSlash_ = false;
     std::map<std::string, int> folders_;  // operand folders by path, each opened once
     std::vector<Root> roots_;
-    std::deque<File> files_;
+    // The files in blocks of 64 Ki records (2.5 MiB, each its own mapping),
+    // so that handOver() gives the memory back block by block.
+    class FileList {
+    public:
+        File& operator[](std::size_t i) { return blocks_[i >> Shift][i & Mask]; }
+        const File& operator[](std::size_t i) const { return blocks_[i >> Shift][i & Mask]; }
+        std::size_t size() const { return size_; }
+        void push_back(const File& file)
+        {
+            if ((size_ >> Shift) == blocks_.size())
+                blocks_.emplace_back(new File[Mask + 1]);
+            (*this)[size_++] = file;
+        }
+        // Keeps the first count files.
+        void shrink(std::size_t count)
+        {
+            size_ = count;
+            blocks_.resize((count + Mask) >> Shift);
+        }
+        // Frees the blocks wholly before file i.
+        void releaseBefore(std::size_t i)
+        {
+            for (std::size_t block = 0; block < (i >> Shift); ++block)
+                blocks_[block].reset();
+        }
+        void clear()
+        {
+            blocks_.clear();
+            size_ = 0;
+        }
+
+    private:
+        static constexpr std::size_t Shift = 16;
+        static constexpr std::size_t Mask = (std::size_t{1} << Shift) - 1;
+        std::vector<std::unique_ptr<File[]>> blocks_;
+        std::size_t size_ = 0;
+    };
+    FileList files_;
     std::vector<std::string> names_;
+    std::vector<std::uint64_t> devices_;  // the few devices the files are on
+    std::size_t lastDevice_ = 0;
     std::uint64_t totalSize_ = 0;
     std::uint64_t namesSize_ = 0;
     // After handOver(): the first file of each operand, and the names on

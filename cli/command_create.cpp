@@ -101,20 +101,30 @@ int runCreate(const Options& options, Console& console)
     // whose stored names it matches ('*' matching '/' too) or equals, as it
     // does for the other commands.
     writer.reserve(tree.count(), static_cast<std::size_t>(tree.namesSize()));
-    std::vector<std::uint32_t> chosen;  // the tree's number of each entry
+    // The tree's number of each entry, kept only once -x has left one out
+    // (until then entry i is file i).
+    std::vector<std::uint32_t> chosen;
+    std::size_t entries = 0;
     std::uint64_t totalSize = 0;
     bool refused = false;
     tree.handOver([&](std::size_t i, const std::string& name, const struct stat& status) {
         for (const std::string& pattern : options.excludes) {
-            if (pattern == name || ::fnmatch(pattern.c_str(), name.c_str(), 0) == 0)
+            if (pattern == name || ::fnmatch(pattern.c_str(), name.c_str(), 0) == 0) {
+                if (chosen.empty()) {
+                    for (std::size_t e = 0; e < entries; ++e)
+                        chosen.push_back(static_cast<std::uint32_t>(e));
+                }
                 return true;
+            }
         }
         if (!writer.addFile(name, status)) {
             console.error(quoted(tree.path(i, name)) + ": " + errorText(writer.lastError()));
             refused = true;
             return false;
         }
-        chosen.push_back(static_cast<std::uint32_t>(i));
+        if (!chosen.empty() || entries != i)
+            chosen.push_back(static_cast<std::uint32_t>(i));
+        ++entries;
         totalSize += static_cast<std::uint64_t>(status.st_size);
         return true;
     });
@@ -124,11 +134,12 @@ int runCreate(const Options& options, Console& console)
     }
     // An archive with nothing in it would only hide that every input failed
     // (and replace a good one): none is written.
-    if (chosen.empty()) {
+    if (entries == 0) {
         console.error("nothing to add; " + quoted(archivePath) + (archiveExists && !toStdout ? " left as it was" : " not created"));
         return ExitPartial;
     }
-    writer.setFileOpener([&](std::size_t file) { return tree.open(chosen[file], writer.entry(file).name); });
+    const auto fileOf = [&chosen](std::size_t entry) { return chosen.empty() ? entry : std::size_t{chosen[entry]}; };
+    writer.setFileOpener([&](std::size_t file) { return tree.open(fileOf(file), writer.entry(file).name); });
 
     ProgressLine& progress = console.progress();
     progress.start(totalSize);
@@ -153,7 +164,7 @@ int runCreate(const Options& options, Console& console)
         const bool inputFault = error == ArchiveError::CannotReadInput || error == ArchiveError::InputChanged;
         const std::int64_t failed = writer.failedEntry();
         const std::size_t entry = static_cast<std::size_t>(failed);
-        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(chosen[entry], writer.entry(entry).name))
+        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(fileOf(entry), writer.entry(entry).name))
                                                            : shownArchive;
         console.error(withReason(what + ": " + errorText(error), writer.systemError()));
         console.error(untouched);

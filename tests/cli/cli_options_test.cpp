@@ -75,6 +75,43 @@ TEST_F(CliOptionsTest, ExcludesLeaveEntriesOutOfEveryReadingCommand)
     EXPECT_TRUE(contains(tested.out, "\n3 entries OK\n")) << tested.out;
 }
 
+// vza create leaves out the files -x matches, the first, the last or one
+// between, and still stores every other file's own bytes under its name.
+TEST_F(CliOptionsTest, ExcludesLeaveFilesOutOfANewArchive)
+{
+    for (const std::string name : {"in/a.txt", "in/b/c.md", "in/b/d.txt", "in/e"})
+        writeFile(dir / name, "bytes of " + name);
+    struct Case {
+        Strings excludes;
+        Strings stored;
+    };
+    const std::vector<Case> cases = {
+        {{"-x", "in/a.txt"}, {"in/b/c.md", "in/b/d.txt", "in/e"}},
+        {{"-x", "*.md"}, {"in/a.txt", "in/b/d.txt", "in/e"}},
+        {{"-x", "*.txt", "-x", "in/e"}, {"in/b/c.md"}},
+        {{"-x", "nothing"}, {"in/a.txt", "in/b/c.md", "in/b/d.txt", "in/e"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.excludes));
+        Strings create{"create", "-q", "-z", "new.vza", "in"};
+        create.insert(create.end(), c.excludes.begin(), c.excludes.end());
+        const RunResult created = vza(create);
+        EXPECT_EQ(created.status, 0) << created.err;
+        std::string listed, contents;
+        for (const std::string& name : c.stored) {
+            listed += name + "\n";
+            contents += "bytes of " + name;
+        }
+        EXPECT_EQ(vza({"list", "-q", "new.vza"}).out, listed);
+        EXPECT_EQ(vza({"extract", "-O", "new.vza"}).out, contents);
+    }
+    // Everything left out: no archive, and a reason.
+    const RunResult none = vza({"create", "-q", "none.vza", "in", "-x", "*"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_TRUE(contains(none.err, "nothing to add")) << none.err;
+    EXPECT_FALSE(std::filesystem::exists(dir / "none.vza"));
+}
+
 TEST_F(CliOptionsTest, ToStdoutWritesTheEntriesBytesAndSaysWhenACheckFailsAfterwards)
 {
     const std::string big = compressible(400000, 21);
