@@ -7,9 +7,15 @@ namespace vza {
 namespace {
 
 // Keyed per process, so an archive cannot pick names that share a slot.
-std::size_t hashName(std::string_view name)
+// The low bits choose the slot, the high ones are the slot's tag.
+std::uint64_t hashName(std::string_view name)
 {
-    return static_cast<std::size_t>(nameHash(name));
+    return nameHash(name);
+}
+
+std::uint32_t tagOf(std::uint64_t hash)
+{
+    return static_cast<std::uint32_t>(hash >> 32);
 }
 
 }  // namespace
@@ -25,7 +31,7 @@ void NameLookup::rebuild(const std::vector<ArchiveEntry>& entries)
     std::size_t capacity = 16;
     while (capacity < entries.size() * 2)
         capacity *= 2;
-    slots_.assign(capacity, -1);
+    slots_.assign(capacity, Slot{-1, 0});
     used_ = 0;
     for (std::size_t i = 0; i < entries.size(); ++i)
         insert(entries, static_cast<std::int32_t>(i));
@@ -43,17 +49,19 @@ void NameLookup::append(const std::vector<ArchiveEntry>& entries)
 void NameLookup::insert(const std::vector<ArchiveEntry>& entries, std::int32_t index)
 {
     const std::string& name = entries[static_cast<std::size_t>(index)].name;
+    const std::uint64_t hash = hashName(name);
+    const std::uint32_t tag = tagOf(hash);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hashName(name) & mask;; slot = (slot + 1) & mask) {
-        const std::int32_t held = slots_[slot];
-        if (held < 0) {
-            slots_[slot] = index;
+    for (std::size_t slot = static_cast<std::size_t>(hash) & mask;; slot = (slot + 1) & mask) {
+        const Slot held = slots_[slot];
+        if (held.index < 0) {
+            slots_[slot] = Slot{index, tag};
             ++used_;
             return;
         }
         // Entries are inserted in index order, so the one already held is
         // the first of that name and wins.
-        if (entries[static_cast<std::size_t>(held)].name == name)
+        if (held.tag == tag && entries[static_cast<std::size_t>(held.index)].name == name)
             return;
     }
 }
@@ -62,13 +70,15 @@ std::int32_t NameLookup::find(const std::vector<ArchiveEntry>& entries, std::str
 {
     if (slots_.empty())
         return -1;
+    const std::uint64_t hash = hashName(name);
+    const std::uint32_t tag = tagOf(hash);
     const std::size_t mask = slots_.size() - 1;
-    for (std::size_t slot = hashName(name) & mask;; slot = (slot + 1) & mask) {
-        const std::int32_t held = slots_[slot];
-        if (held < 0)
+    for (std::size_t slot = static_cast<std::size_t>(hash) & mask;; slot = (slot + 1) & mask) {
+        const Slot held = slots_[slot];
+        if (held.index < 0)
             return -1;
-        if (entries[static_cast<std::size_t>(held)].name == name)
-            return held;
+        if (held.tag == tag && entries[static_cast<std::size_t>(held.index)].name == name)
+            return held.index;
     }
 }
 

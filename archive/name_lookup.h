@@ -1,10 +1,12 @@
 // A hash from entry name to the index of its first entry.
 //
 // Open addressing over entry indices; the names themselves stay in the
-// entries, so the table costs 4 bytes per slot. Built when an index is
-// loaded and kept up to date as entries are appended. Slots come from
-// nameHash, keyed at random per process: names crafted to collide cannot
-// turn building the table quadratic.
+// entries. Each slot also keeps 32 bits of its name's hash, so a probe
+// compares a name (a read far away in memory) only when those bits match:
+// 8 bytes per slot. Built when an index is loaded and kept up to date as
+// entries are appended. Slots come from nameHash, keyed at random per
+// process: names crafted to collide cannot turn building the table
+// quadratic.
 #pragma once
 
 #include <cstdint>
@@ -29,9 +31,14 @@ public:
     std::int32_t find(const std::vector<ArchiveEntry>& entries, std::string_view name) const;
 
 private:
+    struct Slot {
+        std::int32_t index;  // entry index, or -1 for an empty slot
+        std::uint32_t tag;   // the high bits of the name's hash
+    };
+
     void insert(const std::vector<ArchiveEntry>& entries, std::int32_t index);
 
-    std::vector<std::int32_t> slots_;  // entry index, or -1 for an empty slot
+    std::vector<Slot> slots_;
     std::size_t used_ = 0;
 };
 
