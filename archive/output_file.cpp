@@ -211,8 +211,19 @@ bool OutputFile::checkTarget(const struct stat& existing, const TargetCheck& che
 }
 
 // Links the unnamed (O_TMPFILE) file in under name; false with errno set.
+// The descriptor itself (AT_EMPTY_PATH) spares the kernel a walk through
+// /proc, but needs CAP_DAC_READ_SEARCH on older kernels; where it is refused
+// once, /proc is used from then on.
 bool OutputFile::linkUnnamed(const std::string& name)
 {
+    static std::atomic<bool> emptyPathRefused{false};
+    if (!emptyPathRefused.load(std::memory_order_relaxed)) {
+        if (::linkat(fd_, "", folder_, name.c_str(), AT_EMPTY_PATH) == 0)
+            return true;
+        if (errno != ENOENT && errno != EPERM && errno != EINVAL)
+            return false;
+        emptyPathRefused.store(true, std::memory_order_relaxed);
+    }
     char proc[40];
     std::snprintf(proc, sizeof proc, "/proc/self/fd/%d", fd_);
     return ::linkat(AT_FDCWD, proc, folder_, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
