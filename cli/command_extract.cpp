@@ -181,6 +181,7 @@ int runExtract(const Options& options, Console& console)
         engine.emplace(input.archive());
     Extractor& extractor = *engine;
     extractor.options().overwrite = options.keepExisting ? Extractor::Overwrite::Keep : Extractor::Overwrite::Replace;
+    extractor.options().threads = options.threads;
     if (!extractor.open(options.outputDir)) {
         console.error("cannot use output folder " + quoted(options.outputDir) + ": " +
                       std::strerror(extractor.openError()));

@@ -1,6 +1,8 @@
 #include "cli/command_table.h"
 
 #include <cstdint>
+#include <stdexcept>
+#include <string>
 
 #include "cli/commands.h"
 
@@ -82,6 +84,23 @@ const std::vector<OptionSpec> Options_ = {
      }},
     {'k', "", "", "keep existing files; they are reported as skipped", false,
      [](Options& o, const std::string&, std::string&) { o.keepExisting = true; return true; }},
+    {'j', "threads", "N", "write files on N threads (default: one per core;\n"
+                          "1 writes them one after the other)", false,
+     [](Options& o, const std::string& value, std::string& error) {
+         unsigned long n = 0;
+         std::size_t used = 0;
+         try {
+             n = std::stoul(value, &used);
+         } catch (const std::exception&) {
+             used = 0;
+         }
+         if (used == 0 || used != value.size() || value.front() == '-' || n == 0 || n > 64) {
+             error = "option -j takes a number of threads from 1 to 64";
+             return false;
+         }
+         o.threads = static_cast<unsigned>(n);
+         return true;
+     }},
     {'O', "to-stdout", "", "write the entries' bytes to standard output, one\n"
                           "after another, instead of to files", false,
      [](Options& o, const std::string&, std::string&) { o.toStdout = true; return true; }},
@@ -119,7 +138,7 @@ const std::vector<CommandSpec> Commands = {
      "Reads every entry, unseals and inflates it and checks its length, and prints\n"
      "OK or FAILED for each. With -q only the failures are printed.\n",
      {"x", "names"}, 1, 1, "", "test takes one archive and no names", nullptr, runTest},
-    {"extract", "ARCHIVE [-C DIR] [-k] [-O] [NAME|PATTERN...]", "write entries under DIR (default .)",
+    {"extract", "ARCHIVE [-C DIR] [-k] [-j N] [-O] [NAME|PATTERN...]", "write entries under DIR (default .)",
      "Writes entries under DIR (default: the current folder), creating folders as\n"
      "needed. Without names every entry is written; when two entries share a name\n"
      "the later one wins. A NAME given exactly picks the first entry of that name;\n"
@@ -127,7 +146,7 @@ const std::vector<CommandSpec> Commands = {
      "Names that would leave DIR are made safe and a warning is printed.\n"
      "\n"
      "Give -- before names that begin with '-'.\n",
-     {"C", "k", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract},
+     {"C", "k", "j", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract},
     {"create", "ARCHIVE [-z] [-e] PATH...", "pack files and folders",
      "Packs files, and folders recursively in sorted order, into a new ARCHIVE.\n"
      "An existing ARCHIVE (or the file a link at ARCHIVE leads to) is replaced\n"

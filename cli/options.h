@@ -20,6 +20,7 @@ struct Options {
     std::string passwordFile;           // --password-file, "" when not given
     std::string outputDir = ".";        // extract -C
     bool keepExisting = false;          // extract -k
+    unsigned threads = 0;               // extract -j: threads writing files, 0 for one per core
     bool toStdout = false;              // extract -O: the entries' bytes to stdout
     std::vector<std::string> excludes;  // -x PATTERN, in the order given
     NameEncodingChoice names = NameEncodingChoice::Auto;  // --names: how stored names are read as text

@@ -1,4 +1,4 @@
-// The options that choose and route entries: -x excludes, -O to stdout.
+// The options that choose and route entries: -x excludes, -O to stdout, -j threads.
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
@@ -161,6 +161,48 @@ TEST_F(CliOptionsTest, AnOutputFolderThatCannotBeWrittenStopsTheRunWithTwo)
     std::filesystem::permissions(dir / "ro", std::filesystem::perms::owner_all);
     EXPECT_EQ(result.status, 2);
     EXPECT_EQ(result.err, "vza: cannot write under 'ro': Permission denied\n");
+}
+
+// The same files and the same messages, in the same order, on one thread
+// and on several: duplicates, a file where a folder is wanted and renamed
+// names among many small entries.
+TEST_F(CliOptionsTest, ThreadsChangeNothingButTheTime)
+{
+    std::vector<TestEntry> entries;
+    for (int i = 0; i < 600; ++i) {
+        std::string name = "d" + std::to_string(i % 7) + "/f" + std::to_string(i % 150);
+        if (i == 5) name = "x";
+        if (i == 400) name = "x/y";
+        if (i % 97 == 50) name = "../up" + std::to_string(i);
+        entries.push_back({name, compressible(100 + i, static_cast<std::uint32_t>(i))});
+    }
+    writeArchive(dir / "a.vza", entries, FlagCompressed | FlagEncrypted);
+    const Strings env{"VZA_PASSWORD=" + DefaultPassword};
+    RunResult reference;
+    Strings referenceTree;
+    for (const char* threads : {"1", "4", "2"}) {
+        SCOPED_TRACE(threads);
+        std::filesystem::remove_all(dir / "out");
+        const RunResult run = vza({"extract", "-v", "-j", threads, "a.vza", "-C", "out"}, env);
+        EXPECT_EQ(run.status, 1);  // x/y cannot be written
+        Strings tree;
+        for (const std::string& path : listTree(dir / "out"))
+            tree.push_back(path.back() == '/' ? path : path + " " + readFile(dir / ("out/" + path)));
+        if (std::string(threads) == "1") {
+            reference = run;
+            referenceTree = tree;
+            EXPECT_TRUE(contains(run.err, "'x/y': 'x' is not a folder")) << run.err;
+            continue;
+        }
+        EXPECT_EQ(run.out, reference.out);
+        EXPECT_EQ(run.err, reference.err);
+        EXPECT_EQ(tree, referenceTree);
+    }
+    for (const char* bad : {"0", "65", "-1", "2x", ""}) {
+        const RunResult refused = vza({"extract", "-j", bad, "a.vza", "-C", "out"}, env);
+        EXPECT_EQ(refused.status, 2) << bad;
+        EXPECT_TRUE(contains(refused.err, "-j takes a number of threads")) << refused.err;
+    }
 }
 
 TEST_F(CliOptionsTest, HabitsFromOtherToolsGetAnAnswerThatHelps)
