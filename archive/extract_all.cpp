@@ -3,9 +3,9 @@
 //
 // The calling thread judges each job's name, asks OutputConflicts which
 // earlier job it must follow, and gathers consecutive small jobs into
-// batches. Each batch is written in order by one thread, which reads the
-// batch's stored bytes in one pread, decodes each entry in memory and writes
-// it with one write. A job that must follow an earlier job of another batch
+// batches. Each batch is written in order by one thread, which reads each
+// entry whole into memory through its own EntryReader (neighbours come from
+// one read ahead) and writes it with one write. A job that must follow an earlier job of another batch
 // is held back until that batch is done; a large entry waits for everything
 // before it and is written on the calling thread, block by block, with
 // progress as it goes. The calling thread takes the batches back in order
@@ -14,11 +14,8 @@
 #include <algorithm>
 #include <cerrno>
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include "archive/archive.h"
-#include "archive/entry_decoder.h"
+#include "archive/entry_reader.h"
 #include "archive/extractor_parts.h"
 #include "archive/format.h"
 #include "archive/output_conflicts.h"
@@ -38,25 +35,6 @@ constexpr unsigned MaxThreads = 64;
 bool small(const ArchiveEntry& entry)
 {
     return entry.storedSize <= SmallEntry && entry.originalSize <= SmallEntry;
-}
-
-// Reads length bytes at offset; returns how many could be read, with
-// error the errno of a failed read (0 at the end of the file).
-std::size_t readAt(int fd, std::uint8_t* data, std::size_t length, std::uint64_t offset, int& error)
-{
-    error = 0;
-    std::size_t got = 0;
-    while (got < length) {
-        const ssize_t n = ::pread(fd, data + got, length - got, static_cast<off_t>(offset + got));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            error = n < 0 ? errno : 0;
-            break;
-        }
-        got += static_cast<std::size_t>(n);
-    }
-    return got;
 }
 
 }  // namespace
@@ -158,48 +136,18 @@ std::unique_ptr<Extractor::Batch> Extractor::Pool::takeOldest(const Ask& ask)
 
 // --- one batch -------------------------------------------------------------------
 
-// Writes the batch's jobs in order on lane: the stored bytes of each run of
-// neighbouring entries come in one read, each entry is decoded whole in
-// memory and written in one call.
+// Writes the batch's jobs in order on lane: each entry is read whole into
+// memory by the lane's own reader (neighbouring small entries come from one
+// read ahead) and written in one call.
 void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
 {
-    const EntryTable& table = entryTable();
-    lane.stored.resize(static_cast<std::size_t>(batch.storedBytes));
-    std::size_t at = 0;
-    for (std::size_t first = 0; first < batch.items.size();) {
-        if (batch.items[first].refused) {
-            ++first;
-            continue;
-        }
-        // A run: entries whose stored bytes follow each other in the file.
-        const std::uint64_t offset = table.entryOffset(batch.items[first].result.index);
-        std::uint64_t length = 0;
-        std::size_t last = first;
-        for (; last < batch.items.size(); ++last) {
-            const Item& item = batch.items[last];
-            if (item.refused)
-                break;
-            if (table.entryOffset(item.result.index) != offset + length)
-                break;
-            length += table.at(item.result.index)->storedSize;
-        }
-        int error = 0;
-        const std::size_t got = readAt(archiveFd_, lane.stored.data() + at, static_cast<std::size_t>(length), offset, error);
-        std::size_t within = 0;
-        for (std::size_t k = first; k < last; ++k) {
-            Item& item = batch.items[k];
-            const std::uint64_t size = table.at(item.result.index)->storedSize;
-            item.at = at + within;
-            item.readable = within + size <= got;
-            item.readError = error;
-            within += static_cast<std::size_t>(size);
-        }
-        at += static_cast<std::size_t>(length);
-        first = last;
-    }
-
-    const std::uint32_t flags = table.flags();
-    const CipherState& key = archive_->keySchedule();
+    if (!lane.reader)
+        lane.reader = std::make_unique<EntryReader>(*archive_);
+    EntryReader& reader = *lane.reader;
+    const auto keep = [&lane](const std::uint8_t* data, std::size_t length) {
+        lane.plain.insert(lane.plain.end(), data, data + length);
+        return true;
+    };
     for (Item& item : batch.items) {
         if (cancelled()) {
             done(item.result, Problem::Cancelled, ArchiveError::None);
@@ -209,32 +157,16 @@ void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
         if (item.refused)
             continue;
         const std::int32_t index = item.result.index;
-        const ArchiveEntry& entry = *table.at(index);
         write(lane, item.target, item.mayExist, ask,
               [&](OutputFile& out, Result& result) {
-                  if (!item.readable)
-                      return done(result, Problem::ReadFailed, ArchiveError::EntryTruncated, item.readError);
-                  std::uint8_t* stored = lane.stored.data() + item.at;
-                  const std::uint8_t* plain = stored;
-                  std::size_t size = static_cast<std::size_t>(entry.storedSize);
-                  // Bytes stored as they are need no decoding: the length
-                  // rule says so for a compressed archive too.
-                  if ((flags & FlagEncrypted) || entry.storedSize != entry.originalSize) {
-                      lane.plain.clear();
-                      EntryDecoder decoder(flags, entry, key, [&lane](const std::uint8_t* data, std::size_t length) {
-                          lane.plain.insert(lane.plain.end(), data, data + length);
-                          return true;
-                      });
-                      if ((size > 0 && !decoder.feed(stored, size)) || !decoder.finish())
-                          return done(result, Problem::ReadFailed, decoder.error());
-                      plain = lane.plain.data();
-                      size = lane.plain.size();
-                  }
-                  if (size == 0)
+                  lane.plain.clear();
+                  if (!reader.streamEntry(index, keep))
+                      return done(result, Problem::ReadFailed, reader.lastError(), reader.systemError());
+                  if (lane.plain.empty())
                       return true;
-                  if (!out.write(plain, size))
+                  if (!out.write(lane.plain.data(), lane.plain.size()))
                       return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError());
-                  item.written = size;
+                  item.written = lane.plain.size();
                   // As after each block of a large entry.
                   return !cancelled() || done(result, Problem::Cancelled, ArchiveError::None);
               },
@@ -266,12 +198,6 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
 {
     if (!archive_ || asGiven_ || destination_ < 0) {
         extractInOrder(jobs, report);
-        return;
-    }
-    if (archiveFd_ < 0)
-        archiveFd_ = ::open(archive_->archiveIndex().path().c_str(), O_RDONLY | O_CLOEXEC);
-    if (archiveFd_ < 0) {
-        extractInOrder(jobs, report);  // each entry then says why it cannot be read
         return;
     }
     const EntryTable& table = entryTable();

@@ -128,9 +128,7 @@ void Extractor::close()
         ::close(destination_);
     if (root_ >= 0)
         ::close(root_);
-    if (archiveFd_ >= 0)
-        ::close(archiveFd_);
-    destination_ = root_ = archiveFd_ = -1;
+    destination_ = root_ = -1;
 }
 
 bool Extractor::open(const std::string& destination)

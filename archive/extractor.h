@@ -221,7 +221,6 @@ private:
     std::unique_ptr<OutputConflicts> conflicts_;
     std::int64_t positions_ = 0;
     bool singles_ = false;
-    int archiveFd_ = -1;          // the archive, read at offsets by extractAll
     bool caseBlind_ = false;      // the destination may take names differing in case as one
     struct stat archiveFile_ {};  // the archive, and the link by which it was named
     struct stat archiveName_ {};

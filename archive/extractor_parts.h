@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "archive/entry_reader.h"
 #include "archive/extractor.h"
 #include "archive/folder_walk.h"
 
@@ -27,8 +28,8 @@ struct Extractor::Target {
 struct Extractor::Lane {
     FolderWalk folders;
     FolderWalk rootFolders;
-    std::vector<std::uint8_t> stored;  // a batch's stored bytes
-    std::vector<std::uint8_t> plain;   // one entry's plain bytes
+    std::vector<std::uint8_t> plain;       // one entry's plain bytes
+    std::unique_ptr<EntryReader> reader;   // made on the lane's first batch
 };
 
 // One job of extractAll on its way.
@@ -39,11 +40,6 @@ struct Extractor::Item {
     bool mayExist = true;   // an earlier entry had this path: look before writing
     bool started = false;   // false when cancel came before it
     std::uint64_t written = 0;
-    // Where its stored bytes are in the lane's buffer; readError when they
-    // could not all be read.
-    std::size_t at = 0;
-    bool readable = false;
-    int readError = 0;
 };
 
 // Consecutive small jobs, written by one thread in order.
