@@ -99,6 +99,15 @@ void InputTree::add(const std::string& operand)
         start = end + 1;
     }
 
+    // An operand inside an excluded folder is left out as that folder is.
+    if (exclude_) {
+        const std::string stored = toSlashes(name);
+        for (std::size_t end = stored.find('/'); end != std::string::npos; end = stored.find('/', end + 1)) {
+            if (exclude_(stored.substr(0, end)))
+                return;
+        }
+    }
+
     // The operand's folder and its own component in it ("/" is "." in "/").
     const std::size_t slash = path.find_last_of('/');
     const bool inRoot = slash == 0 || path == "/";
@@ -120,6 +129,8 @@ void InputTree::add(const std::string& operand)
 void InputTree::visit(int folder, const std::string& component, unsigned char type, const std::string& path,
                       const std::string& name, std::size_t depth)
 {
+    if (exclude_ && !name.empty() && exclude_(toSlashes(name)))
+        return;
     struct stat status {};
     if (type != DT_REG && type != DT_DIR) {
         if (::fstatat(folder, component.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {

@@ -63,6 +63,13 @@ public:
     // than once.
     void skip(const struct stat& file) { skip_.emplace_back(file.st_dev, file.st_ino); }
 
+    // Asked with the stored name (slashes only) of every file and folder
+    // before it is looked at, and for an operand with each of its leading
+    // folders too: true leaves it out, a folder with everything in it, which
+    // is then not even listed. Nothing is reported for what it leaves out.
+    using Exclude = std::function<bool(const std::string& storedName)>;
+    void setExclude(Exclude exclude) { exclude_ = std::move(exclude); }
+
     // Adds the file or folder operand.
     void add(const std::string& operand);
 
@@ -124,6 +131,7 @@ private:
     int openFolder(const std::string& parent);
 
     NoticeSink notices_;
+    Exclude exclude_;
     std::vector<std::pair<dev_t, ino_t>> skip_;
     bool toldLeadingSlash_ = false;
     std::map<std::string, int> folders_;  // operand folders by path, each opened once

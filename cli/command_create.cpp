@@ -7,7 +7,6 @@
 // complete new one.
 #include <cerrno>
 #include <cstring>
-#include <fnmatch.h>
 #include <string>
 #include <vector>
 #include <sys/stat.h>
@@ -19,6 +18,7 @@
 #include "archive/input_tree.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
+#include "cli/entry_selection.h"
 #include "cli/input_notices.h"
 #include "cli/password.h"
 
@@ -84,6 +84,16 @@ int runCreate(const Options& options, Console& console)
     struct stat beingWritten {};
     if (::fstat(output.descriptor(), &beingWritten) == 0 && S_ISREG(beingWritten.st_mode))
         tree.skip(beingWritten);
+    // -x PATTERN as tar's --exclude: an excluded folder is not even walked.
+    if (!options.excludes.empty()) {
+        tree.setExclude([&options](const std::string& name) {
+            for (const std::string& pattern : options.excludes) {
+                if (excludesPath(pattern, name))
+                    return true;
+            }
+            return false;
+        });
+    }
     for (std::size_t i = 1; i < options.operands.size(); ++i)
         tree.add(options.operands[i]);
     tree.finish();
@@ -97,34 +107,16 @@ int runCreate(const Options& options, Console& console)
         return ExitFatal;
     }
     // The files go from the walk to the writer's plan one by one, their
-    // names kept only there from then on. -x PATTERN leaves out the files
-    // whose stored names it matches ('*' matching '/' too) or equals, as it
-    // does for the other commands.
+    // names kept only there from then on; entry i is file i.
     writer.reserve(tree.count(), static_cast<std::size_t>(tree.namesSize()));
-    // The tree's number of each entry, kept only once -x has left one out
-    // (until then entry i is file i).
-    std::vector<std::uint32_t> chosen;
-    std::size_t entries = 0;
     std::uint64_t totalSize = 0;
     bool refused = false;
     tree.handOver([&](std::size_t i, const std::string& name, const struct stat& status) {
-        for (const std::string& pattern : options.excludes) {
-            if (pattern == name || ::fnmatch(pattern.c_str(), name.c_str(), 0) == 0) {
-                if (chosen.empty()) {
-                    for (std::size_t e = 0; e < entries; ++e)
-                        chosen.push_back(static_cast<std::uint32_t>(e));
-                }
-                return true;
-            }
-        }
         if (!writer.addFile(name, status)) {
             console.error(quoted(tree.path(i, name)) + ": " + errorText(writer.lastError()));
             refused = true;
             return false;
         }
-        if (!chosen.empty() || entries != i)
-            chosen.push_back(static_cast<std::uint32_t>(i));
-        ++entries;
         totalSize += static_cast<std::uint64_t>(status.st_size);
         return true;
     });
@@ -134,12 +126,11 @@ int runCreate(const Options& options, Console& console)
     }
     // An archive with nothing in it would only hide that every input failed
     // (and replace a good one): none is written.
-    if (entries == 0) {
+    if (writer.entryCount() == 0) {
         console.error("nothing to add; " + quoted(archivePath) + (archiveExists && !toStdout ? " left as it was" : " not created"));
         return ExitPartial;
     }
-    const auto fileOf = [&chosen](std::size_t entry) { return chosen.empty() ? entry : std::size_t{chosen[entry]}; };
-    writer.setFileOpener([&](std::size_t file) { return tree.open(fileOf(file), writer.entry(file).name); });
+    writer.setFileOpener([&](std::size_t file) { return tree.open(file, writer.entry(file).name); });
 
     ProgressLine& progress = console.progress();
     progress.start(totalSize);
@@ -164,7 +155,7 @@ int runCreate(const Options& options, Console& console)
         const bool inputFault = error == ArchiveError::CannotReadInput || error == ArchiveError::InputChanged;
         const std::int64_t failed = writer.failedEntry();
         const std::size_t entry = static_cast<std::size_t>(failed);
-        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(fileOf(entry), writer.entry(entry).name))
+        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(entry, writer.entry(entry).name))
                                                            : shownArchive;
         console.error(withReason(what + ": " + errorText(error), writer.systemError()));
         console.error(untouched);

@@ -154,7 +154,10 @@ const std::vector<CommandSpec> Commands = {
      "added it is left as it was. ARCHIVE '-' writes to standard output (a pipe\n"
      "or a file, never a terminal). Entry names are the paths as given, an\n"
      "absolute path without its leading '/'; '..' is refused. Symbolic links and\n"
-     "special files are skipped, and so is the archive itself.\n",
+     "special files are skipped, and so is the archive itself. -x PATTERN, as\n"
+     "tar's --exclude, leaves out what it matches as the whole path or as any\n"
+     "trailing part of whole components ('-x b.txt' leaves out 'src/b.txt');\n"
+     "an excluded folder is left out with everything in it.\n",
      {"z", "e", "x"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate},
     {"add", "ARCHIVE PATH...", "add files, or replace entries of their names",
      "Puts files, and folders recursively, into an existing ARCHIVE, named as\n"

@@ -10,6 +10,20 @@ bool isPattern(const std::string& name)
     return name.find_first_of("*?[") != std::string::npos;
 }
 
+bool excludesPath(const std::string& pattern, std::string_view path)
+{
+    const bool wild = isPattern(pattern);
+    for (std::size_t start = 0;;) {
+        const std::string part(path.substr(start));
+        if (part == pattern || (wild && fnmatch(pattern.c_str(), part.c_str(), 0) == 0))
+            return true;
+        const std::size_t slash = path.find('/', start);
+        if (slash == std::string_view::npos)
+            return false;
+        start = slash + 1;
+    }
+}
+
 namespace {
 
 bool matches(const std::string& pattern, const std::string& text)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/entry_table.h"
@@ -14,6 +15,12 @@ namespace vza::cli {
 // Whether a name given on the command line is a shell pattern: it holds
 // *, ? or [.
 bool isPattern(const std::string& name);
+
+// Whether create's -x pattern leaves out the file or folder stored as path:
+// pattern is, or matches (fnmatch, '*' matching '/' too), the whole path or
+// any trailing part of it that starts at a component ("b/c" and "c" of
+// "a/b/c", never "c" of "a/bc"), as tar's --exclude does.
+bool excludesPath(const std::string& pattern, std::string_view path);
 
 // The indices, in index order, of the entries that names choose (every
 // entry when names is empty), less those an exclude matches.

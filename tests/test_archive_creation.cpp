@@ -592,6 +592,37 @@ TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)
     ASSERT_EQ(chdir("/"), 0);
 }
 
+// vza create -x: an excluded folder is not listed, so nothing in it is
+// reported; an operand inside one is left out with it.
+TEST(InputTree, AnExcludedFolderIsNeitherWalkedNorReported)
+{
+    TempDir dir;
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    writeBytes("in/a", bytesOf("a"));
+    writeBytes("in/keep/b", bytesOf("b"));
+    writeBytes("in/skip/deep/f", bytesOf("f"));
+    ASSERT_EQ(symlink("a", "in/skip/link"), 0);
+    ASSERT_EQ(mkfifo("in/skip/fifo", 0600), 0);
+
+    std::vector<InputTree::Notice::Kind> notices;
+    std::vector<std::string> asked;
+    InputTree tree([&](const InputTree::Notice& notice) { notices.push_back(notice.kind); });
+    tree.setExclude([&](const std::string& name) {
+        asked.push_back(name);
+        return name == "in/skip";
+    });
+    tree.add("in");
+    tree.add("./in/skip/deep/f");
+    tree.finish();
+    std::vector<std::string> names;
+    for (std::size_t i = 0; i < tree.count(); ++i)
+        names.push_back(tree.storedName(i));
+    EXPECT_EQ(names, (std::vector<std::string>{"in/a", "in/keep/b"}));
+    EXPECT_TRUE(notices.empty());
+    EXPECT_EQ(asked, (std::vector<std::string>{"in", "in/a", "in/keep", "in/keep/b", "in/skip", "in", "in/skip"}));
+    ASSERT_EQ(chdir("/"), 0);
+}
+
 namespace {
 
 // Entry index's stored bytes, read from the file as they lie.

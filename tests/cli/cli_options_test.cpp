@@ -24,6 +24,49 @@ protected:
     TempDir dir;
 };
 
+// create -x as tar's --exclude: the whole path or a trailing part of it made
+// of whole components; an excluded folder is not walked (the link in it is
+// never even seen).
+TEST_F(CliOptionsTest, CreateExcludesPathsByTheirTrailingPartsAndSkipsFoldersWhole)
+{
+    for (const char* file : {"in/src/a.c", "in/src/b.txt", "in/src/sub/c.txt", "in/doc/b.txt", "in/rc", "in/skip/d"})
+        writeFile(dir / file, file);
+    std::filesystem::create_symlink("../rc", dir / "in/skip/link");
+    const Strings all{"in/doc/b.txt", "in/rc", "in/skip/d", "in/src/a.c", "in/src/b.txt", "in/src/sub/c.txt"};
+
+    const struct {
+        Strings excludes;
+        Strings left;  // of all, what is left
+        int status;    // 1 while the link is walked and skipped with a warning
+    } cases[] = {
+        {{"-x", "b.txt"}, {"in/rc", "in/skip/d", "in/src/a.c", "in/src/sub/c.txt"}, 1},
+        {{"-x", "src"}, {"in/doc/b.txt", "in/rc", "in/skip/d"}, 1},
+        {{"-x", "rc"}, {"in/doc/b.txt", "in/skip/d", "in/src/a.c", "in/src/b.txt", "in/src/sub/c.txt"}, 1},  // not src
+        {{"-x", "src/*.txt"}, {"in/doc/b.txt", "in/rc", "in/skip/d", "in/src/a.c"}, 1},  // '*' crosses '/'
+        {{"-x", "in/src/a.c", "--exclude=sub"}, {"in/doc/b.txt", "in/rc", "in/skip/d", "in/src/b.txt"}, 1},
+        {{"-x", "skip"}, {"in/doc/b.txt", "in/rc", "in/src/a.c", "in/src/b.txt", "in/src/sub/c.txt"}, 0},
+        {{"-x", "s?ip", "-x", "in"}, {}, 1},  // nothing left: no archive
+        {{"-x", "i"}, all, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.excludes));
+        std::filesystem::remove(dir / "out.vza");
+        Strings args{"create", "out.vza", "in"};
+        args.insert(args.end(), c.excludes.begin(), c.excludes.end());
+        const RunResult created = vza(args);
+        EXPECT_EQ(created.status, c.status) << created.err;
+        EXPECT_EQ(contains(created.err, "link"), c.status == 1 && !c.left.empty()) << created.err;
+        if (c.left.empty()) {
+            EXPECT_FALSE(std::filesystem::exists(dir / "out.vza"));
+            continue;
+        }
+        std::string listed;
+        for (const std::string& name : c.left)
+            listed += name + "\n";
+        EXPECT_EQ(vza({"list", "-q", "out.vza"}).out, listed);
+    }
+}
+
 TEST_F(CliOptionsTest, ExcludesLeaveEntriesOutOfEveryReadingCommand)
 {
     writeArchive(dir / "a.vza",
