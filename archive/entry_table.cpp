@@ -15,22 +15,77 @@ namespace {
 
 constexpr std::uint32_t CheckModulus = 268435455;  // 0x0FFFFFFF
 
-bool readExactly(std::FILE* file, std::vector<std::uint8_t>& out, std::uint64_t length)
-{
-    // Read in blocks and grow as the bytes arrive, so that a length the file
-    // does not hold never turns into a large allocation.
-    out.clear();
-    std::uint8_t block[DataBuffer::ChunkSize];
-    while (out.size() < length) {
-        const std::uint64_t left = length - out.size();
-        const std::size_t want = left < sizeof block ? static_cast<std::size_t>(left) : sizeof block;
-        const std::size_t got = std::fread(block, 1, want, file);
-        out.insert(out.end(), block, block + got);
-        if (got != want)
-            return false;
+// The index region read front to back in pieces of at most a few hundred
+// KiB, deciphered piece by piece when sealed: a million-entry index is never
+// held whole beside its parsed entries, and a length the file does not hold
+// never turns into a large allocation.
+class IndexPieces {
+public:
+    IndexPieces(std::FILE* file, std::uint64_t storedSize, const CipherState* key)
+        : file_(file), unread_(storedSize), key_(key)
+    {
     }
-    return true;
-}
+
+    // Points at the next length bytes of the index and moves past them;
+    // false when the file ends first.
+    bool take(std::size_t length, const std::uint8_t*& bytes)
+    {
+        if (end_ - begin_ < length && !fill(length))
+            return false;
+        bytes = buffer_.data() + begin_;
+        begin_ += length;
+        return true;
+    }
+
+    // Reads the rest of the region (padding, bytes after the last record),
+    // so the file is left where the data area starts.
+    bool finish()
+    {
+        while (unread_ > 0) {
+            begin_ = end_;  // nothing read so far is wanted
+            if (!fill(1))
+                return false;
+        }
+        return true;
+    }
+
+private:
+    static constexpr std::size_t Piece = 256 << 10;  // a multiple of the cipher's 8-byte block
+
+    bool fill(std::size_t length)
+    {
+        // Keep what is left, at the front, and room for length bytes and a piece.
+        const std::size_t kept = end_ - begin_;
+        std::copy(buffer_.begin() + static_cast<std::ptrdiff_t>(begin_),
+                  buffer_.begin() + static_cast<std::ptrdiff_t>(end_), buffer_.begin());
+        begin_ = 0;
+        end_ = kept;
+        while (end_ - begin_ < length) {
+            if (unread_ == 0)
+                return false;
+            // Whole pieces keep the reads on the cipher's block boundaries;
+            // a record longer than a piece is read in several.
+            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(unread_, Piece));
+            if (buffer_.size() < end_ + want)
+                buffer_.resize(end_ + want);
+            const std::size_t got = std::fread(buffer_.data() + end_, 1, want, file_);
+            if (got != want)
+                return false;
+            if (key_)
+                decryptBuffer(*key_, buffer_.data() + end_, got);
+            end_ += got;
+            unread_ -= got;
+        }
+        return true;
+    }
+
+    std::FILE* file_;
+    std::uint64_t unread_;  // bytes of the region not yet read from the file
+    const CipherState* key_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t begin_ = 0;  // buffer_[begin_, end_) is read, not yet taken
+    std::size_t end_ = 0;
+};
 
 // Bytes left in file after its current position, or -1 when unknown.
 std::int64_t bytesLeft(std::FILE* file)
@@ -88,7 +143,8 @@ void EntryTable::rebuildDerived()
     offsets_.reserve(entries_.size() + 1);
     for (const ArchiveEntry& entry : entries_)
         offsets_.push_back(offsets_.back() + entry.storedSize);
-    lookup_.rebuild(entries_);
+    // Built by the first find(): opening to list or extract everything never pays for it.
+    lookup_.clear();
 }
 
 bool EntryTable::read(std::FILE* file, const std::string& password, CipherState& key, ArchiveError* error)
@@ -133,29 +189,26 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
         (left >= 0 && storedSize > static_cast<std::uint64_t>(left)))
         return fail(ArchiveError::DamagedIndex);
 
-    std::vector<std::uint8_t> index;
     const bool ok = [&] {
-        if (!readExactly(file, index, storedSize))
-            return false;
+        IndexPieces index(file, storedSize, encrypted ? &key : nullptr);
         entries_.resize(count);
-        if (encrypted) {
-            decryptBuffer(key, index.data(), index.size());
-            index.resize(size);
-        }
         std::uint64_t position = 0;
+        const std::uint8_t* record = nullptr;
+        const std::uint8_t* name = nullptr;
         for (ArchiveEntry& entry : entries_) {
-            if (position + RecordHeaderSize > size)
+            if (position + RecordHeaderSize > size || !index.take(RecordHeaderSize, record))
                 return false;
-            const std::uint8_t* record = index.data() + position;
             const std::uint32_t nameLength = getU32(record);
-            if (position + RecordHeaderSize + nameLength > size)
+            const std::uint32_t stored = getU32(record + 4);
+            const std::uint32_t original = getU32(record + 8);
+            if (position + RecordHeaderSize + nameLength > size || !index.take(nameLength, name))
                 return false;
-            entry.storedSize = getU32(record + 4);
-            entry.originalSize = getU32(record + 8);
-            entry.name.assign(reinterpret_cast<const char*>(record + RecordHeaderSize), nameLength);
+            entry.storedSize = stored;
+            entry.originalSize = original;
+            entry.name.assign(reinterpret_cast<const char*>(name), nameLength);
             position += RecordHeaderSize + nameLength;
         }
-        return true;
+        return index.finish();
     }();
     rebuildDerived();
     return ok || fail(ArchiveError::DamagedIndex);

@@ -20,13 +20,38 @@ std::uint32_t tagOf(std::uint64_t hash)
 
 }  // namespace
 
+NameLookup::NameLookup(const NameLookup& other)
+{
+    *this = other;
+}
+
+NameLookup& NameLookup::operator=(const NameLookup& other)
+{
+    if (this == &other)
+        return *this;
+    std::scoped_lock both(mutex_, other.mutex_);
+    slots_ = other.slots_;
+    used_ = other.used_;
+    built_.store(other.built_.load(std::memory_order_relaxed), std::memory_order_relaxed);
+    return *this;
+}
+
 void NameLookup::clear()
 {
+    std::lock_guard lock(mutex_);
+    built_.store(false, std::memory_order_relaxed);
     slots_.clear();
+    slots_.shrink_to_fit();
     used_ = 0;
 }
 
 void NameLookup::rebuild(const std::vector<ArchiveEntry>& entries)
+{
+    std::lock_guard lock(mutex_);
+    build(entries);
+}
+
+void NameLookup::build(const std::vector<ArchiveEntry>& entries) const
 {
     std::size_t capacity = 16;
     while (capacity < entries.size() * 2)
@@ -35,18 +60,23 @@ void NameLookup::rebuild(const std::vector<ArchiveEntry>& entries)
     used_ = 0;
     for (std::size_t i = 0; i < entries.size(); ++i)
         insert(entries, static_cast<std::int32_t>(i));
+    built_.store(true, std::memory_order_release);
 }
 
 void NameLookup::append(const std::vector<ArchiveEntry>& entries)
 {
-    if (slots_.empty() || (used_ + 1) * 2 > slots_.size()) {
-        rebuild(entries);
+    std::lock_guard lock(mutex_);
+    // Not built yet: the first find() builds it with this entry in it.
+    if (!built_.load(std::memory_order_relaxed))
+        return;
+    if ((used_ + 1) * 2 > slots_.size()) {
+        build(entries);
         return;
     }
     insert(entries, static_cast<std::int32_t>(entries.size() - 1));
 }
 
-void NameLookup::insert(const std::vector<ArchiveEntry>& entries, std::int32_t index)
+void NameLookup::insert(const std::vector<ArchiveEntry>& entries, std::int32_t index) const
 {
     const std::string& name = entries[static_cast<std::size_t>(index)].name;
     const std::uint64_t hash = hashName(name);
@@ -68,8 +98,13 @@ void NameLookup::insert(const std::vector<ArchiveEntry>& entries, std::int32_t i
 
 std::int32_t NameLookup::find(const std::vector<ArchiveEntry>& entries, std::string_view name) const
 {
-    if (slots_.empty())
+    if (entries.empty())
         return -1;
+    if (!built_.load(std::memory_order_acquire)) {
+        std::lock_guard lock(mutex_);
+        if (!built_.load(std::memory_order_relaxed))
+            build(entries);
+    }
     const std::uint64_t hash = hashName(name);
     const std::uint32_t tag = tagOf(hash);
     const std::size_t mask = slots_.size() - 1;

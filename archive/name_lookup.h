@@ -3,13 +3,17 @@
 // Open addressing over entry indices; the names themselves stay in the
 // entries. Each slot also keeps 32 bits of its name's hash, so a probe
 // compares a name (a read far away in memory) only when those bits match:
-// 8 bytes per slot. Built when an index is loaded and kept up to date as
-// entries are appended. Slots come from nameHash, keyed at random per
-// process: names crafted to collide cannot turn building the table
-// quadratic.
+// 8 bytes per slot. Built on the first lookup after the entries are loaded
+// (listing or extracting everything never needs it), and kept up to date as
+// entries are appended once built. Slots come from nameHash, keyed at random
+// per process: names crafted to collide cannot turn building the table
+// quadratic. find() may be called from several threads at once; the first
+// one builds the table.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <mutex>
 #include <string_view>
 #include <vector>
 
@@ -19,15 +23,21 @@ namespace vza {
 
 class NameLookup {
 public:
+    NameLookup() = default;
+    NameLookup(const NameLookup& other);
+    NameLookup& operator=(const NameLookup& other);
+
+    // Forgets the table: the next find() builds it from the entries it is given.
     void clear();
 
-    // Rebuilds the table for all of entries.
+    // Builds the table for all of entries now.
     void rebuild(const std::vector<ArchiveEntry>& entries);
 
     // Adds entries.back(), unless an earlier entry has the same name.
     void append(const std::vector<ArchiveEntry>& entries);
 
-    // Index of the first entry named name, or -1.
+    // Index of the first entry named name, or -1. entries must be the ones
+    // the table was built or appended from, or the table cleared since.
     std::int32_t find(const std::vector<ArchiveEntry>& entries, std::string_view name) const;
 
 private:
@@ -36,10 +46,15 @@ private:
         std::uint32_t tag;   // the high bits of the name's hash
     };
 
-    void insert(const std::vector<ArchiveEntry>& entries, std::int32_t index);
+    void build(const std::vector<ArchiveEntry>& entries) const;
+    void insert(const std::vector<ArchiveEntry>& entries, std::int32_t index) const;
 
-    std::vector<Slot> slots_;
-    std::size_t used_ = 0;
+    // Built lazily from a const find(), hence mutable; built_ says the slots
+    // are complete, written under mutex_ and read without it.
+    mutable std::mutex mutex_;
+    mutable std::atomic<bool> built_{false};
+    mutable std::vector<Slot> slots_;
+    mutable std::size_t used_ = 0;
 };
 
 }  // namespace vza

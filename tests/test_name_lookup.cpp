@@ -2,6 +2,7 @@
 
 #include <random>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "archive/archive_entry.h"
@@ -59,12 +60,29 @@ TEST(NameLookup, FindsTheFirstEntryOfEachName)
 
     NameLookup whole;
     whole.rebuild(entries);
+    // Built by its first find, then grown entry by entry (and rebuilt larger
+    // on the way).
     NameLookup grown;
     std::vector<ArchiveEntry> prefix;
     for (const ArchiveEntry& entry : entries) {
         prefix.push_back(entry);
         grown.append(prefix);
+        if (prefix.size() == 1) {
+            EXPECT_EQ(grown.find(prefix, entry.name), 0);
+        }
     }
+    // Never built: the first finds, from two threads at once, build it.
+    NameLookup lazy;
+    std::vector<std::int32_t> fromOther(pool.size());
+    std::thread other([&] {
+        for (std::size_t i = 0; i < pool.size(); ++i)
+            fromOther[i] = lazy.find(entries, pool[i]);
+    });
+    for (std::size_t i = 0; i < pool.size(); ++i)
+        EXPECT_EQ(lazy.find(entries, pool[i]), firstByScan(entries, pool[i])) << pool[i];
+    other.join();
+    for (std::size_t i = 0; i < pool.size(); ++i)
+        EXPECT_EQ(fromOther[i], firstByScan(entries, pool[i])) << pool[i];
 
     std::vector<std::string> queries = pool;
     for (const char* absent : {"b", "a/", "dir0/file", "x", "A"})
@@ -75,8 +93,9 @@ TEST(NameLookup, FindsTheFirstEntryOfEachName)
         EXPECT_EQ(grown.find(entries, name), expected) << name;
     }
 
-    NameLookup empty;
-    EXPECT_EQ(empty.find(entries, "a"), -1);
+    // Cleared, the table is built again from the entries the next find gets.
     whole.clear();
-    EXPECT_EQ(whole.find(entries, "a"), -1);
+    EXPECT_EQ(whole.find(entries, "a"), firstByScan(entries, "a"));
+    whole.clear();
+    EXPECT_EQ(whole.find({}, "a"), -1);
 }

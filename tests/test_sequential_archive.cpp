@@ -4,6 +4,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "archive/archive.h"
 #include "archive/format.h"
 #include "archive/sequential_archive.h"
 #include "testkit/testkit.h"
@@ -120,6 +121,59 @@ TEST(SequentialArchive, ShortOrForeignInputIsRefused)
             EXPECT_FALSE(archive.readIndex("pw"));
         }
         EXPECT_EQ(archive.lastError(), c.error);
+    }
+}
+
+// An index far larger than one read of it, with a record longer than a
+// read, is parsed whole, from a file and from a pipe, plain and sealed; the
+// pipe is left where the entries begin. Cut by one byte, it is refused.
+TEST(SequentialArchive, AnIndexReadInPiecesIsParsedWholeAndLeavesTheStreamAtTheData)
+{
+    signal(SIGPIPE, SIG_IGN);
+    std::vector<TestEntry> entries;
+    for (int i = 0; i < 20000; ++i)
+        entries.emplace_back("folder/" + std::string(static_cast<std::size_t>(i % 40), 'n') + std::to_string(i),
+                             bytesOf(std::to_string(i)));
+    entries.emplace(entries.begin() + 7000, std::string(300000, 'L'), bytesOf("long name"));
+    for (std::uint32_t flags : {0u, FlagCompressed | FlagEncrypted}) {
+        SCOPED_TRACE(flags);
+        TempDir dir;
+        writeArchive(dir / "a.vza", entries, flags, "pw");
+        const Bytes whole = readBytes(dir / "a.vza");
+        const auto expectNames = [&](const EntryTable& table) {
+            ASSERT_EQ(table.count(), static_cast<std::int32_t>(entries.size()));
+            int wrong = 0;
+            for (std::size_t i = 0; i < entries.size(); ++i)
+                wrong += table.at(static_cast<std::int64_t>(i))->name != entries[i].name;
+            EXPECT_EQ(wrong, 0);
+        };
+
+        Archive file;
+        ASSERT_TRUE(file.open(dir / "a.vza", "pw"));
+        expectNames(file.archiveIndex().entryTable());
+        ASSERT_GT(file.archiveIndex().entryTable().dataStart(), 600000u);
+
+        PipeFeed feed(whole);
+        SequentialArchive archive;
+        ASSERT_TRUE(archive.begin(feed.fd()));
+        ASSERT_TRUE(archive.readIndex("pw"));
+        expectNames(archive.entryTable());
+        bool ok = false;
+        EXPECT_EQ(collect(archive, 0, ok), "0");
+        EXPECT_TRUE(ok);
+        EXPECT_EQ(collect(archive, 7000, ok), "long name");
+        EXPECT_TRUE(ok);
+
+        const std::size_t dataStart = static_cast<std::size_t>(file.archiveIndex().entryTable().dataStart());
+        writeBytes(dir / "cut.vza", Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(dataStart - 1)));
+        Archive cut;
+        EXPECT_FALSE(cut.open(dir / "cut.vza", "pw"));
+        EXPECT_EQ(cut.lastError(), ArchiveError::DamagedIndex);
+        PipeFeed cutFeed(Bytes(whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(dataStart - 1)));
+        SequentialArchive cutStream;
+        ASSERT_TRUE(cutStream.begin(cutFeed.fd()));
+        EXPECT_FALSE(cutStream.readIndex("pw"));
+        EXPECT_EQ(cutStream.lastError(), ArchiveError::DamagedIndex);
     }
 }
 
