@@ -191,11 +191,15 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
 
     const bool ok = [&] {
         IndexPieces index(file, storedSize, encrypted ? &key : nullptr);
-        entries_.resize(count);
+        // Room for every record up front only when the file is known to hold
+        // them (checked above); from a pipe the entries grow as records arrive.
+        entries_.clear();
+        if (left >= 0)
+            entries_.reserve(count);
         std::uint64_t position = 0;
         const std::uint8_t* record = nullptr;
         const std::uint8_t* name = nullptr;
-        for (ArchiveEntry& entry : entries_) {
+        for (std::uint32_t i = 0; i < count; ++i) {
             if (position + RecordHeaderSize > size || !index.take(RecordHeaderSize, record))
                 return false;
             const std::uint32_t nameLength = getU32(record);
@@ -203,6 +207,7 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
             const std::uint32_t original = getU32(record + 8);
             if (position + RecordHeaderSize + nameLength > size || !index.take(nameLength, name))
                 return false;
+            ArchiveEntry& entry = entries_.emplace_back();
             entry.storedSize = stored;
             entry.originalSize = original;
             entry.name.assign(reinterpret_cast<const char*>(name), nameLength);
