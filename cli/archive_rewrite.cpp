@@ -9,6 +9,27 @@
 #include "cli/display_name.h"
 
 namespace vza::cli {
+
+bool openForRewrite(const std::string& path, const char* verb, const Options& options, Console& console,
+                    ArchiveInput& input)
+{
+    if (path == "-") {
+        console.error(std::string(verb) + " writes the archive again; standard input cannot be");
+        return false;
+    }
+    if (!openArchive(path, options, console, input))
+        return false;
+    if (input.sequential()) {
+        console.error(input.shownPath() + ": not a regular file; only an archive file can be written again");
+        return false;
+    }
+    return true;
+}
+
+std::string untouchedMessage(const ArchiveInput& input)
+{
+    return input.shownPath() + ": not changed; the old archive is left as it was";
+}
 namespace {
 
 std::string withReason(const std::string& text, int systemError)

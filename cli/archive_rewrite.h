@@ -26,6 +26,15 @@ struct RewriteItem {
     std::size_t file = 0;
 };
 
+// Opens the archive at path for writing it again (verb names the command in
+// messages): standard input and other streams are refused, since only a file
+// can be replaced. Returns false after printing why.
+bool openForRewrite(const std::string& path, const char* verb, const Options& options, Console& console,
+                    ArchiveInput& input);
+
+// The line that ends every failure of add and delete.
+std::string untouchedMessage(const ArchiveInput& input);
+
 // Writes items to the archive at path, which input holds open (random
 // access). tree holds the files named by items, or is nullptr when there are
 // none. With -v, each added file is named as "a NAME" or "r NAME" (replaced:

@@ -27,18 +27,10 @@ namespace vza::cli {
 int runAdd(const Options& options, Console& console)
 {
     const std::string& path = options.operands.front();
-    if (path == "-") {
-        console.error("add writes the archive again; standard input cannot be");
-        return ExitFatal;
-    }
     ArchiveInput input;
-    if (!openArchive(path, options, console, input))
+    if (!openForRewrite(path, "add", options, console, input))
         return ExitFatal;
-    const std::string untouched = input.shownPath() + ": not changed; the old archive is left as it was";
-    if (input.sequential()) {
-        console.error(input.shownPath() + ": not a regular file; only an archive file can be written again");
-        return ExitFatal;
-    }
+    const std::string untouched = untouchedMessage(input);
 
     // Every file named must go in: one that cannot is an error, and the
     // archive is not touched. Links and special files are left out with a

@@ -22,18 +22,10 @@ namespace vza::cli {
 int runDelete(const Options& options, Console& console)
 {
     const std::string& path = options.operands.front();
-    if (path == "-") {
-        console.error("delete writes the archive again; standard input cannot be");
-        return ExitFatal;
-    }
     ArchiveInput input;
-    if (!openArchive(path, options, console, input))
+    if (!openForRewrite(path, "delete", options, console, input))
         return ExitFatal;
-    const std::string untouched = input.shownPath() + ": not changed; the old archive is left as it was";
-    if (input.sequential()) {
-        console.error(input.shownPath() + ": not a regular file; only an archive file can be written again");
-        return ExitFatal;
-    }
+    const std::string untouched = untouchedMessage(input);
 
     const EntryTable& table = input.entryTable();
     const EntryNames names(table, options.names);
