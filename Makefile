@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Front door: `make test` and `make run` install what is missing, build and go.
 BUILD ?= build
 SAN_BUILD ?= build-sanitize

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/archive.h"
 
 #include <algorithm>

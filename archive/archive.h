@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The handle through which programs read an archive.
 //
 // open() loads the header and index and keeps the file open: entries are read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One index record of an archive, in memory.
 #pragma once
 

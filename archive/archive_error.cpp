@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/archive_error.h"
 
 #include <cstring>

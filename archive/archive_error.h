@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Why the last library operation failed: the library's error contract.
 //
 // Operations report success as a boolean and never print. Every object that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/archive_index.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One archive file: its path, its header and index, and (when writing) the
 // data area being assembled in memory.
 //

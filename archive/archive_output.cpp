@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/archive_output.h"
 
 #include <cerrno>

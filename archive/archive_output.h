@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where a new archive is written: the file that replaces path when the
 // archive is complete, or a stream (a pipe) written as it goes.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building a new archive from files and bytes, streamed in bounded memory.
 //
 // A writer is used in three steps: begin() with the header's flags and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/data_buffer.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A byte buffer together with the record that describes it.
 //
 // DataBuffer carries an entry's bytes between files and the two codecs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // DataBuffer's codec calls: thin wrappers over codec/ that keep info's sizes
 // in step with the bytes.
 #include "archive/data_buffer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/deflate_pool.h"
 
 #include "codec/block_deflater.h"

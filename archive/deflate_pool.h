@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Pieces of entries compressed on worker threads and handed back in the
 // order they were given, for the writer of compressed archives.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/entry_decoder.h"
 
 #include "archive/format.h"

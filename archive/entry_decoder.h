@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning an entry's stored bytes back into its plain bytes, piece by piece.
 //
 // The decoder unseals (encrypted archives) and inflates (compressed archives,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading the entries of an open Archive, from one thread or several.
 //
 // An Archive holds the descriptor its index was read from, and a reader reads

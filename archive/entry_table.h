@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The contents of an archive's header and index.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Extractor::extractAll: many entries, on several threads, ending as if
 // written one after the other.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing an archive's entries to disk: the one way both programs do it.
 //
 // An Extractor is given an open Archive (or a SequentialArchive, a pipe read

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The Extractor's inner pieces, shared by its one-entry path (extractor.cpp)
 // and its many-entry path (extract_all.cpp). Not part of the public API.
 #pragma once

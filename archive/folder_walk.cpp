@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/folder_walk.h"
 
 #include <cerrno>

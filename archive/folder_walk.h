@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening the folders of an output path one component at a time.
 //
 // Every folder is opened relative to the descriptor of the one before it

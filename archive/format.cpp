@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/format.h"
 
 #include <algorithm>

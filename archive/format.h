@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The .vza container format: its magic number, header flags and word helpers.
 //
 // An archive is a 32-byte header, an index of name records and a data area,

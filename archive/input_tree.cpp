@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/input_tree.h"
 
 #include <algorithm>

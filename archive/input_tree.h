@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The files a new archive is made of, found without trusting the file
 // system to stay still.
 //

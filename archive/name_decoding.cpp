@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/name_decoding.h"
 
 #include <array>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry names as text: deciding an archive's name encoding and decoding names
 // for display and for output files.
 //

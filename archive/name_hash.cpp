@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/name_hash.h"
 
 #include <cerrno>

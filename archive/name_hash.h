@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Hashing entry names for lookup tables, with a key the archive cannot know.
 //
 // A table keyed by entry names must not let an archive choose which names

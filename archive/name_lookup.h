@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A hash from entry name to the index of its first entry.
 //
 // Open addressing over entry indices; the names themselves stay in the

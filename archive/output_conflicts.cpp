@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/output_conflicts.h"
 
 #include <vector>

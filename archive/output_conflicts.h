@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which earlier entries of an extraction a later one must wait for.
 //
 // Entries written side by side must end exactly as if written one after the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A new file that nobody sees until it is complete.
 //
 // An OutputFile is created in a folder given as a descriptor the caller holds,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/path_components.h"
 
 #include <cctype>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rules for the components of a path, written once for every caller:
 // entry names taken from an archive, names given to `vza create`, and output
 // paths under the extraction folder.

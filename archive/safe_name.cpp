@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/safe_name.h"
 
 #include "archive/path_components.h"

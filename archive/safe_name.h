@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning a stored entry name into a path that stays inside the output folder.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "archive/sequential_archive.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading an archive from a stream that cannot seek: a pipe, a FIFO, a socket.
 //
 // The format lays an archive out in the order it is needed: header, index,

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The archive library's sources, listed once for the main build and the fuzz build.
 set(VZA_ARCHIVE_SOURCES
   archive.cpp

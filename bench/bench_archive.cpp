@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Library benchmarks: lookup and opening of a large index, the zlib codec,
 // and streaming extraction of one large entry.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Throughput of the Blowfish cipher: the buffer calls as the library uses
 // them, each block path on its own, and the cost of keying.
 #include "codec/blowfish.h"

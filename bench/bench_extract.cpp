@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Extraction engine benchmarks: many small entries through Extractor, and
 // an archive of hostile deep names, which must be refused at once.
 #include <benchmark/benchmark.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening an archive whose names were chosen to collide, and one lookup: 100 000 names that
 // share one value of std::hash (the hash a name table would naturally use)
 // against 100 000 random names of the same length. With a keyed hash both

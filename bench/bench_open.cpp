@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Time of Archive::open on one archive, whole and alone: prints the entry
 // count and the minimum and median of several opens in milliseconds.
 //

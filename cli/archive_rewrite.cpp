@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/archive_rewrite.h"
 
 #include <cstring>

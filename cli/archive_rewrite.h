@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writing an archive again with entries added, replaced or removed: the
 // common part of vza add and vza delete.
 //

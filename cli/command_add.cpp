@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza add: puts files into an existing archive, or replaces the entries of
 // their names.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza create: packs files and folders into a new archive.
 //
 // The library finds the inputs (InputTree) and writes the archive

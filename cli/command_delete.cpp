@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza delete: removes entries from an archive.
 //
 // A NAME removes every entry of that name, as stored or as shown; otherwise a

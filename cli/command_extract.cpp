@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza extract: writes entries under an output folder, never outside it.
 #include <algorithm>
 #include <optional>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza list: the index of an archive as a table.
 #include <cinttypes>
 #include <cstdio>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands and options of vza, as one table each.
 //
 // Everything that knows which commands exist reads these tables: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza test: reads every entry as extract would, writing nothing.
 #include <string>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The handlers of vza's commands, one per entry of the command table
 // (command_table.cpp). Each runs to the end and returns the exit status.
 #pragma once

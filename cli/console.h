@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where vza's output goes: data and listings to stdout, messages to stderr
 // prefixed "vza:", and the progress line, which every message erases first.
 #pragma once

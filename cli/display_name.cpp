@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/display_name.h"
 
 #include <clocale>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Entry names made safe to print, and how wide they are on a terminal.
 //
 // A name is text from the archive (decoded to UTF-8, or raw bytes): it may

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/entry_names.h"
 
 #include "cli/display_name.h"

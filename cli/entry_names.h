@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The names of an archive's entries as vza shows, matches and writes them.
 //
 // Stored names are bytes in whatever encoding the archive was made with;

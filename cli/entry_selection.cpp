@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/entry_selection.h"
 
 #include <fnmatch.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Which entries a command works on: NAME and PATTERN operands, -x excludes.
 #pragma once
 

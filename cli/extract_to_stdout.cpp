@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/extract_to_stdout.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza extract -O: the chosen entries' bytes, one after another, on stdout.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The texts of --help, help COMMAND and --version.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/input_notices.h"
 
 #include <cstring>

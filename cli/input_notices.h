@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What vza says about the files it finds while walking the inputs of
 // create and add (see InputTree).
 #pragma once

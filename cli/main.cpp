@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza: lists, tests, extracts, creates and changes .vza archives from the command line.
 #include <csignal>
 #include <cstdio>

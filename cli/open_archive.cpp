@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/open_archive.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Opening the archive a command reads, with its password when needed.
 //
 // A regular file is opened for random access (Archive). Anything else that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of vza, parsed into one Options value.
 //
 // Options may stand before or after the command and its operands; "--" ends

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Where the password of an archive comes from.
 //
 // In this order: the environment variable VZA_PASSWORD (when set and not

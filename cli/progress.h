@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The one updating status line on stderr: bytes done of total, rate, entry.
 //
 // Drawn only when enabled (stderr is a terminal and -q was not given), and

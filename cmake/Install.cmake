@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # What `cmake --install` (and `make install`) puts where.
 #
 # Two components: "programs" (vza, vza-extract, their manual pages, the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # `make package` (cpack): two Debian packages from the install components.
 #   vza-extract  the programs, manual pages, desktop entry, MIME type, icon
 #                and completion (Depends from dpkg-shlibdeps)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Refreshes the MIME database, the desktop entry cache and the hicolor icon
 # cache under DATA_ROOT (the installed share/ folder), each only when its tool
 # is present. Used after `make install` and `make uninstall`; does nothing

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # `make uninstall`: removes every file listed in MANIFEST (the
 # install_manifest.txt of the last `make install`) under DESTDIR, when set,
 # then the folders of our own that are left empty, then refreshes the caches.

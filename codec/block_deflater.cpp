@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/block_deflater.h"
 
 namespace vza {

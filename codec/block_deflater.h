@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One piece of a zlib stream compressed on its own, so that the pieces of a
 // large input can be compressed on different threads and still join into
 // one valid stream.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/blowfish.h"
 
 #include "codec/blowfish_fast.h"

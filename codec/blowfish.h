@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Blowfish, 16 rounds, in electronic-codebook mode.
 //
 // Every call comes in two forms. One takes a key state of the caller's own

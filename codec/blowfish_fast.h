@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Multi-block ECB loops behind encryptBuffer and decryptBuffer. Internal to
 // the cipher: callers outside codec/ go through blowfish.h.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AVX2 multi-block loop: eight blocks per vector, S-box lookups by gather.
 // On CPUs with slow gathers (AMD Zen 4 among them) it is no faster than the
 // portable loop, so the buffer calls do not pick it by themselves.

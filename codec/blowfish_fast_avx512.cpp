@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The AVX-512 multi-block loop, 64 blocks at a time in byte-sliced form.
 //
 // Vector gathers are slow on many CPUs, so this loop does not gather at all.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The portable multi-block loop. One Blowfish block is a chain of dependent
 // S-box loads, so a single block leaves the CPU waiting on load latency.
 // Working on several independent blocks per round lets those loads overlap.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/blowfish_tables.h"
 
 namespace vza {

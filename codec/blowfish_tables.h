@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The initial Blowfish tables that every key schedule starts from.
 #pragma once
 

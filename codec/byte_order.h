@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Big-endian words and 8-byte padding, as the cipher lays its blocks out.
 //
 // The codec keeps its own helpers so that it depends on nothing above it;

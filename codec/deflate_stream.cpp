@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/deflate_stream.h"
 
 namespace vza {

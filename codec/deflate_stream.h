@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Compressing into a zlib stream piece by piece, with bounded memory.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The inflaters behind InflateStream. Internal to the codec: callers outside
 // codec/ go through inflate_stream.h, which keeps the limit, the sink and the
 // verdicts the same whichever inflater runs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The fast inflater: ISA-L's igzip, where the build found it. igzip is given
 // only the raw deflate data and the trailer; the two header bytes are read and
 // judged here, by the same rules zlib applies, so both inflaters accept and

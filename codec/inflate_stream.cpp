@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/inflate_stream.h"
 
 #include "codec/inflate_backend.h"

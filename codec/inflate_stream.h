@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inflating a zlib stream piece by piece, never past a stated size.
 //
 // The one inflater: entries are read through it (EntryDecoder), and the

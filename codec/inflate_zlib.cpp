@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The portable inflater: zlib's own, which reads and checks the header, the
 // data and the Adler-32 trailer itself.
 #include <zlib.h>

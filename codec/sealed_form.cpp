@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/sealed_form.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The sealed form of an entry: a magic word and the plain length, the plain
 // bytes, zero padding to a multiple of 8, all enciphered with the key in
 // force (see blowfish.h).

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The codec's sources, listed once for the main build and the fuzz build.
 set(VZA_CODEC_SOURCES
   blowfish.cpp

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "codec/zlib_codec.h"
 
 #include <zlib.h>

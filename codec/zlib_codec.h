@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Whole buffers to and from one zlib stream.
 //
 // Which path the programs use: archives are written through deflateBytes()

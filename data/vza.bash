@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # bash completion for vza: commands, their options, .vza archives and the
 # files to pack. Installed as share/bash-completion/completions/vza.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza_cat: writes the plain bytes of one entry of an archive to stdout.
 // A small example of the vza library.
 //

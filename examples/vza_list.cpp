@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza_list: prints the original size and the name of every entry of an
 // archive, one a line. A small example of the vza library.
 //

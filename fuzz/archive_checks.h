@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The promises the library makes about any file it is asked to read as an
 // archive, checked on one file.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The promises of the entry codecs, checked on one stored entry: the
 // whole-buffer calls (DataBuffer::decrypt, decompress) and the bounded,
 // piecewise EntryDecoder that extraction uses.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: arbitrary bytes as an archive file.
 //
 // Each input is written to a file in a private temporary folder and read

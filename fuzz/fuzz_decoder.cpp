@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: arbitrary stored bytes through the entry codecs.
 //
 // The input's first bytes choose the flags, sizes and piece length (see

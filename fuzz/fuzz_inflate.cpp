@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer target: arbitrary bytes as a zlib stream through both inflaters
 // (zlib's and ISA-L's), which must agree: both accept or both refuse, and
 // where they accept, the same bytes; neither ever passes its limit. A reused, reset

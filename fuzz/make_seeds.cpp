@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the seed corpus of the fuzz targets with the library's own writer:
 // small archives (plain, compressed, encrypted, both) for fuzz_archive and
 // stored entries in every form for fuzz_decoder.

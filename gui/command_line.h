@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line of vza-extract: vza-extract [--help | --version | FILE].
 //
 // --help and --version are answered before Qt starts, so that they work

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "entry_name_text.h"
 
 #include <QByteArray>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Turning text of the window into the byte strings of the archive library.
 // Entry names go the other way through the library's name decoding.
 #pragma once

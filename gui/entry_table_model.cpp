@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "entry_table_model.h"
 
 #include "archive/archive.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The entry table's data: one row per entry of the listed archive, read from
 // the archive's index when a cell is drawn, so that listing a million entries
 // costs no more than the index itself.

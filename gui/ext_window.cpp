@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Building the main window and keeping its entry table.
 #include "ext_window.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window of vza-extract: the entry table, four command buttons with
 // matching menu actions, and the two dialogs the commands use.
 #pragma once

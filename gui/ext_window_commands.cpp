@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The four commands of the main window. Each reports its outcome in at most
 // one message box.
 #include "ext_window.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extract commands of the main window: 展開 (to the output names, relative
 // to the working folder) and フォルダへ展開 (below a chosen folder). The work
 // runs in a vzA_ExtractionRun; this side shows its progress, asks before a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "extraction_run.h"
 
 #include <QFile>

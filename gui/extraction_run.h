@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One extraction in a worker thread, so that the window keeps painting and
 // can show progress and take a cancel.
 //

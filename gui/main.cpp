@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza-extract: lists a .vza archive and extracts the entries the user picks.
 #include <QApplication>
 #include <QCoreApplication>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "password_dialog.h"
 
 #include <QHBoxLayout>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Asks for the password of an encrypted archive. Created once with the main
 // window; the masked field keeps the last password for the next use.
 #pragma once

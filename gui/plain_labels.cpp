@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "plain_labels.h"
 
 #include <QLabel>

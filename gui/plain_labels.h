@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Texts that carry names from an archive or from the disk are shown as they
 // are. A QLabel left to guess would take a name such as "<b>a</b>.txt" or
 // "<a href=...>" for markup and show something else than the file it means,

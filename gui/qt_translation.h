@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Qt's own Japanese texts, for the dialogs and buttons Qt draws itself.
 #pragma once
 

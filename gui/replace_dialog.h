@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The search-and-replace dialog of the rename commands. Created once with
 // the main window; its fields keep their texts between uses.
 #pragma once

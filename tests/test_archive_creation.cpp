@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ArchiveWriter and InputTree: what a new archive holds, what it refuses,
 // and that a failed or refused create never costs the archive it replaces.
 #include <gtest/gtest.h>

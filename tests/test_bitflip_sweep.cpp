@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Single bit flips in a small encrypted, compressed archive. Whatever bit is
 // damaged, reading ends (no crash, no hang) and an entry reported as
 // extracted holds exactly its original bytes; a refused entry leaves no file.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading entries at their offsets from the file an Archive holds: several
 // readers at once, one reader over many entries in any order, damaged entries
 // among good ones, and a file changed or replaced after open.

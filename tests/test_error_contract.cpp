@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the library promises about failures: a reason for every failure, the
 // system's own reason where a system call caused it, and opening an archive
 // that never costs the caller the archive it already has.

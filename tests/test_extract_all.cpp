@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // extractAll on several threads ends exactly as extract() one entry after
 // the other: the same files with the same bytes and modes, the same result
 // for every entry, the same questions in the same order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extraction engine: one case for each way extraction went wrong before
 // (links followed, races, leftovers, widened modes, special targets, deep
 // names), then its options; each on one thread and on several.

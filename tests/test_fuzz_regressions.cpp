@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Inputs the fuzz targets found worth keeping, replayed through the same
 // checks the targets make (fuzz/archive_checks.h, fuzz/decoder_checks.h).
 // Add a finding by dropping its input into tests/data/fuzz/archive or

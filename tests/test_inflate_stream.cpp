@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The streaming inflater, run through each inflater this build has: the same
 // output and the same verdicts from zlib's and from ISA-L's.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // OutputFile: invisible until committed, modes kept, special targets refused,
 // nothing left behind; in both the O_TMPFILE and the named-temporary mode.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // SequentialArchive: an archive read front to back from a pipe.
 #include <fcntl.h>
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Every prefix of a small archive, in each of its four forms: a cut file
 // either fails to open or gives exactly the entries that lie wholly before
 // the cut, byte for byte, and writes nothing for the others.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How vza-extract behaves while it extracts: the longest time the window's
 // event loop goes without running (a stall the user sees as a frozen
 // window), and the time the whole extraction takes against `vza extract` of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How long vza-extract takes to list a large archive: builds an archive of
 // 1 000 000 entries (or the count given as the first argument), then runs the
 // real window's read on the archive off screen, and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vza add and vza delete: archives written again with entries added,
 // replaced or removed, the others copied as they are stored, and the old
 // archive kept whole whenever that fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Running the vza binary in a scratch folder; the archives and files it is
 // run on come from the test kit.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How vza shows names: escaped when they could deceive or drive the
 // terminal, measured in terminal columns so that the progress line fits.
 #include <gtest/gtest.h>

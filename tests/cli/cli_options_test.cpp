@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The options that choose and route entries: -x excludes, -O to stdout, -j threads.
 #include <algorithm>
 #include <filesystem>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Archives read from pipes: "-", /dev/stdin and FIFOs are read in one pass.
 #include <filesystem>
 #include <fstream>

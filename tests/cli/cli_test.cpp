@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The vza binary, run on archives built here with the library's writer.
 #include <algorithm>
 #include <filesystem>

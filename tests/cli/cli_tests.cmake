@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Tests of the vza command-line tool: they run the real binary on archives
 # they build with the library.
 if(TARGET vza)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "gui_test_support.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared pieces of the vza-extract tests: a fixture that gives each test a
 // fresh window in a fresh working folder, the widgets found by objectName,
 // and the lines (see vza::test::qt::Seen) of the program's message boxes and

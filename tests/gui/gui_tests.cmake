@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Tests of the desktop program vza-extract: QtTest binaries that drive the
 # real window and its dialogs off screen, one per group of commands.
 find_package(Qt6 REQUIRED COMPONENTS Test Widgets)

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs PROGRAM --help and --version with no display variables set: each
 # prints its text on stdout and exits 0, before Qt looks for a display.
 foreach(option --help --version)

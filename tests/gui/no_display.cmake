@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Runs PROGRAM with no display variables set and checks that it refuses to
 # start with exit code 1 and a message that tells how to run it.
 execute_process(

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The program as part of the desktop: its command line, files dropped on the
 // window, the folder the file dialog remembers, the status bar, Qt's own
 // texts in Japanese, and a table that starts at the top for each archive.

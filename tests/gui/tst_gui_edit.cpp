@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The rename and replace commands: they change output names only.
 #include <QTableView>
 #include <QTest>

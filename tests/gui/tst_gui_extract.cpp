@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extract command: which rows it writes where, when it stops, and how
 // stored names of every kind reach the disk.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Extraction as a run of its own: フォルダへ展開 with its summary, the
 // progress dialog and its Cancel, and what the window allows meanwhile.
 #include <QAction>

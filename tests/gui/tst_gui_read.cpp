@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The read-archive command: every way a read can end, and what it leaves
 // in the table and the window's archive.
 #include <QDir>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window as built: its widgets, menus, shortcuts, the wiring of
 // every command, the two dialogs, and column widths that follow resizes.
 #include <QAction>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The bash completion for vza, driven as bash would drive it: commands,
 # options per command, archives for the archive argument, folders for -C.
 #   completion.sh SOURCE_DIR WORK_DIR

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The .deb packages as `make package` builds them: their control fields,
 # exactly the expected files under /usr, and no maintainer scripts.
 #   debian_package.sh BUILD_DIR WORK_DIR VERSION HAVE_GUI

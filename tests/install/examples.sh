@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The library as others use it: install the development component under a
 # temporary prefix, build examples/ there with find_package(vza) and, once
 # more, with pkg-config, and run both programs on archives vza made.

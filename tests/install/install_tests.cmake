@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # Tests of what the project installs and ships: the installed tree and its
 # uninstall, the desktop entry, the MIME type, the manual pages, the bash
 # completion, the library used from outside through examples/, and (label

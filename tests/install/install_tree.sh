@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs both components into a temporary DESTDIR and checks the tree: every
 # file in its place, no private header, each public header compiling on its
 # own, the programs running from there; then uninstalls from the manifests

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Each manual page renders through man(1) with every groff warning on, and
 # without a single one; the text names what the page must tell.
 # With VZA (VZA_EXTRACT) set, vza(1) (vza-extract(1)) also names every option

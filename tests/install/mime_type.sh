@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # The MIME package: valid XML that update-mime-database accepts without a
 # word, and with that database alone an archive is known by its content,
 # even without the .vza extension, while other data is not.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testkit/archive_builder.h"
 
 #include <cstdio>

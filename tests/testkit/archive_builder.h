@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Test archives in the library's own stored forms (prepareStored, EntryTable),
 // with names stored exactly as given, hostile ones included; vza create's
 // writer (ArchiveWriter) refuses those, so it is tested on its own.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testkit/data.h"
 
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Generated contents: the same seed always gives the same bytes.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testkit/files.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Reading and writing whole files, and looking at what a run left behind.
 // Every call throws std::runtime_error when the file system refuses, so a
 // test fails at the cause rather than later on empty data.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testkit/stored_forms.h"
 
 #include <stdexcept>

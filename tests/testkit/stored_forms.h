@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The library's stored forms of plain bytes, for tests of the codec and of
 // damaged entries.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testkit/temp_dir.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A scratch folder for one test, benchmark or seed run.
 #pragma once
 

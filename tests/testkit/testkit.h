@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The whole test kit (without its Qt part), for tests that use most of it.
 #pragma once
 

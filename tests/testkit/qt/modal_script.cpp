@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testkit/qt/modal_script.h"
 
 #include <QApplication>

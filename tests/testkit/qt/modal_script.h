@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Answering the modal dialogs a Qt program opens, as a user would, in
 // tests and benchmarks that drive a real window off screen.
 //

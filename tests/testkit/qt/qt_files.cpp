@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "testkit/qt/qt_files.h"
 
 #include <QFile>

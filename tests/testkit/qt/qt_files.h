@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The test kit's archive and file helpers for Qt paths and byte arrays.
 #pragma once
 
