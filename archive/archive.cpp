@@ -90,8 +90,8 @@ Archive::OpenOutcome Archive::openWithPassword(const std::string& path, const Pa
     // The probe, on the descriptor the index is then read from: the file
     // cannot be swapped between the two.
     std::uint8_t head[8];
-    const bool probed = std::fread(head, 1, sizeof head, file.get()) == sizeof head &&
-                        getU32(head) == ArchiveMagic && getU32(head + 4) != 255;
+    const bool probed = std::fread(head, 1, sizeof head, file.get()) == sizeof head && getU32(head) == ArchiveMagic &&
+                        getU32(head + 4) != 255;
     std::string password;
     if (probed && (getU32(head + 4) & FlagEncrypted) != 0 && !passphrase(password)) {
         fail(ArchiveError::EmptyPassword);

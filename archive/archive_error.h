@@ -17,22 +17,22 @@ namespace vza {
 
 enum class ArchiveError {
     None,
-    CannotOpenArchive,       // the archive file cannot be opened or read
-    NotAnArchive,            // too short, or the magic number is wrong
-    EmptyPassword,           // an encrypted archive needs a password
-    WrongPassword,           // the header check failed: wrong password or damaged header
-    DamagedIndex,            // the index does not fit the file or its records overrun it
-    NoSuchEntry,             // no entry has the requested name or index
-    EntryTruncated,          // the entry's stored bytes run past the end of the file
-    EntryCorrupt,            // the stored bytes do not unseal or inflate cleanly
-    EntryTooLarge,           // the entry inflates past its stated size
-    EntrySizeMismatch,       // the entry's bytes end before its stated size
-    UnsafeName,              // the entry's name has nothing safe left to write to
-    CannotReadInput,         // an input file cannot be read
-    InputChanged,            // an input file was replaced, grew or shrank while the archive was written
-    CannotWriteOutput,       // the output file cannot be created or written
-    ArchiveTooLarge,         // the archive would reach 2 GiB or a size exceeds 32 bits
-    CompressionFailed,       // zlib reported an error while compressing
+    CannotOpenArchive,  // the archive file cannot be opened or read
+    NotAnArchive,       // too short, or the magic number is wrong
+    EmptyPassword,      // an encrypted archive needs a password
+    WrongPassword,      // the header check failed: wrong password or damaged header
+    DamagedIndex,       // the index does not fit the file or its records overrun it
+    NoSuchEntry,        // no entry has the requested name or index
+    EntryTruncated,     // the entry's stored bytes run past the end of the file
+    EntryCorrupt,       // the stored bytes do not unseal or inflate cleanly
+    EntryTooLarge,      // the entry inflates past its stated size
+    EntrySizeMismatch,  // the entry's bytes end before its stated size
+    UnsafeName,         // the entry's name has nothing safe left to write to
+    CannotReadInput,    // an input file cannot be read
+    InputChanged,       // an input file was replaced, grew or shrank while the archive was written
+    CannotWriteOutput,  // the output file cannot be created or written
+    ArchiveTooLarge,    // the archive would reach 2 GiB or a size exceeds 32 bits
+    CompressionFailed,  // zlib reported an error while compressing
 };
 
 // A short English description, e.g. "wrong password or damaged header".

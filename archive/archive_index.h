@@ -76,7 +76,8 @@ private:
     EntryTable entryTable_;
     std::vector<std::uint8_t> data_;
     bool oversize_ = false;
-    struct stat loaded_ {};  // the file load() read, when it could be told  // a record or the data area no longer fits the format
+    struct stat loaded_ {
+    };  // the file load() read, when it could be told  // a record or the data area no longer fits the format
     ArchiveError lastError_ = ArchiveError::None;
     int systemError_ = 0;
 };

@@ -6,11 +6,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <deque>
+#include <fcntl.h>
 #include <optional>
 #include <sched.h>
-#include <thread>
-#include <fcntl.h>
 #include <sys/sendfile.h>
+#include <thread>
 #include <unistd.h>
 
 #include "archive/archive_output.h"
@@ -19,8 +19,8 @@
 #include "archive/entry_table.h"
 #include "archive/format.h"
 #include "archive/path_components.h"
-#include "codec/blowfish.h"
 #include "codec/block_deflater.h"
+#include "codec/blowfish.h"
 
 namespace vza {
 
@@ -35,8 +35,8 @@ constexpr std::size_t PieceSize = std::size_t{1} << 20;
 bool writeFully(int fd, const std::uint8_t* data, std::size_t length, std::optional<std::uint64_t> offset)
 {
     while (length > 0) {
-        const ssize_t done = offset ? ::pwrite(fd, data, length, static_cast<off_t>(*offset))
-                                    : ::write(fd, data, length);
+        const ssize_t done =
+            offset ? ::pwrite(fd, data, length, static_cast<off_t>(*offset)) : ::write(fd, data, length);
         if (done < 0 && errno == EINTR)
             continue;
         if (done <= 0)
@@ -102,8 +102,7 @@ class ArchiveWriter::Target {
 public:
     Target(int fd, bool seekable, std::uint64_t base, std::uint64_t dataStart, std::uint64_t limit)
         : fd_(fd), seekable_(seekable), base_(base), dataStart_(dataStart), limit_(limit)
-    {
-    }
+    {}
 
     int fd() const { return fd_; }
     bool seekable() const { return seekable_; }
@@ -125,7 +124,8 @@ public:
             if (const ArchiveError error = flush(); error != ArchiveError::None)
                 return error;
             if (length >= PieceSize / 4)
-                return writeAllAt(fd_, data, length, base_ + offset) ? ArchiveError::None : ArchiveError::CannotWriteOutput;
+                return writeAllAt(fd_, data, length, base_ + offset) ? ArchiveError::None
+                                                                     : ArchiveError::CannotWriteOutput;
             if (pending_.capacity() < PieceSize)
                 pending_.reserve(PieceSize);
             pendingAt_ = offset;
@@ -299,7 +299,8 @@ public:
         const std::size_t padded = static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(fill_)));
         if (padded > 0 && buffer_.size() < padded)
             buffer_.resize(PieceSize);
-        std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(fill_), buffer_.begin() + static_cast<std::ptrdiff_t>(padded), 0);
+        std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(fill_),
+                  buffer_.begin() + static_cast<std::ptrdiff_t>(padded), 0);
         fill_ = padded;
         return flush();
     }
@@ -383,7 +384,8 @@ bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, std::uint3
     if (size > UINT32_MAX)
         return fail(ArchiveError::ArchiveTooLarge);
     const bool encrypted = (flags_ & FlagEncrypted) != 0;
-    const std::uint64_t storedSize = encrypted ? static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(size))) + 8 : size;
+    const std::uint64_t storedSize =
+        encrypted ? static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(size))) + 8 : size;
     return appendRecord(stored, size, storedSize, source);
 }
 
@@ -395,7 +397,8 @@ bool ArchiveWriter::appendRecord(const std::string& name, std::uint64_t original
 {
     const std::uint64_t indexSize = index_.size() + RecordHeaderSize + name.size();
     const std::uint64_t plainEnd = plainEnd_ + RecordHeaderSize + name.size() + storedSize;
-    const std::uint64_t indexEnd = HeaderSize + static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(indexSize)));
+    const std::uint64_t indexEnd =
+        HeaderSize + static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(indexSize)));
     if (indexEnd >= maxArchiveSize_ || (!(flags_ & FlagCompressed) && plainEnd + 7 >= maxArchiveSize_))
         return fail(ArchiveError::ArchiveTooLarge);
     plainEnd_ = plainEnd;
@@ -417,9 +420,9 @@ bool ArchiveWriter::addStored(const ArchiveEntry& entry, int fd, std::uint64_t o
     // The sizes must be ones these flags give, or the copy would be an
     // entry no reader can take apart.
     const std::uint64_t storedSize = entry.storedSize;
-    const bool fits = (flags_ & FlagEncrypted) ? storedSize >= 8 && storedSize % 8 == 0
-                    : (flags_ & FlagCompressed) ? true
-                                                : storedSize == entry.originalSize;
+    const bool fits = (flags_ & FlagEncrypted)    ? storedSize >= 8 && storedSize % 8 == 0
+                      : (flags_ & FlagCompressed) ? true
+                                                  : storedSize == entry.originalSize;
     if (!fits)
         return fail(ArchiveError::EntryCorrupt);
     if (!appendRecord(entry.name, entry.originalSize, storedSize, Stored | static_cast<std::uint32_t>(stored_.size())))
@@ -457,7 +460,8 @@ bool ArchiveWriter::copyStored(std::size_t index, Target& target, std::uint64_t 
             std::memcpy(block, piece.data(), 8);
             decryptBlock(cipher_->state, block);
             const std::uint64_t payload = getU32(block + 4);
-            if (getU32(block) != ArchiveMagic || static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8 != length)
+            if (getU32(block) != ArchiveMagic ||
+                static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8 != length)
                 return fail(ArchiveError::EntryCorrupt);
         }
         if (const ArchiveError error = target.write(at + done, piece.data(), static_cast<std::size_t>(got));
@@ -548,7 +552,8 @@ bool ArchiveWriter::writeHead(int fd, bool seekable) const
     std::vector<std::uint8_t> piece;
     for (std::size_t done = 0; done < index_.size();) {
         const std::size_t take = std::min(index_.size() - done, PieceSize);
-        piece.assign(index_.begin() + static_cast<std::ptrdiff_t>(done), index_.begin() + static_cast<std::ptrdiff_t>(done + take));
+        piece.assign(index_.begin() + static_cast<std::ptrdiff_t>(done),
+                     index_.begin() + static_cast<std::ptrdiff_t>(done + take));
         piece.resize(static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(take))), 0);
         cipher_->encipher(piece.data(), piece.size());
         if (!put(piece.data(), piece.size()))
@@ -604,7 +609,8 @@ bool ArchiveWriter::write(ArchiveOutput& output)
     lastError_ = ArchiveError::None;
     systemError_ = 0;
     const std::uint64_t dataStart =
-        HeaderSize + static_cast<std::uint64_t>((flags_ & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(index_.size())) : index_.size());
+        HeaderSize + static_cast<std::uint64_t>(
+                         (flags_ & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(index_.size())) : index_.size());
     const int fd = output.descriptor();
 
     if (output.seekable()) {
@@ -862,7 +868,8 @@ bool ArchiveWriter::writeCompressed(Target& target)
                 return false;
             continue;
         }
-        if ((piece->first && !emit(BlockDeflater::zlibHeader(), 2)) || !emit(piece->output.data(), piece->output.size()))
+        if ((piece->first && !emit(BlockDeflater::zlibHeader(), 2)) ||
+            !emit(piece->output.data(), piece->output.size()))
             return writeFailed(index);
         if (piece->last) {
             std::uint8_t trailer[4];
@@ -915,8 +922,9 @@ bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t 
     const std::uint64_t size = input.size;
     const bool encrypted = (flags_ & FlagEncrypted) != 0;
     auto failWith = [&](ArchiveError error) {
-        return fail(error, error == ArchiveError::CannotReadInput ? input.error
-                           : error == ArchiveError::CannotWriteOutput ? errno : 0);
+        return fail(error, error == ArchiveError::CannotReadInput     ? input.error
+                           : error == ArchiveError::CannotWriteOutput ? errno
+                                                                      : 0);
     };
 
     // Plain entries from a file: copied inside the kernel, page cache to
@@ -972,7 +980,8 @@ bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t 
     // The length is known: the seal's first block can go first, as a
     // stream needs it.
     if (encrypted) {
-        if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(size)); error != ArchiveError::None)
+        if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(size));
+            error != ArchiveError::None)
             return failWith(error);
     }
     while (true) {

@@ -136,7 +136,8 @@ private:
 
     bool fail(ArchiveError error, int systemError = 0);
     bool plan(const std::string& name, std::uint64_t size, std::uint32_t source);
-    bool appendRecord(const std::string& name, std::uint64_t originalSize, std::uint64_t storedSize, std::uint32_t source);
+    bool appendRecord(const std::string& name, std::uint64_t originalSize, std::uint64_t storedSize,
+                      std::uint32_t source);
     bool copyStored(std::size_t index, Target& target, std::uint64_t at);
     bool write(ArchiveOutput& output);
     bool writeEntries(Target& target);
@@ -166,7 +167,7 @@ private:
     std::vector<std::uint64_t> devices_;
     std::vector<StoredBytes> stored_;
     std::uint64_t maxArchiveSize_ = MaxArchiveSize;
-    std::uint64_t plainEnd_ = 0;    // header + index + data when nothing is compressed
+    std::uint64_t plainEnd_ = 0;  // header + index + data when nothing is compressed
     unsigned threads_ = 0;
     FileOpener opener_;
     Progress progress_;

@@ -103,11 +103,11 @@ bool DataBuffer::loadFile(const std::string& path)
         return false;
     }
     struct stat status {};
-    int error = ::fstat(fd, &status) != 0 ? errno
-              : S_ISDIR(status.st_mode)  ? EISDIR
-              : !S_ISREG(status.st_mode) ? EINVAL
-              : static_cast<std::uint64_t>(status.st_size) > UINT32_MAX ? EFBIG
-                                                                        : 0;
+    int error = ::fstat(fd, &status) != 0                                 ? errno
+                : S_ISDIR(status.st_mode)                                 ? EISDIR
+                : !S_ISREG(status.st_mode)                                ? EINVAL
+                : static_cast<std::uint64_t>(status.st_size) > UINT32_MAX ? EFBIG
+                                                                          : 0;
     // Exactly the size seen: a file that is shorter by then is an error, and
     // what it grew by since is not read.
     std::vector<std::uint8_t> loaded;
@@ -139,10 +139,10 @@ bool DataBuffer::writeFile(const std::string& path) const
 {
     OutputFile out;
     const bool written = out.create(path) && out.write(bytes.data(), bytes.size()) && out.commit();
-    systemError_ = written                                                  ? 0
-                 : out.problem() == OutputFile::Problem::TargetIsFolder  ? EISDIR
-                 : out.problem() == OutputFile::Problem::TargetIsSpecial ? EEXIST
-                                                                         : out.systemError();
+    systemError_ = written                                                 ? 0
+                   : out.problem() == OutputFile::Problem::TargetIsFolder  ? EISDIR
+                   : out.problem() == OutputFile::Problem::TargetIsSpecial ? EEXIST
+                                                                           : out.systemError();
     return written;
 }
 

@@ -9,8 +9,8 @@ namespace {
 
 void compress(BlockDeflater& deflater, DeflatePiece& piece)
 {
-    piece.ok = deflater.compress(piece.dictionary.data(), piece.dictionary.size(), piece.data, piece.length,
-                                 piece.last, piece.output, piece.checksum);
+    piece.ok = deflater.compress(piece.dictionary.data(), piece.dictionary.size(), piece.data, piece.length, piece.last,
+                                 piece.output, piece.checksum);
 }
 
 }  // namespace

@@ -23,10 +23,10 @@ class BlockDeflater;
 
 struct DeflatePiece {
     std::size_t entry = 0;
-    bool first = false;                    // the entry's first piece
-    bool last = false;                     // its last: closes the stream
-    std::vector<std::uint8_t> input;       // the bytes, when read from a file
-    const std::uint8_t* data = nullptr;    // the bytes: input.data(), or the caller's memory
+    bool first = false;                  // the entry's first piece
+    bool last = false;                   // its last: closes the stream
+    std::vector<std::uint8_t> input;     // the bytes, when read from a file
+    const std::uint8_t* data = nullptr;  // the bytes: input.data(), or the caller's memory
     std::size_t length = 0;
     std::vector<std::uint8_t> dictionary;  // up to 32 KiB of the entry just before it
     std::vector<std::uint8_t> output;      // the compressed piece
@@ -61,7 +61,7 @@ private:
     std::mutex mutex_;
     std::condition_variable changed_;
     std::deque<std::unique_ptr<DeflatePiece>> queue_;  // in order submitted
-    std::size_t unstarted_ = 0;  // pieces at the queue's end nobody has taken up
+    std::size_t unstarted_ = 0;                        // pieces at the queue's end nobody has taken up
     bool stopping_ = false;
     std::vector<std::unique_ptr<DeflatePiece>> spares_;
     std::unique_ptr<BlockDeflater> here_;  // without threads

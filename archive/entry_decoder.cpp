@@ -10,8 +10,7 @@ namespace vza {
 EntryDecoder::EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink)
     : flags_(flags), storedSize_(entry.storedSize), originalSize_(entry.originalSize), key_(&key),
       sink_(std::move(sink))
-{
-}
+{}
 
 void EntryDecoder::restart(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink)
 {

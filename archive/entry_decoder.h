@@ -56,10 +56,10 @@ private:
     const CipherState* key_;
     Sink sink_;
     bool started_ = false;
-    std::uint64_t fed_ = 0;          // stored bytes seen so far
-    std::uint64_t payloadLeft_ = 0;  // unsealed bytes still to come (padding excluded)
-    std::uint64_t written_ = 0;      // plain bytes handed to the sink
-    bool inflating_ = false;          // this entry is a zlib stream
+    std::uint64_t fed_ = 0;                    // stored bytes seen so far
+    std::uint64_t payloadLeft_ = 0;            // unsealed bytes still to come (padding excluded)
+    std::uint64_t written_ = 0;                // plain bytes handed to the sink
+    bool inflating_ = false;                   // this entry is a zlib stream
     std::unique_ptr<InflateStream> inflater_;  // kept from entry to entry
     ArchiveError error_ = ArchiveError::None;
 };

@@ -60,7 +60,8 @@ bool EntryReader::streamEntry(std::int32_t index, const ChunkSink& sink)
         decoder_ = std::make_unique<EntryDecoder>(archive_->flags(), *entry, archive_->keySchedule(), sink);
     // One block for every entry: pieces of ChunkSize (a multiple of 8, as the
     // decoder wants) keep memory bounded whatever the entry's size.
-    const std::size_t blockSize = static_cast<std::size_t>(std::min<std::uint64_t>(entry->storedSize, DataBuffer::ChunkSize));
+    const std::size_t blockSize =
+        static_cast<std::size_t>(std::min<std::uint64_t>(entry->storedSize, DataBuffer::ChunkSize));
     if (block_.size() < blockSize)
         block_.resize(blockSize);
     std::uint64_t position = offset;

@@ -73,7 +73,7 @@ private:
     std::vector<std::uint8_t> window_;
     std::uint64_t windowStart_ = 0;
     std::size_t windowLength_ = 0;
-    std::uint64_t nextOffset_ = 0;  // where the last entry read ended
+    std::uint64_t nextOffset_ = 0;           // where the last entry read ended
     std::unique_ptr<EntryDecoder> decoder_;  // made for the first entry, then restarted
     ArchiveError lastError_ = ArchiveError::None;
     int systemError_ = 0;

@@ -24,8 +24,7 @@ class IndexPieces {
 public:
     IndexPieces(std::FILE* file, std::uint64_t storedSize, const CipherState* key)
         : file_(file), unread_(storedSize), key_(key)
-    {
-    }
+    {}
 
     // Points at the next length bytes of the index and moves past them;
     // false when the file ends first.
@@ -186,8 +185,7 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
     // Every record takes at least 12 bytes, and the index must be in the file:
     // checked before anything is sized from these numbers.
     const std::int64_t left = bytesLeft(file);
-    if (std::uint64_t{count} * RecordHeaderSize > size ||
-        (left >= 0 && storedSize > static_cast<std::uint64_t>(left)))
+    if (std::uint64_t{count} * RecordHeaderSize > size || (left >= 0 && storedSize > static_cast<std::uint64_t>(left)))
         return fail(ArchiveError::DamagedIndex);
 
     const bool ok = [&] {
@@ -234,7 +232,8 @@ std::vector<std::uint8_t> plainHeaderAndIndex(const std::vector<ArchiveEntry>& e
         putU32(static_cast<std::uint32_t>(entry.name.size()), out.data() + at);
         putU32(entry.storedSize, out.data() + at + 4);
         putU32(entry.originalSize, out.data() + at + 8);
-        std::copy(entry.name.begin(), entry.name.end(), out.begin() + static_cast<std::ptrdiff_t>(at + RecordHeaderSize));
+        std::copy(entry.name.begin(), entry.name.end(),
+                  out.begin() + static_cast<std::ptrdiff_t>(at + RecordHeaderSize));
     }
 
     putU32(ArchiveMagic, out.data());
@@ -270,8 +269,8 @@ void EntryTable::addRecord(const DataBuffer* buffer)
 {
     if (!buffer)
         return;
-    entries_.push_back({buffer->info.name, buffer->info.originalSize,
-                        static_cast<std::uint32_t>(buffer->bytes.size())});
+    entries_.push_back(
+        {buffer->info.name, buffer->info.originalSize, static_cast<std::uint32_t>(buffer->bytes.size())});
     offsets_.push_back(offsets_.back() + entries_.back().storedSize);
     lookup_.append(entries_);
 }

@@ -158,20 +158,21 @@ void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
         if (item.refused)
             continue;
         const std::int32_t index = item.result.index;
-        write(lane, item.target, item.mayExist, ask,
-              [&](OutputFile& out, Result& result) {
-                  lane.plain.clear();
-                  if (!reader.streamEntry(index, keep))
-                      return done(result, Problem::ReadFailed, reader.lastError(), reader.systemError());
-                  if (lane.plain.empty())
-                      return true;
-                  if (!out.write(lane.plain.data(), lane.plain.size()))
-                      return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError());
-                  item.written = lane.plain.size();
-                  // As after each block of a large entry.
-                  return !cancelled() || done(result, Problem::Cancelled, ArchiveError::None);
-              },
-              item.result);
+        write(
+            lane, item.target, item.mayExist, ask,
+            [&](OutputFile& out, Result& result) {
+                lane.plain.clear();
+                if (!reader.streamEntry(index, keep))
+                    return done(result, Problem::ReadFailed, reader.lastError(), reader.systemError());
+                if (lane.plain.empty())
+                    return true;
+                if (!out.write(lane.plain.data(), lane.plain.size()))
+                    return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError());
+                item.written = lane.plain.size();
+                // As after each block of a large entry.
+                return !cancelled() || done(result, Problem::Cancelled, ArchiveError::None);
+            },
+            item.result);
     }
 }
 
@@ -287,8 +288,9 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
                 flush(false);
                 drainAll();
                 Result result = item.result;
-                write(*lane_, item.target, item.mayExist, ask,
-                      [this, &job](OutputFile& out, Result& r) { return fillFromSource(job.index, out, r); }, result);
+                write(
+                    *lane_, item.target, item.mayExist, ask,
+                    [this, &job](OutputFile& out, Result& r) { return fillFromSource(job.index, out, r); }, result);
                 report(result);
                 cancelReported = result.status == Status::Cancelled;
                 ++reported;

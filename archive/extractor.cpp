@@ -163,8 +163,8 @@ bool Extractor::open(const std::string& destination)
     archiveKnown_ = false;
     if (archive_) {
         const std::string& archivePath = archive_->archiveIndex().path();
-        archiveKnown_ = ::stat(archivePath.c_str(), &archiveFile_) == 0 &&
-                        ::lstat(archivePath.c_str(), &archiveName_) == 0;
+        archiveKnown_ =
+            ::stat(archivePath.c_str(), &archiveFile_) == 0 && ::lstat(archivePath.c_str(), &archiveName_) == 0;
     }
     return true;
 }
@@ -272,8 +272,9 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
     const Ask ask = [this](std::int32_t entry, const std::string& name) {
         return options_.askOverwrite && options_.askOverwrite(entry, name);
     };
-    write(*lane_, where, true, ask, [this, index](OutputFile& out, Result& r) { return fillFromSource(index, out, r); },
-          result);
+    write(
+        *lane_, where, true, ask, [this, index](OutputFile& out, Result& r) { return fillFromSource(index, out, r); },
+        result);
     return result;
 }
 
@@ -302,8 +303,7 @@ bool Extractor::fillFromSource(std::int32_t index, OutputFile& out, Result& resu
 // false says that nothing can be at the path but what another process put
 // there since: in a folder this walk made, for a path no earlier entry had.
 // The look before writing is then left out; commit() looks in any case.
-void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill,
-                      Result& result)
+void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result)
 {
     FolderWalk& walk = target.absolute ? lane.rootFolders : lane.folders;
     if (target.absolute && root_ < 0) {
@@ -362,9 +362,15 @@ void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask
         return;  // out is discarded: nothing is left
     if (!out.commit(replace, [this](const struct stat& status) { return !isArchive(status); })) {
         switch (out.problem()) {
-        case OutputFile::Problem::TargetIsFolder: done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR); break;
-        case OutputFile::Problem::TargetIsSpecial: done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST); break;
-        case OutputFile::Problem::TargetRefused: done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST); break;
+        case OutputFile::Problem::TargetIsFolder:
+            done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
+            break;
+        case OutputFile::Problem::TargetIsSpecial:
+            done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+            break;
+        case OutputFile::Problem::TargetRefused:
+            done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+            break;
         case OutputFile::Problem::TargetExists: done(result, Problem::Exists); break;
         default: done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError()); break;
         }

@@ -116,7 +116,7 @@ public:
         std::string path;  // the output path, relative to the destination
         Status status = Status::Failed;
         Problem problem = Problem::None;
-        std::string at;    // for the *OnTheWay and Folder* problems: the folder's path
+        std::string at;  // for the *OnTheWay and Folder* problems: the folder's path
         ArchiveError error = ArchiveError::None;
         int systemError = 0;  // the errno of the failing call, 0 when none
     };
@@ -210,9 +210,9 @@ private:
     Options options_;
     int destination_ = -1;
     int openError_ = 0;
-    bool asGiven_ = false;       // openWorkingFolder: ".." and absolute paths allowed
-    std::size_t baseLength_ = 0; // length of the destination as given, for the PATH_MAX check
-    int root_ = -1;              // "/" for absolute paths, opened when first needed
+    bool asGiven_ = false;        // openWorkingFolder: ".." and absolute paths allowed
+    std::size_t baseLength_ = 0;  // length of the destination as given, for the PATH_MAX check
+    int root_ = -1;               // "/" for absolute paths, opened when first needed
     bool destinationMade_ = false;
     std::unique_ptr<Lane> lane_;  // the calling thread's folders and buffers
     // Since open(): the folders made, every path written by extractAll (its

@@ -29,17 +29,17 @@ struct Extractor::Target {
 struct Extractor::Lane {
     FolderWalk folders;
     FolderWalk rootFolders;
-    std::vector<std::uint8_t> plain;       // one entry's plain bytes
-    std::unique_ptr<EntryReader> reader;   // made on the lane's first batch
+    std::vector<std::uint8_t> plain;      // one entry's plain bytes
+    std::unique_ptr<EntryReader> reader;  // made on the lane's first batch
 };
 
 // One job of extractAll on its way.
 struct Extractor::Item {
     Result result;
     Target target;
-    bool refused = false;   // the name was refused: result is final already
-    bool mayExist = true;   // an earlier entry had this path: look before writing
-    bool started = false;   // false when cancel came before it
+    bool refused = false;  // the name was refused: result is final already
+    bool mayExist = true;  // an earlier entry had this path: look before writing
+    bool started = false;  // false when cancel came before it
     std::uint64_t written = 0;
 };
 
@@ -81,8 +81,8 @@ private:
     std::condition_variable work_;      // a batch to take, or stop
     std::condition_variable progress_;  // a batch done, or a question
     std::condition_variable answers_;
-    std::deque<Batch*> waiting_;                 // not yet taken
-    std::deque<std::unique_ptr<Batch>> order_;   // every batch not handed back, oldest first
+    std::deque<Batch*> waiting_;                // not yet taken
+    std::deque<std::unique_ptr<Batch>> order_;  // every batch not handed back, oldest first
     bool stopping_ = false;
     std::vector<std::unique_ptr<Lane>> lanes_;
     std::vector<std::thread> threads_;

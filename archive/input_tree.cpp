@@ -113,10 +113,10 @@ void InputTree::add(const std::string& operand)
     const std::size_t slash = path.find_last_of('/');
     const bool inRoot = slash == 0 || path == "/";
     const std::string parent = slash == std::string::npos ? std::string(1, '.')
-                             : inRoot                     ? std::string(1, '/')
+                               : inRoot                   ? std::string(1, '/')
                                                           : path.substr(0, slash);
     const std::string base = path == "/"                  ? std::string(1, '.')
-                           : slash == std::string::npos   ? path
+                             : slash == std::string::npos ? path
                                                           : path.substr(slash + 1);
     const int folder = openFolder(parent);
     if (folder < 0) {
@@ -138,8 +138,10 @@ void InputTree::visit(int folder, const std::string& component, unsigned char ty
             notice(Notice::Kind::Unreadable, path, errno);
             return;
         }
-        type = S_ISDIR(status.st_mode) ? DT_DIR : S_ISREG(status.st_mode) ? DT_REG
-             : S_ISLNK(status.st_mode) ? DT_LNK : DT_UNKNOWN;
+        type = S_ISDIR(status.st_mode)   ? DT_DIR
+               : S_ISREG(status.st_mode) ? DT_REG
+               : S_ISLNK(status.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
     }
     if (type == DT_LNK) {
         notice(Notice::Kind::SymbolicLink, path);
@@ -382,7 +384,8 @@ int InputTree::openRaw(std::uint32_t rootNumber, std::string_view raw) const
     if (cachedRoot_ == rootNumber && cachedFd_ >= 0) {
         if (folderPart == cachedFolder_)
             return ::openat(cachedFd_, last.c_str(), FileFlags);
-        if (folderPart.size() > cachedFolder_.size() && folderPart.compare(0, cachedFolder_.size(), cachedFolder_) == 0 &&
+        if (folderPart.size() > cachedFolder_.size() &&
+            folderPart.compare(0, cachedFolder_.size(), cachedFolder_) == 0 &&
             folderPart[cachedFolder_.size()] == '/') {
             from = cachedFd_;
             start = cachedFolder_.size() + 1;

@@ -23,13 +23,13 @@
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <functional>
 #include <map>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <sys/stat.h>
+#include <utility>
 #include <vector>
 
 namespace vza {
@@ -107,15 +107,15 @@ public:
 
 private:
     struct Root {
-        int folder;          // the operand's folder, held open
-        std::string path;    // the operand without trailing slashes, for notices
-        std::string prefix;  // the path of the operand's own node from folder
+        int folder;              // the operand's folder, held open
+        std::string path;        // the operand without trailing slashes, for notices
+        std::string prefix;      // the path of the operand's own node from folder
         std::size_t nameLength;  // length of the operand's stored name
     };
     struct File {
         std::uint64_t nameAt;  // piece << 32 | offset in names_: the name before backslashes become slashes
         std::uint64_t inode;
-        std::uint32_t size;    // files of 4 GiB or more are left out
+        std::uint32_t size;  // files of 4 GiB or more are left out
         std::uint32_t root;
         std::uint32_t nameLength;
         std::uint32_t device;  // into devices_

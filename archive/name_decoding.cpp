@@ -87,7 +87,7 @@ public:
         iconv_t cd = iconv_open("UTF-32LE", "CP932");
         // iconv_open reports failure as (iconv_t)-1; there is no other way to test it.
         if (cd == reinterpret_cast<iconv_t>(-1))  // NOLINT(performance-no-int-to-ptr)
-            return;  // no CP932 here: no name counts as CP932
+            return;                               // no CP932 here: no name counts as CP932
         std::vector<unsigned char> leads;
         for (unsigned b = 0; b < 256; ++b) {
             const unsigned char in[1] = {static_cast<unsigned char>(b)};
@@ -153,8 +153,8 @@ private:
     }
 
     std::array<char32_t, 256> single_;
-    std::array<int, 256> leadSlot_;      // row in pairs_ for a lead byte, else -1
-    std::vector<std::uint16_t> pairs_;   // 256 per lead byte; 0 for an undefined pair
+    std::array<int, 256> leadSlot_;     // row in pairs_ for a lead byte, else -1
+    std::vector<std::uint16_t> pairs_;  // 256 per lead byte; 0 for an undefined pair
 };
 
 const Cp932Table& cp932()
@@ -207,11 +207,10 @@ std::string decodeLatin1(std::string_view stored)
 
 bool parseNameEncodingChoice(std::string_view text, NameEncodingChoice& choice)
 {
-    static constexpr std::pair<std::string_view, NameEncodingChoice> names[] = {
-        {"auto", NameEncodingChoice::Auto},
-        {"utf8", NameEncodingChoice::Utf8},
-        {"cp932", NameEncodingChoice::Cp932},
-        {"raw", NameEncodingChoice::Raw}};
+    static constexpr std::pair<std::string_view, NameEncodingChoice> names[] = {{"auto", NameEncodingChoice::Auto},
+                                                                                {"utf8", NameEncodingChoice::Utf8},
+                                                                                {"cp932", NameEncodingChoice::Cp932},
+                                                                                {"raw", NameEncodingChoice::Raw}};
     for (const auto& [name, value] : names) {
         if (text == name) {
             choice = value;

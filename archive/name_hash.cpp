@@ -30,18 +30,28 @@ struct SipState {
 
     void round()
     {
-        v0 += v1; v1 = rotl(v1, 13); v1 ^= v0; v0 = rotl(v0, 32);
-        v2 += v3; v3 = rotl(v3, 16); v3 ^= v2;
-        v0 += v3; v3 = rotl(v3, 21); v3 ^= v0;
-        v2 += v1; v1 = rotl(v1, 17); v1 ^= v2; v2 = rotl(v2, 32);
+        v0 += v1;
+        v1 = rotl(v1, 13);
+        v1 ^= v0;
+        v0 = rotl(v0, 32);
+        v2 += v3;
+        v3 = rotl(v3, 16);
+        v3 ^= v2;
+        v0 += v3;
+        v3 = rotl(v3, 21);
+        v3 ^= v0;
+        v2 += v1;
+        v1 = rotl(v1, 17);
+        v1 ^= v2;
+        v2 = rotl(v2, 32);
     }
 };
 
 template <int CompressionRounds, int FinalRounds>
 std::uint64_t sipHash(std::uint64_t k0, std::uint64_t k1, std::string_view bytes)
 {
-    SipState s{k0 ^ 0x736f6d6570736575ULL, k1 ^ 0x646f72616e646f6dULL,
-               k0 ^ 0x6c7967656e657261ULL, k1 ^ 0x7465646279746573ULL};
+    SipState s{k0 ^ 0x736f6d6570736575ULL, k1 ^ 0x646f72616e646f6dULL, k0 ^ 0x6c7967656e657261ULL,
+               k1 ^ 0x7465646279746573ULL};
     const char* p = bytes.data();
     const std::size_t whole = bytes.size() & ~std::size_t{7};
     auto absorb = [&s](std::uint64_t word) {
@@ -95,8 +105,7 @@ HashKey drawKey()
     clock_gettime(CLOCK_MONOTONIC, &ticks);
     const std::uint64_t noise[4] = {static_cast<std::uint64_t>(now.tv_sec) * 1000000000ULL +
                                         static_cast<std::uint64_t>(now.tv_nsec),
-                                    static_cast<std::uint64_t>(ticks.tv_nsec),
-                                    static_cast<std::uint64_t>(getpid()),
+                                    static_cast<std::uint64_t>(ticks.tv_nsec), static_cast<std::uint64_t>(getpid()),
                                     reinterpret_cast<std::uintptr_t>(&got)};
     const std::string_view seed(reinterpret_cast<const char*>(noise), sizeof noise);
     return HashKey{sipHash<2, 4>(0, 1, seed), sipHash<2, 4>(2, 3, seed)};

@@ -71,8 +71,7 @@ std::string temporaryName(const std::string& target)
 {
     static thread_local std::mt19937_64 random{std::random_device{}()};
     char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%012llx.tmp",
-                  static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    std::snprintf(suffix, sizeof suffix, ".%012llx.tmp", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
     std::string name(1, '.');  // appended piece by piece: g++ 12 warns wrongly on "." + string
     name.append(target, 0, 64);
     name.append(suffix);

@@ -62,12 +62,12 @@ public:
     // Why the last call of this object failed.
     enum class Problem {
         None,
-        System,          // a system call failed; systemError() holds its errno
-        BadName,         // name is empty, ".", "..", holds '/' or NUL, or is too long
-        TargetIsFolder,  // commit(): a folder is at the target
-        TargetIsSpecial, // commit(): a FIFO, device or socket is at the target
-        TargetExists,    // commit(Replace::No): something is at the target
-        TargetRefused,   // commit(): the caller's check refused the target
+        System,           // a system call failed; systemError() holds its errno
+        BadName,          // name is empty, ".", "..", holds '/' or NUL, or is too long
+        TargetIsFolder,   // commit(): a folder is at the target
+        TargetIsSpecial,  // commit(): a FIFO, device or socket is at the target
+        TargetExists,     // commit(Replace::No): something is at the target
+        TargetRefused,    // commit(): the caller's check refused the target
     };
 
     // Starts a new file that will be called name (one path component) in the

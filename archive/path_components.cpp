@@ -7,8 +7,8 @@ namespace vza {
 
 std::vector<std::string_view> splitComponents(std::string_view name, Backslash backslash)
 {
-    const std::string_view separators = backslash == Backslash::IsSeparator ? std::string_view("/\\", 2)
-                                                                            : std::string_view("/", 1);
+    const std::string_view separators =
+        backslash == Backslash::IsSeparator ? std::string_view("/\\", 2) : std::string_view("/", 1);
     std::vector<std::string_view> components;
     std::size_t start = 0;
     while (true) {

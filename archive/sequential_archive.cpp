@@ -9,8 +9,8 @@
 
 #include "archive/data_buffer.h"
 #include "archive/entry_decoder.h"
-#include "archive/output_file.h"
 #include "archive/format.h"
+#include "archive/output_file.h"
 
 namespace vza {
 

@@ -80,12 +80,12 @@ private:
     int fd_ = -1;
     std::FILE* stream_ = nullptr;  // fd_, with the header's first bytes given back in front
     unsigned char start_[8] = {};
-    std::size_t startLeft_ = 0;    // bytes of start_ not yet read again through stream_
+    std::size_t startLeft_ = 0;  // bytes of start_ not yet read again through stream_
     std::uint32_t flags_ = 0;
     EntryTable table_;
     CipherState key_{};
-    std::int32_t next_ = 0;        // the entry whose stored bytes come next in the stream
-    bool broken_ = false;          // a failure left the position unknown
+    std::int32_t next_ = 0;  // the entry whose stored bytes come next in the stream
+    bool broken_ = false;    // a failure left the position unknown
     int systemError_ = 0;
     ArchiveError lastError_ = ArchiveError::None;
 };

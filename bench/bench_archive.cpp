@@ -36,9 +36,12 @@ const std::string& manyEntryArchive()
 {
     static const std::string path = [] {
         const std::string target = scratchPath("many.vza");
-        vza::test::writeArchive(target, ManyEntries, [](int i) {
-            return vza::test::TestEntry(entryName(i), "entry " + std::to_string(i) + " of the benchmark archive\n");
-        }, 0);
+        vza::test::writeArchive(
+            target, ManyEntries,
+            [](int i) {
+                return vza::test::TestEntry(entryName(i), "entry " + std::to_string(i) + " of the benchmark archive\n");
+            },
+            0);
         return target;
     }();
     return path;
@@ -103,9 +106,9 @@ void BM_StreamExtract256MiB(benchmark::State& state)
     const std::uint32_t flags = static_cast<std::uint32_t>(state.range(0));
     const std::string path = scratchPath("large" + std::to_string(flags) + ".vza");
     const std::string password = "benchmark password";
-    vza::test::writeArchive(path, 1, [](int) {
-        return vza::test::TestEntry("large.bin", vza::test::compressibleBytes(256 << 20));
-    }, flags, password);
+    vza::test::writeArchive(
+        path, 1, [](int) { return vza::test::TestEntry("large.bin", vza::test::compressibleBytes(256 << 20)); }, flags,
+        password);
     Archive archive;
     if (!archive.open(path, password))
         std::abort();
@@ -119,7 +122,11 @@ void BM_StreamExtract256MiB(benchmark::State& state)
     std::remove(path.c_str());
 }
 BENCHMARK(BM_StreamExtract256MiB)
-    ->ArgName("flags")->Arg(0)->Arg(FlagCompressed)->Arg(FlagEncrypted | FlagCompressed)
-    ->Unit(benchmark::kMillisecond)->Iterations(2);
+    ->ArgName("flags")
+    ->Arg(0)
+    ->Arg(FlagCompressed)
+    ->Arg(FlagEncrypted | FlagCompressed)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 }  // namespace

@@ -27,7 +27,7 @@ std::string scratchPath(const std::string& name)
 
 double peakRssMiB()
 {
-    rusage usage {};
+    rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     return static_cast<double>(usage.ru_maxrss) / 1024.0;
 }
@@ -38,14 +38,17 @@ void BM_ExtractSmallEntries(benchmark::State& state)
     constexpr int Count = 20000;
     static const std::string archivePath = [] {
         const std::string path = scratchPath("small.vza");
-        vza::test::writeArchive(path, Count, [](int i) {
-            std::string name(1, 'd');  // appended piece by piece: g++ 12 warns wrongly on "d" + string
-            name += std::to_string(i % 100);
-            name += "/f";
-            name += std::to_string(i);
-            name += ".txt";
-            return vza::test::TestEntry(name, std::string(static_cast<std::size_t>(1 + i % 200), 'x'));
-        }, 0);
+        vza::test::writeArchive(
+            path, Count,
+            [](int i) {
+                std::string name(1, 'd');  // appended piece by piece: g++ 12 warns wrongly on "d" + string
+                name += std::to_string(i % 100);
+                name += "/f";
+                name += std::to_string(i);
+                name += ".txt";
+                return vza::test::TestEntry(name, std::string(static_cast<std::size_t>(1 + i % 200), 'x'));
+            },
+            0);
         return path;
     }();
     Archive archive;
@@ -78,9 +81,10 @@ void BM_RefuseDeepNames(benchmark::State& state)
         while (deep.size() < 4088)
             deep += "a/";
         const std::string path = scratchPath("deep.vza");
-        vza::test::writeArchive(path, 100, [&](int i) {
-            return vza::test::TestEntry(deep + std::to_string(i % 10) + std::to_string(i / 10), "x");
-        }, 0);
+        vza::test::writeArchive(
+            path, 100,
+            [&](int i) { return vza::test::TestEntry(deep + std::to_string(i % 10) + std::to_string(i / 10), "x"); },
+            0);
         return path;
     }();
     Archive archive;

@@ -95,9 +95,9 @@ std::string writeArchive(const std::vector<std::string>& names, const char* file
 {
     static const vza::test::TempDir folder;
     const std::string path = folder / file;
-    vza::test::writeArchive(path, static_cast<int>(names.size()), [&names](int i) {
-        return vza::test::TestEntry(names[static_cast<std::size_t>(i)], vza::test::Bytes{});
-    }, 0);
+    vza::test::writeArchive(
+        path, static_cast<int>(names.size()),
+        [&names](int i) { return vza::test::TestEntry(names[static_cast<std::size_t>(i)], vza::test::Bytes{}); }, 0);
     return path;
 }
 

@@ -60,8 +60,7 @@ struct HeldFile {
 }  // namespace
 
 int rewriteArchive(const std::string& path, ArchiveInput& input, const std::vector<RewriteItem>& items,
-                   const InputTree* tree, const std::vector<bool>& replacing, const EntryNames& names,
-                   Console& console)
+                   const InputTree* tree, const std::vector<bool>& replacing, const EntryNames& names, Console& console)
 {
     const std::string& shown = input.shownPath();
     const std::string untouched = shown + ": not changed; the old archive is left as it was";
@@ -139,7 +138,8 @@ int rewriteArchive(const std::string& path, ArchiveInput& input, const std::vect
         std::string what = shown;
         if (failed >= 0 && error != ArchiveError::CannotWriteOutput && error != ArchiveError::ArchiveTooLarge) {
             const RewriteItem& item = items[itemOfEntry[static_cast<std::size_t>(failed)]];
-            what = item.entry >= 0 ? shown + ": entry " + quotedEntry(names, item.entry) : quoted(tree->path(item.file));
+            what =
+                item.entry >= 0 ? shown + ": entry " + quotedEntry(names, item.entry) : quoted(tree->path(item.file));
         }
         console.error(withReason(what + ": " + errorText(error), writer.systemError()));
         console.error(untouched);

@@ -9,9 +9,9 @@
 // hold are added at its end, in the order create would add them.
 #include <algorithm>
 #include <string>
+#include <sys/stat.h>
 #include <unordered_map>
 #include <vector>
-#include <sys/stat.h>
 
 #include "archive/archive_output.h"
 #include "archive/format.h"

@@ -9,9 +9,9 @@
 #include <cerrno>
 #include <cstring>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #include "archive/archive_output.h"
 #include "archive/archive_writer.h"
@@ -50,8 +50,8 @@ int runCreate(const Options& options, Console& console)
         return ExitFatal;
     }
     struct stat existing {};
-    const bool archiveExists =
-        toStdout ? ::fstat(STDOUT_FILENO, &existing) == 0 && S_ISREG(existing.st_mode) : existingOutput(archivePath, existing);
+    const bool archiveExists = toStdout ? ::fstat(STDOUT_FILENO, &existing) == 0 && S_ISREG(existing.st_mode)
+                                        : existingOutput(archivePath, existing);
 
     // The output is opened first: an archive that cannot be written is
     // refused before a single input is read.
@@ -98,9 +98,9 @@ int runCreate(const Options& options, Console& console)
     for (std::size_t i = 1; i < options.operands.size(); ++i)
         tree.add(options.operands[i]);
     tree.finish();
-    const std::string untouched = toStdout       ? std::string("the archive on standard output is incomplete")
-                                : archiveExists  ? shownArchive + ": not replaced; the old archive is left as it was"
-                                                 : shownArchive + ": not created";
+    const std::string untouched = toStdout        ? std::string("the archive on standard output is incomplete")
+                                  : archiveExists ? shownArchive + ": not replaced; the old archive is left as it was"
+                                                  : shownArchive + ": not created";
     const std::uint32_t flags = (options.compress ? FlagCompressed : 0) | (options.encrypt ? FlagEncrypted : 0);
     ArchiveWriter writer;
     if (!writer.begin(flags, password)) {
@@ -128,7 +128,8 @@ int runCreate(const Options& options, Console& console)
     // An archive with nothing in it would only hide that every input failed
     // (and replace a good one): none is written.
     if (writer.entryCount() == 0) {
-        console.error("nothing to add; " + quoted(archivePath) + (archiveExists && !toStdout ? " left as it was" : " not created"));
+        console.error("nothing to add; " + quoted(archivePath) +
+                      (archiveExists && !toStdout ? " left as it was" : " not created"));
         return ExitPartial;
     }
     writer.setFileOpener([&](std::size_t file) { return tree.open(file, writer.entry(file).name); });
@@ -156,8 +157,8 @@ int runCreate(const Options& options, Console& console)
         const bool inputFault = error == ArchiveError::CannotReadInput || error == ArchiveError::InputChanged;
         const std::int64_t failed = writer.failedEntry();
         const std::size_t entry = static_cast<std::size_t>(failed);
-        const std::string what = inputFault && failed >= 0 ? quoted(tree.path(entry, writer.entry(entry).name))
-                                                           : shownArchive;
+        const std::string what =
+            inputFault && failed >= 0 ? quoted(tree.path(entry, writer.entry(entry).name)) : shownArchive;
         console.error(withReason(what + ": " + errorText(error), writer.systemError()));
         console.error(untouched);
         return ExitFatal;

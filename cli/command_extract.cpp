@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // vza extract: writes entries under an output folder, never outside it.
 #include <algorithm>
-#include <optional>
 #include <cstring>
+#include <fcntl.h>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <sys/stat.h>
-#include <fcntl.h>
 #include <unistd.h>
 #include <unordered_map>
 #include <vector>

@@ -20,8 +20,7 @@ long long savedPercent(std::uint64_t size, std::uint64_t stored)
 {
     if (size == 0)
         return 0;
-    const double saved = 100.0 * (static_cast<double>(size) - static_cast<double>(stored)) /
-                         static_cast<double>(size);
+    const double saved = 100.0 * (static_cast<double>(size) - static_cast<double>(stored)) / static_cast<double>(size);
     return static_cast<long long>(saved < 0 ? saved - 0.5 : saved + 0.5);
 }
 

@@ -50,6 +50,8 @@ bool checkExtract(const Options& options, std::string& error)
     return true;
 }
 
+// One option or command per block, its help text beside its action.
+// clang-format off
 const std::vector<OptionSpec> Options_ = {
     {'q', "quiet", "", "no progress line; list prints names only, test only\n"
                        "failures (errors and warnings are always printed)",
@@ -184,6 +186,7 @@ const std::vector<CommandSpec> Commands = {
     {"help", "COMMAND", "the options of one command", "", {}, 0, 1, "", "help takes at most one command",
      checkHelpTopic, runHelp},
 };
+// clang-format on
 
 }  // namespace
 

@@ -7,11 +7,9 @@
 namespace vza::cli {
 
 Console::Console(Verbosity verbosity)
-    : verbosity_(verbosity),
-      stdoutIsTerminal_(isatty(STDOUT_FILENO) == 1),
+    : verbosity_(verbosity), stdoutIsTerminal_(isatty(STDOUT_FILENO) == 1),
       progress_(verbosity != Verbosity::Quiet && isatty(STDERR_FILENO) == 1)
-{
-}
+{}
 
 void Console::error(const std::string& message)
 {

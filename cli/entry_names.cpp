@@ -21,8 +21,7 @@ NameEncoding encodingFor(const EntryTable& table, NameEncodingChoice choice)
 
 EntryNames::EntryNames(const EntryTable& table, NameEncodingChoice choice)
     : table_(table), encoding_(encodingFor(table, choice))
-{
-}
+{}
 
 std::string EntryNames::text(std::int32_t index) const
 {

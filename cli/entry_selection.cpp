@@ -48,8 +48,8 @@ std::int32_t findExact(const EntryTable& table, const EntryNames& entryNames, co
 }  // namespace
 
 std::vector<std::int32_t> selectEntries(const EntryTable& table, const EntryNames& entryNames,
-                                        const std::vector<std::string>& names,
-                                        const std::vector<std::string>& excludes, Console& console, int& misses)
+                                        const std::vector<std::string>& names, const std::vector<std::string>& excludes,
+                                        Console& console, int& misses)
 {
     const std::int32_t count = table.count();
     std::vector<bool> picked(static_cast<std::size_t>(count), names.empty());

@@ -33,7 +33,7 @@ bool excludesPath(const std::string& pattern, std::string_view path);
 // is reported as an error and counted in misses. An exclude leaves out
 // every entry whose text it matches as a pattern or equals.
 std::vector<std::int32_t> selectEntries(const EntryTable& table, const EntryNames& entryNames,
-                                        const std::vector<std::string>& names,
-                                        const std::vector<std::string>& excludes, Console& console, int& misses);
+                                        const std::vector<std::string>& names, const std::vector<std::string>& excludes,
+                                        Console& console, int& misses);
 
 }  // namespace vza::cli

@@ -11,15 +11,13 @@ namespace {
 
 constexpr std::size_t OptionColumn = 26;  // where an option's help text starts
 
-constexpr const char* PasswordText =
-    "The password of an encrypted archive comes from the environment variable\n"
-    "VZA_PASSWORD, else from --password-file, else from a prompt on the terminal.\n"
-    "It is never taken from the command line.\n";
+constexpr const char* PasswordText = "The password of an encrypted archive comes from the environment variable\n"
+                                     "VZA_PASSWORD, else from --password-file, else from a prompt on the terminal.\n"
+                                     "It is never taken from the command line.\n";
 
-constexpr const char* ExitCodes =
-    "Exit status: 0 all done; 1 some entries failed or were skipped (the others\n"
-    "were done); 2 usage error, or the archive cannot be opened or written, or\n"
-    "the output folder cannot be used.\n";
+constexpr const char* ExitCodes = "Exit status: 0 all done; 1 some entries failed or were skipped (the others\n"
+                                  "were done); 2 usage error, or the archive cannot be opened or written, or\n"
+                                  "the output folder cannot be used.\n";
 
 void pad(std::string& text, std::size_t lineStart, std::size_t column)
 {
@@ -64,11 +62,10 @@ std::string commonOptions()
 
 std::string generalHelp()
 {
-    std::string text =
-        "Usage: vza COMMAND ARCHIVE [OPTIONS] [ARGS...]\n"
-        "Lists, tests, extracts, creates and changes .vza archives.\n"
-        "\n"
-        "Commands:\n";
+    std::string text = "Usage: vza COMMAND ARCHIVE [OPTIONS] [ARGS...]\n"
+                       "Lists, tests, extracts, creates and changes .vza archives.\n"
+                       "\n"
+                       "Commands:\n";
     for (const CommandSpec& command : commandTable()) {
         const std::size_t lineStart = text.size();
         text += "  ";

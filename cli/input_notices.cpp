@@ -21,24 +21,14 @@ bool reportInputNotice(Console& console, const InputTree::Notice& notice)
                                           : shown + ": '..' is refused in names: it would lead out of the folder "
                                                     "the archive is extracted into");
         return true;
-    case Kind::LeadingSlash:
-        console.warning("leading '/' removed from stored names (" + shown + ")");
-        return false;
+    case Kind::LeadingSlash: console.warning("leading '/' removed from stored names (" + shown + ")"); return false;
     case Kind::Backslash:
         console.warning(shown + " is stored as " + quoted(notice.storedName) + " (backslashes become slashes)");
         return false;
-    case Kind::SymbolicLink:
-        console.warning("skipped symbolic link " + shown);
-        return true;
-    case Kind::SpecialFile:
-        console.warning("skipped special file " + shown);
-        return true;
-    case Kind::TooLarge:
-        console.error(shown + ": 4 GiB or larger, more than an entry can hold; skipped");
-        return true;
-    case Kind::ArchiveItself:
-        console.warning("not adding the archive itself: " + shown);
-        return false;
+    case Kind::SymbolicLink: console.warning("skipped symbolic link " + shown); return true;
+    case Kind::SpecialFile: console.warning("skipped special file " + shown); return true;
+    case Kind::TooLarge: console.error(shown + ": 4 GiB or larger, more than an entry can hold; skipped"); return true;
+    case Kind::ArchiveItself: console.warning("not adding the archive itself: " + shown); return false;
     }
     return true;
 }

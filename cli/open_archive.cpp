@@ -110,14 +110,10 @@ bool openArchive(const std::string& path, const Options& options, Console& conso
         return true;
     };
     switch (archive.openWithPassword(path, passphrase)) {
-    case Archive::OpenOutcome::Opened:
-        input.password_ = password;
-        return true;
-    case Archive::OpenOutcome::NoPassword:
-        return false;  // askPassword has said why
+    case Archive::OpenOutcome::Opened: input.password_ = password; return true;
+    case Archive::OpenOutcome::NoPassword: return false;  // askPassword has said why
     case Archive::OpenOutcome::NotAnArchive:
-    case Archive::OpenOutcome::Failed:
-        break;
+    case Archive::OpenOutcome::Failed: break;
     }
     console.error(shown + ": " + errorMessage(archive.lastError(), archive.systemError()));
     return false;

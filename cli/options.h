@@ -18,17 +18,17 @@ struct Options {
     std::string command;                // a name from the command table; "" with --help/--version alone
     std::vector<std::string> operands;  // everything after the command: ARCHIVE, then names or paths
     Verbosity verbosity = Verbosity::Normal;
-    std::string passwordFile;           // --password-file, "" when not given
-    std::string outputDir = ".";        // extract -C
-    bool keepExisting = false;          // extract -k
-    unsigned threads = 0;               // extract -j: threads writing files, 0 for one per core
-    bool toStdout = false;              // extract -O: the entries' bytes to stdout
-    std::vector<std::string> excludes;  // -x PATTERN, in the order given
+    std::string passwordFile;                             // --password-file, "" when not given
+    std::string outputDir = ".";                          // extract -C
+    bool keepExisting = false;                            // extract -k
+    unsigned threads = 0;                                 // extract -j: threads writing files, 0 for one per core
+    bool toStdout = false;                                // extract -O: the entries' bytes to stdout
+    std::vector<std::string> excludes;                    // -x PATTERN, in the order given
     NameEncodingChoice names = NameEncodingChoice::Auto;  // --names: how stored names are read as text
-    bool compress = false;              // create -z
-    bool encrypt = false;               // create -e
-    bool help = false;                  // --help / -h
-    bool version = false;               // --version
+    bool compress = false;                                // create -z
+    bool encrypt = false;                                 // create -e
+    bool help = false;                                    // --help / -h
+    bool version = false;                                 // --version
 };
 
 // Parses argv[1..argc). False with a one-line reason in error when the

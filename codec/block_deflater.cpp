@@ -32,8 +32,7 @@ bool BlockDeflater::compress(const std::uint8_t* dictionary, std::size_t diction
     out.clear();
     if (!initialised_ || deflateReset(&stream_) != Z_OK || length > 0x40000000 || dictionaryLength > DictionarySize)
         return false;
-    if (dictionaryLength > 0 &&
-        deflateSetDictionary(&stream_, dictionary, static_cast<uInt>(dictionaryLength)) != Z_OK)
+    if (dictionaryLength > 0 && deflateSetDictionary(&stream_, dictionary, static_cast<uInt>(dictionaryLength)) != Z_OK)
         return false;
     // deflateBound covers a finished stream; a sync flush adds an empty
     // stored block (5 bytes) and at most one byte of bits before it.
@@ -43,7 +42,8 @@ bool BlockDeflater::compress(const std::uint8_t* dictionary, std::size_t diction
     stream_.next_out = out.data();
     stream_.avail_out = static_cast<uInt>(out.size());
     const int status = deflate(&stream_, last ? Z_FINISH : Z_SYNC_FLUSH);
-    const bool done = last ? status == Z_STREAM_END : (status == Z_OK && stream_.avail_in == 0 && stream_.avail_out > 0);
+    const bool done =
+        last ? status == Z_STREAM_END : (status == Z_OK && stream_.avail_in == 0 && stream_.avail_out > 0);
     if (!done) {
         out.clear();
         return false;

@@ -19,8 +19,7 @@ CipherState g_state;
 std::uint32_t roundF(const CipherState& state, std::uint32_t x)
 {
     const std::uint32_t* S = state.S;
-    return ((S[x >> 24] + S[256 + ((x >> 16) & 0xFF)]) ^ S[512 + ((x >> 8) & 0xFF)]) +
-           S[768 + (x & 0xFF)];
+    return ((S[x >> 24] + S[256 + ((x >> 16) & 0xFF)]) ^ S[512 + ((x >> 8) & 0xFF)]) + S[768 + (x & 0xFF)];
 }
 
 // Enciphers the word pair and leaves it in stored order: left holds the word
@@ -57,8 +56,7 @@ void decipherPair(const CipherState& state, std::uint32_t& left, std::uint32_t& 
 // out: where gathers are slow it loses to the portable loop.
 CipherPath bestPath()
 {
-    static const CipherPath best =
-        cipherPathAvailable(CipherPath::Avx512) ? CipherPath::Avx512 : CipherPath::Portable;
+    static const CipherPath best = cipherPathAvailable(CipherPath::Avx512) ? CipherPath::Avx512 : CipherPath::Portable;
     return best;
 }
 
@@ -185,8 +183,7 @@ void decryptBuffer(std::uint8_t* bytes, std::size_t length)
 bool cipherPathAvailable(CipherPath path)
 {
     switch (path) {
-    case CipherPath::Portable:
-        return true;
+    case CipherPath::Portable: return true;
 #if defined(__x86_64__) && defined(__GNUC__)
     case CipherPath::Avx2:
         // Safe to repeat; makes the check valid even from a static constructor.
@@ -197,8 +194,7 @@ bool cipherPathAvailable(CipherPath path)
         return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
                __builtin_cpu_supports("avx512vbmi");
 #endif
-    default:
-        return false;
+    default: return false;
     }
 }
 

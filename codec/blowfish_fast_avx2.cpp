@@ -38,15 +38,14 @@ VZA_TARGET_AVX2 inline __m256i roundF8(const int* S, __m256i x)
 // big-endian and split into one vector of left words and one of right words;
 // Groups of them per iteration.
 template <bool Decrypt>
-VZA_TARGET_AVX2 std::size_t cipherBlocks(const CipherState& state, std::uint8_t* bytes,
-                                         std::size_t blockCount)
+VZA_TARGET_AVX2 std::size_t cipherBlocks(const CipherState& state, std::uint8_t* bytes, std::size_t blockCount)
 {
     const int* S = reinterpret_cast<const int*>(state.S);
     const std::uint32_t* P = state.P;
     auto word = [P](int i) { return static_cast<int>(Decrypt ? P[17 - i] : P[i]); };
 
-    const __m256i swap = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12,
-                                          3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12);
+    const __m256i swap = _mm256_setr_epi8(3, 2, 1, 0, 7, 6, 5, 4, 11, 10, 9, 8, 15, 14, 13, 12, 3, 2, 1, 0, 7, 6, 5, 4,
+                                          11, 10, 9, 8, 15, 14, 13, 12);
     // Words of a group of four blocks come as L0 R0 L1 R1 ...; these put the
     // left words in the low half and the right words in the high half, and back.
     const __m256i split = _mm256_setr_epi32(0, 2, 4, 6, 1, 3, 5, 7);

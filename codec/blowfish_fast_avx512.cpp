@@ -59,10 +59,9 @@ VZA_TARGET_AVX512 void sliceBoxes(const CipherState& state, SlicedBoxes& out)
 // Byte `plane` of S<box>[index] for each of the 64 byte lanes of index.
 VZA_TARGET_AVX512 inline __m512i lookup(const std::uint8_t* table, __m512i index)
 {
-    const __m512i low = _mm512_permutex2var_epi8(_mm512_load_si512(table), index,
-                                                 _mm512_load_si512(table + 64));
-    const __m512i high = _mm512_permutex2var_epi8(_mm512_load_si512(table + 128), index,
-                                                  _mm512_load_si512(table + 192));
+    const __m512i low = _mm512_permutex2var_epi8(_mm512_load_si512(table), index, _mm512_load_si512(table + 64));
+    const __m512i high =
+        _mm512_permutex2var_epi8(_mm512_load_si512(table + 128), index, _mm512_load_si512(table + 192));
     return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
 }
 
@@ -96,8 +95,7 @@ VZA_TARGET_AVX512 inline Word64 add(const Word64& a, const Word64& b)
 }
 
 // target ^= F(x) ^ key, F(x) = ((S0[a] + S1[b]) ^ S2[c]) + S3[d].
-VZA_TARGET_AVX512 inline void halfRound(const SlicedBoxes& boxes, const Word64& x, Word64& target,
-                                        std::uint32_t key)
+VZA_TARGET_AVX512 inline void halfRound(const SlicedBoxes& boxes, const Word64& x, Word64& target, std::uint32_t key)
 {
     Word64 f = add(lookupWord(boxes, 0, x.plane[3]), lookupWord(boxes, 1, x.plane[2]));
     const Word64 c = lookupWord(boxes, 2, x.plane[1]);
@@ -152,16 +150,15 @@ VZA_TARGET_AVX512 inline void transpose8x8(__m512i r[8])
 // into 64-bit lane j. Applied twice it is the identity.
 VZA_TARGET_AVX512 inline __m512i byteTranspose(__m512i v)
 {
-    alignas(64) static const std::uint8_t order[64] = {
-        0, 8,  16, 24, 32, 40, 48, 56, 1, 9,  17, 25, 33, 41, 49, 57, 2, 10, 18, 26, 34, 42,
-        50, 58, 3, 11, 19, 27, 35, 43, 51, 59, 4, 12, 20, 28, 36, 44, 52, 60, 5, 13, 21, 29,
-        37, 45, 53, 61, 6, 14, 22, 30, 38, 46, 54, 62, 7, 15, 23, 31, 39, 47, 55, 63};
+    alignas(64) static const std::uint8_t order[64] = {0, 8,  16, 24, 32, 40, 48, 56, 1, 9,  17, 25, 33, 41, 49, 57,
+                                                       2, 10, 18, 26, 34, 42, 50, 58, 3, 11, 19, 27, 35, 43, 51, 59,
+                                                       4, 12, 20, 28, 36, 44, 52, 60, 5, 13, 21, 29, 37, 45, 53, 61,
+                                                       6, 14, 22, 30, 38, 46, 54, 62, 7, 15, 23, 31, 39, 47, 55, 63};
     return _mm512_permutexvar_epi8(_mm512_load_si512(order), v);
 }
 
 template <bool Decrypt>
-VZA_TARGET_AVX512 std::size_t cipherBlocks(const CipherState& state, std::uint8_t* bytes,
-                                           std::size_t blockCount)
+VZA_TARGET_AVX512 std::size_t cipherBlocks(const CipherState& state, std::uint8_t* bytes, std::size_t blockCount)
 {
     if (blockCount < GroupBlocks)
         return 0;

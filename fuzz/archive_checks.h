@@ -186,8 +186,8 @@ inline std::string checkArchiveFile(const std::string& path, const std::string& 
                 (ok && bytes != *plain[static_cast<std::size_t>(first)]))
                 return "readData and readEntry disagree";
         }
-        std::string problem = checkOutput(archive.extractEntry(i, target), plain[static_cast<std::size_t>(i)],
-                                          "extractEntry");
+        std::string problem =
+            checkOutput(archive.extractEntry(i, target), plain[static_cast<std::size_t>(i)], "extractEntry");
         if (!problem.empty())
             return problem;
     }

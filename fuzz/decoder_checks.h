@@ -32,8 +32,7 @@ inline constexpr std::size_t DecoderHeadSize = 10;
 // The key the decoder inputs are sealed with.
 inline const std::string DecoderKey = "secret";
 
-inline std::vector<std::uint8_t> decoderInput(std::uint8_t flags, std::uint8_t pieceBlocks,
-                                              std::uint32_t originalSize,
+inline std::vector<std::uint8_t> decoderInput(std::uint8_t flags, std::uint8_t pieceBlocks, std::uint32_t originalSize,
                                               const std::vector<std::uint8_t>& stored)
 {
     std::vector<std::uint8_t> input(DecoderHeadSize);

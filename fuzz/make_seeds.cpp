@@ -9,8 +9,8 @@
 #include <algorithm>
 #include <cstdio>
 #include <exception>
-#include <stdexcept>
 #include <filesystem>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -73,8 +73,8 @@ int main(int argc, char** argv)
                 for (std::uint8_t blocks : {0, 1}) {
                     const std::string name = folder + "/decoder/" + form + "-" + std::to_string(number++);
                     vza::test::writeBytes(name, vza::fuzz::decoderInput(static_cast<std::uint8_t>(flags), blocks,
-                                                                         static_cast<std::uint32_t>(entry.data.size()),
-                                                                         buffer.bytes));
+                                                                        static_cast<std::uint32_t>(entry.data.size()),
+                                                                        buffer.bytes));
                 }
             }
         }

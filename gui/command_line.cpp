@@ -7,14 +7,14 @@
 
 namespace {
 
-QString tr(const char *text)
+QString tr(const char* text)
 {
     return QCoreApplication::translate("CommandLine", text);
 }
 
 }  // namespace
 
-CommandLine earlyCommandLine(int argc, char *argv[])
+CommandLine earlyCommandLine(int argc, char* argv[])
 {
     CommandLine line;
     for (int i = 1; i < argc; ++i) {
@@ -28,12 +28,12 @@ CommandLine earlyCommandLine(int argc, char *argv[])
     return line;
 }
 
-CommandLine parseCommandLine(const QStringList &arguments)
+CommandLine parseCommandLine(const QStringList& arguments)
 {
     CommandLine line;
     bool options = true;
     QStringList files;
-    for (const QString &argument : arguments) {
+    for (const QString& argument : arguments) {
         if (options && argument == QLatin1String("--")) {
             options = false;
         } else if (options && (argument == QLatin1String("--help") || argument == QLatin1String("-h"))) {

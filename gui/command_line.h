@@ -17,11 +17,11 @@ struct CommandLine {
 };
 
 // Looks only for --help and --version (before any "--"), in raw argv.
-CommandLine earlyCommandLine(int argc, char *argv[]);
+CommandLine earlyCommandLine(int argc, char* argv[]);
 
 // Parses the arguments after the program name, as QCoreApplication::arguments()
 // gives them without the first. One FILE at most; "--" ends the options.
-CommandLine parseCommandLine(const QStringList &arguments);
+CommandLine parseCommandLine(const QStringList& arguments);
 
 // The texts printed for --help and --version.
 QString helpText();

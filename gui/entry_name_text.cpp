@@ -3,7 +3,7 @@
 
 #include <QByteArray>
 
-std::string localBytes(const QString &text)
+std::string localBytes(const QString& text)
 {
     const QByteArray bytes = text.toLocal8Bit();
     return std::string(bytes.constData(), qstrnlen(bytes.constData(), bytes.size()));

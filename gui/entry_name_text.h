@@ -9,4 +9,4 @@
 
 // text converted with toLocal8Bit() and cut at its first zero byte, as the
 // library wants passwords.
-std::string localBytes(const QString &text);
+std::string localBytes(const QString& text);

@@ -3,23 +3,20 @@
 
 #include "archive/archive.h"
 
-QString storedNameText(const std::string &stored, vza::NameEncoding encoding)
+QString storedNameText(const std::string& stored, vza::NameEncoding encoding)
 {
     const std::string text = vza::decodeName(stored, encoding);
     return QString::fromUtf8(text.c_str());  // up to a zero byte
 }
 
-QString defaultOutputName(const std::string &stored, vza::NameEncoding encoding)
+QString defaultOutputName(const std::string& stored, vza::NameEncoding encoding)
 {
     return QString::fromStdString(vza::outputNameFor(stored, encoding));
 }
 
-vzA_EntryModel::vzA_EntryModel(QObject *parent)
-    : QAbstractTableModel(parent)
-{
-}
+vzA_EntryModel::vzA_EntryModel(QObject* parent) : QAbstractTableModel(parent) {}
 
-void vzA_EntryModel::setArchive(const vza::Archive *archive)
+void vzA_EntryModel::setArchive(const vza::Archive* archive)
 {
     beginResetModel();
     archive_ = archive;
@@ -29,12 +26,12 @@ void vzA_EntryModel::setArchive(const vza::Archive *archive)
     endResetModel();
 }
 
-int vzA_EntryModel::rowCount(const QModelIndex &parent) const
+int vzA_EntryModel::rowCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : rows_;
 }
 
-int vzA_EntryModel::columnCount(const QModelIndex &parent) const
+int vzA_EntryModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : 2;
 }
@@ -44,27 +41,27 @@ QString vzA_EntryModel::outputName(int row) const
     const auto changed = changed_.constFind(row);
     if (changed != changed_.constEnd())
         return *changed;
-    const vza::ArchiveEntry *entry = archive_ ? archive_->entry(row) : nullptr;
+    const vza::ArchiveEntry* entry = archive_ ? archive_->entry(row) : nullptr;
     return entry ? defaultOutputName(entry->name, encoding_) : QString();
 }
 
 QString vzA_EntryModel::dataName(int row) const
 {
-    const vza::ArchiveEntry *entry = archive_ ? archive_->entry(row) : nullptr;
+    const vza::ArchiveEntry* entry = archive_ ? archive_->entry(row) : nullptr;
     return entry ? storedNameText(entry->name, encoding_) : QString();
 }
 
-QVariant vzA_EntryModel::data(const QModelIndex &index, int role) const
+QVariant vzA_EntryModel::data(const QModelIndex& index, int role) const
 {
     if (!index.isValid() || index.row() >= rows_ || (role != Qt::DisplayRole && role != Qt::EditRole))
         return QVariant();
     return index.column() == 0 ? outputName(index.row()) : dataName(index.row());
 }
 
-bool vzA_EntryModel::setData(const QModelIndex &index, const QVariant &value, int role)
+bool vzA_EntryModel::setData(const QModelIndex& index, const QVariant& value, int role)
 {
-    if (!index.isValid() || index.row() >= rows_ || index.column() != 0
-        || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (!index.isValid() || index.row() >= rows_ || index.column() != 0 ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
         return false;
     changed_.insert(index.row(), value.toString());
     emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
@@ -78,18 +75,17 @@ QVariant vzA_EntryModel::headerData(int section, Qt::Orientation orientation, in
     return QAbstractTableModel::headerData(section, orientation, role);
 }
 
-bool vzA_EntryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
-                                   int role)
+bool vzA_EntryModel::setHeaderData(int section, Qt::Orientation orientation, const QVariant& value, int role)
 {
-    if (orientation != Qt::Horizontal || section < 0 || section >= 2
-        || (role != Qt::DisplayRole && role != Qt::EditRole))
+    if (orientation != Qt::Horizontal || section < 0 || section >= 2 ||
+        (role != Qt::DisplayRole && role != Qt::EditRole))
         return false;
     headers_[section] = value.toString();
     emit headerDataChanged(orientation, section, section);
     return true;
 }
 
-Qt::ItemFlags vzA_EntryModel::flags(const QModelIndex &index) const
+Qt::ItemFlags vzA_EntryModel::flags(const QModelIndex& index) const
 {
     return index.isValid() ? Qt::ItemIsSelectable | Qt::ItemIsEnabled : Qt::NoItemFlags;
 }

@@ -25,27 +25,27 @@ class vzA_EntryModel : public QAbstractTableModel {
     Q_OBJECT
 
 public:
-    explicit vzA_EntryModel(QObject *parent = nullptr);
+    explicit vzA_EntryModel(QObject* parent = nullptr);
 
     // Lists the entries of archive, or nothing when it is null, and decides
     // how its names are read (one encoding for the whole archive). The
     // archive's index must stay unchanged until the next call; output names
     // the user gave are forgotten.
-    void setArchive(const vza::Archive *archive);
+    void setArchive(const vza::Archive* archive);
 
     // The encoding the listed archive's names are read in.
     vza::NameEncoding nameEncoding() const { return encoding_; }
 
-    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
     // Changes an output name (column 0, display or edit role); the stored
     // names in column 1 never change.
-    bool setData(const QModelIndex &index, const QVariant &value, int role = Qt::EditRole) override;
+    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant &value,
+    bool setHeaderData(int section, Qt::Orientation orientation, const QVariant& value,
                        int role = Qt::EditRole) override;
-    Qt::ItemFlags flags(const QModelIndex &index) const override;
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     // The text of row's output name and of its stored name.
     QString outputName(int row) const;
@@ -53,13 +53,13 @@ public:
 
     // The output names the user changed, by row; all other rows use their
     // default. Shared cheaply with a running extraction.
-    const QHash<int, QString> &changedOutputNames() const { return changed_; }
+    const QHash<int, QString>& changedOutputNames() const { return changed_; }
 
     // Total of the plain sizes of all entries.
     std::uint64_t totalSize() const;
 
 private:
-    const vza::Archive *archive_ = nullptr;
+    const vza::Archive* archive_ = nullptr;
     vza::NameEncoding encoding_ = vza::NameEncoding::Utf8;
     int rows_ = 0;
     QHash<int, QString> changed_;
@@ -69,5 +69,5 @@ private:
 // The stored name of an entry as text (up to a zero byte), and the output
 // name it starts with: the text made safe (no absolute path, no "..",
 // backslashes as folder separators), empty when nothing safe is left.
-QString storedNameText(const std::string &stored, vza::NameEncoding encoding);
-QString defaultOutputName(const std::string &stored, vza::NameEncoding encoding);
+QString storedNameText(const std::string& stored, vza::NameEncoding encoding);
+QString defaultOutputName(const std::string& stored, vza::NameEncoding encoding);

@@ -33,7 +33,7 @@ namespace {
 constexpr int RowHeight = 20;
 
 // The one local .vza file a drag carries, or an empty string.
-QString droppedArchive(const QMimeData *mime)
+QString droppedArchive(const QMimeData* mime)
 {
     if (!mime || !mime->hasUrls() || mime->urls().size() != 1)
         return QString();
@@ -50,7 +50,7 @@ QString droppedArchive(const QMimeData *mime)
 // codec set up before the first tr() call.
 vzA_ExtWindow::vzA_ExtWindow()
 {
-    auto *central = new QWidget;
+    auto* central = new QWidget;
     setCentralWidget(central);
 
     createActions();
@@ -84,8 +84,8 @@ vzA_ExtWindow::~vzA_ExtWindow()
 void vzA_ExtWindow::createActions()
 {
     struct Command {
-        QAction *&action;
-        const char *objectName;
+        QAction*& action;
+        const char* objectName;
         QString text;
         QString keys;
         void (vzA_ExtWindow::*slot)();
@@ -100,7 +100,7 @@ void vzA_ExtWindow::createActions()
          &vzA_ExtWindow::extractToFolder},
         {aboutQtAction, "aboutQtAction", tr("Qtについて"), QString(), nullptr},
     };
-    for (const Command &command : commands) {
+    for (const Command& command : commands) {
         command.action = new QAction(command.text, this);
         command.action->setObjectName(QLatin1String(command.objectName));
         if (!command.keys.isEmpty())
@@ -112,7 +112,7 @@ void vzA_ExtWindow::createActions()
     connect(aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
 }
 
-void vzA_ExtWindow::createTable(QWidget *central)
+void vzA_ExtWindow::createTable(QWidget* central)
 {
     model = new vzA_EntryModel(this);
     model->setHeaderData(0, Qt::Horizontal, tr("ファイル名"));
@@ -139,10 +139,10 @@ void vzA_ExtWindow::createTable(QWidget *central)
     table->verticalScrollBar()->installEventFilter(this);
 }
 
-void vzA_ExtWindow::createLayout(QWidget *central)
+void vzA_ExtWindow::createLayout(QWidget* central)
 {
-    auto *innerLayout = new QVBoxLayout;
-    auto *outerLayout = new QVBoxLayout;
+    auto* innerLayout = new QVBoxLayout;
+    auto* outerLayout = new QVBoxLayout;
     frame = new QFrame;
 
     innerLayout->addWidget(table);
@@ -160,12 +160,12 @@ void vzA_ExtWindow::createLayout(QWidget *central)
 
 // The buttons keep their own look; each one triggers its command's action
 // and follows whether that action is enabled.
-QHBoxLayout *vzA_ExtWindow::createButtonRow()
+QHBoxLayout* vzA_ExtWindow::createButtonRow()
 {
     struct Button {
-        const char *objectName;
+        const char* objectName;
         QString label;
-        QAction *action;
+        QAction* action;
     };
     const Button buttons[] = {
         {"readButton", tr("読込"), readAction},
@@ -174,9 +174,9 @@ QHBoxLayout *vzA_ExtWindow::createButtonRow()
         {"extractButton", tr("展開"), extractAction},
     };
 
-    auto *row = new QHBoxLayout;
-    for (const Button &b : buttons) {
-        auto *button = new QPushButton(b.label, this);
+    auto* row = new QHBoxLayout;
+    for (const Button& b : buttons) {
+        auto* button = new QPushButton(b.label, this);
         button->setObjectName(QLatin1String(b.objectName));
         button->setFont(QFont("Times", 12, QFont::Bold, false));
         connect(button, &QPushButton::clicked, b.action, &QAction::trigger);
@@ -189,23 +189,22 @@ QHBoxLayout *vzA_ExtWindow::createButtonRow()
 
 void vzA_ExtWindow::createMenus()
 {
-    QMenu *applicationMenu = menuBar()->addMenu(tr("アプリケーション"));
+    QMenu* applicationMenu = menuBar()->addMenu(tr("アプリケーション"));
     applicationMenu->addAction(quitAction);
-    QMenu *extractMenu = menuBar()->addMenu(tr("展開"));
+    QMenu* extractMenu = menuBar()->addMenu(tr("展開"));
     extractMenu->addAction(readAction);
     extractMenu->addAction(changeAction);
     extractMenu->addAction(replaceAction);
     extractMenu->addAction(extractAction);
     extractMenu->addAction(extractToFolderAction);
-    QMenu *versionMenu = menuBar()->addMenu(tr("バージョン"));
+    QMenu* versionMenu = menuBar()->addMenu(tr("バージョン"));
     versionMenu->addAction(aboutQtAction);
 }
 
 void vzA_ExtWindow::adjustColumnWidths()
 {
-    const QScrollBar *bar = table->verticalScrollBar();
-    const int free = table->width() - table->verticalHeader()->width()
-                     - (bar->isVisible() ? bar->width() : 0);
+    const QScrollBar* bar = table->verticalScrollBar();
+    const int free = table->width() - table->verticalHeader()->width() - (bar->isVisible() ? bar->width() : 0);
     const int columnWidth = free / 2 - 2;
     table->setColumnWidth(0, columnWidth);
     table->setColumnWidth(1, columnWidth);
@@ -229,8 +228,7 @@ void vzA_ExtWindow::fillTable()
     }
     const QLocale locale(QLocale::Japanese);
     statusLabel->setText(tr("%1　ファイル数: %2　合計サイズ: %3 バイト")
-                             .arg(QFileInfo(archivePath).fileName(),
-                                  locale.toString(archive.entryCount()),
+                             .arg(QFileInfo(archivePath).fileName(), locale.toString(archive.entryCount()),
                                   locale.toString(qulonglong(model->totalSize()))));
 }
 
@@ -240,18 +238,18 @@ QList<int> vzA_ExtWindow::selectedRows() const
     // in the order the user selected them.
     QList<int> rows;
     const QModelIndexList indexes = table->selectionModel()->selectedIndexes();
-    for (const QModelIndex &index : indexes)
+    for (const QModelIndex& index : indexes)
         if (index.column() == 0)
             rows.append(index.row());
     return rows;
 }
 
-void vzA_ExtWindow::resizeEvent(QResizeEvent *)
+void vzA_ExtWindow::resizeEvent(QResizeEvent*)
 {
     adjustColumnWidths();
 }
 
-bool vzA_ExtWindow::eventFilter(QObject *watched, QEvent *event)
+bool vzA_ExtWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
     if (type == QEvent::Show || type == QEvent::Hide || type == QEvent::Resize)
@@ -259,14 +257,14 @@ bool vzA_ExtWindow::eventFilter(QObject *watched, QEvent *event)
     return QMainWindow::eventFilter(watched, event);
 }
 
-void vzA_ExtWindow::dragEnterEvent(QDragEnterEvent *event)
+void vzA_ExtWindow::dragEnterEvent(QDragEnterEvent* event)
 {
     // No other archive while an extraction reads this one.
     if (!isExtracting() && !droppedArchive(event->mimeData()).isEmpty())
         event->acceptProposedAction();
 }
 
-void vzA_ExtWindow::dropEvent(QDropEvent *event)
+void vzA_ExtWindow::dropEvent(QDropEvent* event)
 {
     const QString path = droppedArchive(event->mimeData());
     if (path.isEmpty() || isExtracting())
@@ -274,5 +272,6 @@ void vzA_ExtWindow::dropEvent(QDropEvent *event)
     event->acceptProposedAction();
     // The drop ends before the archive is read, so that the dragging
     // program is not held while the password dialog waits.
-    QMetaObject::invokeMethod(this, [this, path] { openArchive(path); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this, path] { openArchive(path); }, Qt::QueuedConnection);
 }

@@ -42,7 +42,7 @@ public:
     // Reads the archive at path as the read command does after its file
     // dialog: asks the password when needed and lists the entries. Used for
     // the file named on the command line and for a file dropped on the window.
-    void openArchive(const QString &path);
+    void openArchive(const QString& path);
 
     // True from the start of an extraction until its outcome has been
     // shown: commands are disabled meanwhile.
@@ -63,16 +63,16 @@ public slots:
     void extractToFolder();
 
 protected:
-    void closeEvent(QCloseEvent *event) override;
-    void resizeEvent(QResizeEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
-    void dragEnterEvent(QDragEnterEvent *event) override;
-    void dropEvent(QDropEvent *event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
-    void createTable(QWidget *central);
-    void createLayout(QWidget *central);
-    QHBoxLayout *createButtonRow();
+    void createTable(QWidget* central);
+    void createLayout(QWidget* central);
+    QHBoxLayout* createButtonRow();
     void createActions();
     void createMenus();
 
@@ -89,35 +89,35 @@ private:
     void finishExtraction();
     void stopExtraction();
     void setCommandsEnabled(bool enabled);
-    void reportExtraction(const vzA_ExtractionRun::Outcome &outcome);
-    void summariseExtraction(const vzA_ExtractionRun::Outcome &outcome, const QString &folder);
-    QString problemText(const vza::Extractor::Result &result) const;
+    void reportExtraction(const vzA_ExtractionRun::Outcome& outcome);
+    void summariseExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
+    QString problemText(const vza::Extractor::Result& result) const;
     QString rowName(int row) const;
 
-    QTableView *table = nullptr;
-    vzA_EntryModel *model = nullptr;
-    QFrame *frame = nullptr;
-    vzA_ReplaceDialog *replaceDialog = nullptr;
-    vzA_PasswordDialog *passwordDialog = nullptr;
-    QLabel *statusLabel = nullptr;
+    QTableView* table = nullptr;
+    vzA_EntryModel* model = nullptr;
+    QFrame* frame = nullptr;
+    vzA_ReplaceDialog* replaceDialog = nullptr;
+    vzA_PasswordDialog* passwordDialog = nullptr;
+    QLabel* statusLabel = nullptr;
 
-    QAction *quitAction = nullptr;
-    QAction *readAction = nullptr;
-    QAction *changeAction = nullptr;
-    QAction *replaceAction = nullptr;
-    QAction *extractAction = nullptr;
-    QAction *extractToFolderAction = nullptr;
-    QAction *aboutQtAction = nullptr;
+    QAction* quitAction = nullptr;
+    QAction* readAction = nullptr;
+    QAction* changeAction = nullptr;
+    QAction* replaceAction = nullptr;
+    QAction* extractAction = nullptr;
+    QAction* extractToFolderAction = nullptr;
+    QAction* aboutQtAction = nullptr;
 
     vza::Archive archive;
     QString archivePath;  // the listed archive, for the status bar
 
     // The extraction running, if any; it is joined before archive goes.
     std::unique_ptr<vzA_ExtractionRun> extraction;
-    bool extracting = false;   // from the start until the outcome is closed
+    bool extracting = false;       // from the start until the outcome is closed
     bool askingOverwrite = false;  // the overwrite question is up
-    QString extractionFolder;  // its destination; empty for the working folder
+    QString extractionFolder;      // its destination; empty for the working folder
     QElapsedTimer extractionClock;
-    QTimer *progressTimer = nullptr;
-    QProgressDialog *progressDialog = nullptr;
+    QTimer* progressTimer = nullptr;
+    QProgressDialog* progressDialog = nullptr;
 };

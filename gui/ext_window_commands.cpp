@@ -30,7 +30,7 @@ QString lastFolder()
         .toString();
 }
 
-void rememberFolder(const QString &folder)
+void rememberFolder(const QString& folder)
 {
     QSettings(QStringLiteral("vza"), QStringLiteral("vza-extract"))
         .setValue(QStringLiteral("lastArchiveFolder"), folder);
@@ -43,16 +43,16 @@ void vzA_ExtWindow::changeItem()
     const QModelIndexList cells = table->selectionModel()->selectedIndexes();
     // Rows are selected whole: two cells are exactly one row.
     if (cells.size() != 2) {
-        QMessageBox::warning(this, tr("指定エラー"), tr("データを1個だけ選択して下さい。"),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox::warning(this, tr("指定エラー"), tr("データを1個だけ選択して下さい。"), QMessageBox::Ok,
+                             QMessageBox::NoButton);
         return;
     }
     const QModelIndex cell = cells[0].column() == 0 ? cells[0] : cells[1];
 
     bool ok = false;
-    const QString name = QInputDialog::getText(
-        this, tr("ファイル名変更"), tr("ファイル名を入力して下さい。"), QLineEdit::Normal,
-        cell.data(Qt::DisplayRole).toString(), &ok, Qt::WindowFlags());
+    const QString name =
+        QInputDialog::getText(this, tr("ファイル名変更"), tr("ファイル名を入力して下さい。"), QLineEdit::Normal,
+                              cell.data(Qt::DisplayRole).toString(), &ok, Qt::WindowFlags());
     if (ok)
         model->setData(cell, name, Qt::DisplayRole);
 }
@@ -82,21 +82,21 @@ void vzA_ExtWindow::readArchive()
     QString folder = lastFolder();
     if (folder.isEmpty() || !QFileInfo(folder).isDir())
         folder = tr(".");
-    const QString chosen = QFileDialog::getOpenFileName(this, tr("アーカイブファイル"), folder,
-                                                        tr("VZ Archive形式 (*.vza)"));
+    const QString chosen =
+        QFileDialog::getOpenFileName(this, tr("アーカイブファイル"), folder, tr("VZ Archive形式 (*.vza)"));
     if (chosen.isEmpty())
         return;
     openArchive(chosen);
 }
 
-void vzA_ExtWindow::openArchive(const QString &chosen)
+void vzA_ExtWindow::openArchive(const QString& chosen)
 {
     if (isExtracting())
         return;  // the running extraction reads the listed archive
     rememberFolder(QFileInfo(chosen).absolutePath());
     const std::string path = QFile::encodeName(chosen).toStdString();
 
-    const auto askPassword = [this](std::string &password) {
+    const auto askPassword = [this](std::string& password) {
         passwordDialog->exec();
         if (passwordDialog->result() == QDialog::Rejected)
             return false;
@@ -113,13 +113,11 @@ void vzA_ExtWindow::openArchive(const QString &chosen)
         fillTable();
         return;
     case vza::Archive::OpenOutcome::NotAnArchive:
-        QMessageBox::warning(this, tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"),
-                             QMessageBox::Ok, QMessageBox::NoButton);
+        QMessageBox::warning(this, tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"), QMessageBox::Ok,
+                             QMessageBox::NoButton);
         return;
-    case vza::Archive::OpenOutcome::NoPassword:
-        return;  // cancelled: the archive listed before stays
-    case vza::Archive::OpenOutcome::Failed:
-        break;
+    case vza::Archive::OpenOutcome::NoPassword: return;  // cancelled: the archive listed before stays
+    case vza::Archive::OpenOutcome::Failed: break;
     }
     // A header or index that fails leaves nothing listed.
     const std::string reason = vza::errorMessage(archive.lastError(), archive.systemError());
@@ -127,8 +125,8 @@ void vzA_ExtWindow::openArchive(const QString &chosen)
     statusLabel->clear();
     archivePath.clear();
     archive.reset();
-    QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"), QMessageBox::Ok,
+                    this);
     box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(), QString::fromStdString(reason)));
     showLabelsAsPlainText(&box);
     box.exec();

@@ -39,7 +39,7 @@ QString lastExtractFolder()
         .toString();
 }
 
-void rememberExtractFolder(const QString &folder)
+void rememberExtractFolder(const QString& folder)
 {
     QSettings(QStringLiteral("vza"), QStringLiteral("vza-extract"))
         .setValue(QStringLiteral("lastExtractFolder"), folder);
@@ -128,7 +128,7 @@ void vzA_ExtWindow::startExtraction(vzA_ExtractionRun::Request request)
 
 void vzA_ExtWindow::setCommandsEnabled(bool enabled)
 {
-    for (QAction *action : {readAction, changeAction, replaceAction, extractAction, extractToFolderAction})
+    for (QAction* action : {readAction, changeAction, replaceAction, extractAction, extractToFolderAction})
         action->setEnabled(enabled);
 }
 
@@ -163,9 +163,9 @@ void vzA_ExtWindow::showProgress()
         progressDialog->show();
     }
     const vzA_ExtractionRun::Progress p = extraction->progress();
-    progressDialog->setLabelText(tr("展開中: %1\n%2 / %3 バイト")
-                                     .arg(p.currentRow >= 0 ? rowName(p.currentRow) : QString(),
-                                          number(p.bytesDone), number(p.bytesTotal)));
+    progressDialog->setLabelText(
+        tr("展開中: %1\n%2 / %3 バイト")
+            .arg(p.currentRow >= 0 ? rowName(p.currentRow) : QString(), number(p.bytesDone), number(p.bytesTotal)));
     // setValue() of a modal progress dialog runs the event loop, where the
     // run may end and put the dialog away: nothing of it is used after.
     const int value = p.bytesTotal ? int(p.bytesDone * 1000 / p.bytesTotal) : 0;
@@ -231,13 +231,13 @@ void vzA_ExtWindow::stopExtraction()
 }
 
 // 展開: one message, as before; a failure names the row and the reason.
-void vzA_ExtWindow::reportExtraction(const vzA_ExtractionRun::Outcome &outcome)
+void vzA_ExtWindow::reportExtraction(const vzA_ExtractionRun::Outcome& outcome)
 {
     if (!outcome.opened || !outcome.failed.empty()) {
-        QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
-                        QMessageBox::Ok, this);
+        QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"), QMessageBox::Ok,
+                        this);
         if (outcome.opened) {
-            const vza::Extractor::Result &failure = outcome.failed.front();
+            const vza::Extractor::Result& failure = outcome.failed.front();
             box.setInformativeText(tr("対象: %1\n原因: %2").arg(rowName(failure.index), problemText(failure)));
         } else {
             box.setInformativeText(tr("原因: %1").arg(systemReason(outcome.openError)));
@@ -256,7 +256,7 @@ void vzA_ExtWindow::reportExtraction(const vzA_ExtractionRun::Outcome &outcome)
 }
 
 // フォルダへ展開: one summary of everything, failures with their reasons.
-void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome &outcome, const QString &folder)
+void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder)
 {
     const bool trouble = !outcome.opened || !outcome.failed.empty();
     QMessageBox box(trouble ? QMessageBox::Warning : QMessageBox::Information, tr("展開結果"), QString(),
@@ -264,23 +264,23 @@ void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome &outcom
     box.setObjectName(QStringLiteral("extractSummary"));
     if (!outcome.opened) {
         box.setText(tr("展開先フォルダを使えません。"));
-        box.setInformativeText(tr("展開先: %1\n原因: %2").arg(QDir::toNativeSeparators(folder),
-                                                            systemReason(outcome.openError)));
+        box.setInformativeText(
+            tr("展開先: %1\n原因: %2").arg(QDir::toNativeSeparators(folder), systemReason(outcome.openError)));
         showLabelsAsPlainText(&box);
         box.exec();
         return;
     }
     QString text = outcome.cancelled ? tr("展開を中止しました。") : tr("展開が終わりました。");
-    text += QLatin1Char('\n')
-            + tr("書き込み: %1 個、スキップ: %2 個、失敗: %3 個")
-                  .arg(number(outcome.written), number(outcome.skipped.size()), number(outcome.failed.size()));
+    text += QLatin1Char('\n') +
+            tr("書き込み: %1 個、スキップ: %2 個、失敗: %3 個")
+                .arg(number(outcome.written), number(outcome.skipped.size()), number(outcome.failed.size()));
     box.setText(text);
     box.setInformativeText(tr("展開先: %1").arg(QDir::toNativeSeparators(folder)));
 
     QStringList details;
     std::size_t listed = 0;
-    for (const auto *results : {&outcome.failed, &outcome.skipped})
-        for (const vza::Extractor::Result &result : *results)
+    for (const auto* results : {&outcome.failed, &outcome.skipped})
+        for (const vza::Extractor::Result& result : *results)
             if (listed++ < SummaryListLimit)
                 details << tr("%1: %2").arg(rowName(result.index), problemText(result));
     if (listed > SummaryListLimit)
@@ -296,7 +296,7 @@ QString vzA_ExtWindow::rowName(int row) const
     return model->dataName(row);
 }
 
-QString vzA_ExtWindow::problemText(const vza::Extractor::Result &result) const
+QString vzA_ExtWindow::problemText(const vza::Extractor::Result& result) const
 {
     using Problem = vza::Extractor::Problem;
     const QString at = QFile::decodeName(result.at.c_str());
@@ -326,12 +326,12 @@ QString vzA_ExtWindow::problemText(const vza::Extractor::Result &result) const
 }
 
 // Closing the window during an extraction stops it first, if the user agrees.
-void vzA_ExtWindow::closeEvent(QCloseEvent *event)
+void vzA_ExtWindow::closeEvent(QCloseEvent* event)
 {
     if (extraction) {
-        const QMessageBox::StandardButton choice = QMessageBox::question(
-            this, tr("展開中"), tr("展開を中止して終了しますか？"), QMessageBox::Yes | QMessageBox::No,
-            QMessageBox::No);
+        const QMessageBox::StandardButton choice =
+            QMessageBox::question(this, tr("展開中"), tr("展開を中止して終了しますか？"),
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
         if (choice != QMessageBox::Yes && extraction) {
             event->ignore();
             return;

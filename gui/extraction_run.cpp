@@ -5,11 +5,9 @@
 
 #include "archive/archive.h"
 
-vzA_ExtractionRun::vzA_ExtractionRun(vza::Archive &archive, Request request)
-    : archive_(archive)
-    , request_(std::move(request))
-{
-}
+vzA_ExtractionRun::vzA_ExtractionRun(vza::Archive& archive, Request request)
+    : archive_(archive), request_(std::move(request))
+{}
 
 vzA_ExtractionRun::~vzA_ExtractionRun()
 {
@@ -47,7 +45,7 @@ vzA_ExtractionRun::Progress vzA_ExtractionRun::progress() const
     return p;
 }
 
-bool vzA_ExtractionRun::pendingQuestion(std::int32_t &row, std::string &path) const
+bool vzA_ExtractionRun::pendingQuestion(std::int32_t& row, std::string& path) const
 {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!questionPending_ || hasAnswer_ || cancel_.load())
@@ -71,19 +69,19 @@ void vzA_ExtractionRun::answer(Answer answer)
     answered_.notify_all();
 }
 
-std::string vzA_ExtractionRun::outputPath(const vza::Archive &archive, const Request &request, std::int32_t row)
+std::string vzA_ExtractionRun::outputPath(const vza::Archive& archive, const Request& request, std::int32_t row)
 {
     // A name the user typed is used as given; an empty one, or none, means
     // the entry's own name decoded and made safe.
     const QString typed = request.changedNames.value(row);
     if (!typed.isEmpty())
         return QFile::encodeName(typed).toStdString();
-    const vza::ArchiveEntry *entry = archive.entry(row);
+    const vza::ArchiveEntry* entry = archive.entry(row);
     return entry ? vza::outputNameFor(entry->name, request.encoding) : std::string();
 }
 
 // Runs on the worker thread.
-bool vzA_ExtractionRun::ask(std::int32_t row, const std::string &path)
+bool vzA_ExtractionRun::ask(std::int32_t row, const std::string& path)
 {
     if (yesToAll_)
         return true;
@@ -115,22 +113,22 @@ void vzA_ExtractionRun::work()
 {
     std::uint64_t total = 0;
     for (std::int32_t row : request_.rows)
-        if (const vza::ArchiveEntry *entry = archive_.entry(row))
+        if (const vza::ArchiveEntry* entry = archive_.entry(row))
             total += entry->originalSize;
     bytesTotal_.store(total, std::memory_order_relaxed);
 
     vza::Extractor extractor(archive_);
-    vza::Extractor::Options &options = extractor.options();
+    vza::Extractor::Options& options = extractor.options();
     options.createFolders = true;
     options.overwrite = vza::Extractor::Overwrite::Ask;
-    options.askOverwrite = [this](std::int32_t row, const std::string &path) { return ask(row, path); };
+    options.askOverwrite = [this](std::int32_t row, const std::string& path) { return ask(row, path); };
     options.progress = [this](std::int32_t, std::uint64_t done, std::uint64_t) {
         entryDone_.store(done, std::memory_order_relaxed);
     };
     options.cancel = &cancel_;
 
-    const bool opened = request_.destination.empty() ? extractor.openWorkingFolder()
-                                                     : extractor.open(request_.destination);
+    const bool opened =
+        request_.destination.empty() ? extractor.openWorkingFolder() : extractor.open(request_.destination);
     if (!opened) {
         outcome_.opened = false;
         outcome_.openError = extractor.openError();
@@ -146,7 +144,7 @@ void vzA_ExtractionRun::work()
         }
         currentRow_.store(row, std::memory_order_relaxed);
         entryDone_.store(0, std::memory_order_relaxed);
-        const vza::ArchiveEntry *entry = archive_.entry(row);
+        const vza::ArchiveEntry* entry = archive_.entry(row);
         vza::Extractor::Result result = extractor.extract(row, outputPath(archive_, request_, row));
         // A question answered with Cancel ends the run here too.
         if (result.status == Status::Cancelled || (result.status == Status::Skipped && cancel_.load())) {

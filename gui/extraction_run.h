@@ -37,8 +37,8 @@ class vzA_ExtractionRun : public QObject {
 
 public:
     struct Request {
-        std::vector<std::int32_t> rows;    // entries in the order to write them
-        QHash<int, QString> changedNames;  // output names the user typed, by row
+        std::vector<std::int32_t> rows;                        // entries in the order to write them
+        QHash<int, QString> changedNames;                      // output names the user typed, by row
         vza::NameEncoding encoding = vza::NameEncoding::Utf8;  // of the archive's names
         // Empty: output names relative to the working folder, used as given.
         // Otherwise the folder everything is written below.
@@ -57,15 +57,15 @@ public:
 
     // What came of the run; rows written are only counted.
     struct Outcome {
-        bool opened = true;   // false: the destination could not be used
-        int openError = 0;    // its errno
+        bool opened = true;  // false: the destination could not be used
+        int openError = 0;   // its errno
         bool cancelled = false;
         std::size_t written = 0;
         std::vector<vza::Extractor::Result> skipped;
         std::vector<vza::Extractor::Result> failed;
     };
 
-    vzA_ExtractionRun(vza::Archive &archive, Request request);
+    vzA_ExtractionRun(vza::Archive& archive, Request request);
     ~vzA_ExtractionRun() override;
 
     void start();
@@ -81,15 +81,15 @@ public:
 
     // The question the worker waits on: the row and its output path. False
     // when none is waiting.
-    bool pendingQuestion(std::int32_t &row, std::string &path) const;
+    bool pendingQuestion(std::int32_t& row, std::string& path) const;
     void answer(Answer answer);
 
     // Valid after finished(), or after join().
-    const Outcome &outcome() const { return outcome_; }
+    const Outcome& outcome() const { return outcome_; }
 
     // The output path of row: the name the user typed, else the entry's
     // name decoded and made safe; as bytes for the file system.
-    static std::string outputPath(const vza::Archive &archive, const Request &request, std::int32_t row);
+    static std::string outputPath(const vza::Archive& archive, const Request& request, std::int32_t row);
 
 signals:
     // Emitted from the worker thread; connect with a queued connection.
@@ -98,9 +98,9 @@ signals:
 
 private:
     void work();
-    bool ask(std::int32_t row, const std::string &path);
+    bool ask(std::int32_t row, const std::string& path);
 
-    vza::Archive &archive_;
+    vza::Archive& archive_;
     const Request request_;
     std::thread thread_;
     Outcome outcome_;

@@ -14,9 +14,9 @@
 
 namespace {
 
-bool isSet(const char *name)
+bool isSet(const char* name)
 {
-    const char *value = std::getenv(name);
+    const char* value = std::getenv(name);
     return value && *value;
 }
 
@@ -27,14 +27,14 @@ bool displayAvailable()
     return isSet("DISPLAY") || isSet("WAYLAND_DISPLAY") || isSet("QT_QPA_PLATFORM");
 }
 
-void print(std::FILE *stream, const QString &text)
+void print(std::FILE* stream, const QString& text)
 {
     std::fputs(text.toLocal8Bit().constData(), stream);
 }
 
 }  // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     const CommandLine early = earlyCommandLine(argc, argv);
     if (early.action == CommandLine::Action::Help) {
@@ -47,15 +47,15 @@ int main(int argc, char *argv[])
     }
 
     if (!displayAvailable()) {
-        const char *program = argc > 0 ? argv[0] : "vza-extract";
-        const QString text = QCoreApplication::translate(
-            "main",
-            "%1: no display found (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are all unset).\n"
-            "This is a desktop program. To run it without a desktop, use a virtual display:\n"
-            "    xvfb-run -a %1\n"
-            "or draw off screen (nothing is shown):\n"
-            "    QT_QPA_PLATFORM=offscreen %1\n")
-                                 .arg(QString::fromLocal8Bit(program));
+        const char* program = argc > 0 ? argv[0] : "vza-extract";
+        const QString text =
+            QCoreApplication::translate(
+                "main", "%1: no display found (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are all unset).\n"
+                        "This is a desktop program. To run it without a desktop, use a virtual display:\n"
+                        "    xvfb-run -a %1\n"
+                        "or draw off screen (nothing is shown):\n"
+                        "    QT_QPA_PLATFORM=offscreen %1\n")
+                .arg(QString::fromLocal8Bit(program));
         print(stderr, text);
         return 1;
     }

@@ -7,16 +7,15 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-vzA_PasswordDialog::vzA_PasswordDialog(QWidget *parent)
-    : QDialog(parent)
+vzA_PasswordDialog::vzA_PasswordDialog(QWidget* parent) : QDialog(parent)
 {
-    auto *passwordLabel = new QLabel(tr("パスワード"));
-    auto *okButton = new QPushButton(tr("OK"), this);
-    auto *cancelButton = new QPushButton(tr("キャンセル"), this);
+    auto* passwordLabel = new QLabel(tr("パスワード"));
+    auto* okButton = new QPushButton(tr("OK"), this);
+    auto* cancelButton = new QPushButton(tr("キャンセル"), this);
 
-    auto *fieldRow = new QHBoxLayout;
-    auto *buttonRow = new QHBoxLayout;
-    auto *mainLayout = new QVBoxLayout;
+    auto* fieldRow = new QHBoxLayout;
+    auto* buttonRow = new QHBoxLayout;
+    auto* mainLayout = new QVBoxLayout;
 
     passwordEdit = new QLineEdit;
     passwordEdit->setEchoMode(QLineEdit::Password);

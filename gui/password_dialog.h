@@ -12,11 +12,11 @@ class vzA_PasswordDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit vzA_PasswordDialog(QWidget *parent);
+    explicit vzA_PasswordDialog(QWidget* parent);
 
     // The current text of the password field.
     QString password() const;
 
 private:
-    QLineEdit *passwordEdit;
+    QLineEdit* passwordEdit;
 };

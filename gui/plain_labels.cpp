@@ -4,9 +4,9 @@
 #include <QLabel>
 #include <QWidget>
 
-void showLabelsAsPlainText(QWidget *widget)
+void showLabelsAsPlainText(QWidget* widget)
 {
-    for (QLabel *label : widget->findChildren<QLabel *>()) {
+    for (QLabel* label : widget->findChildren<QLabel*>()) {
         label->setTextFormat(Qt::PlainText);
         label->setOpenExternalLinks(false);
     }

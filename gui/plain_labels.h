@@ -10,4 +10,4 @@ class QWidget;
 // Makes every label of widget (a message box, a progress dialog) show its
 // text as plain text. Call it after the widget's texts are set: a message box
 // makes its informative label only when given an informative text.
-void showLabelsAsPlainText(QWidget *widget);
+void showLabelsAsPlainText(QWidget* widget);

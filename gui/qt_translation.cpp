@@ -5,9 +5,9 @@
 #include <QLibraryInfo>
 #include <QTranslator>
 
-bool loadQtTranslation(QCoreApplication &app)
+bool loadQtTranslation(QCoreApplication& app)
 {
-    auto *translator = new QTranslator(&app);
+    auto* translator = new QTranslator(&app);
     if (!translator->load(QStringLiteral("qtbase_ja"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;

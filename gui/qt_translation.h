@@ -9,4 +9,4 @@ class QCoreApplication;
 // buttons of message and input dialogs speak the window's language.
 // False when the translation is not installed; the program then runs with
 // Qt's English texts.
-bool loadQtTranslation(QCoreApplication &app);
+bool loadQtTranslation(QCoreApplication& app);

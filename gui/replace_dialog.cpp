@@ -9,19 +9,18 @@
 #include <QShowEvent>
 #include <QVBoxLayout>
 
-vzA_ReplaceDialog::vzA_ReplaceDialog(QWidget *parent)
-    : QDialog(parent)
+vzA_ReplaceDialog::vzA_ReplaceDialog(QWidget* parent) : QDialog(parent)
 {
     // The layouts adopt the labels and fields; the buttons start as children.
-    auto *searchLabel = new QLabel(tr("検索文字列"));
-    auto *replaceLabel = new QLabel(tr("置換文字列"));
-    auto *hintLabel = new QLabel;
-    auto *replaceButton = new QPushButton(tr("置換"), this);
-    auto *cancelButton = new QPushButton(tr("キャンセル"), this);
+    auto* searchLabel = new QLabel(tr("検索文字列"));
+    auto* replaceLabel = new QLabel(tr("置換文字列"));
+    auto* hintLabel = new QLabel;
+    auto* replaceButton = new QPushButton(tr("置換"), this);
+    auto* cancelButton = new QPushButton(tr("キャンセル"), this);
 
-    auto *fieldGrid = new QGridLayout;
-    auto *buttonRow = new QHBoxLayout;
-    auto *mainLayout = new QVBoxLayout;
+    auto* fieldGrid = new QGridLayout;
+    auto* buttonRow = new QHBoxLayout;
+    auto* mainLayout = new QVBoxLayout;
 
     QString hint;
     hint += tr("検索文字列を空にすることで、\n");
@@ -63,7 +62,7 @@ vzA_ReplaceDialog::vzA_ReplaceDialog(QWidget *parent)
 // Setting the focus when the dialog is shown, not when it closed, makes
 // sure it lands in the search field before the window is activated; set on
 // closing it raced with the main window taking the focus back.
-void vzA_ReplaceDialog::showEvent(QShowEvent *event)
+void vzA_ReplaceDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     searchEdit->setFocus(Qt::OtherFocusReason);

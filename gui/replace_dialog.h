@@ -12,7 +12,7 @@ class vzA_ReplaceDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit vzA_ReplaceDialog(QWidget *parent);
+    explicit vzA_ReplaceDialog(QWidget* parent);
 
     // The current texts of the search and replacement fields.
     QString searchText() const;
@@ -20,9 +20,9 @@ public:
 
 protected:
     // Each showing starts in the search field again.
-    void showEvent(QShowEvent *event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
-    QLineEdit *searchEdit;
-    QLineEdit *replaceEdit;
+    QLineEdit* searchEdit;
+    QLineEdit* replaceEdit;
 };

@@ -99,8 +99,8 @@ TEST(ArchiveCreation, RoundTripsEveryFlagFromFilesAndBytesToAFileAndAPipe)
     const std::vector<TestEntry> entries = {
         {"empty", Bytes{}},
         {"small.txt", bytesOf("abc")},
-        {"dir/random.bin", randomBytes(200001, 4)},         // incompressible: stored as it is
-        {"big.txt", compressibleBytes((3 << 20) + 5)},      // crosses the 1 MiB pieces
+        {"dir/random.bin", randomBytes(200001, 4)},     // incompressible: stored as it is
+        {"big.txt", compressibleBytes((3 << 20) + 5)},  // crosses the 1 MiB pieces
     };
     for (std::size_t i = 0; i < entries.size(); ++i)
         writeBytes(dir / ("in" + std::to_string(i)), entries[i].data);
@@ -150,7 +150,8 @@ TEST(ArchiveCreation, AnIndexLargerThanAPieceRoundTrips)
     TempDir dir;
     std::vector<TestEntry> entries;
     for (int i = 0; i < 4500; ++i)
-        entries.push_back({std::string(240, static_cast<char>('a' + i % 26)) + "/" + std::to_string(i), bytesOf(std::to_string(i))});
+        entries.push_back(
+            {std::string(240, static_cast<char>('a' + i % 26)) + "/" + std::to_string(i), bytesOf(std::to_string(i))});
     for (std::uint32_t flags : AllFlags) {
         SCOPED_TRACE(flags);
         ArchiveWriter writer;
@@ -215,7 +216,8 @@ TEST(ArchiveCreation, CompressedArchivesAreTheSameForEveryThreadCount)
             ASSERT_TRUE(archive.open(dir / "out.vza", "pw"));
             const std::size_t noise = entries[1].data.size();
             EXPECT_LT(archive.entry(0)->storedSize, entries[0].data.size() / 4);
-            EXPECT_EQ(archive.entry(1)->storedSize, (flags & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(noise)) + 8 : noise);
+            EXPECT_EQ(archive.entry(1)->storedSize,
+                      (flags & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(noise)) + 8 : noise);
 
             // The header's check words come from the clock: compared from the
             // entry count on.
@@ -277,14 +279,26 @@ TEST(ArchiveCreation, AnInputChangedAfterTheWalkFailsTheWholeArchive)
         ArchiveError error;
     };
     const std::vector<Case> cases = {
-        {"grown", [](const TempDir& d) { std::FILE* f = std::fopen((d / "in/sub/b").c_str(), "ab"); std::fputs("more", f); std::fclose(f); },
+        {"grown",
+         [](const TempDir& d) {
+             std::FILE* f = std::fopen((d / "in/sub/b").c_str(), "ab");
+             std::fputs("more", f);
+             std::fclose(f);
+         },
          ArchiveError::InputChanged},
-        {"shrunk", [](const TempDir& d) { ASSERT_EQ(truncate((d / "in/sub/b").c_str(), 10), 0); }, ArchiveError::InputChanged},
+        {"shrunk", [](const TempDir& d) { ASSERT_EQ(truncate((d / "in/sub/b").c_str(), 10), 0); },
+         ArchiveError::InputChanged},
         {"replaced by a file of the same size",
-         [](const TempDir& d) { writeBytes(d / "other", Bytes(3 << 20, 'o')); ASSERT_EQ(rename((d / "other").c_str(), (d / "in/sub/b").c_str()), 0); },
+         [](const TempDir& d) {
+             writeBytes(d / "other", Bytes(3 << 20, 'o'));
+             ASSERT_EQ(rename((d / "other").c_str(), (d / "in/sub/b").c_str()), 0);
+         },
          ArchiveError::InputChanged},
         {"replaced by a link to a secret",
-         [](const TempDir& d) { ASSERT_EQ(unlink((d / "in/sub/b").c_str()), 0); ASSERT_EQ(symlink((d / "secret").c_str(), (d / "in/sub/b").c_str()), 0); },
+         [](const TempDir& d) {
+             ASSERT_EQ(unlink((d / "in/sub/b").c_str()), 0);
+             ASSERT_EQ(symlink((d / "secret").c_str(), (d / "in/sub/b").c_str()), 0);
+         },
          ArchiveError::CannotReadInput},
         {"its folder replaced by a link",
          [](const TempDir& d) {
@@ -292,7 +306,8 @@ TEST(ArchiveCreation, AnInputChangedAfterTheWalkFailsTheWholeArchive)
              ASSERT_EQ(symlink((d / "elsewhere").c_str(), (d / "in/sub").c_str()), 0);
          },
          ArchiveError::CannotReadInput},
-        {"removed", [](const TempDir& d) { ASSERT_EQ(unlink((d / "in/sub/b").c_str()), 0); }, ArchiveError::CannotReadInput},
+        {"removed", [](const TempDir& d) { ASSERT_EQ(unlink((d / "in/sub/b").c_str()), 0); },
+         ArchiveError::CannotReadInput},
     };
     for (const Case& c : cases) {
         for (std::uint32_t flags : AllFlags) {
@@ -319,8 +334,7 @@ TEST(ArchiveCreation, AnInputChangedAfterTheWalkFailsTheWholeArchive)
             EXPECT_EQ(made.writer.failedEntry(), 1);
             EXPECT_EQ(readBytes(dir / "old.vza"), bytesOf("the old archive"));
             for (const std::string& name : dir.list())
-                EXPECT_TRUE(name == "in" || name == "elsewhere" || name == "secret" || name == "old.vza")
-                    << name;
+                EXPECT_TRUE(name == "in" || name == "elsewhere" || name == "secret" || name == "old.vza") << name;
         }
     }
 }
@@ -543,8 +557,9 @@ TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)
     std::vector<std::pair<Kind, std::string>> notices;
     InputTree tree([&](const InputTree::Notice& notice) { notices.emplace_back(notice.kind, notice.path); });
     tree.skip(self);
-    for (const std::string& operand : {std::string("./in//"), dir / "in/a", dir / "in/sub/b", std::string("in/sub/../a"),
-                                       std::string(""), std::string("missing"), std::string("in/a")})
+    for (const std::string& operand :
+         {std::string("./in//"), dir / "in/a", dir / "in/sub/b", std::string("in/sub/../a"), std::string(""),
+          std::string("missing"), std::string("in/a")})
         tree.add(operand);
     tree.finish();
 
@@ -553,7 +568,8 @@ TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)
         names.push_back(tree.storedName(i));
     const std::string absolute = dir.path().substr(1);
     // in/a named twice: stored once, as first found.
-    EXPECT_EQ(names, (std::vector<std::string>{"in/a", "in/sub/b", "in/x/y", absolute + "/in/a", absolute + "/in/sub/b"}));
+    EXPECT_EQ(names,
+              (std::vector<std::string>{"in/a", "in/sub/b", "in/x/y", absolute + "/in/a", absolute + "/in/sub/b"}));
     EXPECT_EQ(tree.path(2), "./in/x\\y");
     const std::vector<std::pair<Kind, std::string>> expected = {
         {Kind::RefusedName, "./in/..\\..\\evil.sh"},

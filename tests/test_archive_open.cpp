@@ -15,13 +15,12 @@ namespace {
 
 // Two entries, readme.txt ("hello") and img/a.bin (01 02 03), no flags,
 // check words 0x1234 and 0x567: the smallest interesting archive, 83 bytes.
-const Bytes PlainExample = {
-    0x00, 0x1D, 0x4F, 0xD6, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x00, 0x00, 0x05, 0x67,
-    0x00, 0x00, 0x17, 0x9B, 0x00, 0x00, 0x17, 0x9C, 0x00, 0x00, 0x00, 0x02, 0x00, 0x00, 0x00, 0x2B,
-    0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00, 0x00, 0x05, 'r', 'e', 'a', 'd',
-    'm', 'e', '.', 't', 'x', 't', 0x00, 0x00, 0x00, 0x09, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00,
-    0x00, 0x03, 'i', 'm', 'g', '/', 'a', '.', 'b', 'i', 'n', 'h', 'e', 'l', 'l', 'o',
-    0x01, 0x02, 0x03};
+const Bytes PlainExample = {0x00, 0x1D, 0x4F, 0xD6, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x12, 0x34, 0x00, 0x00,
+                            0x05, 0x67, 0x00, 0x00, 0x17, 0x9B, 0x00, 0x00, 0x17, 0x9C, 0x00, 0x00, 0x00, 0x02,
+                            0x00, 0x00, 0x00, 0x2B, 0x00, 0x00, 0x00, 0x0A, 0x00, 0x00, 0x00, 0x05, 0x00, 0x00,
+                            0x00, 0x05, 'r',  'e',  'a',  'd',  'm',  'e',  '.',  't',  'x',  't',  0x00, 0x00,
+                            0x00, 0x09, 0x00, 0x00, 0x00, 0x03, 0x00, 0x00, 0x00, 0x03, 'i',  'm',  'g',  '/',
+                            'a',  '.',  'b',  'i',  'n',  'h',  'e',  'l',  'l',  'o',  0x01, 0x02, 0x03};
 
 void appendWord(Bytes& bytes, std::uint32_t value)
 {
@@ -112,8 +111,8 @@ TEST(ArchiveOpen, FindComparesExactBytesAfterTurningBackslashes)
     Archive archive;
     ASSERT_TRUE(archive.open(dir / "a.vza", ""));
     const std::pair<const char*, std::int32_t> cases[] = {
-        {"img/a.bin", 1}, {"img\\a.bin", 1}, {"readme.txt", 0},
-        {"IMG/A.BIN", -1}, {"img/a.bin ", -1}, {"/img/a.bin", -1}, {"img/a.bi", -1}, {"", -1}};
+        {"img/a.bin", 1},   {"img\\a.bin", 1},  {"readme.txt", 0}, {"IMG/A.BIN", -1},
+        {"img/a.bin ", -1}, {"/img/a.bin", -1}, {"img/a.bi", -1},  {"", -1}};
     for (const auto& [query, expected] : cases) {
         EXPECT_EQ(archive.find(query), expected) << query;
         EXPECT_EQ(archive.contains(query), expected != -1) << query;
@@ -212,8 +211,8 @@ TEST(ArchiveOpen, TwoArchivesOpenAtOnceKeepTheirOwnKeys)
 {
     TempDir dir;
     const Bytes large = randomBytes(300000, 7);  // several read blocks
-    writeArchive(dir / "a.vza", {{"a.txt", bytesOf("from A")}, {"large.bin", large}},
-                 FlagEncrypted | FlagCompressed, "alpha");
+    writeArchive(dir / "a.vza", {{"a.txt", bytesOf("from A")}, {"large.bin", large}}, FlagEncrypted | FlagCompressed,
+                 "alpha");
     writeArchive(dir / "b.vza", {{"b.txt", bytesOf("from B")}}, FlagEncrypted, "beta");
     writeArchive(dir / "p.vza", {{"p.txt", bytesOf("plain")}}, 0);
     keyCipher("the process-wide key");
@@ -226,8 +225,8 @@ TEST(ArchiveOpen, TwoArchivesOpenAtOnceKeepTheirOwnKeys)
         const char* password;
         bool opens;
     };
-    for (const Other other : {Other{"b.vza", "wrong", false}, Other{"b.vza", "beta", true},
-                              Other{"p.vza", "", true}, Other{"a.vza", "alpha!", false}}) {
+    for (const Other other : {Other{"b.vza", "wrong", false}, Other{"b.vza", "beta", true}, Other{"p.vza", "", true},
+                              Other{"a.vza", "alpha!", false}}) {
         SCOPED_TRACE(std::string(other.file) + " with " + other.password);
         Archive b;
         EXPECT_EQ(b.open(dir / other.file, other.password), other.opens);
@@ -291,8 +290,8 @@ TEST(ArchiveOpen, ProbeFlags)
     Archive archive;
     ASSERT_TRUE(archive.open(dir / "f0", "kept"));
     const std::pair<std::string, std::int32_t> cases[] = {
-        {"missing", 255}, {"seven", 255}, {"wrong-magic", 255}, {"header-only", 6},
-        {"f0", 0}, {"f2", 2}, {"f4", 4}, {"f6", 6}, {"f255", 255}, {"f256", 0x100}};
+        {"missing", 255}, {"seven", 255}, {"wrong-magic", 255}, {"header-only", 6}, {"f0", 0}, {"f2", 2},
+        {"f4", 4},        {"f6", 6},      {"f255", 255},        {"f256", 0x100}};
     for (const auto& [name, expected] : cases)
         EXPECT_EQ(archive.probeFlags(dir / name), expected) << name;
     EXPECT_EQ(archive.archiveIndex().path(), dir / "f0");  // the probe leaves the Archive alone

@@ -22,11 +22,8 @@ namespace {
 constexpr std::uint32_t Flags = FlagEncrypted | FlagCompressed;
 
 const std::vector<TestEntry> Entries = {
-    {"a.txt", bytesOf("hello")},
-    {"dir/prose.txt", compressibleBytes(500)},
-    {"empty", Bytes{}},
-    {"noise.bin", randomBytes(40, 3)},
-    {"more/prose2.txt", compressibleBytes(300)},
+    {"a.txt", bytesOf("hello")},       {"dir/prose.txt", compressibleBytes(500)},   {"empty", Bytes{}},
+    {"noise.bin", randomBytes(40, 3)}, {"more/prose2.txt", compressibleBytes(300)},
 };
 
 class BitFlipSweep : public ::testing::Test {

@@ -87,11 +87,10 @@ const EcbVector ecbVectors[] = {
 // enciphering FEDCBA9876543210.
 const char* const varKeyMaster = "F0E1D2C3B4A5968778695A4B3C2D1E0F0011223344556677";
 const char* const varKeyCipher[24] = {
-    "F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05",
-    "B39E44481BDB1E6E", "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82",
-    "15750E7A4F4EC577", "122BA70B3AB64AE0", "3A833C9AFFC537F6", "9409DA87A90F6BF2",
-    "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F", "93142887EE3BE15C",
-    "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
+    "F9AD597C49DB005E", "E91D21C1D961A6D6", "E9C2B70A1BC65CF3", "BE1E639408640F05", "B39E44481BDB1E6E",
+    "9457AA83B1928C0D", "8BB77032F960629D", "E87A244E2CC85E82", "15750E7A4F4EC577", "122BA70B3AB64AE0",
+    "3A833C9AFFC537F6", "9409DA87A90F6BF2", "884F80625060B8B4", "1F85031C19E11968", "79D9373A714CA34F",
+    "93142887EE3BE15C", "03429E838CE2D14B", "A4299E27469FF67B", "AFD5AED1C1BC96A8", "10851C0E3858DA9F",
     "E6F51ED79B9DB21F", "64A6E14AFD36B46F", "80C7D7D45A5479AD", "05044B62FA52D080",
 };
 
@@ -179,7 +178,8 @@ TEST_P(CipherPathTest, AgreesWithBlockCallsAndRoundTripsUnderRandomKeys)
     for (std::size_t keyLength : {1u, 5u, 16u, 56u, 72u}) {
         SCOPED_TRACE(keyLength);
         keyWith(randomBytes(keyLength));
-        for (std::size_t blocks : std::initializer_list<std::size_t>{0, 1, 3, 4, 5, 15, 16, 17, 63, 64, 65, manyBlocks, 1000}) {
+        for (std::size_t blocks :
+             std::initializer_list<std::size_t>{0, 1, 3, 4, 5, 15, 16, 17, 63, 64, 65, manyBlocks, 1000}) {
             const Bytes plain = randomBytes(8 * blocks);
             Bytes expected = plain;
             for (std::size_t at = 0; at < expected.size(); at += 8)

@@ -34,8 +34,8 @@ TEST(DataBuffer, WordsAndBytesPastTheEndReadAsZero)
     buffer.appendU32(0x01020304);
     buffer.appendU32(0xA0B0C0D0);
     ASSERT_EQ(buffer.size(), 8u);
-    EXPECT_EQ(buffer.getU32At(4), 0xA0B0C0D0u);  // length - 4: the last word
-    EXPECT_EQ(buffer.getU32At(5), 0u);           // length - 3: not enough bytes
+    EXPECT_EQ(buffer.getU32At(4), 0xA0B0C0D0u);    // length - 4: the last word
+    EXPECT_EQ(buffer.getU32At(5), 0u);             // length - 3: not enough bytes
     EXPECT_EQ(buffer.getU32At(SIZE_MAX - 1), 0u);  // no wrap-around
     EXPECT_EQ(buffer.byteAt(7), 0xD0);
     EXPECT_EQ(buffer.byteAt(8), 0);

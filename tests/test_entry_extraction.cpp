@@ -5,8 +5,8 @@
 #include <unistd.h>
 
 #include "archive/archive.h"
-#include "archive/output_file.h"
 #include "archive/format.h"
+#include "archive/output_file.h"
 #include "codec/blowfish.h"
 #include "testkit/testkit.h"
 
@@ -22,13 +22,16 @@ const std::vector<TestEntry> RoundTripEntries = {
     {"", bytesOf("a 0-byte name")},
     {"hello.txt", bytesOf("hello")},
     {"random.bin", randomBytes(70000, 11)},  // does not shrink
-    {"dir/text.txt", Text},                 // shrinks; inflates in several 64 KiB steps
+    {"dir/text.txt", Text},                  // shrinks; inflates in several 64 KiB steps
     {"exactly-8", bytesOf("12345678")},
 };
 
 class WorkingDirectory {
 public:
-    explicit WorkingDirectory(const std::string& path) : previous_(getcwd(nullptr, 0)) { EXPECT_EQ(chdir(path.c_str()), 0); }
+    explicit WorkingDirectory(const std::string& path) : previous_(getcwd(nullptr, 0))
+    {
+        EXPECT_EQ(chdir(path.c_str()), 0);
+    }
     ~WorkingDirectory()
     {
         EXPECT_EQ(chdir(previous_), 0);
@@ -96,19 +99,31 @@ TEST(EntryExtraction, DamagedEntriesFailAndWriteNothing)
         ArchiveError error;
     } cases[] = {
         {"bad Adler-32", FlagCompressed, {"e", badAdler, 300000}, ArchiveError::EntryCorrupt},
-        {"stream cut short", FlagCompressed, {"e", Bytes(stream.begin(), stream.end() - 6), 300000}, ArchiveError::EntryCorrupt},
+        {"stream cut short",
+         FlagCompressed,
+         {"e", Bytes(stream.begin(), stream.end() - 6), 300000},
+         ArchiveError::EntryCorrupt},
         {"gzip data", FlagCompressed, {"e", gzipStream(Text), 300000}, ArchiveError::EntryCorrupt},
         {"not a stream at all", FlagCompressed, {"e", bytesOf("plain text"), 300}, ArchiveError::EntryCorrupt},
         {"inflates past its size", FlagCompressed, {"e", bomb, 100}, ArchiveError::EntryTooLarge},
         {"inflates short of its size", FlagCompressed, {"e", stream, 300001}, ArchiveError::EntrySizeMismatch},
         {"plain length differs", 0, {"e", bytesOf("hello"), 4}, ArchiveError::EntryTooLarge},
         {"damaged first block", FlagEncrypted, {"e", badFirstBlock, 5}, ArchiveError::EntryCorrupt},
-        {"sealed under another key", FlagEncrypted, {"e", sealedForm(bytesOf("hello"), "other"), 5}, ArchiveError::EntryCorrupt},
+        {"sealed under another key",
+         FlagEncrypted,
+         {"e", sealedForm(bytesOf("hello"), "other"), 5},
+         ArchiveError::EntryCorrupt},
         {"seal length mismatch", FlagEncrypted, {"e", sealedPlusBlock, 5}, ArchiveError::EntryCorrupt},
         {"shorter than a block", FlagEncrypted, {"e", Bytes(7, 0), 0}, ArchiveError::EntryCorrupt},
         {"empty sealed entry", FlagEncrypted, {"e", {}, 0}, ArchiveError::EntryCorrupt},
-        {"sealed bad Adler-32", FlagEncrypted | FlagCompressed, {"e", sealedForm(badAdler, "secret"), 300000}, ArchiveError::EntryCorrupt},
-        {"sealed bomb", FlagEncrypted | FlagCompressed, {"e", sealedForm(bomb, "secret"), 100}, ArchiveError::EntryTooLarge},
+        {"sealed bad Adler-32",
+         FlagEncrypted | FlagCompressed,
+         {"e", sealedForm(badAdler, "secret"), 300000},
+         ArchiveError::EntryCorrupt},
+        {"sealed bomb",
+         FlagEncrypted | FlagCompressed,
+         {"e", sealedForm(bomb, "secret"), 100},
+         ArchiveError::EntryTooLarge},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -71,8 +71,8 @@ void openListed(Archive& archive, const TempDir& dir)
 bool stillListed(Archive& archive)
 {
     std::vector<std::uint8_t> bytes;
-    return archive.entryCount() == 1 && archive.entryName(0) == "kept.txt" &&
-           archive.readData("kept.txt", &bytes) && bytes == bytesOf("still here");
+    return archive.entryCount() == 1 && archive.entryName(0) == "kept.txt" && archive.readData("kept.txt", &bytes) &&
+           bytes == bytesOf("still here");
 }
 
 TEST(OpenWithPassword, EveryOutcomeButSuccessKeepsTheListedArchive)

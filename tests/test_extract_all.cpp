@@ -70,8 +70,8 @@ struct Case {
     std::vector<TestEntry> entries;
     std::uint32_t flags = FlagCompressed | FlagEncrypted;
     Extractor::Overwrite overwrite = Extractor::Overwrite::Replace;
-    Strings existing;               // files in the destination before the run
-    std::int32_t damaged = -1;      // an entry whose stored bytes are spoiled
+    Strings existing;           // files in the destination before the run
+    std::int32_t damaged = -1;  // an entry whose stored bytes are spoiled
 };
 
 // threads 0: extract() for each entry in turn, the reference.
@@ -121,12 +121,18 @@ std::vector<Case> cases()
         c.label = "duplicates and folders";
         for (int i = 0; i < 400; ++i) {
             std::string name = "d" + std::to_string(i % 5) + "/f" + std::to_string(i % 37);
-            if (i == 10) name = "x";
-            if (i == 300) name = "x/y";
-            if (i == 20) name = "z/w";
-            if (i == 350) name = "z";
-            if (i == 30) name = "Case";
-            if (i == 330) name = "case";
+            if (i == 10)
+                name = "x";
+            if (i == 300)
+                name = "x/y";
+            if (i == 20)
+                name = "z/w";
+            if (i == 350)
+                name = "z";
+            if (i == 30)
+                name = "Case";
+            if (i == 330)
+                name = "case";
             c.entries.push_back({name, test::compressible(50 + i % 300, static_cast<std::uint32_t>(i))});
         }
         table.push_back(c);
@@ -140,11 +146,15 @@ std::vector<Case> cases()
         std::string deep;
         for (std::size_t n = 0; n <= Extractor::MaxComponents; ++n)
             deep += "y/";
-        const Strings hostile = {"../up", "/abs/p", "a/../../b", "dir/", "", std::string("nul\0x", 5), deep + "f",
-                                 "a/" + std::string(NAME_MAX + 1, 'n'), "./a//b", "a\\b\\c", "."};
+        const Strings hostile = {"../up",     "/abs/p",
+                                 "a/../../b", "dir/",
+                                 "",          std::string("nul\0x", 5),
+                                 deep + "f",  "a/" + std::string(NAME_MAX + 1, 'n'),
+                                 "./a//b",    "a\\b\\c",
+                                 "."};
         for (int i = 0; i < 300; ++i) {
-            const std::string name = i % 7 == 3 ? hostile[static_cast<std::size_t>(i / 7) % hostile.size()]
-                                                : "ok/" + std::to_string(i % 50);
+            const std::string name =
+                i % 7 == 3 ? hostile[static_cast<std::size_t>(i / 7) % hostile.size()] : "ok/" + std::to_string(i % 50);
             c.entries.push_back({name, "entry " + std::to_string(i)});
         }
         table.push_back(c);
@@ -153,7 +163,8 @@ std::vector<Case> cases()
         Case c;
         c.label = "a damaged entry and a large one in the middle";
         for (int i = 0; i < 300; ++i)
-            c.entries.push_back({"f" + std::to_string(i % 120), test::compressible(2000, static_cast<std::uint32_t>(i))});
+            c.entries.push_back(
+                {"f" + std::to_string(i % 120), test::compressible(2000, static_cast<std::uint32_t>(i))});
         c.entries[150] = {"f30", test::randomBytes(700 << 10, 9)};  // written alone, between others of its name
         c.damaged = 100;
         table.push_back(c);
@@ -208,8 +219,8 @@ TEST(ExtractAllTest, SameOutcomeOnOneThreadAndOnSeveral)
             EXPECT_EQ(several.tree, one.tree);
         }
         if (c.damaged >= 0) {
-            EXPECT_NE(one.results[static_cast<std::size_t>(c.damaged)].find("problem " +
-                          std::to_string(static_cast<int>(Problem::ReadFailed))),
+            EXPECT_NE(one.results[static_cast<std::size_t>(c.damaged)].find(
+                          "problem " + std::to_string(static_cast<int>(Problem::ReadFailed))),
                       std::string::npos);
         }
     }

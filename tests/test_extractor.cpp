@@ -308,8 +308,8 @@ TEST_P(ExtractorTest, HostileNamesAreRefusedBeforeAnythingIsMade)
         Problem problem;
     };
     const std::vector<Case> cases = {
-        {deep, Problem::NameTooLong},                            // the path reaches PATH_MAX
-        {manyShort, Problem::TooManyComponents},                 // 258 components
+        {deep, Problem::NameTooLong},                                   // the path reaches PATH_MAX
+        {manyShort, Problem::TooManyComponents},                        // 258 components
         {"a/" + std::string(NAME_MAX + 1, 'n'), Problem::NameTooLong},  // one component too long
     };
     std::vector<TestEntry> entries;
@@ -340,7 +340,9 @@ TEST_P(ExtractorTest, HostileNamesAreRefusedBeforeAnythingIsMade)
 
 TEST_P(ExtractorTest, EntriesByIndexWhateverTheirNames)
 {
-    openArchive({{"same", bytesOf("first")}, {"same", bytesOf("second")}, {"a\\b", bytesOf("slash")},
+    openArchive({{"same", bytesOf("first")},
+                 {"same", bytesOf("second")},
+                 {"a\\b", bytesOf("slash")},
                  {"../up", bytesOf("up")}});
     Extractor extractor(archive_);
     ASSERT_TRUE(extractor.open(dir_ / "out"));

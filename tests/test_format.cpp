@@ -19,10 +19,15 @@ TEST(Format, WordsAreBigEndian)
 
 TEST(Format, RoundUp8)
 {
-    const std::pair<std::int64_t, std::int64_t> cases[] = {
-        {0, 0}, {1, 8}, {7, 8}, {8, 8}, {9, 16}, {43, 48},
-        // Lengths near 2^32 do not wrap.
-        {0xFFFFFFF9, 0x100000000}, {0xFFFFFFFF, 0x100000000}};
+    const std::pair<std::int64_t, std::int64_t> cases[] = {{0, 0},
+                                                           {1, 8},
+                                                           {7, 8},
+                                                           {8, 8},
+                                                           {9, 16},
+                                                           {43, 48},
+                                                           // Lengths near 2^32 do not wrap.
+                                                           {0xFFFFFFF9, 0x100000000},
+                                                           {0xFFFFFFFF, 0x100000000}};
     for (const auto& [n, expected] : cases)
         EXPECT_EQ(roundUp8(n), expected) << n;
 }

@@ -84,14 +84,15 @@ class EachInflater : public ::testing::TestWithParam<InflateEngine> {};
 
 }  // namespace
 
-INSTANTIATE_TEST_SUITE_P(Inflaters, EachInflater,
-                         ::testing::ValuesIn([] {
+INSTANTIATE_TEST_SUITE_P(Inflaters, EachInflater, ::testing::ValuesIn([] {
                              std::vector<InflateEngine> engines{InflateEngine::Zlib};
                              if (InflateStream::engineAvailable(InflateEngine::Isal))
                                  engines.push_back(InflateEngine::Isal);
                              return engines;
                          }()),
-                         [](const auto& info) { return std::string(InflateStream::engineName(info.param)) == "zlib" ? "Zlib" : "Isal"; });
+                         [](const auto& info) {
+                             return std::string(InflateStream::engineName(info.param)) == "zlib" ? "Zlib" : "Isal";
+                         });
 
 TEST_P(EachInflater, WholeStreamsInAnyPieces)
 {
@@ -155,7 +156,8 @@ TEST_P(EachInflater, DamageIsRefused)
     };
     for (const auto& c : cases)
         for (std::size_t piece : {std::size_t{1}, std::size_t{65536}})
-            EXPECT_EQ(inflateWith(GetParam(), c.bytes, c.limit, piece).result, c.result) << c.what << ", pieces of " << piece;
+            EXPECT_EQ(inflateWith(GetParam(), c.bytes, c.limit, piece).result, c.result)
+                << c.what << ", pieces of " << piece;
 }
 
 TEST_P(EachInflater, ResetStartsAFreshStreamWithANewLimit)
@@ -195,5 +197,6 @@ TEST(InflateStream, InflatersAgreeOnEveryFlipAndCut)
         agree(flipped, "bit " + std::to_string(bit));
     }
     for (std::size_t cut = 0; cut < stream.size(); ++cut)
-        agree(Bytes(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut)), "cut at " + std::to_string(cut));
+        agree(Bytes(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(cut)),
+              "cut at " + std::to_string(cut));
 }

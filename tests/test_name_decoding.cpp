@@ -17,10 +17,10 @@ namespace {
 
 // Shift_JIS (CP932) bytes of names used below. 表 ソ 能 十 end in 0x5C, the
 // backslash's byte.
-const std::string SjisHyo = "\x95\x5C";                   // 表
-const std::string SjisSoNouJuu = "\x83\x5C\x94\x5C\x8F\x5C";  // ソ能十
+const std::string SjisHyo = "\x95\x5C";                                                     // 表
+const std::string SjisSoNouJuu = "\x83\x5C\x94\x5C\x8F\x5C";                                // ソ能十
 const std::string SjisFolderHyo = "\x83\x74\x83\x48\x83\x8B\x83\x5F\\" + SjisHyo + ".csv";  // フォルダ\表.csv
-const std::string SjisReport = "\x93\xFA\x96{\x8C\xEA/\x95\xF1\x8D\x90\x8F\x91.txt";  // 日本語/報告書.txt
+const std::string SjisReport = "\x93\xFA\x96{\x8C\xEA/\x95\xF1\x8D\x90\x8F\x91.txt";        // 日本語/報告書.txt
 
 std::vector<ArchiveEntry> entriesNamed(const std::vector<std::string>& names)
 {
@@ -47,7 +47,8 @@ TEST(NameDecoding, NamesDecodeAndBecomeOutputPaths)
     };
     const Case cases[] = {
         {"ASCII", "docs/readme.txt", true, true, NameEncoding::Utf8, "docs/readme.txt", "docs/readme.txt"},
-        {"UTF-8, 3 bytes", "日本語/報告書.txt", true, false, NameEncoding::Utf8, "日本語/報告書.txt", "日本語/報告書.txt"},
+        {"UTF-8, 3 bytes", "日本語/報告書.txt", true, false, NameEncoding::Utf8, "日本語/報告書.txt",
+         "日本語/報告書.txt"},
         {"UTF-8, 4 bytes", "\xF0\x9F\x98\x80.txt", true, false, NameEncoding::Utf8, "😀.txt", "😀.txt"},
         {"UTF-8 backslash", "a\\b.txt", true, true, NameEncoding::Utf8, "a\\b.txt", "a/b.txt"},
         {"CP932 trail 0x5C", SjisHyo + ".csv", false, true, NameEncoding::Cp932, "表.csv", "表.csv"},
@@ -57,8 +58,7 @@ TEST(NameDecoding, NamesDecodeAndBecomeOutputPaths)
         {"CP932 folders", SjisReport, false, true, NameEncoding::Cp932, "日本語/報告書.txt", "日本語/報告書.txt"},
         {"CP932 only (NEC, wave dash)", "\x87\x40\x81\x60", false, true, NameEncoding::Cp932, "①～", "①～"},
         {"CP932 half-width and \\", "\xB1\x5C\x7E", false, true, NameEncoding::Cp932, "ｱ\\~", "ｱ/~"},
-        {"CP932 climbing out", "..\\" + SjisHyo + "\\..\\x", false, true, NameEncoding::Cp932, "..\\表\\..\\x",
-         "表/x"},
+        {"CP932 climbing out", "..\\" + SjisHyo + "\\..\\x", false, true, NameEncoding::Cp932, "..\\表\\..\\x", "表/x"},
         {"Latin-1", "caf\xE9.txt", false, false, NameEncoding::Latin1, "café.txt", "café.txt"},
         {"lone lead byte", "x\x95", false, false, NameEncoding::Latin1, "x\xC2\x95", "x\xC2\x95"},
         {"undefined in CP932", "\xA0\xFD", false, false, NameEncoding::Latin1, "\xC2\xA0ý", "\xC2\xA0ý"},
@@ -66,8 +66,8 @@ TEST(NameDecoding, NamesDecodeAndBecomeOutputPaths)
         {"overlong slash", "\xC0\xAF", false, true, NameEncoding::Cp932, "ﾀｯ", "ﾀｯ"},
         {"UTF-16 surrogate", "\xED\xA0\x80", false, false, NameEncoding::Latin1, "í\xC2\xA0\xC2\x80",
          "í\xC2\xA0\xC2\x80"},
-        {"above U+10FFFF", "\xF4\x90\x80\x80", false, false, NameEncoding::Latin1,
-         "ô\xC2\x90\xC2\x80\xC2\x80", "ô\xC2\x90\xC2\x80\xC2\x80"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", false, false, NameEncoding::Latin1, "ô\xC2\x90\xC2\x80\xC2\x80",
+         "ô\xC2\x90\xC2\x80\xC2\x80"},
         {"zero byte", std::string("a\0b", 3), true, true, NameEncoding::Utf8, std::string("a\0b", 3), ""},
         {"nothing left", "../..", true, true, NameEncoding::Utf8, "../..", ""},
     };

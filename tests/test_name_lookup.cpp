@@ -34,9 +34,9 @@ TEST(NameHash, SipHashMatchesThePublishedVectors)
     std::string message;
     for (int i = 0; i < 16; ++i)
         message.push_back(static_cast<char>(i));
-    const std::pair<std::size_t, std::uint64_t> vectors[] = {
-        {0, 0x726fdb47dd0e0e31ULL}, {1, 0x74f839c593dc67fdULL}, {7, 0xab0200f58b01d137ULL},
-        {8, 0x93f5f5799a932462ULL}, {15, 0xa129ca6149be45e5ULL}, {16, 0x3f2acc7f57c29bdbULL}};
+    const std::pair<std::size_t, std::uint64_t> vectors[] = {{0, 0x726fdb47dd0e0e31ULL},  {1, 0x74f839c593dc67fdULL},
+                                                             {7, 0xab0200f58b01d137ULL},  {8, 0x93f5f5799a932462ULL},
+                                                             {15, 0xa129ca6149be45e5ULL}, {16, 0x3f2acc7f57c29bdbULL}};
     for (const auto& [length, expected] : vectors)
         EXPECT_EQ(sipHash24(k0, k1, std::string_view(message).substr(0, length)), expected) << length;
 

@@ -38,7 +38,7 @@ namespace {
 
 const QByteArray Password = "bench password";
 
-bool writeManyEntries(const QString &path, int count)
+bool writeManyEntries(const QString& path, int count)
 {
     try {
         vza::test::writeArchive(
@@ -50,14 +50,14 @@ bool writeManyEntries(const QString &path, int count)
             },
             vza::FlagCompressed);
         return true;
-    } catch (const std::exception &) {
+    } catch (const std::exception&) {
         return false;
     }
 }
 
 // A file of mib MiB of bytes that do not compress, packed encrypted by the
 // command-line tool (which streams it; no copy of it is held in memory).
-bool writeBigEntry(const QString &folder, const QString &archive, int mib)
+bool writeBigEntry(const QString& folder, const QString& archive, int mib)
 {
     const QString input = folder + QStringLiteral("/big.bin");
     QFile file(input);
@@ -66,7 +66,7 @@ bool writeBigEntry(const QString &folder, const QString &archive, int mib)
     QByteArray block(1 << 20, '\0');
     std::uint64_t state = 0x9e3779b97f4a7c15ULL;
     for (int m = 0; m < mib; ++m) {
-        auto *words = reinterpret_cast<std::uint64_t *>(block.data());
+        auto* words = reinterpret_cast<std::uint64_t*>(block.data());
         for (std::size_t w = 0; w < std::size_t(block.size()) / 8; ++w) {
             state ^= state << 13, state ^= state >> 7, state ^= state << 17;
             words[w] = state;
@@ -80,8 +80,8 @@ bool writeBigEntry(const QString &folder, const QString &archive, int mib)
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("VZA_PASSWORD"), QString::fromUtf8(Password));
     vza.setProcessEnvironment(env);
-    vza.start(QStringLiteral(VZA_CLI), {QStringLiteral("create"), archive, QStringLiteral("-e"),
-                                        QStringLiteral("-q"), QStringLiteral("big.bin")});
+    vza.start(QStringLiteral(VZA_CLI), {QStringLiteral("create"), archive, QStringLiteral("-e"), QStringLiteral("-q"),
+                                        QStringLiteral("big.bin")});
     const bool ok = vza.waitForFinished(-1) && vza.exitCode() == 0;
     QFile::remove(input);
     return ok;
@@ -96,18 +96,18 @@ struct GuiRun {
 // Answers the password dialog and the outcome box; notes when the box came.
 class Answerer : public QObject {
 public:
-    QElapsedTimer *clock = nullptr;
+    QElapsedTimer* clock = nullptr;
     double endMs = -1;
     bool success = false;
 
     Answerer()
     {
         connect(&timer_, &QTimer::timeout, this, [this] {
-            QWidget *widget = QApplication::activeModalWidget();
-            if (auto *password = qobject_cast<vzA_PasswordDialog *>(widget)) {
-                password->findChild<QLineEdit *>()->setText(QString::fromUtf8(Password));
+            QWidget* widget = QApplication::activeModalWidget();
+            if (auto* password = qobject_cast<vzA_PasswordDialog*>(widget)) {
+                password->findChild<QLineEdit*>()->setText(QString::fromUtf8(Password));
                 password->accept();
-            } else if (auto *box = qobject_cast<QMessageBox *>(widget)) {
+            } else if (auto* box = qobject_cast<QMessageBox*>(widget)) {
                 if (clock && endMs < 0)
                     endMs = double(clock->nsecsElapsed()) / 1e6;
                 success = box->icon() == QMessageBox::Information;
@@ -121,7 +121,7 @@ private:
     QTimer timer_;
 };
 
-GuiRun runGui(vzA_ExtWindow &window, const QString &out)
+GuiRun runGui(vzA_ExtWindow& window, const QString& out)
 {
     QDir().mkpath(out);
     QDir::setCurrent(out);
@@ -153,7 +153,7 @@ GuiRun runGui(vzA_ExtWindow &window, const QString &out)
     return run;
 }
 
-double runCli(const QString &archive, const QString &out)
+double runCli(const QString& archive, const QString& out)
 {
     QDir().mkpath(out);
     QProcess vza;
@@ -169,7 +169,7 @@ double runCli(const QString &archive, const QString &out)
     return double(clock.nsecsElapsed()) / 1e6;
 }
 
-bool measure(vzA_ExtWindow &window, const QString &name, const QString &archive, const QString &scratch)
+bool measure(vzA_ExtWindow& window, const QString& name, const QString& archive, const QString& scratch)
 {
     {
         Answerer password;
@@ -196,7 +196,7 @@ bool measure(vzA_ExtWindow &window, const QString &name, const QString &archive,
 
 }  // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -53,14 +53,14 @@ Timing timed(Work work)
 }
 
 // A figure of /proc/self/status in KiB: VmRSS now, VmHWM the peak.
-long statusKiB(const char *field)
+long statusKiB(const char* field)
 {
-    std::FILE *status = std::fopen("/proc/self/status", "r");
+    std::FILE* status = std::fopen("/proc/self/status", "r");
     long kib = -1;
     char line[256];
     while (status && std::fgets(line, sizeof line, status))
-        if (std::strncmp(line, field, std::strlen(field)) == 0
-            && std::sscanf(line + std::strlen(field), ": %ld kB", &kib) == 1)
+        if (std::strncmp(line, field, std::strlen(field)) == 0 &&
+            std::sscanf(line + std::strlen(field), ": %ld kB", &kib) == 1)
             break;
     if (status)
         std::fclose(status);
@@ -69,7 +69,7 @@ long statusKiB(const char *field)
 
 }  // namespace
 
-int main(int argc, char *argv[])
+int main(int argc, char* argv[])
 {
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -86,12 +86,12 @@ int main(int argc, char *argv[])
     window.show();
     app.processEvents();
     window.adjustColumnWidths();
-    auto *table = window.findChild<QTableView *>(QStringLiteral("entryTable"));
+    auto* table = window.findChild<QTableView*>(QStringLiteral("entryTable"));
     const long before = statusKiB("VmRSS");
 
     const Timing first = timed([&] { window.openArchive(path); });
     const int rows = table->model()->rowCount();
-    const Timing layout = timed([&] { app.processEvents(); });  // the one layout and paint it gets
+    const Timing layout = timed([&] { app.processEvents(); });      // the one layout and paint it gets
     const Timing again = timed([&] { window.openArchive(path); });  // replaces the listed rows first
     const long peak = statusKiB("VmHWM");
 

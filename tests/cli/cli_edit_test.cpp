@@ -149,7 +149,8 @@ TEST_F(CliEditTest, FailuresLeaveTheOldArchiveByteForByte)
     }
 
     // A full disk: the new archive cannot be written whole.
-    const RunResult full = runVzaWithFileSizeLimit({"add", "--password-file", "pw.txt", "a.vza", "big"}, dir.path(), 150000);
+    const RunResult full =
+        runVzaWithFileSizeLimit({"add", "--password-file", "pw.txt", "a.vza", "big"}, dir.path(), 150000);
     EXPECT_EQ(full.status, 2) << full.err;
     EXPECT_NE(full.err.find("a.vza: not changed; the old archive is left as it was"), std::string::npos) << full.err;
     EXPECT_EQ(readBytes(at("a.vza")), old);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/cli_harness.h"
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -8,13 +9,11 @@
 #include <poll.h>
 #include <pty.h>
 #include <spawn.h>
+#include <stdexcept>
 #include <sys/ioctl.h>
 #include <sys/resource.h>
-#include <stdexcept>
-#include <csignal>
 #include <sys/wait.h>
 #include <unistd.h>
-
 
 namespace vza::clitest {
 

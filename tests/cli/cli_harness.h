@@ -5,8 +5,8 @@
 
 #include <cstdint>
 #include <functional>
-#include <sys/types.h>
 #include <string>
+#include <sys/types.h>
 #include <vector>
 
 #include "testkit/testkit.h"

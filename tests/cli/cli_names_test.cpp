@@ -43,10 +43,10 @@ TEST(CliNames, CharactersThatDeceiveAreEscapedWhereverANameIsPrinted)
         {"line\u2028break", "line\\u2028break"},           // line separator
         {"para\u2029graph", "para\\u2029graph"},           // paragraph separator
         {"iso\u2066late\u2069", "iso\\u2066late\\u2069"},  // bidi isolates
-        {"\uFEFFbom", "\\ufeffbom"},                        // zero width no-break space
-        {"tag\U000E0041", "tag\\U000e0041"},                // a tag character
-        {"back\\slash", "back\\\\slash"},                   // the escape character itself
-        {"日本語/報告書.txt", "日本語/報告書.txt"},          // plain text is kept
+        {"\uFEFFbom", "\\ufeffbom"},                       // zero width no-break space
+        {"tag\U000E0041", "tag\\U000e0041"},               // a tag character
+        {"back\\slash", "back\\\\slash"},                  // the escape character itself
+        {"日本語/報告書.txt", "日本語/報告書.txt"},        // plain text is kept
         {"caf\u00E9", "caf\u00E9"},
     };
     std::vector<TestEntry> entries;

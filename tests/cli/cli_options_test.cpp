@@ -77,8 +77,8 @@ TEST_F(CliOptionsTest, ExcludesLeaveEntriesOutOfEveryReadingCommand)
         Strings listed;
     };
     const std::vector<Case> cases = {
-        {{"-x", "*.txt"}, {"doc/b.md", "notes"}},                          // '*' crosses '/'
-        {{"-x", "doc/*", "-x", "notes"}, {"src/x.txt", "日本語.txt"}},     // repeated; an exact name
+        {{"-x", "*.txt"}, {"doc/b.md", "notes"}},                       // '*' crosses '/'
+        {{"-x", "doc/*", "-x", "notes"}, {"src/x.txt", "日本語.txt"}},  // repeated; an exact name
         {{"--exclude=src/*"}, {"doc/a.txt", "doc/b.md", "notes", "日本語.txt"}},
         {{"-x", "日本語.*"}, {"doc/a.txt", "doc/b.md", "src/x.txt", "notes"}},  // on the name as shown
         {{"-x", "nothing"}, {"doc/a.txt", "doc/b.md", "src/x.txt", "notes", "日本語.txt"}},
@@ -170,8 +170,8 @@ TEST_F(CliOptionsTest, ToStdoutWritesTheEntriesBytesAndSaysWhenACheckFailsAfterw
         EXPECT_TRUE(vza({"extract", "-O", "a.vza", "bin"}, env).out == binary);
         // Every entry, in order, those of one name too.
         EXPECT_TRUE(vza({"extract", "--to-stdout", "a.vza"}, env).out == big + binary + "12");
-        const RunResult piped = runVzaPiped({"extract", "-O", "-", "big.txt", "empty"}, dir.path(),
-                                            readFile(dir / "a.vza"), env);
+        const RunResult piped =
+            runVzaPiped({"extract", "-O", "-", "big.txt", "empty"}, dir.path(), readFile(dir / "a.vza"), env);
         EXPECT_EQ(piped.status, 0) << piped.err;
         EXPECT_TRUE(piped.out == big);
         EXPECT_EQ(piped.err, "");
@@ -215,9 +215,12 @@ TEST_F(CliOptionsTest, ThreadsChangeNothingButTheTime)
     std::vector<TestEntry> entries;
     for (int i = 0; i < 600; ++i) {
         std::string name = "d" + std::to_string(i % 7) + "/f" + std::to_string(i % 150);
-        if (i == 5) name = "x";
-        if (i == 400) name = "x/y";
-        if (i % 97 == 50) name = "../up" + std::to_string(i);
+        if (i == 5)
+            name = "x";
+        if (i == 400)
+            name = "x/y";
+        if (i % 97 == 50)
+            name = "../up" + std::to_string(i);
         entries.push_back({name, compressible(100 + i, static_cast<std::uint32_t>(i))});
     }
     writeArchive(dir / "a.vza", entries, FlagCompressed | FlagEncrypted);

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <thread>
 #include <sys/stat.h>
+#include <thread>
 
 #include "archive/format.h"
 #include "cli/cli_harness.h"

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: MIT
 // The vza binary, run on archives built here with the library's writer.
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <gtest/gtest.h>
 #include <csignal>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -38,8 +38,7 @@ protected:
 
 TEST_F(CliTest, ListShowsSizesRatioAndNamesThenTotals)
 {
-    writeArchive(at("a.vza"), {{"readme.txt", compressible(1000, 1)}, {"img/a.bin", "\x01\x02\x03"}},
-                 FlagCompressed);
+    writeArchive(at("a.vza"), {{"readme.txt", compressible(1000, 1)}, {"img/a.bin", "\x01\x02\x03"}}, FlagCompressed);
     const RunResult listed = vza({"list", "a.vza"});
     ASSERT_EQ(listed.status, 0) << listed.err;
     EXPECT_EQ(listed.err, "");
@@ -202,9 +201,9 @@ TEST_F(CliTest, PasswordComesFromTheEnvironmentElseTheFile)
 TEST_F(CliTest, PasswordIsAskedOnTheTerminalWithoutEcho)
 {
     writeFile(at("doc.txt"), "the contents");
-    const RunResult created = runVzaOnTerminal({"create", "-e", "secret.vza", "doc.txt"}, dir.path(),
-                                               {{"Password for the new archive", "hunter2"},
-                                                {"Repeat the password", "hunter2"}});
+    const RunResult created =
+        runVzaOnTerminal({"create", "-e", "secret.vza", "doc.txt"}, dir.path(),
+                         {{"Password for the new archive", "hunter2"}, {"Repeat the password", "hunter2"}});
     EXPECT_EQ(created.status, 0) << created.out;
     EXPECT_FALSE(contains(created.out, "hunter2")) << created.out;
 
@@ -214,9 +213,9 @@ TEST_F(CliTest, PasswordIsAskedOnTheTerminalWithoutEcho)
     EXPECT_FALSE(contains(extracted.out, "hunter2")) << extracted.out;
     EXPECT_EQ(readFile(at("out/doc.txt")), "the contents");
 
-    const RunResult differ = runVzaOnTerminal({"create", "-e", "other.vza", "doc.txt"}, dir.path(),
-                                              {{"Password for the new archive", "one"},
-                                               {"Repeat the password", "two"}});
+    const RunResult differ =
+        runVzaOnTerminal({"create", "-e", "other.vza", "doc.txt"}, dir.path(),
+                         {{"Password for the new archive", "one"}, {"Repeat the password", "two"}});
     EXPECT_EQ(differ.status, 2);
     EXPECT_TRUE(contains(differ.out, "vza: the two passwords differ")) << differ.out;
     EXPECT_FALSE(fs::exists(at("other.vza")));
@@ -372,8 +371,8 @@ TEST_F(CliTest, InterruptedExtractLeavesOnlyCompletedFiles)
         bool named;
         int signal;
     };
-    for (const Case c : {Case{true, SIGINT}, Case{true, SIGTERM}, Case{true, SIGHUP}, Case{false, SIGINT},
-                         Case{false, SIGKILL}}) {
+    for (const Case c :
+         {Case{true, SIGINT}, Case{true, SIGTERM}, Case{true, SIGHUP}, Case{false, SIGINT}, Case{false, SIGKILL}}) {
         SCOPED_TRACE(testing::Message() << "named " << c.named << " signal " << c.signal);
         bool interrupted = false;
         for (int attempt = 0; attempt < 5 && !interrupted; ++attempt) {
@@ -394,7 +393,7 @@ TEST_F(CliTest, InterruptedExtractLeavesOnlyCompletedFiles)
                 }
             });
             if (!interrupted)
-                continue;  // it finished first: try again
+                continue;                  // it finished first: try again
             EXPECT_EQ(result.status, -1);  // killed by the signal
             EXPECT_EQ(listTree(at("out")), Strings{"done.txt"});
         }
@@ -441,10 +440,10 @@ TEST_F(CliTest, NamesAndPatternsChooseEntries)
     const std::vector<Case> cases = {
         {{"*.txt"}, 0, {"doc/", "doc/a.txt", "src/", "src/x.txt"}, ""},  // '*' crosses '/'
         {{"doc/*"}, 0, {"doc/", "doc/a.txt", "doc/b.md"}, ""},
-        {{"a[1]"}, 0, {"a[1]"}, ""},                                       // an exact name wins over the pattern
+        {{"a[1]"}, 0, {"a[1]"}, ""},  // an exact name wins over the pattern
         {{"a[0-9]"}, 0, {"a1"}, ""},
-        {{"doc\\b.md"}, 0, {"doc/", "doc/b.md"}, ""},                      // looked up as the library does
-        {{"dup"}, 0, {"dup"}, "first"},                                     // an exact name: its first entry
+        {{"doc\\b.md"}, 0, {"doc/", "doc/b.md"}, ""},  // looked up as the library does
+        {{"dup"}, 0, {"dup"}, "first"},                // an exact name: its first entry
         {{}, 0, {"a1", "a[1]", "doc/", "doc/a.txt", "doc/b.md", "dup", "src/", "src/x.txt"}, "second"},
         {{"nothing*", "src/x.txt"}, 1, {"src/", "src/x.txt"}, ""},
     };
@@ -465,8 +464,12 @@ TEST_F(CliTest, NamesAndPatternsChooseEntries)
 TEST_F(CliTest, NamesArePrintedEscaped)
 {
     writeArchive(at("a.vza"),
-                 {{"red\x1b[31mtext", "1"}, {"bad\xff\xfe", "2"}, {"tab\there", "3"}, {"caf\xc3\xa9", "4"},
-                  {"c1\xc2\x9b", "5"}, {"../\x1b]0;title\x07", "6"}},
+                 {{"red\x1b[31mtext", "1"},
+                  {"bad\xff\xfe", "2"},
+                  {"tab\there", "3"},
+                  {"caf\xc3\xa9", "4"},
+                  {"c1\xc2\x9b", "5"},
+                  {"../\x1b]0;title\x07", "6"}},
                  0);
     // Read raw: with bytes that are not UTF-8 the archive would be read as
     // Latin-1, every byte a character.
@@ -492,7 +495,10 @@ TEST_F(CliTest, ProgressLineShowsEntryNamesEscaped)
         std::string shown;
     } cases[] = {
         {"escape sequences", "red\x1b[31m\x1b]0;title\x07", "red\\x1b[31m\\x1b]0;title\\x07"},
-        {"C1 control in UTF-8", "csi\xc2\x9b" "2J", "csi\\xc2\\x9b2J"},
+        {"C1 control in UTF-8",
+         "csi\xc2\x9b"
+         "2J",
+         "csi\\xc2\\x9b2J"},
         {"carriage return and newline", "a\rb\nc", "a\\x0db\\x0ac"},
         {"not UTF-8: read as Latin-1", "bad\xff\xfe", "bad\xc3\xbf\xc3\xbe"},
         {"four-byte UTF-8", "smile\xf0\x9f\x98\x80.txt", "smile\xf0\x9f\x98\x80.txt"},
@@ -527,8 +533,8 @@ TEST_F(CliTest, ProgressLineShowsEntryNamesEscaped)
 // extract unchanged; byte sequences that only look like them are escaped.
 TEST_F(CliTest, MultiByteUtf8NamesRoundTripAndMalformedOnesAreEscaped)
 {
-    const Strings names{"caf\xc3\xa9.txt", "\xe5\x90\x8d\xe5\x89\x8d/\xe6\x96\x87\xe6\x9b\xb8.txt",
-                        "\xef\xbf\xbd", "emoji \xf0\x9f\x98\x80.txt", "\xf4\x8f\xbf\xbf max"};
+    const Strings names{"caf\xc3\xa9.txt", "\xe5\x90\x8d\xe5\x89\x8d/\xe6\x96\x87\xe6\x9b\xb8.txt", "\xef\xbf\xbd",
+                        "emoji \xf0\x9f\x98\x80.txt", "\xf4\x8f\xbf\xbf max"};
     for (const std::string& name : names)
         writeFile(at("in/" + name), "contents of " + name);
     ASSERT_EQ(runVza({"create", "../u.vza", "."}, at("in")).status, 0);
@@ -550,7 +556,10 @@ TEST_F(CliTest, MultiByteUtf8NamesRoundTripAndMalformedOnesAreEscaped)
         std::string name;
         std::string shown;
     } cases[] = {
-        {"overlong slash", "a\xc0\xaf" "b", "a\\xc0\\xafb"},
+        {"overlong slash",
+         "a\xc0\xaf"
+         "b",
+         "a\\xc0\\xafb"},
         {"overlong three-byte", "\xe0\x80\xaf", "\\xe0\\x80\\xaf"},
         {"surrogate", "\xed\xa0\x80", "\\xed\\xa0\\x80"},
         {"past U+10FFFF", "\xf4\x90\x80\x80", "\\xf4\\x90\\x80\\x80"},
@@ -621,8 +630,7 @@ TEST_F(CliTest, CreateRefusesUnsafePathsAndSkipsLinksAndSpecialFiles)
     ASSERT_EQ(mkfifo(at("in/dir/fifo").c_str(), 0600), 0);
     writeFile(at("in/other"), "other");
 
-    const RunResult result =
-        runVza({"create", "../a.vza", "dir", at("in/other"), "dir/../other", "nothing"}, at("in"));
+    const RunResult result = runVza({"create", "../a.vza", "dir", at("in/other"), "dir/../other", "nothing"}, at("in"));
     EXPECT_EQ(result.status, 1);
     EXPECT_TRUE(contains(result.err, "warning: leading '/' removed from stored names")) << result.err;
     EXPECT_TRUE(contains(result.err, "'dir/../other': '..' is refused")) << result.err;
@@ -779,12 +787,16 @@ TEST_F(CliTest, CreateFailingToWriteLeavesNothingAndKeepsTheOldArchive)
         std::string err;
     } cases[] = {
         // 300 000 bytes of data cannot all be spooled.
-        {"while adding an entry", {"-z", "noise.bin"}, 100000,
+        {"while adding an entry",
+         {"-z", "noise.bin"},
+         100000,
          "vza: ../old.vza: cannot write output (File too large)\n"
          "vza: ../old.vza: not replaced; the old archive is left as it was\n"},
         // The 20 000 bytes of the small files are spooled, but with the
         // index of their long names the whole archive does not fit.
-        {"while finishing", {"small"}, 22000,
+        {"while finishing",
+         {"small"},
+         22000,
          "vza: ../old.vza: cannot write output (File too large)\n"
          "vza: ../old.vza: not replaced; the old archive is left as it was\n"},
     };
@@ -811,8 +823,7 @@ TEST_F(CliTest, CreateFailingToWriteLeavesNothingAndKeepsTheOldArchive)
 // fails, as the hand copy does) reports the entry and leaves no partial file.
 TEST_F(CliTest, ExtractFailingToWriteLeavesNoPartialFile)
 {
-    writeArchive(at("a.vza"),
-                 {{"small", "fits"}, {"stored", randomBytes(200000, 2)}, {"packed", compressible(200000)}},
+    writeArchive(at("a.vza"), {{"small", "fits"}, {"stored", randomBytes(200000, 2)}, {"packed", compressible(200000)}},
                  FlagCompressed);
     const RunResult result = runVzaWithFileSizeLimit({"extract", "a.vza", "-C", "out"}, dir.path(), 150000);
     EXPECT_EQ(result.status, 1) << result.err;

@@ -19,9 +19,9 @@ namespace guitest {
 
 ModalScript::Step press(int standardButton)
 {
-    return [standardButton](QWidget *widget) {
-        auto *box = qobject_cast<QMessageBox *>(widget);
-        QAbstractButton *button = box ? box->button(QMessageBox::StandardButton(standardButton)) : nullptr;
+    return [standardButton](QWidget* widget) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
+        QAbstractButton* button = box ? box->button(QMessageBox::StandardButton(standardButton)) : nullptr;
         if (button)
             button->click();
         else
@@ -29,14 +29,14 @@ ModalScript::Step press(int standardButton)
     };
 }
 
-ModalScript::Step chooseFolder(const QString &path)
+ModalScript::Step chooseFolder(const QString& path)
 {
-    return [path](QWidget *widget) {
-        auto *dialog = qobject_cast<QFileDialog *>(widget);
+    return [path](QWidget* widget) {
+        auto* dialog = qobject_cast<QFileDialog*>(widget);
         if (!dialog)
             return widget->close(), void();
         dialog->setDirectory(QDir::current().absoluteFilePath(path));
-        dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->clear();
+        dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"))->clear();
         QMetaObject::invokeMethod(dialog, "accept");
     };
 }
@@ -70,9 +70,9 @@ void GuiFixture::cleanup()
     settingsDir.reset();
 }
 
-QTableView *GuiFixture::table() const
+QTableView* GuiFixture::table() const
 {
-    return window->findChild<QTableView *>(QStringLiteral("entryTable"));
+    return window->findChild<QTableView*>(QStringLiteral("entryTable"));
 }
 
 int GuiFixture::rowCount() const
@@ -80,45 +80,43 @@ int GuiFixture::rowCount() const
     return table()->model()->rowCount();
 }
 
-QPushButton *GuiFixture::button(const QString &objectName) const
+QPushButton* GuiFixture::button(const QString& objectName) const
 {
-    return window->findChild<QPushButton *>(objectName);
+    return window->findChild<QPushButton*>(objectName);
 }
 
-QAction *GuiFixture::action(const QString &objectName) const
+QAction* GuiFixture::action(const QString& objectName) const
 {
-    return window->findChild<QAction *>(objectName);
+    return window->findChild<QAction*>(objectName);
 }
 
 QStringList GuiFixture::column(int column) const
 {
     QStringList texts;
-    const QAbstractItemModel *model = table()->model();
+    const QAbstractItemModel* model = table()->model();
     for (int row = 0; row < model->rowCount(); ++row)
         texts << model->index(row, column).data().toString();
     return texts;
 }
 
-void GuiFixture::selectRows(const QList<int> &rows)
+void GuiFixture::selectRows(const QList<int>& rows)
 {
-    QTableView *t = table();
+    QTableView* t = table();
     t->clearSelection();
     for (int row : rows)
-        t->selectionModel()->select(t->model()->index(row, 0),
-                                    QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        t->selectionModel()->select(t->model()->index(row, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
 QList<int> GuiFixture::selectedRows() const
 {
     QList<int> rows;
-    for (const QModelIndex &index : table()->selectionModel()->selectedRows())
+    for (const QModelIndex& index : table()->selectionModel()->selectedRows())
         rows << index.row();
     std::sort(rows.begin(), rows.end());
     return rows;
 }
 
-QList<Seen> GuiFixture::run(void (vzA_ExtWindow::*slot)(),
-                            std::initializer_list<ModalScript::Step> steps)
+QList<Seen> GuiFixture::run(void (vzA_ExtWindow::*slot)(), std::initializer_list<ModalScript::Step> steps)
 {
     ModalScript script(steps);
     (window.get()->*slot)();
@@ -135,7 +133,7 @@ void GuiFixture::waitForExtraction(int timeoutMs)
     QVERIFY2(!window->isExtracting(), "the extraction did not end");
 }
 
-QList<Seen> GuiFixture::read(const QString &path, std::vector<ModalScript::Step> more)
+QList<Seen> GuiFixture::read(const QString& path, std::vector<ModalScript::Step> more)
 {
     std::vector<ModalScript::Step> steps{chooseFile(path)};
     steps.insert(steps.end(), more.begin(), more.end());

@@ -28,7 +28,6 @@ class QAction;
 class QPushButton;
 class QTableView;
 
-
 namespace guitest {
 
 using namespace vza::test::qt;
@@ -42,7 +41,7 @@ inline const QString ReadFailedBox = QStringLiteral("warning|読込失敗|読込
 inline const QString OpenFailedBox = QStringLiteral("warning|展開失敗|アーカイブの展開に失敗しました。");
 inline const QString ExtractFailedBox = OpenFailedBox;
 inline const QString ExtractDoneBox = QStringLiteral("information|展開成功|全てのファイルの展開に成功しました。");
-inline QString overwriteQuestion(const QString &path)
+inline QString overwriteQuestion(const QString& path)
 {
     return QStringLiteral("box+buttons|上書き確認|%1 は既にあります。上書きしますか？").arg(path);
 }
@@ -51,7 +50,7 @@ inline const QString SelectOneRowBox = QStringLiteral("warning|指定エラー|�
 
 // Steps for the extract commands.
 ModalScript::Step press(int standardButton);          // a button of a message box
-ModalScript::Step chooseFolder(const QString &path);  // the folder dialog of フォルダへ展開
+ModalScript::Step chooseFolder(const QString& path);  // the folder dialog of フォルダへ展開
 
 // A fresh main window, shown, in a fresh temporary working folder.
 class GuiFixture : public QObject {
@@ -62,16 +61,16 @@ protected:
     std::unique_ptr<QTemporaryDir> settingsDir;  // the program's settings, per test
     std::unique_ptr<vzA_ExtWindow> window;
 
-    QTableView *table() const;
+    QTableView* table() const;
     int rowCount() const;
     // The window's widgets by objectName, e.g. "readButton", "readAction".
-    QPushButton *button(const QString &objectName) const;
-    QAction *action(const QString &objectName) const;
+    QPushButton* button(const QString& objectName) const;
+    QAction* action(const QString& objectName) const;
 
     // The texts of one column, top to bottom.
     QStringList column(int column) const;
     // Selects the given rows, in this order, and nothing else.
-    void selectRows(const QList<int> &rows);
+    void selectRows(const QList<int>& rows);
     QList<int> selectedRows() const;
 
     // Waits until an extraction the window runs has ended and its outcome
@@ -83,7 +82,7 @@ protected:
     QList<Seen> run(void (vzA_ExtWindow::*slot)(), std::initializer_list<ModalScript::Step> steps);
     // Reads the archive at path (relative to the working folder) with the
     // given steps after the file dialog.
-    QList<Seen> read(const QString &path, std::vector<ModalScript::Step> more = {});
+    QList<Seen> read(const QString& path, std::vector<ModalScript::Step> more = {});
 
 private slots:
     // QtTest runs these around every test function of a derived class.

@@ -25,7 +25,7 @@ using namespace guitest;
 
 namespace {
 
-std::vector<Entry> numberedEntries(int count, const QByteArray &prefix)
+std::vector<Entry> numberedEntries(int count, const QByteArray& prefix)
 {
     std::vector<Entry> entries;
     for (int i = 0; i < count; ++i)
@@ -55,7 +55,7 @@ private:
 
 QString DesktopTest::statusText() const
 {
-    return window->findChild<QLabel *>(QStringLiteral("statusLabel"))->text();
+    return window->findChild<QLabel*>(QStringLiteral("statusLabel"))->text();
 }
 
 void DesktopTest::commandLine_data()
@@ -92,10 +92,10 @@ void DesktopTest::commandLine()
 
     // Before Qt starts only --help and --version are looked for.
     QList<QByteArray> bytes{"vza-extract"};
-    for (const QString &argument : arguments)
+    for (const QString& argument : arguments)
         bytes << argument.toUtf8();
-    std::vector<char *> argv;
-    for (QByteArray &b : bytes)
+    std::vector<char*> argv;
+    for (QByteArray& b : bytes)
         argv.push_back(b.data());
     const CommandLine early = earlyCommandLine(int(argv.size()), argv.data());
     const bool answeredEarly = action == int(CommandLine::Action::Help) || action == int(CommandLine::Action::Version);
@@ -121,7 +121,7 @@ void DesktopTest::dropArchive()
 
     QMimeData mime;
     QList<QUrl> urls;
-    for (const QString &file : files) {
+    for (const QString& file : files) {
         QVERIFY(writeArchive(file, {{file.toUtf8() + "-entry", "x"}}));
         urls << QUrl::fromLocalFile(QDir::current().absoluteFilePath(file));
     }
@@ -202,8 +202,8 @@ void DesktopTest::widthsOnceScrollBarKnown()
 {
     QVERIFY(writeArchive("long.vza", numberedEntries(500, "long")));
     QVERIFY(writeArchive("short.vza", numberedEntries(2, "short")));
-    QTableView *t = table();
-    for (const QString &name : {QStringLiteral("long.vza"), QStringLiteral("short.vza")}) {
+    QTableView* t = table();
+    for (const QString& name : {QStringLiteral("long.vza"), QStringLiteral("short.vza")}) {
         QCOMPARE(lines(read(name)), QStringList{FileDialog});
         QTRY_COMPARE(t->verticalScrollBar()->isVisible(), name == "long.vza");
         QTRY_VERIFY2(t->columnWidth(0) + t->columnWidth(1) <= t->viewport()->width(), qPrintable(name));

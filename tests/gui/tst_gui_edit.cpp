@@ -22,13 +22,13 @@ private slots:
 
 private:
     // Lists an archive whose entries have the given names.
-    void listNames(const QStringList &names);
+    void listNames(const QStringList& names);
 };
 
-void EditTest::listNames(const QStringList &names)
+void EditTest::listNames(const QStringList& names)
 {
     std::vector<Entry> entries;
-    for (const QString &name : names)
+    for (const QString& name : names)
         entries.push_back({name.toUtf8(), "data"});
     QVERIFY(writeArchive("names.vza", entries));
     QCOMPARE(lines(read("names.vza")), QStringList{FileDialog});
@@ -61,11 +61,16 @@ void EditTest::rename_data()
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("new name") << true << "out/new name.txt" << "out/new name.txt";
-    QTest::newRow("empty") << true << "" << "";
-    QTest::newRow("unsafe, used as typed") << true << "../up.txt" << "../up.txt";
-    QTest::newRow("non-ASCII") << true << "名前.txt" << "名前.txt";
-    QTest::newRow("cancelled") << false << "ignored" << "b.txt";
+    QTest::newRow("new name") << true << "out/new name.txt"
+                              << "out/new name.txt";
+    QTest::newRow("empty") << true << ""
+                           << "";
+    QTest::newRow("unsafe, used as typed") << true << "../up.txt"
+                                           << "../up.txt";
+    QTest::newRow("non-ASCII") << true << "名前.txt"
+                               << "名前.txt";
+    QTest::newRow("cancelled") << false << "ignored"
+                               << "b.txt";
 }
 
 void EditTest::rename()
@@ -93,13 +98,34 @@ void EditTest::replace_data()
     QTest::addColumn<QString>("replacement");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("every occurrence") << "a.txt.txt" << "txt" << "dat" << "a.dat.dat";
-    QTest::newRow("case-sensitive") << "a.txt" << "TXT" << "dat" << "a.txt";
-    QTest::newRow("inserted text not searched again") << "aba" << "a" << "aa" << "aabaa";
-    QTest::newRow("empty search: prefix") << "data.bin" << "" << "new_" << "new_data.bin";
-    QTest::newRow("both empty") << "data.bin" << "" << "" << "data.bin";
-    QTest::newRow("whole name removed") << "abc" << "abc" << "" << "";
-    QTest::newRow("non-ASCII") << "日本語.txt" << "日本" << "英" << "英語.txt";
+    QTest::newRow("every occurrence") << "a.txt.txt"
+                                      << "txt"
+                                      << "dat"
+                                      << "a.dat.dat";
+    QTest::newRow("case-sensitive") << "a.txt"
+                                    << "TXT"
+                                    << "dat"
+                                    << "a.txt";
+    QTest::newRow("inserted text not searched again") << "aba"
+                                                      << "a"
+                                                      << "aa"
+                                                      << "aabaa";
+    QTest::newRow("empty search: prefix") << "data.bin"
+                                          << ""
+                                          << "new_"
+                                          << "new_data.bin";
+    QTest::newRow("both empty") << "data.bin"
+                                << ""
+                                << ""
+                                << "data.bin";
+    QTest::newRow("whole name removed") << "abc"
+                                        << "abc"
+                                        << ""
+                                        << "";
+    QTest::newRow("non-ASCII") << "日本語.txt"
+                               << "日本"
+                               << "英"
+                               << "英語.txt";
 }
 
 void EditTest::replace()
@@ -112,16 +138,14 @@ void EditTest::replace()
     const QStringList names{name, name + "2", "other"};
     listNames(names);
     selectRows({0, 1});
-    QCOMPARE(lines(run(&vzA_ExtWindow::replaceItem, {enterReplace(search, replacement)})),
-             QStringList{ReplaceDialog});
+    QCOMPARE(lines(run(&vzA_ExtWindow::replaceItem, {enterReplace(search, replacement)})), QStringList{ReplaceDialog});
     // "2" is never part of a search string here, so row 1 is row 0 plus "2".
     QCOMPARE(column(0), (QStringList{expected, expected + "2", "other"}));
     QCOMPARE(column(1), names);
     QCOMPARE(selectedRows(), QList<int>{});
 
     // Nothing selected: the dialog still comes, nothing changes.
-    QCOMPARE(lines(run(&vzA_ExtWindow::replaceItem, {enterReplace(search, replacement)})),
-             QStringList{ReplaceDialog});
+    QCOMPARE(lines(run(&vzA_ExtWindow::replaceItem, {enterReplace(search, replacement)})), QStringList{ReplaceDialog});
     QCOMPARE(column(0), (QStringList{expected, expected + "2", "other"}));
 }
 

@@ -1,13 +1,13 @@
 // SPDX-License-Identifier: MIT
 // The extract command: which rows it writes where, when it stops, and how
 // stored names of every kind reach the disk.
+#include <QAction>
 #include <QDir>
 #include <QDirIterator>
-#include <QAction>
 #include <QFile>
 #include <QLabel>
-#include <QStatusBar>
 #include <QMessageBox>
+#include <QStatusBar>
 #include <QTableView>
 #include <QTest>
 #include <QTextDocument>
@@ -28,7 +28,7 @@ const std::vector<Entry> ThreeEntries{
 };
 
 // Every file below root, as paths relative to it, sorted.
-QStringList filesBelow(const QString &root)
+QStringList filesBelow(const QString& root)
 {
     QStringList files;
     QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
@@ -39,23 +39,22 @@ QStringList filesBelow(const QString &root)
 }
 
 // Overwrites the stored bytes of entry index of the archive at path.
-bool damageEntry(const QString &path, int index)
+bool damageEntry(const QString& path, int index)
 {
     vza::Archive archive;
     if (!archive.open(QFile::encodeName(path).toStdString(), std::string()))
         return false;
     QFile file(path);
-    return file.open(QIODevice::ReadWrite) && file.seek(qint64(archive.archiveIndex().entryOffset(index)))
-           && file.write(QByteArray(qsizetype(archive.entry(index)->storedSize), '\xff')) > 0;
+    return file.open(QIODevice::ReadWrite) && file.seek(qint64(archive.archiveIndex().entryOffset(index))) &&
+           file.write(QByteArray(qsizetype(archive.entry(index)->storedSize), '\xff')) > 0;
 }
 
 // What a label shows: its text itself, or what the text renders to when the
 // label takes it for markup.
-QString shownText(const QLabel *label)
+QString shownText(const QLabel* label)
 {
     const QString text = label->text();
-    if (label->textFormat() == Qt::PlainText
-        || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text)))
+    if (label->textFormat() == Qt::PlainText || (label->textFormat() == Qt::AutoText && !Qt::mightBeRichText(text)))
         return text;
     QTextDocument document;
     document.setHtml(text);
@@ -63,10 +62,10 @@ QString shownText(const QLabel *label)
 }
 
 // The texts the labels of widget show, one per line.
-QString shownTexts(const QWidget *widget)
+QString shownTexts(const QWidget* widget)
 {
     QStringList texts;
-    for (const QLabel *label : widget->findChildren<QLabel *>())
+    for (const QLabel* label : widget->findChildren<QLabel*>())
         if (!label->text().isEmpty())
             texts << shownText(label);
     return texts.join('\n');
@@ -97,7 +96,7 @@ private slots:
 
 private:
     void listThree(std::uint32_t flags = 0);
-    void rename(int row, const QString &name);
+    void rename(int row, const QString& name);
 };
 
 void ExtractTest::listThree(std::uint32_t flags)
@@ -106,7 +105,7 @@ void ExtractTest::listThree(std::uint32_t flags)
     QCOMPARE(lines(read("three.vza")), QStringList{FileDialog});
 }
 
-void ExtractTest::rename(int row, const QString &name)
+void ExtractTest::rename(int row, const QString& name)
 {
     selectRows({row});
     QCOMPARE(lines(run(&vzA_ExtWindow::changeItem, {enterText(name)})), QStringList{RenameDialog});
@@ -136,7 +135,7 @@ void ExtractTest::selectedRowsOnly()
     QCOMPARE(filesBelow("."), (QStringList{"a.txt", "c.txt", "three.vza"}));
     QCOMPARE(readFile("a.txt"), ThreeEntries[0].data);
     QCOMPARE(readFile("c.txt"), ThreeEntries[2].data);  // replaced once confirmed
-    QCOMPARE(selectedRows(), (QList<int>{0, 2}));        // the table is left as it was
+    QCOMPARE(selectedRows(), (QList<int>{0, 2}));       // the table is left as it was
     QCOMPARE(column(0), (QStringList{"a.txt", "b.txt", "c.txt"}));
 }
 
@@ -144,8 +143,7 @@ void ExtractTest::stopsAtFirstFailingRow_data()
 {
     QTest::addColumn<bool>("damaged");
     QTest::addColumn<QString>("detail");  // the failure box names the row and the reason
-    QTest::newRow("a file where a folder should be") << false
-                                                     << "対象: b.txt\n原因: file はフォルダではありません";
+    QTest::newRow("a file where a folder should be") << false << "対象: b.txt\n原因: file はフォルダではありません";
     QTest::newRow("damaged entry") << true << "対象: b.txt\n原因: エントリを読み出せません (entry data corrupt)";
 }
 
@@ -214,24 +212,37 @@ void ExtractTest::storedNames_data()
     QTest::addColumn<QString>("fileText");
     QTest::addColumn<QString>("written");  // below the working folder; empty: the row fails
 
-    QTest::newRow("UTF-8") << QByteArray("日本語/名前.txt") << "日本語/名前.txt" << "日本語/名前.txt"
+    QTest::newRow("UTF-8") << QByteArray("日本語/名前.txt") << "日本語/名前.txt"
+                           << "日本語/名前.txt"
                            << "日本語/名前.txt";
     QTest::newRow("Shift_JIS") << QByteArray("\x83\x65\x83\x58\x83\x67.txt") << "テスト.txt"
-                               << "テスト.txt" << "テスト.txt";
-    QTest::newRow("Latin-1") << QByteArray("caf\xe9.txt") << "café.txt" << "café.txt" << "café.txt";
+                               << "テスト.txt"
+                               << "テスト.txt";
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9.txt") << "café.txt"
+                             << "café.txt"
+                             << "café.txt";
     // No file name can hold a zero byte: shown up to it, never written.
-    QTest::newRow("zero byte") << QByteArray("a.txt\0tail", 10) << "a.txt" << "" << "";
+    QTest::newRow("zero byte") << QByteArray("a.txt\0tail", 10) << "a.txt"
+                               << ""
+                               << "";
     QTest::newRow("parent folders") << QByteArray("../../escape.txt") << "../../escape.txt"
-                                    << "escape.txt" << "escape.txt";
-    QTest::newRow("absolute") << QByteArray("/etc/passwd") << "/etc/passwd" << "etc/passwd"
+                                    << "escape.txt"
+                                    << "escape.txt";
+    QTest::newRow("absolute") << QByteArray("/etc/passwd") << "/etc/passwd"
+                              << "etc/passwd"
                               << "etc/passwd";
-    QTest::newRow("nothing safe left") << QByteArray("../..") << "../.." << "" << "";
+    QTest::newRow("nothing safe left") << QByteArray("../..") << "../.."
+                                       << ""
+                                       << "";
     // 0x5C as the second byte of ソ, 表, 能, ... is no folder separator; a
     // backslash between characters is one.
-    QTest::newRow("Shift_JIS with 0x5C") << QByteArray("\x83\x5c\x95\x5c.csv") << "ソ表.csv" << "ソ表.csv"
+    QTest::newRow("Shift_JIS with 0x5C") << QByteArray("\x83\x5c\x95\x5c.csv") << "ソ表.csv"
+                                         << "ソ表.csv"
                                          << "ソ表.csv";
     QTest::newRow("Shift_JIS folder") << QByteArray("\x83\x74\x83\x48\x83\x8b\x83\x5f\\\x95\x5c.csv")
-                                      << "フォルダ\\表.csv" << "フォルダ/表.csv" << "フォルダ/表.csv";
+                                      << "フォルダ\\表.csv"
+                                      << "フォルダ/表.csv"
+                                      << "フォルダ/表.csv";
 }
 
 void ExtractTest::storedNames()
@@ -289,13 +300,11 @@ void ExtractTest::askBeforeReplacing_data()
     const QString c = overwriteQuestion("c.txt");
     const QString detail = "上書きしなかったファイル: %1 個";
     QTest::newRow("yes, no, yes") << QList<int>{QMessageBox::Yes, QMessageBox::No, QMessageBox::Yes}
-                                  << QStringList{a, b, c, ExtractDoneBox}
-                                  << QStringList{"alpha", "old b", "gamma"};
+                                  << QStringList{a, b, c, ExtractDoneBox} << QStringList{"alpha", "old b", "gamma"};
     QTest::newRow("yes to all") << QList<int>{QMessageBox::YesToAll} << QStringList{a, ExtractDoneBox}
                                 << QStringList{"alpha", QString(5000, 'b'), "gamma"};
     QTest::newRow("no to each") << QList<int>{QMessageBox::No, QMessageBox::No, QMessageBox::No}
-                                << QStringList{a, b, c, ExtractDoneBox}
-                                << QStringList{"old a", "old b", "old c"};
+                                << QStringList{a, b, c, ExtractDoneBox} << QStringList{"old a", "old b", "old c"};
     QTest::newRow("cancel") << QList<int>{QMessageBox::Yes, QMessageBox::Cancel} << QStringList{a, b}
                             << QStringList{"alpha", "old b", "old c"};
     QTest::newRow("escape") << QList<int>{QMessageBox::NoButton} << QStringList{a}
@@ -309,7 +318,7 @@ void ExtractTest::askBeforeReplacing()
     QFETCH(QStringList, contents);
 
     listThree(vza::FlagCompressed);
-    for (const char *name : {"a", "b", "c"})
+    for (const char* name : {"a", "b", "c"})
         QVERIFY(writeFile(QString(name) + ".txt", QByteArray("old ") + name));
     std::vector<ModalScript::Step> steps;
     for (int answer : answers)
@@ -328,7 +337,7 @@ void ExtractTest::askBeforeReplacing()
     for (int i = 0; i < 3; ++i)
         QCOMPARE(QString::fromUtf8(readFile(column(0)[i])), contents[i]);
     QCOMPARE(filesBelow("."), (QStringList{"a.txt", "b.txt", "c.txt", "three.vza"}));
-    QVERIFY(window->findChild<QAction *>("extractAction")->isEnabled());
+    QVERIFY(window->findChild<QAction*>("extractAction")->isEnabled());
 }
 
 // A link in the working folder on an entry's way is never followed, whatever
@@ -387,11 +396,11 @@ void ExtractTest::namesShownAsTheyAre()
     QVERIFY(writeFile(name, "old"));
 
     QString question, failure;
-    const auto answer = [&question](QWidget *widget) {
+    const auto answer = [&question](QWidget* widget) {
         question = shownTexts(widget);
         press(QMessageBox::Yes)(widget);
     };
-    const auto readFailure = [&failure](QWidget *widget) {
+    const auto readFailure = [&failure](QWidget* widget) {
         failure = shownTexts(widget);
         closeBox()(widget);
     };

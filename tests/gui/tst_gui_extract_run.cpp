@@ -24,7 +24,7 @@ namespace {
 
 // Every file below root, as paths relative to it, sorted; hidden ones too,
 // so that a temporary file left behind shows.
-QStringList filesBelow(const QString &root)
+QStringList filesBelow(const QString& root)
 {
     QStringList files;
     QDirIterator it(QDir(root).absolutePath(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
@@ -58,35 +58,36 @@ private slots:
 
 private:
     void listMany();
-    QAction *action(const char *name) const { return window->findChild<QAction *>(name); }
+    QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
 };
 
 // フォルダへ展開 goes on past a failure and ends with one summary: what was
 // written, skipped and failed, with a reason for each entry not written.
 void ExtractRunTest::toFolderSummary()
 {
-    QVERIFY(writeArchive("mixed.vza", {{"dir/a.txt", "a"}, {"b.txt", "new b"}, {"c.txt", QByteArray(5000, 'c')},
-                                      {"d.txt", "d"}},
+    QVERIFY(writeArchive("mixed.vza",
+                         {{"dir/a.txt", "a"}, {"b.txt", "new b"}, {"c.txt", QByteArray(5000, 'c')}, {"d.txt", "d"}},
                          vza::FlagCompressed));
     vza::Archive archive;
     QVERIFY(archive.open("mixed.vza", std::string()));
     QFile damage("mixed.vza");
-    QVERIFY(damage.open(QIODevice::ReadWrite) && damage.seek(qint64(archive.archiveIndex().entryOffset(2)))
-            && damage.write(QByteArray(16, '\xff')) == 16);
+    QVERIFY(damage.open(QIODevice::ReadWrite) && damage.seek(qint64(archive.archiveIndex().entryOffset(2))) &&
+            damage.write(QByteArray(16, '\xff')) == 16);
     damage.close();
     QVERIFY(QDir().mkdir("out") && writeFile("out/b.txt", "old b"));
     QCOMPARE(lines(read("mixed.vza")), QStringList{FileDialog});
 
     QString details;
-    const auto summary = [&details](QWidget *widget) {
-        if (auto *box = qobject_cast<QMessageBox *>(widget))
+    const auto summary = [&details](QWidget* widget) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget))
             details = box->detailedText();
         closeBox()(widget);
     };
-    const QList<Seen> seen = run(&vzA_ExtWindow::extractToFolder,
-                                 {chooseFolder("out"), press(QMessageBox::No), summary});
-    QCOMPARE(lines(seen), (QStringList{FolderDialog, overwriteQuestion("b.txt"),
-                                       "warning|展開結果|展開が終わりました。\n書き込み: 2 個、スキップ: 1 個、失敗: 1 個"}));
+    const QList<Seen> seen =
+        run(&vzA_ExtWindow::extractToFolder, {chooseFolder("out"), press(QMessageBox::No), summary});
+    QCOMPARE(lines(seen),
+             (QStringList{FolderDialog, overwriteQuestion("b.txt"),
+                          "warning|展開結果|展開が終わりました。\n書き込み: 2 個、スキップ: 1 個、失敗: 1 個"}));
     QCOMPARE(seen[2].value, "展開先: " + QDir::current().absoluteFilePath("out"));
     QCOMPARE(details, QStringLiteral("c.txt: エントリを読み出せません (entry data corrupt)\n"
                                      "b.txt: 既にあるため上書きしませんでした"));
@@ -129,17 +130,17 @@ void ExtractRunTest::cancelFromProgress()
 {
     listMany();
     bool blocked = false;
-    const auto cancelProgress = [&](QWidget *widget) {
-        auto *progress = qobject_cast<QProgressDialog *>(widget);
+    const auto cancelProgress = [&](QWidget* widget) {
+        auto* progress = qobject_cast<QProgressDialog*>(widget);
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(QDir::current().absoluteFilePath("many.vza"))});
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(window.get(), &enter);
-        blocked = !enter.isAccepted() && !action("readAction")->isEnabled() && !action("extractAction")->isEnabled()
-                  && !action("extractToFolderAction")->isEnabled()
-                  && !window->findChild<QPushButton *>("readButton")->isEnabled();
+        blocked = !enter.isAccepted() && !action("readAction")->isEnabled() && !action("extractAction")->isEnabled() &&
+                  !action("extractToFolderAction")->isEnabled() &&
+                  !window->findChild<QPushButton*>("readButton")->isEnabled();
         if (progress)
-            progress->findChild<QPushButton *>()->click();  // キャンセル
+            progress->findChild<QPushButton*>()->click();  // キャンセル
         else
             widget->close();
     };
@@ -150,7 +151,7 @@ void ExtractRunTest::cancelFromProgress()
 
     const QStringList files = filesBelow(".");
     QVERIFY(files.size() < ManyCount + 1);
-    for (const QString &file : files)
+    for (const QString& file : files)
         if (file != "many.vza")
             QCOMPARE(readFile(file), file.toUtf8());
 }
@@ -159,7 +160,7 @@ void ExtractRunTest::cancelFromProgress()
 void ExtractRunTest::escapeFromProgress()
 {
     listMany();
-    const auto escape = [](QWidget *widget) { QTest::keyClick(widget, Qt::Key_Escape); };
+    const auto escape = [](QWidget* widget) { QTest::keyClick(widget, Qt::Key_Escape); };
     QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {escape})), QStringList{"other|展開中|"});
     QVERIFY(filesBelow(".").size() < ManyCount + 1);
 }
@@ -177,13 +178,14 @@ void ExtractRunTest::closeDuringRun()
 {
     QFETCH(bool, stop);
     listMany();
-    const auto closeWindow = [this](QWidget *) { QTimer::singleShot(0, window.get(), &QWidget::close); };
+    const auto closeWindow = [this](QWidget*) { QTimer::singleShot(0, window.get(), &QWidget::close); };
     // Once the question is answered No, the progress dialog is up again.
-    const auto progressAgain = [](QWidget *) {};
+    const auto progressAgain = [](QWidget*) {};
     QList<Seen> seen = run(&vzA_ExtWindow::extractFile,
                            {closeWindow, press(stop ? QMessageBox::Yes : QMessageBox::No), progressAgain, closeBox()});
     if (stop) {
-        QCOMPARE(lines(seen).mid(0, 2), (QStringList{"other|展開中|", "box+buttons|展開中|展開を中止して終了しますか？"}));
+        QCOMPARE(lines(seen).mid(0, 2),
+                 (QStringList{"other|展開中|", "box+buttons|展開中|展開を中止して終了しますか？"}));
         QVERIFY(!window->isVisible());
         QVERIFY(filesBelow(".").size() < ManyCount + 1);
         window.reset();  // nothing left running to outlive it

@@ -21,7 +21,7 @@ const std::vector<Entry> ThreeEntries{
 const QStringList ThreeNames{"a.txt", "dir/b.bin", "c"};
 
 // Builds the file a case reads.
-bool makeFile(const QString &kind, const QString &path)
+bool makeFile(const QString& kind, const QString& path)
 {
     if (kind == "plain")
         return writeArchive(path, ThreeEntries);
@@ -94,20 +94,29 @@ void ReadTest::readOutcome_data()
     const QStringList openFailed{FileDialog, OpenFailedBox};
     const QStringList none;
 
-    QTest::newRow("file dialog cancelled") << "plain" << "" << file << true << none;
-    QTest::newRow("plain") << "plain" << "" << file << false << ThreeNames;
-    QTest::newRow("compressed: no password asked") << "compressed" << "" << file << false << ThreeNames;
-    QTest::newRow("no entries") << "no entries" << "" << file << false << none;
-    QTest::newRow("encrypted, right password") << "encrypted" << "secret" << asked << false << ThreeNames;
+    QTest::newRow("file dialog cancelled") << "plain"
+                                           << "" << file << true << none;
+    QTest::newRow("plain") << "plain"
+                           << "" << file << false << ThreeNames;
+    QTest::newRow("compressed: no password asked") << "compressed"
+                                                   << "" << file << false << ThreeNames;
+    QTest::newRow("no entries") << "no entries"
+                                << "" << file << false << none;
+    QTest::newRow("encrypted, right password") << "encrypted"
+                                               << "secret" << asked << false << ThreeNames;
     QTest::newRow("encrypted, password cancelled") << "encrypted" << cancel << asked << true << none;
-    QTest::newRow("encrypted, wrong password")
-        << "encrypted" << "Secret" << (asked + QStringList{OpenFailedBox}) << false << none;
-    QTest::newRow("encrypted, empty password")
-        << "encrypted" << "" << (asked + QStringList{OpenFailedBox}) << false << none;
-    QTest::newRow("not an archive") << "text" << "" << notRead << true << none;
-    QTest::newRow("7 bytes") << "7 bytes" << "" << notRead << true << none;
-    QTest::newRow("flags word 255") << "flags 255" << "" << notRead << true << none;
-    QTest::newRow("index cut short") << "cut index" << "" << openFailed << false << none;
+    QTest::newRow("encrypted, wrong password") << "encrypted"
+                                               << "Secret" << (asked + QStringList{OpenFailedBox}) << false << none;
+    QTest::newRow("encrypted, empty password") << "encrypted"
+                                               << "" << (asked + QStringList{OpenFailedBox}) << false << none;
+    QTest::newRow("not an archive") << "text"
+                                    << "" << notRead << true << none;
+    QTest::newRow("7 bytes") << "7 bytes"
+                             << "" << notRead << true << none;
+    QTest::newRow("flags word 255") << "flags 255"
+                                    << "" << notRead << true << none;
+    QTest::newRow("index cut short") << "cut index"
+                                     << "" << openFailed << false << none;
 }
 
 void ReadTest::readOutcome()
@@ -123,10 +132,10 @@ void ReadTest::readOutcome()
 
     // Answer each dialog the case expects after the file dialog.
     std::vector<ModalScript::Step> steps;
-    for (const QString &line : seen.mid(1))
-        steps.push_back(line != PasswordDialog ? closeBox()
+    for (const QString& line : seen.mid(1))
+        steps.push_back(line != PasswordDialog   ? closeBox()
                         : password == "<cancel>" ? cancel()
-                                               : enterPassword(password));
+                                                 : enterPassword(password));
     const bool cancelFile = QByteArray(QTest::currentDataTag()) == "file dialog cancelled";
     const QList<Seen> got = cancelFile ? run(&vzA_ExtWindow::readArchive, {cancel()}) : read("case.vza", steps);
     QCOMPARE(lines(got), seen);

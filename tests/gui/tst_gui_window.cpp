@@ -3,7 +3,6 @@
 // every command, the two dialogs, and column widths that follow resizes.
 #include <QAction>
 #include <QDialog>
-#include <QSet>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLabel>
@@ -12,6 +11,7 @@
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSet>
 #include <QTableView>
 #include <QTest>
 
@@ -24,10 +24,9 @@ using namespace guitest;
 
 namespace {
 
-bool isFont(const QFont &font, const QString &family, int pointSize, QFont::Weight weight)
+bool isFont(const QFont& font, const QString& family, int pointSize, QFont::Weight weight)
 {
-    return font.family() == family && font.pointSize() == pointSize && font.weight() == weight
-           && !font.italic();
+    return font.family() == family && font.pointSize() == pointSize && font.weight() == weight && !font.italic();
 }
 
 }  // namespace
@@ -53,7 +52,7 @@ void WindowTest::builtWindow()
 {
     QCOMPARE(window->size(), QSize(500, 500));
 
-    QTableView *t = table();
+    QTableView* t = table();
     QVERIFY(t);
     QCOMPARE(t->model()->rowCount(), 0);
     QCOMPARE(t->model()->columnCount(), 2);
@@ -66,7 +65,7 @@ void WindowTest::builtWindow()
 
     // The table fills a sunken frame that sits 11 px in from the window's
     // central area, with the buttons below it at the left.
-    auto *frame = qobject_cast<QFrame *>(t->parentWidget());
+    auto* frame = qobject_cast<QFrame*>(t->parentWidget());
     QVERIFY(frame);
     QCOMPARE(frame->frameStyle(), int(QFrame::WinPanel | QFrame::Sunken));
     QCOMPARE(frame->contentsRect(), t->geometry());
@@ -75,8 +74,8 @@ void WindowTest::builtWindow()
     const QStringList names{QStringLiteral("readButton"), QStringLiteral("changeButton"),
                             QStringLiteral("replaceButton"), QStringLiteral("extractButton")};
     int x = frame->x();
-    for (const QString &name : names) {
-        QPushButton *b = button(name);
+    for (const QString& name : names) {
+        QPushButton* b = button(name);
         QVERIFY2(b, qPrintable(name));
         QVERIFY(isFont(b->font(), QStringLiteral("Times"), 12, QFont::Bold));
         QCOMPARE(b->parentWidget(), frame->parentWidget());
@@ -102,14 +101,14 @@ void WindowTest::visibleTexts()
         {QStringLiteral("replaceButton"), QStringLiteral("置換")},
         {QStringLiteral("extractButton"), QStringLiteral("展開")},
     };
-    for (const auto &[name, text] : buttons)
+    for (const auto& [name, text] : buttons)
         QCOMPARE(button(name)->text(), text);
 
     QStringList menus;
-    for (QAction *menu : window->menuBar()->actions())
+    for (QAction* menu : window->menuBar()->actions())
         menus << menu->text();
-    QCOMPARE(menus, (QStringList{QStringLiteral("アプリケーション"), QStringLiteral("展開"),
-                                 QStringLiteral("バージョン")}));
+    QCOMPARE(menus,
+             (QStringList{QStringLiteral("アプリケーション"), QStringLiteral("展開"), QStringLiteral("バージョン")}));
     const QList<QPair<QString, QString>> actions{
         {QStringLiteral("quitAction"), QStringLiteral("終了")},
         {QStringLiteral("readAction"), QStringLiteral("アーカイブ読込")},
@@ -119,13 +118,13 @@ void WindowTest::visibleTexts()
         {QStringLiteral("extractToFolderAction"), QStringLiteral("フォルダへ展開…")},
         {QStringLiteral("aboutQtAction"), QStringLiteral("Qtについて")},
     };
-    for (const auto &[name, text] : actions)
+    for (const auto& [name, text] : actions)
         QCOMPARE(action(name)->text(), text);
 
-    auto *replace = window->findChild<QDialog *>(QStringLiteral("replaceDialog"));
+    auto* replace = window->findChild<QDialog*>(QStringLiteral("replaceDialog"));
     QCOMPARE(replace->windowTitle(), QStringLiteral("置換"));
     QStringList labels;
-    for (QLabel *label : replace->findChildren<QLabel *>())
+    for (QLabel* label : replace->findChildren<QLabel*>())
         labels << label->text();
     labels.sort();
     QStringList expectedLabels{QStringLiteral("検索文字列"), QStringLiteral("置換文字列"),
@@ -134,15 +133,15 @@ void WindowTest::visibleTexts()
     expectedLabels.sort();
     QCOMPARE(labels, expectedLabels);
     QStringList buttonTexts;
-    for (QPushButton *b : replace->findChildren<QPushButton *>())
+    for (QPushButton* b : replace->findChildren<QPushButton*>())
         buttonTexts << b->text();
     QCOMPARE(buttonTexts, (QStringList{QStringLiteral("置換"), QStringLiteral("キャンセル")}));
 
-    auto *password = window->findChild<QDialog *>(QStringLiteral("passwordDialog"));
+    auto* password = window->findChild<QDialog*>(QStringLiteral("passwordDialog"));
     QCOMPARE(password->windowTitle(), QStringLiteral("パスワード"));
-    QCOMPARE(password->findChild<QLabel *>()->text(), QStringLiteral("パスワード"));
+    QCOMPARE(password->findChild<QLabel*>()->text(), QStringLiteral("パスワード"));
     buttonTexts.clear();
-    for (QPushButton *b : password->findChildren<QPushButton *>())
+    for (QPushButton* b : password->findChildren<QPushButton*>())
         buttonTexts << b->text();
     QCOMPARE(buttonTexts, (QStringList{QStringLiteral("OK"), QStringLiteral("キャンセル")}));
 }
@@ -155,11 +154,11 @@ void WindowTest::menusAndShortcuts()
          QStringLiteral("extractAction"), QStringLiteral("extractToFolderAction")},
         {QStringLiteral("aboutQtAction")},
     };
-    const QList<QAction *> menus = window->menuBar()->actions();
+    const QList<QAction*> menus = window->menuBar()->actions();
     QCOMPARE(menus.size(), expected.size());
     for (int i = 0; i < menus.size(); ++i) {
         QStringList names;
-        for (QAction *a : menus[i]->menu()->actions())
+        for (QAction* a : menus[i]->menu()->actions())
             names << a->objectName();
         QCOMPARE(names, expected[i]);
     }
@@ -173,7 +172,7 @@ void WindowTest::menusAndShortcuts()
         {QStringLiteral("extractToFolderAction"), QStringLiteral("Ctrl+E")},
         {QStringLiteral("aboutQtAction"), QString()},
     };
-    for (const auto &[name, keys] : shortcuts)
+    for (const auto& [name, keys] : shortcuts)
         QCOMPARE(action(name)->shortcut(), QKeySequence(keys));
 }
 
@@ -185,12 +184,19 @@ void WindowTest::commandWiring_data()
     QTest::addColumn<QString>("actionName");
     QTest::addColumn<QString>("expected");
 
-    QTest::newRow("read") << "readButton" << "readAction" << FileDialog;
-    QTest::newRow("rename") << "changeButton" << "changeAction" << SelectOneRowBox;
-    QTest::newRow("replace") << "replaceButton" << "replaceAction" << ReplaceDialog;
-    QTest::newRow("extract") << "extractButton" << "extractAction" << ExtractDoneBox;
-    QTest::newRow("extract to a folder") << "" << "extractToFolderAction" << FolderDialog;
-    QTest::newRow("about Qt") << "" << "aboutQtAction" << "box|About Qt";
+    QTest::newRow("read") << "readButton"
+                          << "readAction" << FileDialog;
+    QTest::newRow("rename") << "changeButton"
+                            << "changeAction" << SelectOneRowBox;
+    QTest::newRow("replace") << "replaceButton"
+                             << "replaceAction" << ReplaceDialog;
+    QTest::newRow("extract") << "extractButton"
+                             << "extractAction" << ExtractDoneBox;
+    QTest::newRow("extract to a folder") << ""
+                                         << "extractToFolderAction" << FolderDialog;
+    QTest::newRow("about Qt") << ""
+                              << "aboutQtAction"
+                              << "box|About Qt";
 }
 
 void WindowTest::commandWiring()
@@ -202,25 +208,24 @@ void WindowTest::commandWiring()
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
 
-    QAction *menuAction = action(actionName);
+    QAction* menuAction = action(actionName);
     QVERIFY(menuAction);
-    QList<QPair<QString, std::function<void()>>> triggers{
-        {"menu", [menuAction] { menuAction->trigger(); }}};
+    QList<QPair<QString, std::function<void()>>> triggers{{"menu", [menuAction] { menuAction->trigger(); }}};
     if (!buttonName.isEmpty()) {
-        QPushButton *b = button(buttonName);
+        QPushButton* b = button(buttonName);
         triggers.append({"button", [b] { QTest::mouseClick(b, Qt::LeftButton); }});
     }
     if (!menuAction->shortcut().isEmpty()) {
         const QKeySequence keys = menuAction->shortcut();
         triggers.append({"shortcut", [this, keys] {
-            // A dialog that just closed may have left the window inactive.
-            window->activateWindow();
-            if (QTest::qWaitForWindowActive(window.get()))
-                QTest::keySequence(window.get(), keys);
-        }});
+                             // A dialog that just closed may have left the window inactive.
+                             window->activateWindow();
+                             if (QTest::qWaitForWindowActive(window.get()))
+                                 QTest::keySequence(window.get(), keys);
+                         }});
     }
 
-    for (const auto &[how, trigger] : triggers) {
+    for (const auto& [how, trigger] : triggers) {
         ModalScript script({cancel()});
         trigger();
         waitForExtraction();
@@ -234,9 +239,9 @@ void WindowTest::commandWiring()
 // it is usable exactly when the action is.
 void WindowTest::buttonsTriggerTheirActions()
 {
-    for (const char *name : {"read", "change", "replace", "extract"}) {
-        auto *b = window->findChild<QPushButton *>(QLatin1String(name) + QLatin1String("Button"));
-        auto *a = window->findChild<QAction *>(QLatin1String(name) + QLatin1String("Action"));
+    for (const char* name : {"read", "change", "replace", "extract"}) {
+        auto* b = window->findChild<QPushButton*>(QLatin1String(name) + QLatin1String("Button"));
+        auto* a = window->findChild<QAction*>(QLatin1String(name) + QLatin1String("Action"));
         QVERIFY2(a && b, name);
         QVERIFY(b->shortcut().isEmpty());  // the keys live on the action alone
         int triggered = 0;
@@ -262,40 +267,40 @@ void WindowTest::quitClosesWindow()
 
 void WindowTest::dialogsAsBuilt()
 {
-    auto *replace = window->findChild<vzA_ReplaceDialog *>(QStringLiteral("replaceDialog"));
+    auto* replace = window->findChild<vzA_ReplaceDialog*>(QStringLiteral("replaceDialog"));
     QVERIFY(replace && !replace->isVisible());
-    auto *search = replace->findChild<QLineEdit *>(QStringLiteral("searchEdit"));
-    auto *replacement = replace->findChild<QLineEdit *>(QStringLiteral("replaceEdit"));
+    auto* search = replace->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
+    auto* replacement = replace->findChild<QLineEdit*>(QStringLiteral("replaceEdit"));
     QVERIFY(search && replacement);
-    QSet<QWidget *> buddies;
-    for (QLabel *label : replace->findChildren<QLabel *>())
+    QSet<QWidget*> buddies;
+    for (QLabel* label : replace->findChildren<QLabel*>())
         if (label->buddy())
             buddies << label->buddy();
-    QCOMPARE(buddies, (QSet<QWidget *>{search, replacement}));  // each field has its label
-    auto *replaceOk = replace->findChild<QPushButton *>(QStringLiteral("replaceOkButton"));
+    QCOMPARE(buddies, (QSet<QWidget*>{search, replacement}));  // each field has its label
+    auto* replaceOk = replace->findChild<QPushButton*>(QStringLiteral("replaceOkButton"));
     QVERIFY(replaceOk && replaceOk->isDefault());
     QCOMPARE(replace->searchText(), QString());
     QCOMPARE(replace->replaceText(), QString());
 
-    auto *password = window->findChild<vzA_PasswordDialog *>(QStringLiteral("passwordDialog"));
+    auto* password = window->findChild<vzA_PasswordDialog*>(QStringLiteral("passwordDialog"));
     QVERIFY(password && !password->isVisible());
-    auto *field = password->findChild<QLineEdit *>(QStringLiteral("passwordEdit"));
+    auto* field = password->findChild<QLineEdit*>(QStringLiteral("passwordEdit"));
     QVERIFY(field);
-    QCOMPARE(password->findChild<QLabel *>()->buddy(), field);
+    QCOMPARE(password->findChild<QLabel*>()->buddy(), field);
     QCOMPARE(field->echoMode(), QLineEdit::Password);
     QCOMPARE(password->password(), QString());
-    QVERIFY(password->findChild<QPushButton *>(QStringLiteral("passwordOkButton")));
+    QVERIFY(password->findChild<QPushButton*>(QStringLiteral("passwordOkButton")));
 }
 
 // Return accepts through the default button, Escape rejects; the fields
 // keep their texts and the next showing starts in the search field.
 void WindowTest::replaceDialogKeys()
 {
-    auto *dialog = window->findChild<vzA_ReplaceDialog *>(QStringLiteral("replaceDialog"));
-    QWidget *focusAtStart = nullptr;
+    auto* dialog = window->findChild<vzA_ReplaceDialog*>(QStringLiteral("replaceDialog"));
+    QWidget* focusAtStart = nullptr;
     QString typed;
     auto type = [&](int key) {
-        return [&, key](QWidget *widget) {
+        return [&, key](QWidget* widget) {
             focusAtStart = widget->focusWidget();
             QTest::keyClicks(widget->focusWidget(), QStringLiteral("x"));
             QTest::keyClick(widget->focusWidget(), Qt::Key_Tab);
@@ -304,7 +309,7 @@ void WindowTest::replaceDialogKeys()
             QTest::keyClick(widget->focusWidget(), Qt::Key(key));
         };
     };
-    auto *searchField = dialog->findChild<QLineEdit *>(QStringLiteral("searchEdit"));
+    auto* searchField = dialog->findChild<QLineEdit*>(QStringLiteral("searchEdit"));
 
     QList<Seen> seen = run(&vzA_ExtWindow::replaceItem, {type(Qt::Key_Return)});
     QCOMPARE(lines(seen), QStringList{ReplaceDialog});
@@ -343,8 +348,8 @@ void WindowTest::columnsFillTheTable()
     QCOMPARE(lines(read(QStringLiteral("rows.vza"))), QStringList{FileDialog});
     QCOMPARE(rowCount(), rows);
 
-    QTableView *t = table();
-    const QScrollBar *bar = t->verticalScrollBar();
+    QTableView* t = table();
+    const QScrollBar* bar = t->verticalScrollBar();
     QTRY_COMPARE(bar->isVisible(), rows > 20);
     // What is wrong with the columns, or nothing.
     const auto columnProblem = [t]() -> QString {

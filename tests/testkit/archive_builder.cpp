@@ -19,12 +19,13 @@ namespace vza::test {
 void writeArchive(const std::string& path, const std::vector<TestEntry>& entries, std::uint32_t flags,
                   const std::string& password)
 {
-    writeArchive(path, static_cast<int>(entries.size()),
-                 [&entries](int i) { return entries[static_cast<std::size_t>(i)]; }, flags, password);
+    writeArchive(
+        path, static_cast<int>(entries.size()), [&entries](int i) { return entries[static_cast<std::size_t>(i)]; },
+        flags, password);
 }
 
-void writeArchive(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt,
-                  std::uint32_t flags, const std::string& password)
+void writeArchive(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt, std::uint32_t flags,
+                  const std::string& password)
 {
     // Built here rather than with ArchiveWriter, which refuses names such
     // as "../x" that tests need stored byte for byte: the records go into an
@@ -54,8 +55,8 @@ void writeArchive(const std::string& path, int count, const std::function<TestEn
     if (head.size() + table.dataSize() >= MaxArchiveSize)
         throw std::runtime_error(path + ": " + errorText(ArchiveError::ArchiveTooLarge));
     OutputFile out;
-    bool written = std::fflush(spool.get()) == 0 && std::fseek(spool.get(), 0, SEEK_SET) == 0 &&
-                   out.create(path) && out.write(head.data(), head.size());
+    bool written = std::fflush(spool.get()) == 0 && std::fseek(spool.get(), 0, SEEK_SET) == 0 && out.create(path) &&
+                   out.write(head.data(), head.size());
     std::vector<std::uint8_t> block(1 << 20);
     for (std::uint64_t left = table.dataSize(); written && left > 0;) {
         const std::size_t want = left < block.size() ? static_cast<std::size_t>(left) : block.size();

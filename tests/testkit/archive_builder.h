@@ -35,8 +35,8 @@ void writeArchive(const std::string& path, const std::vector<TestEntry>& entries
 
 // The same for count entries made one at a time by entryAt(i), so that a
 // large or many-entry archive never holds all its data in memory.
-void writeArchive(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt,
-                  std::uint32_t flags, const std::string& password = DefaultPassword);
+void writeArchive(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt, std::uint32_t flags,
+                  const std::string& password = DefaultPassword);
 
 // An entry whose stored bytes are given as they are, for damaged entries
 // and stored forms the writer would never produce.
@@ -52,7 +52,6 @@ void writeRawArchive(const std::string& path, std::uint32_t flags, const std::ve
                      const std::string& password = DefaultPassword);
 
 // File offset of entry index's stored bytes in the archive at path.
-std::uint64_t entryOffset(const std::string& path, std::int32_t index,
-                          const std::string& password = DefaultPassword);
+std::uint64_t entryOffset(const std::string& path, std::int32_t index, const std::string& password = DefaultPassword);
 
 }  // namespace vza::test

@@ -12,8 +12,8 @@ namespace {
 template <typename Container>
 Container generateText(std::size_t length, std::uint32_t seed)
 {
-    static const char* const Words[] = {"archive ", "entry ", "the ", "compressed ", "stream ", "of ",
-                                        "data\n",   "index ", "header ", "key ",       "名前 ",  "0x1D4FD6 "};
+    static const char* const Words[] = {"archive ", "entry ", "the ",    "compressed ", "stream ", "of ",
+                                        "data\n",   "index ", "header ", "key ",        "名前 ",   "0x1D4FD6 "};
     std::mt19937 random(seed);
     Container out;
     out.reserve(length + 16);

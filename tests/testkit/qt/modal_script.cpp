@@ -13,13 +13,13 @@
 namespace vza::test::qt {
 namespace {
 
-QString fieldText(QWidget *dialog, const char *name)
+QString fieldText(QWidget* dialog, const char* name)
 {
-    auto *field = dialog->findChild<QLineEdit *>(QLatin1String(name));
+    auto* field = dialog->findChild<QLineEdit*>(QLatin1String(name));
     return field ? field->text() : QStringLiteral("<no %1>").arg(QLatin1String(name));
 }
 
-Seen describe(QWidget *widget)
+Seen describe(QWidget* widget)
 {
     if (widget->objectName() == QLatin1String("passwordDialog"))
         return {QStringLiteral("password"), fieldText(widget, "passwordEdit")};
@@ -29,7 +29,7 @@ Seen describe(QWidget *widget)
     QString kind = QStringLiteral("other");
     QString text;
     QString value;
-    if (auto *box = qobject_cast<QMessageBox *>(widget)) {
+    if (auto* box = qobject_cast<QMessageBox*>(widget)) {
         kind = box->icon() == QMessageBox::Warning       ? QStringLiteral("warning")
                : box->icon() == QMessageBox::Information ? QStringLiteral("information")
                                                          : QStringLiteral("box");
@@ -37,11 +37,11 @@ Seen describe(QWidget *widget)
             kind += QStringLiteral("+buttons");
         text = box->text();
         value = box->informativeText();
-    } else if (auto *files = qobject_cast<QFileDialog *>(widget)) {
+    } else if (auto* files = qobject_cast<QFileDialog*>(widget)) {
         kind = QStringLiteral("file");
         text = files->nameFilters().join(QStringLiteral(";;"));
         value = files->directory().absolutePath();
-    } else if (auto *input = qobject_cast<QInputDialog *>(widget)) {
+    } else if (auto* input = qobject_cast<QInputDialog*>(widget)) {
         kind = QStringLiteral("input");
         text = input->labelText();
         value = input->textValue();
@@ -50,7 +50,7 @@ Seen describe(QWidget *widget)
 }
 
 // Runs answer on widget when it is the dialog named name, else closes it.
-void ifNamed(QWidget *widget, const char *name, const std::function<void()> &answer)
+void ifNamed(QWidget* widget, const char* name, const std::function<void()>& answer)
 {
     if (widget->objectName() == QLatin1String(name))
         answer();
@@ -58,15 +58,15 @@ void ifNamed(QWidget *widget, const char *name, const std::function<void()> &ans
         widget->close();
 }
 
-void fill(QWidget *dialog, const char *field, const QString &text)
+void fill(QWidget* dialog, const char* field, const QString& text)
 {
-    if (auto *edit = dialog->findChild<QLineEdit *>(QLatin1String(field)))
+    if (auto* edit = dialog->findChild<QLineEdit*>(QLatin1String(field)))
         edit->setText(text);
 }
 
-void press(QWidget *dialog, const char *button)
+void press(QWidget* dialog, const char* button)
 {
-    if (auto *found = dialog->findChild<QPushButton *>(QLatin1String(button)))
+    if (auto* found = dialog->findChild<QPushButton*>(QLatin1String(button)))
         found->click();
     else
         dialog->close();
@@ -74,7 +74,7 @@ void press(QWidget *dialog, const char *button)
 
 QtMessageHandler nextHandler = nullptr;
 
-void dropSizeHintWarnings(QtMsgType type, const QMessageLogContext &context, const QString &message)
+void dropSizeHintWarnings(QtMsgType type, const QMessageLogContext& context, const QString& message)
 {
     if (!message.contains(QLatin1String("propagateSizeHints")) && nextHandler)
         nextHandler(type, context, message);
@@ -82,16 +82,15 @@ void dropSizeHintWarnings(QtMsgType type, const QMessageLogContext &context, con
 
 }  // namespace
 
-QStringList lines(const QList<Seen> &seen)
+QStringList lines(const QList<Seen>& seen)
 {
     QStringList result;
-    for (const Seen &s : seen)
+    for (const Seen& s : seen)
         result << s.line;
     return result;
 }
 
-ModalScript::ModalScript(std::vector<Step> steps)
-    : steps_(std::move(steps))
+ModalScript::ModalScript(std::vector<Step> steps) : steps_(std::move(steps))
 {
     connect(&timer_, &QTimer::timeout, this, &ModalScript::poll);
     timer_.start(5);
@@ -107,7 +106,7 @@ QList<Seen> ModalScript::result() const
 
 void ModalScript::poll()
 {
-    QWidget *widget = QApplication::activeModalWidget();
+    QWidget* widget = QApplication::activeModalWidget();
     if (!widget || widget == handled_)
         return;  // nothing up yet, or the last one is still closing
     handled_ = widget;
@@ -121,11 +120,11 @@ void ModalScript::poll()
     step(widget);
 }
 
-ModalScript::Step chooseFile(const QString &path)
+ModalScript::Step chooseFile(const QString& path)
 {
-    return [path](QWidget *widget) {
-        auto *dialog = qobject_cast<QFileDialog *>(widget);
-        auto *name = dialog ? dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit")) : nullptr;
+    return [path](QWidget* widget) {
+        auto* dialog = qobject_cast<QFileDialog*>(widget);
+        auto* name = dialog ? dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit")) : nullptr;
         if (!name)
             return widget->close(), void();
         name->setText(QDir::current().absoluteFilePath(path));
@@ -135,13 +134,13 @@ ModalScript::Step chooseFile(const QString &path)
 
 ModalScript::Step cancel()
 {
-    return [](QWidget *widget) { widget->close(); };
+    return [](QWidget* widget) { widget->close(); };
 }
 
 ModalScript::Step closeBox()
 {
-    return [](QWidget *widget) {
-        auto *box = qobject_cast<QMessageBox *>(widget);
+    return [](QWidget* widget) {
+        auto* box = qobject_cast<QMessageBox*>(widget);
         if (box && box->button(QMessageBox::Ok))
             box->button(QMessageBox::Ok)->click();
         else
@@ -149,9 +148,9 @@ ModalScript::Step closeBox()
     };
 }
 
-ModalScript::Step enterPassword(const QString &password)
+ModalScript::Step enterPassword(const QString& password)
 {
-    return [password](QWidget *widget) {
+    return [password](QWidget* widget) {
         ifNamed(widget, "passwordDialog", [&] {
             fill(widget, "passwordEdit", password);
             press(widget, "passwordOkButton");
@@ -159,10 +158,10 @@ ModalScript::Step enterPassword(const QString &password)
     };
 }
 
-ModalScript::Step enterText(const QString &text)
+ModalScript::Step enterText(const QString& text)
 {
-    return [text](QWidget *widget) {
-        auto *input = qobject_cast<QInputDialog *>(widget);
+    return [text](QWidget* widget) {
+        auto* input = qobject_cast<QInputDialog*>(widget);
         if (!input)
             return widget->close(), void();
         input->setTextValue(text);
@@ -170,9 +169,9 @@ ModalScript::Step enterText(const QString &text)
     };
 }
 
-ModalScript::Step enterReplace(const QString &search, const QString &replacement)
+ModalScript::Step enterReplace(const QString& search, const QString& replacement)
 {
-    return [search, replacement](QWidget *widget) {
+    return [search, replacement](QWidget* widget) {
         ifNamed(widget, "replaceDialog", [&] {
             fill(widget, "searchEdit", search);
             fill(widget, "replaceEdit", replacement);

@@ -33,7 +33,7 @@ struct Seen {
     QString line;
     QString value;
 };
-QStringList lines(const QList<Seen> &seen);
+QStringList lines(const QList<Seen>& seen);
 
 // Answers modal widgets one by one: each new modal widget that appears
 // gets the next step. A modal widget that no step is left for is recorded
@@ -41,7 +41,7 @@ QStringList lines(const QList<Seen> &seen);
 // that no widget came for is recorded as "never shown".
 class ModalScript : public QObject {
 public:
-    using Step = std::function<void(QWidget *)>;
+    using Step = std::function<void(QWidget*)>;
 
     explicit ModalScript(std::vector<Step> steps);
 
@@ -59,12 +59,12 @@ private:
 
 // Steps. Each one closes a widget it does not expect, so the test fails on
 // the recorded lines instead of hanging.
-ModalScript::Step chooseFile(const QString &path);  // relative to the working folder
+ModalScript::Step chooseFile(const QString& path);  // relative to the working folder
 ModalScript::Step cancel();                         // rejects whatever dialog is up
 ModalScript::Step closeBox();                       // presses OK on a message box
-ModalScript::Step enterPassword(const QString &password);
-ModalScript::Step enterText(const QString &text);   // a QInputDialog
-ModalScript::Step enterReplace(const QString &search, const QString &replacement);
+ModalScript::Step enterPassword(const QString& password);
+ModalScript::Step enterText(const QString& text);  // a QInputDialog
+ModalScript::Step enterReplace(const QString& search, const QString& replacement);
 
 // Installs a message handler that drops the offscreen platform's warning,
 // given for every dialog, that it cannot pass size hints on. Idempotent.

@@ -10,29 +10,29 @@
 
 namespace vza::test::qt {
 
-bool writeArchive(const QString &path, const std::vector<Entry> &entries, std::uint32_t flags,
-                  const QByteArray &password)
+bool writeArchive(const QString& path, const std::vector<Entry>& entries, std::uint32_t flags,
+                  const QByteArray& password)
 {
     std::vector<TestEntry> converted;
-    for (const Entry &entry : entries)
+    for (const Entry& entry : entries)
         converted.emplace_back(entry.name.toStdString(),
                                std::string_view(entry.data.constData(), std::size_t(entry.data.size())));
     try {
         vza::test::writeArchive(localPath(path), converted, flags, password.toStdString());
         return true;
-    } catch (const std::exception &error) {
+    } catch (const std::exception& error) {
         qWarning("%s", error.what());
         return false;
     }
 }
 
-bool writeFile(const QString &path, const QByteArray &bytes)
+bool writeFile(const QString& path, const QByteArray& bytes)
 {
     QFile file(path);
     return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
 }
 
-QByteArray readFile(const QString &path)
+QByteArray readFile(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -41,7 +41,7 @@ QByteArray readFile(const QString &path)
     return bytes.isNull() ? QByteArray("") : bytes;
 }
 
-std::string localPath(const QString &path)
+std::string localPath(const QString& path)
 {
     return QFile::encodeName(path).toStdString();
 }

@@ -18,16 +18,16 @@ struct Entry {
 
 // vza::test::writeArchive for a Qt path; false (with a warning naming the
 // reason) instead of an exception, for QVERIFY.
-bool writeArchive(const QString &path, const std::vector<Entry> &entries, std::uint32_t flags = 0,
-                  const QByteArray &password = QByteArray());
+bool writeArchive(const QString& path, const std::vector<Entry>& entries, std::uint32_t flags = 0,
+                  const QByteArray& password = QByteArray());
 
 // Writes bytes to path, replacing what was there.
-bool writeFile(const QString &path, const QByteArray &bytes);
+bool writeFile(const QString& path, const QByteArray& bytes);
 
 // The whole content of the file at path; a null array when it cannot be read.
-QByteArray readFile(const QString &path);
+QByteArray readFile(const QString& path);
 
 // path in the local 8-bit encoding, as the library takes it.
-std::string localPath(const QString &path);
+std::string localPath(const QString& path);
 
 }  // namespace vza::test::qt
