@@ -21,6 +21,8 @@ endif()
 add_test(NAME install_tree
   COMMAND ${VZA_INSTALL_TESTS}/install_tree.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR}
           ${VZA_INSTALL_WORK}/tree ${CMAKE_INSTALL_LIBDIR} ${VZA_HAVE_GUI})
+add_test(NAME install_licence_lines
+  COMMAND ${VZA_INSTALL_TESTS}/licence_lines.sh ${PROJECT_SOURCE_DIR})
 add_test(NAME install_desktop_entry
   COMMAND desktop-file-validate ${PROJECT_SOURCE_DIR}/data/vza-extract.desktop)
 add_test(NAME install_mime_type
