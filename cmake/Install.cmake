@@ -13,7 +13,6 @@ set(VZA_DATA_DIR ${PROJECT_SOURCE_DIR}/data)
 
 # --- programs -------------------------------------------------------------
 install(TARGETS vza RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
-install(FILES ${PROJECT_SOURCE_DIR}/man/vza.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT programs)
 install(FILES ${VZA_DATA_DIR}/vza.bash DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions
         RENAME vza COMPONENT programs)
 # The MIME type is known to the system even without the desktop program, so
@@ -22,12 +21,11 @@ install(FILES ${VZA_DATA_DIR}/vza.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/mime/
 install(FILES ${VZA_DATA_DIR}/vza-extract.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/mimetypes
         RENAME application-x-vza.svg COMPONENT programs)
-install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT programs)
+# Manual pages, copyright and changelog.
+include(${CMAKE_CURRENT_LIST_DIR}/PackageDocs.cmake)
 
 if(TARGET vza-extract)
   install(TARGETS vza-extract RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR} COMPONENT programs)
-  install(FILES ${PROJECT_SOURCE_DIR}/man/vza-extract.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1
-          COMPONENT programs)
   install(FILES ${VZA_DATA_DIR}/vza-extract.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications
           COMPONENT programs)
   install(FILES ${VZA_DATA_DIR}/vza-extract.svg DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps

@@ -6,11 +6,8 @@
 # The version is project()'s. No maintainer scripts: dpkg's triggers (from
 # shared-mime-info, desktop-file-utils and the icon theme) refresh the caches
 # when files land in their folders.
-set(VZA_MAINTAINER "The VZ Archive Extract developers <vza-extract@example.invalid>"
-    CACHE STRING "Maintainer field of the Debian packages")
-
 set(CPACK_GENERATOR DEB)
-set(CPACK_PACKAGE_NAME vza-extract)
+set(CPACK_PACKAGE_NAME ${VZA_PROGRAMS_PACKAGE})
 set(CPACK_PACKAGE_VENDOR "The VZ Archive Extract developers")
 set(CPACK_PACKAGE_CONTACT "${VZA_MAINTAINER}")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
@@ -26,7 +23,7 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${VZA_MAINTAINER}")
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 
-set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME vza-extract)
+set(CPACK_DEBIAN_PROGRAMS_PACKAGE_NAME ${VZA_PROGRAMS_PACKAGE})
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PROGRAMS_PACKAGE_SHLIBDEPS ON)
 # Qt only recommends its platform plugins, yet without them the window
@@ -44,7 +41,7 @@ compressed with zlib and optionally encrypted with a password.
 Every entry is checked before its file appears, names are kept inside the
 output folder, and no half-written file is ever left behind.")
 
-set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libvza-dev)
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME ${VZA_DEVELOPMENT_PACKAGE})
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 # The programs' libisal2 comes from shlibdeps; a static link of the library
 # needs the development files.

@@ -20,7 +20,7 @@ foreach(listed IN LISTS files)
     set(data_root "${CMAKE_MATCH_1}")
   endif()
   # Folders that only this project creates.
-  foreach(own include/vza cmake/vza doc/vza)
+  foreach(own include/vza cmake/vza doc/vza-extract doc/libvza-dev)
     if(file MATCHES "^(.*/${own})/")
       list(APPEND folders "${CMAKE_MATCH_1}")
     endif()

@@ -17,25 +17,26 @@ development=$work/libvza-dev_${version}_$arch.deb
 files_of() { dpkg-deb -c "$1" | awk '{print $6}' | grep -v '/$' | sed 's|^\./||' | sort; }
 field() { dpkg-deb -f "$1" "$2"; }
 
-want=(usr/bin/vza usr/share/bash-completion/completions/vza usr/share/doc/vza/LICENSE
-      usr/share/icons/hicolor/scalable/mimetypes/application-x-vza.svg usr/share/man/man1/vza.1
-      usr/share/mime/packages/vza.xml)
+want=(usr/bin/vza usr/share/bash-completion/completions/vza usr/share/doc/vza-extract/copyright
+      usr/share/doc/vza-extract/changelog.gz usr/share/icons/hicolor/scalable/mimetypes/application-x-vza.svg
+      usr/share/man/man1/vza.1.gz usr/share/mime/packages/vza.xml)
 if [ "$have_gui" = 1 ]; then
     want+=(usr/bin/vza-extract usr/share/applications/vza-extract.desktop
-           usr/share/icons/hicolor/scalable/apps/vza-extract.svg usr/share/man/man1/vza-extract.1)
+           usr/share/icons/hicolor/scalable/apps/vza-extract.svg usr/share/man/man1/vza-extract.1.gz)
 fi
 [ "$(files_of "$programs")" = "$(printf '%s\n' "${want[@]}" | sort)" ] ||
     fail "vza-extract files: $(files_of "$programs")"
 
 got=$(files_of "$development")
-for path in usr/include/vza/archive/archive.h usr/include/vza/codec/blowfish.h; do
+for path in usr/include/vza/archive/archive.h usr/include/vza/codec/blowfish.h usr/share/doc/libvza-dev/copyright \
+            usr/share/doc/libvza-dev/changelog.gz; do
     grep -qx "$path" <<<"$got" || fail "libvza-dev lacks $path"
 done
 for pattern in '^usr/lib/.*libvza_archive\.a$' '^usr/lib/.*cmake/vza/vzaConfig\.cmake$' \
                '^usr/lib/.*pkgconfig/vza\.pc$'; do
     grep -q "$pattern" <<<"$got" || fail "libvza-dev lacks $pattern"
 done
-! grep -vq '^usr/\(include/vza\|lib\)/' <<<"$got" || fail "libvza-dev has files elsewhere: $got"
+! grep -vq '^usr/\(include/vza\|lib\|share/doc/libvza-dev\)/' <<<"$got" || fail "libvza-dev has files elsewhere: $got"
 
 for deb in "$programs" "$development"; do
     [ "$(field "$deb" Version)" = "$version" ] || fail "$deb: version"
@@ -58,5 +59,10 @@ grep -q zlib1g-dev <<<"$(field "$development" Depends)" || fail "libvza-dev must
 if grep -q '^VZA_WITH_ISAL:BOOL=ON' "$build/CMakeCache.txt"; then
     grep -qxF libisal2 <<<"$names" || fail "Depends lacks libisal2: $depends"
     grep -q libisal-dev <<<"$(field "$development" Depends)" || fail "libvza-dev must depend on libisal-dev"
+fi
+# lintian, where installed, finds no error in either package.
+if command -v lintian >/dev/null; then
+    errors=$(lintian --suppress-tags running-with-root-privileges "$programs" "$development" 2>&1 | grep '^E:' || true)
+    [ -z "$errors" ] || fail "lintian: $errors"
 fi
 echo "Debian packages OK"

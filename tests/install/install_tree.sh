@@ -20,11 +20,14 @@ fail() { echo "FAIL: $*" >&2; exit 1; }
 
 expected=(
     usr/bin/vza
-    usr/share/man/man1/vza.1
+    usr/share/man/man1/vza.1.gz
     usr/share/bash-completion/completions/vza
     usr/share/mime/packages/vza.xml
     usr/share/icons/hicolor/scalable/mimetypes/application-x-vza.svg
-    usr/share/doc/vza/LICENSE
+    usr/share/doc/vza-extract/copyright
+    usr/share/doc/vza-extract/changelog.gz
+    usr/share/doc/libvza-dev/copyright
+    usr/share/doc/libvza-dev/changelog.gz
     usr/include/vza/archive/archive.h
     usr/include/vza/archive/archive_writer.h
     usr/include/vza/archive/archive_output.h
@@ -43,7 +46,7 @@ expected=(
 if [ "$have_gui" = 1 ]; then
     expected+=(
         usr/bin/vza-extract
-        usr/share/man/man1/vza-extract.1
+        usr/share/man/man1/vza-extract.1.gz
         usr/share/applications/vza-extract.desktop
         usr/share/icons/hicolor/scalable/apps/vza-extract.svg
     )
@@ -52,6 +55,11 @@ for path in "${expected[@]}"; do
     [ -f "$root/$path" ] || fail "missing $path"
 done
 [ -x "$root/usr/bin/vza" ] || fail "vza is not executable"
+# The installed manual page is the one in the source tree, and the copyright
+# file carries the licence's text.
+[ "$(gzip -dc "$root/usr/share/man/man1/vza.1.gz")" = "$(cat "$source/man/vza.1")" ] || fail "vza.1.gz differs"
+grep -q '^License: Expat$' "$root/usr/share/doc/vza-extract/copyright" || fail "copyright names no licence"
+grep -qF ' THE SOFTWARE IS PROVIDED "AS IS"' "$root/usr/share/doc/vza-extract/copyright" || fail "copyright lacks the licence text"
 
 # A staged tree is not live: no system cache may be built into it.
 for cache in usr/share/mime/mime.cache usr/share/applications/mimeinfo.cache \
@@ -80,7 +88,7 @@ version=$(grep -m1 -o 'project(vza VERSION [0-9.]*' "$source/CMakeLists.txt" | a
 DESTDIR=$root cmake -DMANIFEST="$work/manifest.txt" -P "$source/cmake/Uninstall.cmake" >"$work/uninstall.log"
 left=$(find "$root" -type f -o -type l)
 [ -z "$left" ] || fail "left after uninstall: $left"
-for folder in usr/include/vza "usr/$libdir/cmake/vza" usr/share/doc/vza; do
+for folder in usr/include/vza "usr/$libdir/cmake/vza" usr/share/doc/vza-extract usr/share/doc/libvza-dev; do
     [ ! -e "$root/$folder" ] || fail "$folder left after uninstall"
 done
 # Installed live (no DESTDIR, here under a temporary prefix), the system
