@@ -14,7 +14,8 @@ find_program(VZA_GZIP gzip REQUIRED)
 set(VZA_DOC_BUILD ${PROJECT_BINARY_DIR}/doc)
 set(VZA_DOC_OUTPUTS "")
 
-# vza_gzip(SOURCE NAME): NAME.gz in the build's doc folder, made at build time.
+# vza_gzip(SOURCE NAME): NAME.gz in the build's doc folder, made at build time
+# (SOURCE must lie outside that folder: gzip replaces the copy it compresses).
 function(vza_gzip source name)
   set(plain ${VZA_DOC_BUILD}/${name})
   add_custom_command(OUTPUT ${plain}.gz
@@ -57,14 +58,14 @@ Copyright: ${holder}
 License: Expat
 ${licence_body}")
 
-file(WRITE ${VZA_DOC_BUILD}/changelog
+file(WRITE ${PROJECT_BINARY_DIR}/changelog.debian
 "${VZA_PROGRAMS_PACKAGE} (${PROJECT_VERSION}) unstable; urgency=medium
 
   * Version ${PROJECT_VERSION}.
 
  -- ${VZA_MAINTAINER}  ${VZA_RELEASE_DATE}
 ")
-vza_gzip(${VZA_DOC_BUILD}/changelog changelog)
+vza_gzip(${PROJECT_BINARY_DIR}/changelog.debian changelog)
 vza_gzip(${PROJECT_SOURCE_DIR}/man/vza.1 vza.1)
 if(TARGET vza-extract)
   vza_gzip(${PROJECT_SOURCE_DIR}/man/vza-extract.1 vza-extract.1)
