@@ -23,6 +23,9 @@
 #include <QTableView>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <QWindow>
+
+#include <utility>
 
 #include "entry_table_model.h"
 #include "password_dialog.h"
@@ -249,9 +252,33 @@ void vzA_ExtWindow::resizeEvent(QResizeEvent*)
     adjustColumnWidths();
 }
 
+void vzA_ExtWindow::openArchiveWhenShown(const QString& path)
+{
+    create();  // the native window, whose first exposure is waited for
+    if (windowHandle()->isExposed()) {
+        QMetaObject::invokeMethod(
+            this, [this, path] { openArchive(path); }, Qt::QueuedConnection);
+        return;
+    }
+    archiveOnShow = path;
+    windowHandle()->installEventFilter(this);
+}
+
 bool vzA_ExtWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    // The window is exposed only after the window manager has placed it.
+    // The archive is read after this event has been handled, so that the
+    // window is drawn behind the dialog.
+    if (type == QEvent::Expose && watched == windowHandle()) {
+        if (windowHandle()->isExposed() && !archiveOnShow.isEmpty()) {
+            windowHandle()->removeEventFilter(this);
+            QMetaObject::invokeMethod(
+                this, [this, path = std::exchange(archiveOnShow, QString())] { openArchive(path); },
+                Qt::QueuedConnection);
+        }
+        return QMainWindow::eventFilter(watched, event);
+    }
     if (type == QEvent::Show || type == QEvent::Hide || type == QEvent::Resize)
         adjustColumnWidths();
     return QMainWindow::eventFilter(watched, event);

@@ -44,6 +44,12 @@ public:
     // the file named on the command line and for a file dropped on the window.
     void openArchive(const QString& path);
 
+    // Reads the archive at path as openArchive() does, but only once the
+    // window is on the screen. A window manager places a new window some
+    // time after show(); a password dialog or message that came up before
+    // would be centred over where the window was not yet, not over it.
+    void openArchiveWhenShown(const QString& path);
+
     // True from the start of an extraction until its outcome has been
     // shown: commands are disabled meanwhile.
     bool isExtracting() const { return extracting; }
@@ -111,6 +117,7 @@ private:
 
     vza::Archive archive;
     QString archivePath;  // the listed archive, for the status bar
+    QString archiveOnShow;  // to read once the window is exposed
 
     // The extraction running, if any; it is joined before archive goes.
     std::unique_ptr<vzA_ExtractionRun> extraction;

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
@@ -72,10 +71,10 @@ int main(int argc, char* argv[])
     window.show();
     window.adjustColumnWidths();
     if (!line.file.isEmpty()) {
-        // Read once the event loop runs, so that the window is up behind
-        // the password dialog or the message a bad file gets.
-        const QString file = QFileInfo(line.file).absoluteFilePath();
-        QTimer::singleShot(0, &window, [&window, file] { window.openArchive(file); });
+        // Read once the window is on the screen, so that it is up behind the
+        // password dialog or the message a bad file gets, and they are
+        // centred over it.
+        window.openArchiveWhenShown(QFileInfo(line.file).absoluteFilePath());
     }
     return app.exec();
 }

@@ -55,6 +55,8 @@ private slots:
     void readOutcome();
     void rereadResetsOutputNames();
     void passwordDialogKeepsLastPassword();
+    void passwordDialogCentred_data();
+    void passwordDialogCentred();
 
 private:
     // Lists kept.vza with its one entry keep.txt, as the archive read before.
@@ -195,6 +197,56 @@ void ReadTest::passwordDialogKeepsLastPassword()
     QCOMPARE(lines(second), (QStringList{FileDialog, PasswordDialog}));
     QCOMPARE(second[1].value, QStringLiteral("secret"));
     QCOMPARE(column(1), ThreeNames);  // cancelled: one.vza stays listed
+}
+
+void ReadTest::passwordDialogCentred_data()
+{
+    QTest::addColumn<bool>("atStart");  // named on the command line, else read by the command
+    QTest::newRow("read command") << false;
+    // The window is placed only some time after the program asked for the
+    // archive, as a window manager does.
+    QTest::newRow("named at start, window placed late") << true;
+}
+
+// The dialog comes up centred over the main window, wherever that is.
+void ReadTest::passwordDialogCentred()
+{
+    QFETCH(bool, atStart);
+    QVERIFY(makeFile("encrypted", "one.vza"));
+    // Both measured while the dialog is up.
+    QPoint dialogCentre;
+    QPoint windowCentre;
+    bool windowShown = false;
+    const ModalScript::Step measure = [&](QWidget* dialog) {
+        dialogCentre = dialog->frameGeometry().center();
+        windowCentre = window->frameGeometry().center();
+        windowShown = window->isVisible();
+        dialog->close();
+    };
+    std::vector<ModalScript::Step> steps{measure};
+    if (!atStart) {
+        window->move(430, 170);
+        steps.insert(steps.begin(), chooseFile("one.vza"));
+    } else {
+        window = std::make_unique<vzA_ExtWindow>();
+        window->openArchiveWhenShown(QDir::current().absoluteFilePath("one.vza"));
+        QTimer::singleShot(100, window.get(), [this] {
+            window->move(430, 170);
+            window->show();
+        });
+    }
+    ModalScript script(steps);
+    if (!atStart)
+        window->readArchive();
+    else
+        QTRY_VERIFY(!dialogCentre.isNull());
+    const QList<Seen> seen = script.result();
+    QCOMPARE(lines(seen).last(), PasswordDialog);
+    QVERIFY(windowShown);
+    const QPoint offset = dialogCentre - windowCentre;
+    QVERIFY2(
+        offset.manhattanLength() <= 4,
+        qPrintable(QStringLiteral("dialog centre off by %1,%2 from the window's").arg(offset.x()).arg(offset.y())));
 }
 
 QTEST_MAIN(ReadTest)
