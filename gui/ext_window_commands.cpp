@@ -19,6 +19,7 @@
 #include "password_dialog.h"
 #include "plain_labels.h"
 #include "replace_dialog.h"
+#include "system_reason.h"
 
 namespace {
 
@@ -120,14 +121,14 @@ void vzA_ExtWindow::openArchive(const QString& chosen)
     case vza::Archive::OpenOutcome::Failed: break;
     }
     // A header or index that fails leaves nothing listed.
-    const std::string reason = vza::errorMessage(archive.lastError(), archive.systemError());
+    const QString reason = failureReason(archive.lastError(), archive.systemError());
     model->setArchive(nullptr);
     statusLabel->clear();
     archivePath.clear();
     archive.reset();
     QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"), QMessageBox::Ok,
                     this);
-    box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(), QString::fromStdString(reason)));
+    box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(), reason));
     showLabelsAsPlainText(&box);
     box.exec();
 }

@@ -19,10 +19,9 @@
 #include <QSettings>
 #include <QTimer>
 
-#include <cstring>
-
 #include "entry_table_model.h"
 #include "plain_labels.h"
+#include "system_reason.h"
 
 namespace {
 
@@ -43,11 +42,6 @@ void rememberExtractFolder(const QString& folder)
 {
     QSettings(QStringLiteral("vza"), QStringLiteral("vza-extract"))
         .setValue(QStringLiteral("lastExtractFolder"), folder);
-}
-
-QString systemReason(int error)
-{
-    return error ? QString::fromLocal8Bit(std::strerror(error)) : QString();
 }
 
 QString number(std::uint64_t value)
@@ -318,8 +312,7 @@ QString vzA_ExtWindow::problemText(const vza::Extractor::Result& result) const
     case Problem::Exists: return tr("既にあるため上書きしませんでした");
     case Problem::CannotCreate: return tr("ファイルを作成できません (%1)").arg(system);
     case Problem::ReadFailed:
-        return tr("エントリを読み出せません (%1)")
-            .arg(QString::fromStdString(vza::errorMessage(result.error, result.systemError)));
+        return tr("エントリを読み出せません (%1)").arg(failureReason(result.error, result.systemError));
     case Problem::CannotWrite: return tr("ファイルを書き込めません (%1)").arg(system);
     }
     return tr("失敗しました");

@@ -10,13 +10,21 @@
 #include <QMimeData>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QUrl>
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 
 #include "archive/archive.h"
 #include "archive/format.h"
 #include "ext_window.h"
 #include "gui_test_support.h"
+#include "system_reason.h"
 
 using namespace guitest;
 
@@ -55,6 +63,10 @@ private slots:
     void escapeFromProgress();
     void closeDuringRun_data();
     void closeDuringRun();
+    void systemReasonTexts_data();
+    void systemReasonTexts();
+    void reasonNoAccess();
+    void reasonTooManyOpenFiles();
 
 private:
     void listMany();
@@ -94,6 +106,84 @@ void ExtractRunTest::toFolderSummary()
     QCOMPARE(filesBelow("out"), (QStringList{"b.txt", "d.txt", "dir/a.txt"}));
     QCOMPARE(readFile("out/b.txt"), QByteArray("old b"));
     QCOMPARE(readFile("out/dir/a.txt"), QByteArray("a"));
+}
+
+// The common causes read in Japanese, the rest in the system's own words.
+void ExtractRunTest::systemReasonTexts_data()
+{
+    QTest::addColumn<int>("error");
+    QTest::addColumn<QString>("text");  // empty: some Japanese text
+    QTest::newRow("EACCES") << EACCES << "アクセスが拒否されました";
+    QTest::newRow("EPERM") << EPERM << "アクセスが拒否されました";
+    QTest::newRow("ENOSPC") << ENOSPC << "ディスクの空き容量が足りません";
+    QTest::newRow("EROFS") << EROFS << "読み取り専用のファイルシステムです";
+    QTest::newRow("EIO") << EIO << "入出力エラー";
+    for (int error : {EDQUOT, ENAMETOOLONG, EEXIST, EISDIR, ENOTDIR, ELOOP, EMFILE, ENFILE})
+        QTest::addRow("errno %d", error) << error << QString();
+    QTest::newRow("unmapped") << EDOM << QString::fromLocal8Bit(std::strerror(EDOM));
+    QTest::newRow("none") << 0 << QString("");
+}
+
+void ExtractRunTest::systemReasonTexts()
+{
+    QFETCH(int, error);
+    QFETCH(QString, text);
+    const QString reason = systemReason(error);
+    if (!text.isNull()) {
+        QCOMPARE(reason, text);
+        return;
+    }
+    QVERIFY(!reason.isEmpty());
+    QVERIFY2(!reason.contains(QRegularExpression("[A-Za-z]")), qPrintable(reason));
+}
+
+// An unwritable folder: the reason in brackets is the Japanese one.
+void ExtractRunTest::reasonNoAccess()
+{
+    if (geteuid() == 0)
+        QSKIP("root may write anywhere");
+    QVERIFY(writeArchive("one.vza", {{"a.txt", "a"}}));
+    QVERIFY(QDir().mkdir("locked") && QFile::setPermissions("locked", QFile::ReadOwner | QFile::ExeOwner));
+    QCOMPARE(lines(read("one.vza")), QStringList{FileDialog});
+    QString details;
+    const auto summary = [&details](QWidget* widget) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget))
+            details = box->detailedText();
+        closeBox()(widget);
+    };
+    run(&vzA_ExtWindow::extractToFolder, {chooseFolder("locked"), summary});
+    QFile::setPermissions("locked", QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QCOMPARE(details, QStringLiteral("a.txt: ファイルを作成できません (アクセスが拒否されました)"));
+}
+
+// Out of file descriptors (as root too): 展開 cannot open the working folder.
+void ExtractRunTest::reasonTooManyOpenFiles()
+{
+    QVERIFY(writeArchive("one.vza", {{"a.txt", "a"}}));
+    QCOMPARE(lines(read("one.vza")), QStringList{FileDialog});
+    rlimit saved{};
+    QVERIFY(getrlimit(RLIMIT_NOFILE, &saved) == 0);
+    // A low limit, and every descriptor below it taken.
+    rlimit tight = saved;
+    tight.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 256);
+    QVERIFY(setrlimit(RLIMIT_NOFILE, &tight) == 0);
+    std::vector<int> taken;
+    for (int fd; (fd = dup(STDERR_FILENO)) >= 0;)
+        taken.push_back(fd);
+    const auto release = [&] {
+        for (int fd : taken)
+            close(fd);
+        taken.clear();
+        setrlimit(RLIMIT_NOFILE, &saved);
+    };
+    const auto restore = [&release](QWidget* widget) {
+        release();
+        closeBox()(widget);
+    };
+    const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {restore});
+    release();
+    QCOMPARE(lines(seen), QStringList{ExtractFailedBox});
+    QCOMPARE(seen[0].value, QStringLiteral("原因: 開いているファイルが多すぎます"));
 }
 
 // The first time the folder dialog starts in the archive's folder, later in

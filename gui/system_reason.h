@@ -1,0 +1,17 @@
+// SPDX-License-Identifier: MIT
+// The reasons a failure is shown with, in the user's language: the system's
+// errno as a short Japanese sentence for the causes a user meets (no access,
+// a full disk, a read-only file system, ...), the system's own text for the
+// rest.
+#pragma once
+
+#include <QString>
+
+#include "archive/archive_error.h"
+
+// The reason for errno error; empty for 0.
+QString systemReason(int error);
+
+// The library's text for error, followed by systemReason(systemError) when
+// that is not 0.
+QString failureReason(vza::ArchiveError error, int systemError);
