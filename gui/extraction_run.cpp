@@ -86,8 +86,10 @@ bool vzA_ExtractionRun::ask(std::int32_t row, const std::string& path)
     if (yesToAll_)
         return true;
     std::unique_lock<std::mutex> lock(mutex_);
-    if (cancel_.load())
+    if (cancel_.load()) {
+        refusedByCancel_.insert(row);
         return false;
+    }
     questionPending_ = true;
     hasAnswer_ = false;
     questionRow_ = row;
@@ -97,8 +99,10 @@ bool vzA_ExtractionRun::ask(std::int32_t row, const std::string& path)
     lock.lock();
     answered_.wait(lock, [this] { return hasAnswer_ || cancel_.load(); });
     questionPending_ = false;
-    if (!hasAnswer_)
+    if (!hasAnswer_ || answer_ == Answer::Cancel) {
+        refusedByCancel_.insert(row);
         return false;
+    }
     switch (answer_) {
     case Answer::YesToAll: yesToAll_ = true; return true;
     case Answer::Yes: return true;
@@ -122,7 +126,8 @@ void vzA_ExtractionRun::work()
     options.createFolders = true;
     options.overwrite = vza::Extractor::Overwrite::Ask;
     options.askOverwrite = [this](std::int32_t row, const std::string& path) { return ask(row, path); };
-    options.progress = [this](std::int32_t, std::uint64_t done, std::uint64_t) {
+    options.progress = [this](std::int32_t row, std::uint64_t done, std::uint64_t) {
+        currentRow_.store(row, std::memory_order_relaxed);
         entryDone_.store(done, std::memory_order_relaxed);
     };
     options.cancel = &cancel_;
@@ -136,33 +141,59 @@ void vzA_ExtractionRun::work()
         return;
     }
 
-    using Status = vza::Extractor::Status;
+    std::vector<vza::Extractor::Job> jobs;
+    jobs.reserve(request_.rows.size());
     for (std::int32_t row : request_.rows) {
-        if (cancel_.load()) {
+        std::string path = outputPath(archive_, request_, row);
+        // Nothing safe left of the name: refused as such. An empty path
+        // would have the engine decode the name its own way instead.
+        if (path.empty())
+            path.push_back('.');
+        jobs.push_back({row, std::move(path)});
+    }
+
+    using Status = vza::Extractor::Status;
+    bool stopped = false;  // at a failure, by ourselves
+    const auto report = [&](const vza::Extractor::Result& result) {
+        if (result.status == Status::Cancelled) {
             outcome_.cancelled = true;
-            break;
+            return;
         }
-        currentRow_.store(row, std::memory_order_relaxed);
-        entryDone_.store(0, std::memory_order_relaxed);
-        const vza::ArchiveEntry* entry = archive_.entry(row);
-        vza::Extractor::Result result = extractor.extract(row, outputPath(archive_, request_, row));
-        // A question answered with Cancel ends the run here too.
-        if (result.status == Status::Cancelled || (result.status == Status::Skipped && cancel_.load())) {
-            outcome_.cancelled = true;
-            break;
-        }
+        const vza::ArchiveEntry* entry = archive_.entry(result.index);
+        currentRow_.store(result.index, std::memory_order_relaxed);
         bytesBefore_.fetch_add(entry ? entry->originalSize : 0, std::memory_order_relaxed);
         entryDone_.store(0, std::memory_order_relaxed);
         rowsDone_.fetch_add(1, std::memory_order_relaxed);
         if (result.status == Status::Written) {
-            ++outcome_.written;
+            ++outcome_.written;  // entries under way when cancelled are still written
         } else if (result.status == Status::Skipped) {
-            outcome_.skipped.push_back(std::move(result));
+            // A question answered with Cancel, or not asked after it, ends
+            // the run: that row is not counted as one kept.
+            if (refusedByCancel_.count(result.index))
+                outcome_.cancelled = true;
+            else
+                outcome_.skipped.push_back(result);
         } else {
-            outcome_.failed.push_back(std::move(result));
-            if (request_.stopAtFirstFailure)
-                break;
+            outcome_.failed.push_back(result);
+            stopped = request_.stopAtFirstFailure;
         }
+    };
+    if (request_.stopAtFirstFailure) {
+        // Every row after a failing one stays untouched: one row at a time,
+        // each known to be done before the next starts.
+        for (const vza::Extractor::Job& job : jobs) {
+            if (stopped)
+                break;
+            if (cancel_.load()) {
+                outcome_.cancelled = true;
+                break;
+            }
+            extractor.extractAll({job}, report);
+        }
+    } else {
+        // Small entries go on several threads; questions and results still
+        // come here in row order.
+        extractor.extractAll(jobs, report);
     }
     extractor.close();
     emit finished();

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 // One extraction in a worker thread, so that the window keeps painting and
-// can show progress and take a cancel.
+// can show progress and take a cancel. The worker hands the rows to the
+// engine's extractAll, which writes small entries on several threads and
+// still asks, reports and ends as if it wrote them one after the other.
 //
 // The run has the Archive to itself while it lasts: the window starts no
 // other command and only draws the entry names, which extraction never
@@ -23,6 +25,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_set>
 #include <vector>
 
 #include "archive/extractor.h"
@@ -43,6 +46,9 @@ public:
         // Empty: output names relative to the working folder, used as given.
         // Otherwise the folder everything is written below.
         std::string destination;
+        // True: no row after the first failing one is started; the rows are
+        // then written one at a time. False: every row is tried, small
+        // entries on several threads.
         bool stopAtFirstFailure = true;
     };
 
@@ -70,8 +76,9 @@ public:
 
     void start();
 
-    // Stops at the next block: the entry being written leaves no file, no
-    // further entry starts. A question waiting for its answer gets Cancel.
+    // Stops at the next block: no further entry starts, and an entry being
+    // written leaves no file unless it is completed meanwhile (those are
+    // counted as written). A question waiting for its answer gets Cancel.
     void cancel();
 
     // Waits for the worker to end; the outcome is complete afterwards.
@@ -120,4 +127,6 @@ private:
     std::int32_t questionRow_ = -1;
     std::string questionPath_;
     bool yesToAll_ = false;  // worker thread only
+    // Rows whose question was cut short by a cancel; worker thread only.
+    std::unordered_set<std::int32_t> refusedByCancel_;
 };

@@ -63,6 +63,8 @@ private slots:
     void escapeFromProgress();
     void closeDuringRun_data();
     void closeDuringRun();
+    void toFolderQuestionsInRowOrder_data();
+    void toFolderQuestionsInRowOrder();
     void systemReasonTexts_data();
     void systemReasonTexts();
     void reasonNoAccess();
@@ -106,6 +108,62 @@ void ExtractRunTest::toFolderSummary()
     QCOMPARE(filesBelow("out"), (QStringList{"b.txt", "d.txt", "dir/a.txt"}));
     QCOMPARE(readFile("out/b.txt"), QByteArray("old b"));
     QCOMPARE(readFile("out/dir/a.txt"), QByteArray("a"));
+}
+
+void ExtractRunTest::toFolderQuestionsInRowOrder_data()
+{
+    QTest::addColumn<bool>("cancelAtThird");
+    QTest::newRow("every one kept") << false;
+    QTest::newRow("cancelled at the third") << true;
+}
+
+// Many rows, written on several threads: the questions still come in row
+// order, a kept file is counted once, and キャンセル at a question keeps that
+// file and every later one that exists.
+void ExtractRunTest::toFolderQuestionsInRowOrder()
+{
+    QFETCH(bool, cancelAtThird);
+    constexpr int Count = 400;
+    const QStringList existing{"f010", "f050", "f220", "f390"};
+    std::vector<Entry> entries;
+    for (int i = 0; i < Count; ++i)
+        entries.push_back(
+            {QStringLiteral("f%1").arg(i, 3, 10, QLatin1Char('0')).toUtf8(), "new " + QByteArray::number(i)});
+    QVERIFY(writeArchive("many.vza", entries));
+    QVERIFY(QDir().mkdir("out"));
+    for (const QString& name : existing)
+        QVERIFY(writeFile("out/" + name, "old"));
+    QCOMPARE(lines(read("many.vza")), QStringList{FileDialog});
+
+    const ModalScript::Step no = press(QMessageBox::No);
+    const QList<Seen> seen =
+        cancelAtThird ? run(&vzA_ExtWindow::extractToFolder,
+                            {chooseFolder("out"), no, no, press(QMessageBox::Cancel), closeBox()})
+                      : run(&vzA_ExtWindow::extractToFolder, {chooseFolder("out"), no, no, no, no, closeBox()});
+    QStringList expected{FolderDialog};
+    for (const QString& name : existing.mid(0, cancelAtThird ? 3 : 4))
+        expected << overwriteQuestion(name);
+    QCOMPARE(lines(seen).mid(0, expected.size()), expected);
+    QCOMPARE(seen.size(), expected.size() + 1);
+    const QString summary = lines(seen).last();
+    for (const QString& name : existing)
+        QCOMPARE(readFile("out/" + name), QByteArray("old"));
+    if (!cancelAtThird) {
+        QCOMPARE(summary, "information|展開結果|展開が終わりました。\n書き込み: 396 個、スキップ: 4 個、失敗: 0 個");
+        QCOMPARE(filesBelow("out").size(), Count);
+        return;
+    }
+    // Rows after the cancelled one may have been under way on other threads:
+    // what was written is counted, every row before it is there.
+    const QRegularExpression counts(
+        "^information\\|展開結果\\|展開を中止しました。\n書き込み: (\\d+) 個、スキップ: 2 個、失敗: 0 個$");
+    const QRegularExpressionMatch match = counts.match(summary);
+    QVERIFY2(match.hasMatch(), qPrintable(summary));
+    const QStringList files = filesBelow("out");
+    QCOMPARE(match.captured(1).toInt() + existing.size(), files.size());
+    for (int i = 0; i < 220; ++i)
+        QVERIFY(files.contains(QStringLiteral("f%1").arg(i, 3, 10, QLatin1Char('0'))));
+    QCOMPARE(readFile("out/f219"), QByteArray("new 219"));
 }
 
 // The common causes read in Japanese, the rest in the system's own words.
