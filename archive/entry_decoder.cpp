@@ -35,7 +35,7 @@ bool EntryDecoder::fail(ArchiveError error)
 
 // Reads the seal prefix when there is one, and decides between plain bytes
 // and a zlib stream from the unsealed length.
-bool EntryDecoder::start(std::uint8_t*& data, std::size_t& length)
+bool EntryDecoder::start(const std::uint8_t*& data, std::size_t& length)
 {
     started_ = true;
     std::uint64_t payload = storedSize_;
@@ -60,27 +60,44 @@ bool EntryDecoder::start(std::uint8_t*& data, std::size_t& length)
     return true;
 }
 
-bool EntryDecoder::feed(std::uint8_t* data, std::size_t length)
+// Counts a piece in and, for the first, reads the seal prefix (deciphered on
+// a copy) and moves data past it.
+bool EntryDecoder::take(const std::uint8_t*& data, std::size_t& length)
 {
     if (error_ != ArchiveError::None)
         return false;
     fed_ += length;
     if (fed_ > storedSize_)
         return fail(ArchiveError::EntryCorrupt);
-    if (!started_ && (length > 0 || fed_ == storedSize_)) {
-        if (!start(data, length))
-            return false;
-        // start() already consumed the prefix, which it deciphered on a copy.
-    }
-    if (flags_ & FlagEncrypted) {
-        if (length % 8 != 0)
-            return fail(ArchiveError::EntryCorrupt);
-        decryptBuffer(*key_, data, length);
-    }
-    // Padding after the sealed length is dropped.
+    if (!started_ && (length > 0 || fed_ == storedSize_))
+        return start(data, length);
+    return true;
+}
+
+// Hands on the plain bytes of a piece; padding after the sealed length is
+// dropped.
+bool EntryDecoder::pass(const std::uint8_t* data, std::size_t length)
+{
+    if ((flags_ & FlagEncrypted) && length % 8 != 0)
+        return fail(ArchiveError::EntryCorrupt);
     const std::size_t payload = length < payloadLeft_ ? length : static_cast<std::size_t>(payloadLeft_);
     payloadLeft_ -= payload;
     return emit(data, payload);
+}
+
+bool EntryDecoder::feed(std::uint8_t* data, std::size_t length)
+{
+    const std::uint8_t* rest = data;
+    if (!take(rest, length))
+        return false;
+    if ((flags_ & FlagEncrypted) && length % 8 == 0)
+        decryptBuffer(*key_, data + (rest - data), length);
+    return pass(rest, length);
+}
+
+bool EntryDecoder::feedDeciphered(const std::uint8_t* data, std::size_t length)
+{
+    return take(data, length) && pass(data, length);
 }
 
 bool EntryDecoder::emit(const std::uint8_t* data, std::size_t length)
@@ -109,7 +126,7 @@ bool EntryDecoder::finish()
     if (error_ != ArchiveError::None)
         return false;
     if (!started_) {
-        std::uint8_t* none = nullptr;
+        const std::uint8_t* none = nullptr;
         std::size_t zero = 0;
         if (!start(none, zero))
             return false;

@@ -40,13 +40,20 @@ public:
     // first fault found; error() tells which.
     bool feed(std::uint8_t* data, std::size_t length);
 
+    // As feed, for bytes already deciphered (DecipherAhead): all but the
+    // entry's first 8, the seal's prefix, which stay as stored. Pieces of an
+    // archive without encryption are the same either way.
+    bool feedDeciphered(const std::uint8_t* data, std::size_t length);
+
     // Call after the last piece: checks that the entry is complete.
     bool finish();
 
     ArchiveError error() const { return error_; }
 
 private:
-    bool start(std::uint8_t*& data, std::size_t& length);
+    bool start(const std::uint8_t*& data, std::size_t& length);
+    bool take(const std::uint8_t*& data, std::size_t& length);
+    bool pass(const std::uint8_t* data, std::size_t length);
     bool emit(const std::uint8_t* data, std::size_t length);
     bool fail(ArchiveError error);
 

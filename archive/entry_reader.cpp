@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include "archive/archive.h"
+#include "archive/decipher_ahead.h"
 #include "archive/entry_decoder.h"
 #include "archive/format.h"
 
@@ -21,6 +22,11 @@ namespace {
 // window read ahead in one call rather than one pread each.
 constexpr std::size_t SmallEntry = 16 << 10;
 constexpr std::size_t WindowSize = 256 << 10;
+// Enciphered entries from this stored size on are read and deciphered ahead
+// on a second thread. Smaller ones are not worth a thread; and extractAll's
+// workers, which already keep every core busy, only ever read entries below
+// it (its large entries are read by the calling thread, alone).
+constexpr std::uint64_t ReadAheadFrom = 1 << 20;
 
 }  // namespace
 
@@ -64,6 +70,22 @@ bool EntryReader::streamEntry(std::int32_t index, const ChunkSink& sink)
         static_cast<std::size_t>(std::min<std::uint64_t>(entry->storedSize, DataBuffer::ChunkSize));
     if (block_.size() < blockSize)
         block_.resize(blockSize);
+    if ((archive_->flags() & FlagEncrypted) && entry->storedSize >= ReadAheadFrom) {
+        DecipherAhead ahead(fd, offset, entry->storedSize, archive_->keySchedule(), 8);
+        if (ahead.start()) {
+            const std::uint8_t* data = nullptr;
+            std::size_t length = 0;
+            while (ahead.next(data, length))
+                if (!decoder_->feedDeciphered(data, length))
+                    return fail(decoder_->error());
+            if (ahead.failed())
+                return fail(ArchiveError::EntryTruncated, ahead.systemError());
+            nextOffset_ = offset + entry->storedSize;
+            if (!decoder_->finish())
+                return fail(decoder_->error());
+            return succeed();
+        }
+    }
     std::uint64_t position = offset;
     std::uint64_t left = entry->storedSize;
     if (left > 0 && left <= SmallEntry && !inWindow(offset, left) && offset == nextOffset_)

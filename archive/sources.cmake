@@ -8,6 +8,7 @@ set(VZA_ARCHIVE_SOURCES
   archive_writer.cpp
   data_buffer.cpp
   data_buffer_codec.cpp
+  decipher_ahead.cpp
   deflate_pool.cpp
   entry_decoder.cpp
   entry_reader.cpp
