@@ -706,15 +706,20 @@ bool ArchiveWriter::writeEntries(Target& target)
 
 // Compressed archives: the entries are read in pieces of 1 MiB on this
 // thread, compressed by the pool on as many threads as allowed, and written
-// back here in order. A few pieces are ahead at most, so memory stays a few
-// MiB whatever the inputs. An entry whose stream is not shorter than its
-// bytes is read again and stored as it is.
+// back here in order. A few pieces (or batches of small ones) are ahead at
+// most, so memory stays a few MiB whatever the inputs. An entry whose
+// stream is not shorter than its bytes is stored as it is: from its piece
+// when it had only one, else read again.
 bool ArchiveWriter::writeCompressed(Target& target)
 {
     const bool encrypted = (flags_ & FlagEncrypted) != 0;
     const unsigned threads = threadCount();
     DeflatePool pool(threads);
     const std::size_t ahead = std::min<std::size_t>(2 * std::size_t{threads} + 2, 12);
+    // Entries read and not yet written. Only an entry of several pieces
+    // keeps its file open, and each of those has a batch to itself, so
+    // few files are open at once even with many small entries ahead.
+    const std::size_t MaxOpenEntries = ahead * DeflatePool::MaxBatchPieces;
 
     // Entries from the one being written (front) to the one being read (back).
     struct Open {
@@ -765,6 +770,12 @@ bool ArchiveWriter::writeCompressed(Target& target)
         if (piece->last) {
             if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
                 return failAt(entry.index, error, input.error);
+            // An entry read in one piece is stored from that piece if its
+            // stream is not shorter: its file is not needed any more.
+            if (piece->first && input.fd >= 0) {
+                ::close(input.fd);
+                input.fd = -1;
+            }
         }
         piece->dictionary.assign(tail.begin(), tail.end());
         if (!piece->last)  // a piece before the last is a whole PieceSize
@@ -802,11 +813,17 @@ bool ArchiveWriter::writeCompressed(Target& target)
         open.pop_front();
         return true;
     };
-    // The entry's own bytes in place of its stream, which was not shorter.
-    auto storeAsIs = [&](Open& entry) {
+    // The entry's own bytes in place of its stream, which was not shorter:
+    // those of its only piece, else read again.
+    auto storeAsIs = [&](Open& entry, const DeflatePiece& piece) {
         EntryInput& input = entry.input;
         sealer.restart(offset);
         payload = 0;
+        if (piece.first && piece.last) {
+            if (!emit(piece.data, piece.length))
+                return writeFailed(entry.index);
+            return finish(entry.index);
+        }
         if (const ArchiveError error = input.rewind(); error != ArchiveError::None)
             return failAt(entry.index, error, input.error);
         while (true) {
@@ -825,7 +842,7 @@ bool ArchiveWriter::writeCompressed(Target& target)
     };
 
     while (true) {
-        while (pool.pending() < ahead && open.size() < 4 * ahead &&
+        while (pool.pending() < ahead && open.size() < MaxOpenEntries &&
                ((!open.empty() && !open.back().read) || next < sources_.size())) {
             if (!produce())
                 return false;
@@ -863,9 +880,9 @@ bool ArchiveWriter::writeCompressed(Target& target)
         // soon as the stream reaches their length.
         const std::uint64_t reach = payload + (piece->first ? 2 : 0) + piece->output.size() + (piece->last ? 4 : 0);
         if (reach >= entry.input.size) {
-            pool.recycle(std::move(piece));
-            if (!storeAsIs(entry))
+            if (!storeAsIs(entry, *piece))
                 return false;
+            pool.recycle(std::move(piece));
             continue;
         }
         if ((piece->first && !emit(BlockDeflater::zlibHeader(), 2)) ||

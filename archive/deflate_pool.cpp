@@ -29,7 +29,7 @@ DeflatePool::~DeflatePool()
         std::lock_guard<std::mutex> lock(mutex_);
         stopping_ = true;
     }
-    changed_.notify_all();
+    work_.notify_all();
     for (std::thread& worker : workers_)
         worker.join();
 }
@@ -49,37 +49,75 @@ void DeflatePool::recycle(std::unique_ptr<DeflatePiece> piece)
         spares_.push_back(std::move(piece));
 }
 
+std::size_t DeflatePool::pending() const
+{
+    if (workers_.empty())
+        return here_.size();
+    return queue_.size() + (filling_ ? 1 : 0);
+}
+
+void DeflatePool::release()
+{
+    queue_.push_back(std::move(filling_));
+    ++unstarted_;
+    work_.notify_one();
+}
+
 void DeflatePool::submit(std::unique_ptr<DeflatePiece> piece)
 {
-    piece->done = piece->started = piece->ok = false;
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back(std::move(piece));
-        ++unstarted_;
+    piece->ok = false;
+    if (workers_.empty()) {
+        here_.push_back(std::move(piece));
+        return;
     }
-    changed_.notify_all();
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (filling_ && (filling_->bytes + piece->length > BatchBytes || filling_->pieces.size() >= MaxBatchPieces))
+        release();
+    if (!filling_) {
+        if (spareBatches_.empty()) {
+            filling_ = std::make_unique<Batch>();
+        } else {
+            filling_ = std::move(spareBatches_.back());
+            spareBatches_.pop_back();
+        }
+    }
+    filling_->bytes += piece->length;
+    filling_->pieces.push_back(std::move(piece));
+    if (filling_->bytes >= BatchBytes)
+        release();
 }
 
 std::unique_ptr<DeflatePiece> DeflatePool::take()
 {
-    std::unique_lock<std::mutex> lock(mutex_);
-    if (queue_.empty())
-        return nullptr;
     if (workers_.empty()) {
         // No threads: the oldest piece is compressed here and now.
-        if (!here_)
-            here_ = std::make_unique<BlockDeflater>();
-        std::unique_ptr<DeflatePiece> piece = std::move(queue_.front());
-        queue_.pop_front();
-        --unstarted_;
-        lock.unlock();
-        compress(*here_, *piece);
-        piece->done = true;
+        if (here_.empty())
+            return nullptr;
+        if (!deflater_)
+            deflater_ = std::make_unique<BlockDeflater>();
+        std::unique_ptr<DeflatePiece> piece = std::move(here_.front());
+        here_.pop_front();
+        compress(*deflater_, *piece);
         return piece;
     }
-    changed_.wait(lock, [this] { return queue_.front()->done; });
-    std::unique_ptr<DeflatePiece> piece = std::move(queue_.front());
-    queue_.pop_front();
+    std::unique_lock<std::mutex> lock(mutex_);
+    // A batch still being filled goes to the workers as soon as one of them
+    // could start on it, rather than wait to be full.
+    if (filling_ && unstarted_ == 0)
+        release();
+    if (queue_.empty())
+        return nullptr;
+    Batch& front = *queue_.front();
+    ready_.wait(lock, [&front] { return front.done; });
+    std::unique_ptr<DeflatePiece> piece = std::move(front.pieces[front.taken++]);
+    if (front.taken == front.pieces.size()) {
+        std::unique_ptr<Batch> batch = std::move(queue_.front());
+        queue_.pop_front();
+        batch->pieces.clear();
+        batch->bytes = batch->taken = 0;
+        batch->done = false;
+        spareBatches_.push_back(std::move(batch));
+    }
     return piece;
 }
 
@@ -88,17 +126,17 @@ void DeflatePool::work()
     BlockDeflater deflater;
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
-        changed_.wait(lock, [this] { return stopping_ || unstarted_ > 0; });
+        work_.wait(lock, [this] { return stopping_ || unstarted_ > 0; });
         if (stopping_)
             return;
-        DeflatePiece* piece = queue_[queue_.size() - unstarted_].get();
+        Batch& batch = *queue_[queue_.size() - unstarted_];
         --unstarted_;
-        piece->started = true;
         lock.unlock();
-        compress(deflater, *piece);
+        for (std::unique_ptr<DeflatePiece>& piece : batch.pieces)
+            compress(deflater, *piece);
         lock.lock();
-        piece->done = true;
-        changed_.notify_all();
+        batch.done = true;
+        ready_.notify_one();
     }
 }
 

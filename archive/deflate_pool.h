@@ -6,6 +6,10 @@
 // them; workers compress whichever piece is next; take() returns the oldest
 // piece once it is done. What a piece becomes depends only on its bytes, so
 // the archive is the same however many threads there are.
+//
+// Small pieces (the whole of a small file, say) are handed to the workers
+// in batches of up to BatchBytes, compressed one after the other by one
+// worker: a thread hand-off per file would cost more than compressing it.
 #pragma once
 
 #include <condition_variable>
@@ -32,12 +36,15 @@ struct DeflatePiece {
     std::vector<std::uint8_t> output;      // the compressed piece
     std::uint32_t checksum = 0;            // Adler-32 of the bytes
     bool ok = false;                       // compressed without error
-    bool done = false;                     // for the pool
-    bool started = false;                  // for the pool
 };
 
 class DeflatePool {
 public:
+    // A batch is handed to the workers once it holds this many bytes or
+    // MaxBatchPieces pieces (or when the writer waits for it).
+    static constexpr std::size_t BatchBytes = std::size_t{256} << 10;
+    static constexpr std::size_t MaxBatchPieces = 512;
+
     // threads: how many pieces may be compressed at once; with 1 no thread
     // is started and take() compresses on the calling thread.
     explicit DeflatePool(unsigned threads);
@@ -52,19 +59,32 @@ public:
     void submit(std::unique_ptr<DeflatePiece> piece);
     // The oldest piece submitted, once compressed; nullptr when none is left.
     std::unique_ptr<DeflatePiece> take();
-    std::size_t pending() const { return queue_.size(); }
+    // Batches submitted and not yet taken whole (a piece counts as one
+    // without threads): what the writer bounds its read-ahead by.
+    std::size_t pending() const;
 
 private:
+    struct Batch {
+        std::vector<std::unique_ptr<DeflatePiece>> pieces;
+        std::size_t bytes = 0;
+        std::size_t taken = 0;  // pieces handed back so far
+        bool done = false;
+    };
     void work();
+    void release();  // hands the batch being filled to the workers; mutex held
 
     std::vector<std::thread> workers_;
     std::mutex mutex_;
-    std::condition_variable changed_;
-    std::deque<std::unique_ptr<DeflatePiece>> queue_;  // in order submitted
-    std::size_t unstarted_ = 0;                        // pieces at the queue's end nobody has taken up
+    std::condition_variable work_;              // workers wait here for a batch
+    std::condition_variable ready_;             // take() waits here for the oldest batch
+    std::deque<std::unique_ptr<Batch>> queue_;  // handed to the workers, in order submitted
+    std::size_t unstarted_ = 0;                 // batches at the queue's end nobody has taken up
+    std::unique_ptr<Batch> filling_;            // after the queue, not handed over yet
     bool stopping_ = false;
     std::vector<std::unique_ptr<DeflatePiece>> spares_;
-    std::unique_ptr<BlockDeflater> here_;  // without threads
+    std::vector<std::unique_ptr<Batch>> spareBatches_;
+    std::deque<std::unique_ptr<DeflatePiece>> here_;  // without threads
+    std::unique_ptr<BlockDeflater> deflater_;         // without threads
 };
 
 }  // namespace vza

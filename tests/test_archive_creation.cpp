@@ -185,6 +185,12 @@ TEST(ArchiveCreation, CompressedArchivesAreTheSameForEveryThreadCount)
     };
     for (int i = 0; i < 300; ++i)
         entries.push_back({"small/" + std::to_string(i), compressibleBytes(static_cast<std::size_t>(50 + 97 * i))});
+    // Small files compressed in batches; some are not shorter compressed and
+    // are stored as they are, from the bytes read for their batch.
+    for (int i = 0; i < 40; ++i)
+        entries.push_back({"batch/" + std::to_string(i), i % 4 == 0
+                                                             ? randomBytes(static_cast<std::size_t>(20 + 31 * i), i)
+                                                             : compressibleBytes(static_cast<std::size_t>(9 * i))});
     for (std::size_t i = 0; i < entries.size(); ++i)
         writeBytes(dir / ("in/" + std::to_string(i)), entries[i].data);
 
@@ -218,6 +224,9 @@ TEST(ArchiveCreation, CompressedArchivesAreTheSameForEveryThreadCount)
             EXPECT_LT(archive.entry(0)->storedSize, entries[0].data.size() / 4);
             EXPECT_EQ(archive.entry(1)->storedSize,
                       (flags & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(noise)) + 8 : noise);
+            const std::size_t smallNoise = entries.size() - 40;  // batch/0, random bytes
+            EXPECT_EQ(archive.entry(static_cast<std::int32_t>(smallNoise))->storedSize,
+                      (flags & FlagEncrypted) ? roundUp8(20) + 8 : 20);
 
             // The header's check words come from the clock: compared from the
             // entry count on.
@@ -335,6 +344,53 @@ TEST(ArchiveCreation, AnInputChangedAfterTheWalkFailsTheWholeArchive)
             EXPECT_EQ(readBytes(dir / "old.vza"), bytesOf("the old archive"));
             for (const std::string& name : dir.list())
                 EXPECT_TRUE(name == "in" || name == "elsewhere" || name == "secret" || name == "old.vza") << name;
+        }
+    }
+}
+
+// Small files are read ahead and compressed in batches on other threads: one
+// that changed in the middle of a batch still fails the whole archive, the
+// entries before and after it already read or compressed are dropped, and
+// the old archive stays.
+TEST(ArchiveCreation, AnInputChangedInsideABatchOfSmallFilesFailsTheWholeArchive)
+{
+    const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> changes = {
+        {"grown",
+         [](const std::string& path) {
+             std::FILE* f = std::fopen(path.c_str(), "ab");
+             std::fputs("more", f);
+             std::fclose(f);
+         }},
+        {"shrunk", [](const std::string& path) { ASSERT_EQ(truncate(path.c_str(), 1), 0); }},
+        {"removed", [](const std::string& path) { ASSERT_EQ(unlink(path.c_str()), 0); }},
+    };
+    constexpr std::size_t Files = 400, Changed = 233;
+    for (const auto& [what, change] : changes) {
+        for (unsigned threads : {1u, 2u, 7u}) {
+            for (std::uint32_t flags : {FlagCompressed, FlagCompressed | FlagEncrypted}) {
+                SCOPED_TRACE(std::string(what) + ", threads " + std::to_string(threads) + ", flags " +
+                             std::to_string(flags));
+                TempDir dir;
+                ASSERT_EQ(mkdir((dir / "in").c_str(), 0755), 0);
+                for (std::size_t i = 0; i < Files; ++i) {
+                    char name[32];
+                    std::snprintf(name, sizeof name, "in/f%04zu", i);
+                    writeBytes(dir / name, compressibleBytes(100 + 13 * i));
+                }
+                writeBytes(dir / "old.vza", bytesOf("the old archive"));
+                TreeWriter made(dir / "in", flags);
+                ASSERT_EQ(made.tree.count(), Files);
+                made.writer.setThreads(threads);
+                const std::string path = dir / ("in/f0" + std::to_string(Changed));
+                made.beforeOpen = [&](std::size_t file) {
+                    if (file == Changed)
+                        change(path);
+                };
+                EXPECT_FALSE(made.writer.writeTo(dir / "old.vza"));
+                EXPECT_EQ(made.writer.failedEntry(), static_cast<std::int64_t>(Changed));
+                EXPECT_EQ(readBytes(dir / "old.vza"), bytesOf("the old archive"));
+                EXPECT_EQ(dir.list(), (std::vector<std::string>{"in", "old.vza"}));
+            }
         }
     }
 }
