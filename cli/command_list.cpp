@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // vza list: the index of an archive as a table.
-#include <cinttypes>
 #include <cstdio>
 #include <string>
 
@@ -24,13 +23,80 @@ long long savedPercent(std::uint64_t size, std::uint64_t stored)
     return static_cast<long long>(saved < 0 ? saved - 0.5 : saved + 0.5);
 }
 
-std::string row(std::uint64_t size, std::uint64_t stored, const std::string& name)
+// value right-aligned in width columns (wider when it needs more), as
+// printf's %*lld would put it, without printf's cost per row.
+void appendNumber(std::string& out, long long value, int width)
 {
-    char numbers[64];
-    std::snprintf(numbers, sizeof numbers, "%10" PRIu64 " %10" PRIu64 " %5lld%%  ", size, stored,
-                  savedPercent(size, stored));
-    return numbers + name;
+    char digits[24];
+    int length = 0;
+    const bool negative = value < 0;
+    unsigned long long magnitude =
+        negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    do {
+        digits[length++] = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (negative)
+        digits[length++] = '-';
+    if (length < width)
+        out.append(static_cast<std::size_t>(width - length), ' ');
+    while (length > 0)
+        out += digits[--length];
 }
+
+void appendUnsigned(std::string& out, std::uint64_t value, int width)
+{
+    char digits[24];
+    int length = 0;
+    do {
+        digits[length++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value != 0);
+    if (length < width)
+        out.append(static_cast<std::size_t>(width - length), ' ');
+    while (length > 0)
+        out += digits[--length];
+}
+
+// The numbers of one row of the table, up to where the name starts.
+void appendNumbers(std::string& out, std::uint64_t size, std::uint64_t stored)
+{
+    appendUnsigned(out, size, 10);
+    out += ' ';
+    appendUnsigned(out, stored, 10);
+    out += ' ';
+    appendNumber(out, savedPercent(size, stored), 5);
+    out += "%  ";
+}
+
+// Lines of the listing gathered into one buffer and written in large
+// pieces: a million rows cost a few hundred writes, not a million.
+class ListingBuffer {
+public:
+    explicit ListingBuffer(Console& console) : console_(console) { text_.reserve(Limit + 4096); }
+    ~ListingBuffer() { flush(); }
+
+    std::string& text() { return text_; }
+
+    // Ends the current line, writing the buffer out once it is large.
+    void endLine()
+    {
+        text_ += '\n';
+        if (text_.size() >= Limit)
+            flush();
+    }
+
+    void flush()
+    {
+        console_.lines(text_);
+        text_.clear();
+    }
+
+private:
+    static constexpr std::size_t Limit = 1 << 20;
+    Console& console_;
+    std::string text_;
+};
 
 std::string flagsText(std::uint32_t flags)
 {
@@ -53,26 +119,35 @@ int runList(const Options& options, Console& console)
     int misses = 0;
     const std::vector<std::int32_t> chosen =
         selectEntries(archive.entryTable(), names, {}, options.excludes, console, misses);
+    ListingBuffer out(console);
     if (console.quiet()) {
-        for (std::int32_t index : chosen)
-            console.line(names.shown(index));
+        for (std::int32_t index : chosen) {
+            names.appendShown(out.text(), index);
+            out.endLine();
+        }
         return ExitOk;
     }
-    if (console.verbose())
-        console.line("Archive: " + archive.shownPath() + " (" + flagsText(archive.flags()) + ")");
-    console.line("      Size     Stored  Saved  Name");
-    console.line("---------- ---------- ------  ----");
+    if (console.verbose()) {
+        out.text() += "Archive: " + archive.shownPath() + " (" + flagsText(archive.flags()) + ")";
+        out.endLine();
+    }
+    out.text() += "      Size     Stored  Saved  Name\n";
+    out.text() += "---------- ---------- ------  ----\n";
     std::uint64_t totalSize = 0;
     std::uint64_t totalStored = 0;
     for (std::int32_t index : chosen) {
         const ArchiveEntry* entry = archive.entry(index);
-        console.line(row(entry->originalSize, entry->storedSize, names.shown(index)));
+        appendNumbers(out.text(), entry->originalSize, entry->storedSize);
+        names.appendShown(out.text(), index);
+        out.endLine();
         totalSize += entry->originalSize;
         totalStored += entry->storedSize;
     }
-    console.line("---------- ---------- ------  ----");
+    out.text() += "---------- ---------- ------  ----\n";
     const std::size_t count = chosen.size();
-    console.line(row(totalSize, totalStored, std::to_string(count) + (count == 1 ? " entry" : " entries")));
+    appendNumbers(out.text(), totalSize, totalStored);
+    out.text() += std::to_string(count) + (count == 1 ? " entry" : " entries");
+    out.endLine();
     return ExitOk;
 }
 

@@ -33,4 +33,13 @@ void Console::line(const std::string& text)
     std::fputc('\n', stdout);
 }
 
+void Console::lines(std::string_view text)
+{
+    if (text.empty())
+        return;
+    if (stdoutIsTerminal_)
+        progress_.clear();
+    std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
 }  // namespace vza::cli

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "cli/options.h"
 #include "cli/progress.h"
@@ -26,6 +27,10 @@ public:
 
     // One line of data on stdout.
     void line(const std::string& text);
+
+    // Several lines of data on stdout at once: text holds whole lines, each
+    // ending in a newline (a listing written in large pieces).
+    void lines(std::string_view text);
 
     ProgressLine& progress() { return progress_; }
 

@@ -156,20 +156,29 @@ int columnsOf(std::uint32_t codePoint)
 
 }  // namespace
 
-std::string displayName(std::string_view name)
+void appendDisplayName(std::string& out, std::string_view name)
 {
-    std::string out;
-    out.reserve(name.size());
     std::size_t i = 0;
     while (i < name.size()) {
+        // Printable ASCII other than the backslash is the bulk of most
+        // names: copied a run at a time.
+        std::size_t plain = i;
+        while (plain < name.size()) {
+            const auto byte = static_cast<unsigned char>(name[plain]);
+            if (byte < 0x20 || byte >= 0x7F || byte == '\\')
+                break;
+            ++plain;
+        }
+        out.append(name.data() + i, plain - i);
+        i = plain;
+        if (i == name.size())
+            break;
         const auto byte = static_cast<unsigned char>(name[i]);
         if (byte < 0x80) {
-            if (byte < 0x20 || byte == 0x7F)
-                appendEscaped(out, byte);
-            else if (byte == '\\')
+            if (byte == '\\')
                 out += "\\\\";
             else
-                out += static_cast<char>(byte);
+                appendEscaped(out, byte);  // C0 control or DEL
             ++i;
             continue;
         }
@@ -190,13 +199,18 @@ std::string displayName(std::string_view name)
             out.append(name.substr(i, length));
         i += length;
     }
-    return out;
 }
 
-std::string displayBytes(std::string_view name)
+std::string displayName(std::string_view name)
 {
     std::string out;
     out.reserve(name.size());
+    appendDisplayName(out, name);
+    return out;
+}
+
+void appendDisplayBytes(std::string& out, std::string_view name)
+{
     for (char c : name) {
         const auto byte = static_cast<unsigned char>(c);
         if (byte < 0x20 || byte >= 0x7F)
@@ -206,6 +220,13 @@ std::string displayBytes(std::string_view name)
         else
             out += c;
     }
+}
+
+std::string displayBytes(std::string_view name)
+{
+    std::string out;
+    out.reserve(name.size());
+    appendDisplayBytes(out, name);
     return out;
 }
 

@@ -25,6 +25,11 @@ std::string displayName(std::string_view name);
 // \xHH too, for names read raw (--names=raw), whose bytes are not text.
 std::string displayBytes(std::string_view name);
 
+// The same, appended to out: no allocation beyond out's own growth, for
+// listings that build many lines into one buffer.
+void appendDisplayName(std::string& out, std::string_view name);
+void appendDisplayBytes(std::string& out, std::string_view name);
+
 // displayName(name) between single quotes, for messages.
 std::string quoted(std::string_view name);
 

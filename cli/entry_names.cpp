@@ -34,6 +34,20 @@ std::string EntryNames::shown(std::int32_t index) const
     return encoding_ == NameEncoding::Raw ? displayBytes(text(index)) : displayName(text(index));
 }
 
+void EntryNames::appendShown(std::string& out, std::int32_t index) const
+{
+    const ArchiveEntry* entry = table_.at(index);
+    if (entry == nullptr)
+        return;
+    const std::string_view stored = entry->name;
+    if (encoding_ == NameEncoding::Raw)
+        appendDisplayBytes(out, stored);
+    else if (encoding_ == NameEncoding::Utf8 && isValidUtf8(stored))
+        appendDisplayName(out, stored);  // decoding would give the same bytes
+    else
+        appendDisplayName(out, decodeName(stored, encoding_));
+}
+
 std::string EntryNames::outputPath(std::int32_t index) const
 {
     const ArchiveEntry* entry = table_.at(index);

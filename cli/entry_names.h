@@ -25,6 +25,9 @@ public:
     NameEncoding encoding() const { return encoding_; }
     std::string text(std::int32_t index) const;
     std::string shown(std::int32_t index) const;
+    // shown(index) appended to out. A valid UTF-8 name read as UTF-8 (the
+    // common case) is escaped straight from the index, with no copy of its own.
+    void appendShown(std::string& out, std::int32_t index) const;
     // The relative output path; "" when nothing safe is left of the name.
     std::string outputPath(std::int32_t index) const;
 

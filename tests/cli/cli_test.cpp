@@ -52,6 +52,53 @@ TEST_F(CliTest, ListShowsSizesRatioAndNamesThenTotals)
     EXPECT_EQ(names.out, "readme.txt\nimg/a.bin\n");
 }
 
+// A listing is written in large pieces: one longer than a piece comes out
+// whole and in order, every row in the table's columns (a sealed entry saves
+// a negative share), and a name forced to UTF-8 shows what it cannot decode.
+TEST_F(CliTest, LongListingsKeepEveryRowInOrder)
+{
+    constexpr int Count = 40000;  // well over a megabyte of rows
+    auto nameOf = [](int i) { return "folder" + std::to_string(i % 97) + "/entry-" + std::to_string(i) + ".txt"; };
+    writeArchive(
+        at("many.vza"), Count,
+        [&](int i) { return TestEntry(nameOf(i), std::string(static_cast<std::size_t>(i % 5), 'x')); }, FlagEncrypted,
+        "pw");
+    Archive archive;
+    ASSERT_TRUE(archive.open(at("many.vza"), "pw"));
+    std::string expected = "      Size     Stored  Saved  Name\n---------- ---------- ------  ----\n";
+    std::string names;
+    std::uint64_t totalSize = 0;
+    std::uint64_t totalStored = 0;
+    char row[96];
+    auto saved = [](std::uint64_t size, std::uint64_t stored) {
+        const double share = size == 0 ? 0 : 100.0 * (double(size) - double(stored)) / double(size);
+        return static_cast<long long>(share < 0 ? share - 0.5 : share + 0.5);
+    };
+    for (int i = 0; i < Count; ++i) {
+        const ArchiveEntry* entry = archive.entry(i);
+        std::snprintf(row, sizeof row, "%10u %10u %5lld%%  ", entry->originalSize, entry->storedSize,
+                      saved(entry->originalSize, entry->storedSize));
+        expected += row + nameOf(i) + "\n";
+        names += nameOf(i) + "\n";
+        totalSize += entry->originalSize;
+        totalStored += entry->storedSize;
+    }
+    std::snprintf(row, sizeof row, "%10llu %10llu %5lld%%  ", static_cast<unsigned long long>(totalSize),
+                  static_cast<unsigned long long>(totalStored), saved(totalSize, totalStored));
+    expected += std::string("---------- ---------- ------  ----\n") + row + std::to_string(Count) + " entries\n";
+    EXPECT_TRUE(contains(expected, " 16 -1500%  ")) << "a sealed byte, wider than its column";
+
+    const RunResult listed = vza({"list", "many.vza"}, {"VZA_PASSWORD=pw"});
+    ASSERT_EQ(listed.status, 0) << listed.err;
+    EXPECT_TRUE(listed.out == expected) << "the listing differs from the expected one";
+    const RunResult quiet = vza({"list", "-q", "many.vza"}, {"VZA_PASSWORD=pw"});
+    EXPECT_TRUE(quiet.out == names) << "the names differ from the expected ones";
+
+    writeArchive(at("latin.vza"), {{"caf\xE9\x01.txt", "x"}, {"plain.txt", "y"}}, 0);
+    EXPECT_EQ(vza({"list", "-q", "--names=utf8", "latin.vza"}).out, "caf\uFFFD\\x01.txt\nplain.txt\n");
+    EXPECT_EQ(vza({"list", "-q", "latin.vza"}).out, "caf\u00E9\\x01.txt\nplain.txt\n");
+}
+
 TEST_F(CliTest, VerboseListNamesTheArchiveAndItsKind)
 {
     const struct {
