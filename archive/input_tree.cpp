@@ -186,9 +186,9 @@ void InputTree::visit(int folder, const std::string& component, unsigned char ty
             notice(Notice::Kind::Unreadable, path, errno);
         std::sort(children.begin(), children.end());
         const std::string prefix = path == "/" ? path : path + "/";
+        const std::string namePrefix = name.empty() ? name : name + "/";
         for (const auto& [childName, childType] : children)
-            visit(::dirfd(listing), childName, childType, prefix + childName,
-                  name.empty() ? childName : name + "/" + childName, depth + 1);
+            visit(::dirfd(listing), childName, childType, prefix + childName, namePrefix + childName, depth + 1);
         ::closedir(listing);
         return;
     }
