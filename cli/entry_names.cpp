@@ -31,7 +31,9 @@ std::string EntryNames::text(std::int32_t index) const
 
 std::string EntryNames::shown(std::int32_t index) const
 {
-    return encoding_ == NameEncoding::Raw ? displayBytes(text(index)) : displayName(text(index));
+    std::string out;
+    appendShown(out, index);
+    return out;
 }
 
 void EntryNames::appendShown(std::string& out, std::int32_t index) const
