@@ -71,6 +71,7 @@ struct Case {
     std::uint32_t flags = FlagCompressed | FlagEncrypted;
     Extractor::Overwrite overwrite = Extractor::Overwrite::Replace;
     Strings existing;           // files in the destination before the run
+    Strings links;              // "name target": symbolic links there before the run
     std::int32_t damaged = -1;  // an entry whose stored bytes are spoiled
 };
 
@@ -82,6 +83,10 @@ Outcome run(const Case& c, const std::string& archivePath, const std::string& ou
     for (const std::string& name : c.existing) {
         fs::create_directories(fs::path(out + "/" + name).parent_path());
         writeBytes(out + "/" + name, bytesOf("old " + name));
+    }
+    for (const std::string& link : c.links) {
+        const std::size_t space = link.find(' ');
+        fs::create_symlink(link.substr(space + 1), out + "/" + link.substr(0, space));
     }
     Archive archive;
     EXPECT_TRUE(archive.open(archivePath, test::DefaultPassword));
@@ -170,6 +175,22 @@ std::vector<Case> cases()
         table.push_back(c);
     }
     {
+        // Links planted in the destination: one on the way to many entries,
+        // met in batch after batch, and one at an entry's own name. Nothing
+        // may reach the folder outside (checked by the test), whatever thread
+        // writes.
+        Case c;
+        c.label = "links in the destination";
+        for (int i = 0; i < 300; ++i) {
+            const std::string name = i % 4 == 1 ? "via/f" + std::to_string(i)
+                                     : i == 200 ? "last"
+                                                : "ok/" + std::to_string(i % 60);
+            c.entries.push_back({name, "entry " + std::to_string(i)});
+        }
+        c.links = {"via ../outside", "last ../outside/secret"};
+        table.push_back(c);
+    }
+    {
         Case c;
         c.label = "keep what is there";
         for (int i = 0; i < 200; ++i)
@@ -206,6 +227,8 @@ TEST(ExtractAllTest, SameOutcomeOnOneThreadAndOnSeveral)
                 bytes[offset + 8 + k] ^= 0x5A;
             writeBytes(archivePath, bytes);
         }
+        writeBytes(dir / "outside/secret", bytesOf("secret"));
+        const Strings outside = snapshot(dir / "outside");
         const Outcome reference = run(c, archivePath, dir / "out", 0);
         const Outcome one = run(c, archivePath, dir / "out", 1);
         EXPECT_EQ(one.results, reference.results);
@@ -218,6 +241,7 @@ TEST(ExtractAllTest, SameOutcomeOnOneThreadAndOnSeveral)
             EXPECT_EQ(several.progress, one.progress);
             EXPECT_EQ(several.tree, one.tree);
         }
+        EXPECT_EQ(snapshot(dir / "outside"), outside);
         if (c.damaged >= 0) {
             EXPECT_NE(one.results[static_cast<std::size_t>(c.damaged)].find(
                           "problem " + std::to_string(static_cast<int>(Problem::ReadFailed))),
