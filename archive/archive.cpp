@@ -112,10 +112,10 @@ Archive::OpenOutcome Archive::openWithPassword(const std::string& path, const Pa
     return OpenOutcome::Opened;
 }
 
-std::string Archive::entryName(std::int32_t index) const
+std::string_view Archive::entryName(std::int32_t index) const
 {
-    const ArchiveEntry* found = archiveIndex_.entry(index);
-    return found ? found->name : std::string();
+    const std::optional<EntryView> found = archiveIndex_.entry(index);
+    return found ? found->name : std::string_view();
 }
 
 std::int32_t Archive::probeFlags(const std::string& path) const

@@ -14,7 +14,9 @@
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/archive_error.h"
@@ -67,15 +69,19 @@ public:
 
     std::int32_t entryCount() const { return archiveIndex_.entryCount(); }
 
-    // The stored name of entry index, or "" when index is out of range.
-    std::string entryName(std::int32_t index) const;
+    // The stored name of entry index, or "" when index is out of range. Like
+    // every name entry() gives, a view into this Archive's index: good until
+    // the Archive is opened again, reset, assigned to or destroyed (copy the
+    // name to keep it longer); hold none across a move.
+    std::string_view entryName(std::int32_t index) const;
 
     // Index of the first entry named name (backslashes read as slashes), or -1.
-    std::int32_t find(const std::string& name) const { return archiveIndex_.find(name); }
-    bool contains(const std::string& name) const { return find(name) != -1; }
+    std::int32_t find(std::string_view name) const { return archiveIndex_.find(name); }
+    bool contains(std::string_view name) const { return find(name) != -1; }
 
-    // The record of entry index, or nullptr.
-    const ArchiveEntry* entry(std::int32_t index) const { return archiveIndex_.entry(index); }
+    // The record of entry index (its name a view, as entryName's), or nothing
+    // when index is out of range.
+    std::optional<EntryView> entry(std::int32_t index) const { return archiveIndex_.entry(index); }
     const ArchiveIndex& archiveIndex() const { return archiveIndex_; }
     std::uint32_t flags() const { return archiveIndex_.flags(); }
 

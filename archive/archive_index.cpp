@@ -71,7 +71,8 @@ void ArchiveIndex::addRecord(const DataBuffer* buffer)
         return;
     if (buffer->bytes.size() > UINT32_MAX || buffer->info.name.size() > UINT32_MAX)
         oversize_ = true;
-    entryTable_.addRecord(buffer);
+    if (!entryTable_.addRecord(buffer))
+        oversize_ = true;
 }
 
 void ArchiveIndex::appendData(const DataBuffer* buffer)

@@ -10,7 +10,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -31,10 +33,10 @@ public:
     void clear();
 
     std::int32_t entryCount() const { return entryTable_.count(); }
-    const ArchiveEntry* entry(std::int64_t index) const { return entryTable_.at(index); }
+    std::optional<EntryView> entry(std::int64_t index) const { return entryTable_.at(index); }
     std::uint64_t entryOffset(std::int64_t index) const { return entryTable_.entryOffset(index); }
     std::uint32_t flags() const { return entryTable_.flags(); }
-    std::int32_t find(const std::string& name) const { return entryTable_.find(name); }
+    std::int32_t find(std::string_view name) const { return entryTable_.find(name); }
     const EntryTable& entryTable() const { return entryTable_; }
     const std::vector<std::uint8_t>& data() const { return data_; }
 

@@ -427,7 +427,7 @@ bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, std::uint3
 // The data area as it is when nothing is compressed: exact for archives
 // without compression (refused now, before anything is written, when it
 // reaches the limit); for compressed ones only the index counts yet.
-bool ArchiveWriter::appendRecord(const std::string& name, std::uint64_t originalSize, std::uint64_t storedSize,
+bool ArchiveWriter::appendRecord(std::string_view name, std::uint64_t originalSize, std::uint64_t storedSize,
                                  std::uint32_t source)
 {
     const std::uint64_t indexSize = index_.size() + RecordHeaderSize + name.size();
@@ -448,7 +448,7 @@ bool ArchiveWriter::appendRecord(const std::string& name, std::uint64_t original
     return true;
 }
 
-bool ArchiveWriter::addStored(const ArchiveEntry& entry, int fd, std::uint64_t offset)
+bool ArchiveWriter::addStored(const EntryView& entry, int fd, std::uint64_t offset)
 {
     if (!begun_)
         return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);

@@ -19,6 +19,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <sys/stat.h>
 #include <vector>
 
@@ -64,7 +65,7 @@ public:
     // entry of these flags can have are refused (EntryCorrupt), and so,
     // when written, is a sealed entry whose first block does not open under
     // this writer's key.
-    bool addStored(const ArchiveEntry& entry, int fd, std::uint64_t offset);
+    bool addStored(const EntryView& entry, int fd, std::uint64_t offset);
 
     // Opens file number `file` for reading (open(2) with O_NOFOLLOW relative
     // to a folder held open, say); -1 with errno set when it cannot.
@@ -136,7 +137,7 @@ private:
 
     bool fail(ArchiveError error, int systemError = 0);
     bool plan(const std::string& name, std::uint64_t size, std::uint32_t source);
-    bool appendRecord(const std::string& name, std::uint64_t originalSize, std::uint64_t storedSize,
+    bool appendRecord(std::string_view name, std::uint64_t originalSize, std::uint64_t storedSize,
                       std::uint32_t source);
     bool copyStored(std::size_t index, Target& target, std::uint64_t at);
     bool write(ArchiveOutput& output);

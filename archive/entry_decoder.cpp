@@ -7,12 +7,12 @@
 
 namespace vza {
 
-EntryDecoder::EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink)
+EntryDecoder::EntryDecoder(std::uint32_t flags, const EntryView& entry, const CipherState& key, Sink sink)
     : flags_(flags), storedSize_(entry.storedSize), originalSize_(entry.originalSize), key_(&key),
       sink_(std::move(sink))
 {}
 
-void EntryDecoder::restart(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink)
+void EntryDecoder::restart(std::uint32_t flags, const EntryView& entry, const CipherState& key, Sink sink)
 {
     flags_ = flags;
     key_ = &key;

@@ -27,13 +27,13 @@ public:
     // flags: the archive's flags word; entry: the record of the entry; key:
     // the archive's key schedule, used when flags say it is encrypted (it
     // must outlive the decoder; an Archive hands out its own).
-    EntryDecoder(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink);
+    EntryDecoder(std::uint32_t flags, const EntryView& entry, const CipherState& key, Sink sink);
     ~EntryDecoder();
 
     // Starts over on another entry, as a new decoder with these arguments
     // would, but keeping the inflater's memory: for many small entries far
     // cheaper than a new decoder each.
-    void restart(std::uint32_t flags, const ArchiveEntry& entry, const CipherState& key, Sink sink);
+    void restart(std::uint32_t flags, const EntryView& entry, const CipherState& key, Sink sink);
 
     // Feeds the next stored bytes, in order; deciphers them in place. Every
     // piece but the last must be a multiple of 8 bytes long. False on the

@@ -50,7 +50,7 @@ bool EntryReader::succeed()
 
 bool EntryReader::streamEntry(std::int32_t index, const ChunkSink& sink)
 {
-    const ArchiveEntry* entry = archive_->entry(index);
+    const std::optional<EntryView> entry = archive_->entry(index);
     if (!entry)
         return fail(ArchiveError::NoSuchEntry);
     const int fd = archive_->descriptor();
@@ -147,7 +147,7 @@ void EntryReader::fillWindow(int fd, std::uint64_t offset)
 
 bool EntryReader::writeEntry(std::int32_t index, OutputFile& out, const Progress& progress)
 {
-    const ArchiveEntry* entry = archive_->entry(index);
+    const std::optional<EntryView> entry = archive_->entry(index);
     if (!entry)
         return fail(ArchiveError::NoSuchEntry);
     // Bytes stored as they are need no decoding: the length rule says so

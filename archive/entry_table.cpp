@@ -4,11 +4,11 @@
 #include <algorithm>
 #include <cstdlib>
 #include <ctime>
-#include <sys/mman.h>
 #include <sys/stat.h>
 
 #include "archive/data_buffer.h"
 #include "archive/format.h"
+#include "archive/huge_pages.h"
 #include "codec/blowfish.h"
 
 namespace vza {
@@ -98,27 +98,6 @@ std::int64_t bytesLeft(std::FILE* file)
     return position < 0 ? -1 : static_cast<std::int64_t>(info.st_size - position);
 }
 
-// Asks the kernel to back the whole 2 MiB pages inside [data, data + bytes)
-// with huge pages when they are first touched. A million-entry index fills
-// tens of MiB at once; in 4 KiB pages each fault costs about as much as the
-// parsing it makes room for. Only advice: where the kernel declines, nothing
-// changes but the speed.
-void preferHugePages(const void* data, std::size_t bytes)
-{
-    constexpr std::uintptr_t Huge = std::uintptr_t{2} << 20;
-    const auto begin = (reinterpret_cast<std::uintptr_t>(data) + Huge - 1) & ~(Huge - 1);
-    const auto end = (reinterpret_cast<std::uintptr_t>(data) + bytes) & ~(Huge - 1);
-    if (end > begin)
-        ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
-}
-
-template <typename T>
-void reserveLarge(std::vector<T>& items, std::size_t count)
-{
-    items.reserve(count);
-    preferHugePages(items.data(), items.capacity() * sizeof(T));
-}
-
 }  // namespace
 
 void makeCheckWords(std::uint32_t words[4])
@@ -137,36 +116,20 @@ void EntryTable::clear()
 {
     entries_.clear();
     indexSize_ = indexStoredSize_ = 0;
-    rebuildDerived();
-}
-
-const ArchiveEntry* EntryTable::at(std::int64_t index) const
-{
-    if (index < 0 || static_cast<std::uint64_t>(index) >= entries_.size())
-        return nullptr;
-    return &entries_[static_cast<std::size_t>(index)];
+    std::vector<std::uint64_t>{0}.swap(offsets_);
+    lookup_.clear();
 }
 
 std::uint64_t EntryTable::entryOffset(std::int64_t index) const
 {
-    if (!at(index))
+    if (index < 0 || static_cast<std::uint64_t>(index) >= entries_.size())
         return 0;
     return dataStart() + offsets_[static_cast<std::size_t>(index)];
 }
 
-std::int32_t EntryTable::find(const std::string& name) const
+std::int32_t EntryTable::find(std::string_view name) const
 {
     return lookup_.find(entries_, toSlashes(name));
-}
-
-void EntryTable::rebuildDerived()
-{
-    offsets_.assign(1, 0);
-    offsets_.reserve(entries_.size() + 1);
-    for (const ArchiveEntry& entry : entries_)
-        offsets_.push_back(offsets_.back() + entry.storedSize);
-    // Built by the first find(): opening to list or extract everything never pays for it.
-    lookup_.clear();
 }
 
 bool EntryTable::read(std::FILE* file, const std::string& password, CipherState& key, ArchiveError* error)
@@ -217,10 +180,11 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
     lookup_.clear();
     const bool ok = [&] {
         IndexPieces index(file, storedSize, encrypted ? &key : nullptr);
-        // Room for every record up front only when the file is known to hold
-        // them (checked above); from a pipe the entries grow as records arrive.
+        // Room for every record and name up front only when the file is known
+        // to hold them (checked above); from a pipe the entries grow as
+        // records arrive. The names take what the records' headers leave.
         if (left >= 0) {
-            reserveLarge(entries_, count);
+            entries_.reserve(count, size - std::size_t{count} * RecordHeaderSize);
             reserveLarge(offsets_, std::size_t{count} + 1);
         }
         std::uint64_t position = 0;
@@ -235,10 +199,10 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
             const std::uint32_t original = getU32(record + 8);
             if (position + RecordHeaderSize + nameLength > size || !index.take(nameLength, name))
                 return false;
-            ArchiveEntry& entry = entries_.emplace_back();
-            entry.storedSize = stored;
-            entry.originalSize = original;
-            entry.name.assign(reinterpret_cast<const char*>(name), nameLength);
+            // Cannot fail: an index's names stay below 4 GiB, its records
+            // below 2^31 - 1.
+            if (!entries_.add(std::string_view(reinterpret_cast<const char*>(name), nameLength), original, stored))
+                return false;
             offset += stored;
             offsets_.push_back(offset);
             position += RecordHeaderSize + nameLength;
@@ -248,7 +212,7 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
     return ok || fail(ArchiveError::DamagedIndex);
 }
 
-std::vector<std::uint8_t> plainHeaderAndIndex(const std::vector<ArchiveEntry>& entries, std::uint32_t flags)
+std::vector<std::uint8_t> plainHeaderAndIndex(const EntryRecords& entries, std::uint32_t flags)
 {
     std::vector<std::uint8_t> out(HeaderSize);
     std::uint32_t check[4];
@@ -256,7 +220,8 @@ std::vector<std::uint8_t> plainHeaderAndIndex(const std::vector<ArchiveEntry>& e
     for (std::size_t i = 0; i < 4; ++i)
         putU32(check[i], out.data() + 8 + 4 * i);
 
-    for (const ArchiveEntry& entry : entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const EntryView entry = entries[i];
         const std::size_t at = out.size();
         out.resize(at + RecordHeaderSize + entry.name.size());
         putU32(static_cast<std::uint32_t>(entry.name.size()), out.data() + at);
@@ -295,14 +260,16 @@ bool EntryTable::write(std::FILE* file, std::uint32_t flags) const
     return std::fwrite(out.data(), 1, out.size(), file) == out.size();
 }
 
-void EntryTable::addRecord(const DataBuffer* buffer)
+bool EntryTable::addRecord(const DataBuffer* buffer)
 {
     if (!buffer)
-        return;
-    entries_.push_back(
-        {buffer->info.name, buffer->info.originalSize, static_cast<std::uint32_t>(buffer->bytes.size())});
-    offsets_.push_back(offsets_.back() + entries_.back().storedSize);
+        return true;
+    const auto stored = static_cast<std::uint32_t>(buffer->bytes.size());
+    if (!entries_.add(buffer->info.name, buffer->info.originalSize, stored))
+        return false;
+    offsets_.push_back(offsets_.back() + stored);
     lookup_.append(entries_);
+    return true;
 }
 
 }  // namespace vza

@@ -4,11 +4,14 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "archive/archive_entry.h"
 #include "archive/archive_error.h"
+#include "archive/entry_records.h"
 #include "archive/format.h"
 #include "archive/name_lookup.h"
 #include "codec/blowfish.h"
@@ -17,16 +20,24 @@ namespace vza {
 
 class DataBuffer;
 
+// Names handed out (EntryView::name, entries()) are views into this table:
+// good until it is changed (read, addRecord, clear, assigned to) or
+// destroyed; hold none across a move. A copy has names of its own.
 class EntryTable {
 public:
     // Erases the entries and both sizes; flags stay.
     void clear();
 
     std::int32_t count() const { return static_cast<std::int32_t>(entries_.size()); }
-    const std::vector<ArchiveEntry>& entries() const { return entries_; }
+    const EntryRecords& entries() const { return entries_; }
 
-    // The entry at index, or nullptr when index is out of range.
-    const ArchiveEntry* at(std::int64_t index) const;
+    // The entry at index, or nothing when index is out of range.
+    std::optional<EntryView> at(std::int64_t index) const
+    {
+        if (index < 0 || static_cast<std::uint64_t>(index) >= entries_.size())
+            return std::nullopt;
+        return entries_[static_cast<std::size_t>(index)];
+    }
 
     std::uint32_t indexSize() const { return indexSize_; }
     std::uint32_t indexStoredSize() const { return indexStoredSize_; }
@@ -43,7 +54,7 @@ public:
 
     // Index of the first entry whose name equals name with backslashes
     // turned into slashes; -1 when there is none.
-    std::int32_t find(const std::string& name) const;
+    std::int32_t find(std::string_view name) const;
 
     // Reads and checks the header and index from file, positioned at 0.
     // When the header is encrypted, builds key from password and deciphers
@@ -61,13 +72,12 @@ public:
     std::vector<std::uint8_t> headerAndIndex(std::uint32_t flags, const CipherState& key) const;
 
     // Appends a record for buffer (name, originalSize, current byte count).
-    // Does nothing for nullptr.
-    void addRecord(const DataBuffer* buffer);
+    // Does nothing for nullptr. False, adding nothing, when the table cannot
+    // hold another record (see EntryRecords::add).
+    bool addRecord(const DataBuffer* buffer);
 
 private:
-    void rebuildDerived();
-
-    std::vector<ArchiveEntry> entries_;
+    EntryRecords entries_;
     std::uint32_t indexSize_ = 0;
     std::uint32_t indexStoredSize_ = 0;
     std::uint32_t flags_ = 0;
@@ -81,7 +91,7 @@ private:
 // Header and index for entries with fresh check words and the flags word
 // flags, before encipherment: with FlagEncrypted the index is zero-padded
 // to a multiple of 8, and bytes 8 to the end are to be enciphered as one run.
-std::vector<std::uint8_t> plainHeaderAndIndex(const std::vector<ArchiveEntry>& entries, std::uint32_t flags);
+std::vector<std::uint8_t> plainHeaderAndIndex(const EntryRecords& entries, std::uint32_t flags);
 
 // Fills the four check words: checkA, checkB, their sum and the sum plus one.
 // Seeds the C library's generator with the time in seconds, so two calls

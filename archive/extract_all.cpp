@@ -33,7 +33,7 @@ constexpr std::size_t BatchJobs = 64;
 constexpr std::uint64_t BatchBytes = 1 << 20;
 constexpr unsigned MaxThreads = 64;
 
-bool small(const ArchiveEntry& entry)
+bool small(const EntryView& entry)
 {
     return entry.storedSize <= SmallEntry && entry.originalSize <= SmallEntry;
 }
@@ -267,7 +267,7 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
             break;
         const Job& job = jobs[position];
         Item item;
-        const ArchiveEntry* entry = table.at(job.index);
+        const std::optional<EntryView> entry = table.at(job.index);
         std::string path = job.path;
         if (path.empty() && entry) {
             path = outputNameFor(entry->name, *encoding_);

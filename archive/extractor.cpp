@@ -199,7 +199,7 @@ bool Extractor::done(Result& result, Problem problem, ArchiveError error, int sy
 
 Extractor::Result Extractor::extract(std::int32_t index)
 {
-    const ArchiveEntry* entry = entryTable().at(index);
+    const std::optional<EntryView> entry = entryTable().at(index);
     if (entry && !encoding_)
         encoding_ = chooseNameEncoding(entryTable().entries(), options_.names);
     std::string path = entry ? outputNameFor(entry->name, *encoding_) : std::string();

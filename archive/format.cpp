@@ -17,10 +17,11 @@ std::uint32_t getU32(const std::uint8_t* src)
     return loadBigEndian32(src);
 }
 
-std::string toSlashes(std::string name)
+std::string toSlashes(std::string_view name)
 {
-    std::replace(name.begin(), name.end(), '\\', '/');
-    return name;
+    std::string slashed(name);
+    std::replace(slashed.begin(), slashed.end(), '\\', '/');
+    return slashed;
 }
 
 }  // namespace vza

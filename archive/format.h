@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "codec/sealed_form.h"
 
@@ -42,6 +43,6 @@ constexpr std::int64_t roundUp8(std::int64_t n)
 }
 
 // Turns every backslash byte into a slash, byte by byte.
-std::string toSlashes(std::string name);
+std::string toSlashes(std::string_view name);
 
 }  // namespace vza

@@ -255,19 +255,19 @@ bool isValidCp932(std::string_view bytes)
     return true;
 }
 
-NameEncoding detectNameEncoding(const std::vector<ArchiveEntry>& entries)
+NameEncoding detectNameEncoding(const EntryRecords& entries)
 {
     bool utf8 = true;
-    for (const ArchiveEntry& entry : entries) {
-        if (!isValidUtf8(entry.name)) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (!isValidUtf8(entries.name(i))) {
             utf8 = false;
             break;
         }
     }
     if (utf8)
         return NameEncoding::Utf8;
-    for (const ArchiveEntry& entry : entries)
-        if (!isValidCp932(entry.name))
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        if (!isValidCp932(entries.name(i)))
             return NameEncoding::Latin1;
     return NameEncoding::Cp932;
 }
@@ -277,7 +277,7 @@ NameEncoding detectNameEncoding(const Archive& archive)
     return detectNameEncoding(archive.archiveIndex().entryTable().entries());
 }
 
-NameEncoding chooseNameEncoding(const std::vector<ArchiveEntry>& entries, NameEncodingChoice choice)
+NameEncoding chooseNameEncoding(const EntryRecords& entries, NameEncodingChoice choice)
 {
     switch (choice) {
     case NameEncodingChoice::Utf8: return NameEncoding::Utf8;

@@ -28,7 +28,7 @@
 #include <vector>
 
 #include "archive/archive.h"
-#include "archive/archive_entry.h"
+#include "archive/entry_records.h"
 
 namespace vza {
 
@@ -55,12 +55,12 @@ bool isValidCp932(std::string_view bytes);
 
 // The encoding of a list of names by the rule above (Utf8 for no names), and
 // of an open archive's names.
-NameEncoding detectNameEncoding(const std::vector<ArchiveEntry>& entries);
+NameEncoding detectNameEncoding(const EntryRecords& entries);
 NameEncoding detectNameEncoding(const Archive& archive);
 
 // The encoding to use for archive: detected for Auto, else the one chosen.
 NameEncoding chooseNameEncoding(const Archive& archive, NameEncodingChoice choice);
-NameEncoding chooseNameEncoding(const std::vector<ArchiveEntry>& entries, NameEncodingChoice choice);
+NameEncoding chooseNameEncoding(const EntryRecords& entries, NameEncodingChoice choice);
 
 // The display text of a stored name: its UTF-8 form under encoding, every
 // byte kept (backslashes and control characters included; escaping them for

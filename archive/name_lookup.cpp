@@ -46,13 +46,13 @@ void NameLookup::clear()
     used_ = 0;
 }
 
-void NameLookup::rebuild(const std::vector<ArchiveEntry>& entries)
+void NameLookup::rebuild(const EntryRecords& entries)
 {
     std::lock_guard lock(mutex_);
     build(entries);
 }
 
-void NameLookup::build(const std::vector<ArchiveEntry>& entries) const
+void NameLookup::build(const EntryRecords& entries) const
 {
     std::size_t capacity = 16;
     while (capacity < entries.size() * 2)
@@ -64,7 +64,7 @@ void NameLookup::build(const std::vector<ArchiveEntry>& entries) const
     built_.store(true, std::memory_order_release);
 }
 
-void NameLookup::append(const std::vector<ArchiveEntry>& entries)
+void NameLookup::append(const EntryRecords& entries)
 {
     std::lock_guard lock(mutex_);
     // Not built yet: the first find() builds it with this entry in it.
@@ -77,9 +77,9 @@ void NameLookup::append(const std::vector<ArchiveEntry>& entries)
     insert(entries, static_cast<std::int32_t>(entries.size() - 1));
 }
 
-void NameLookup::insert(const std::vector<ArchiveEntry>& entries, std::int32_t index) const
+void NameLookup::insert(const EntryRecords& entries, std::int32_t index) const
 {
-    const std::string& name = entries[static_cast<std::size_t>(index)].name;
+    const std::string_view name = entries.name(static_cast<std::size_t>(index));
     const std::uint64_t hash = hashName(name);
     const std::uint32_t tag = tagOf(hash);
     const std::size_t mask = slots_.size() - 1;
@@ -92,12 +92,12 @@ void NameLookup::insert(const std::vector<ArchiveEntry>& entries, std::int32_t i
         }
         // Entries are inserted in index order, so the one already held is
         // the first of that name and wins.
-        if (held.tag == tag && entries[static_cast<std::size_t>(held.index)].name == name)
+        if (held.tag == tag && entries.name(static_cast<std::size_t>(held.index)) == name)
             return;
     }
 }
 
-std::int32_t NameLookup::find(const std::vector<ArchiveEntry>& entries, std::string_view name) const
+std::int32_t NameLookup::find(const EntryRecords& entries, std::string_view name) const
 {
     if (entries.empty())
         return -1;
@@ -113,7 +113,7 @@ std::int32_t NameLookup::find(const std::vector<ArchiveEntry>& entries, std::str
         const Slot held = slots_[slot];
         if (held.index < 0)
             return -1;
-        if (held.tag == tag && entries[static_cast<std::size_t>(held.index)].name == name)
+        if (held.tag == tag && entries.name(static_cast<std::size_t>(held.index)) == name)
             return held.index;
     }
 }

@@ -18,7 +18,7 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/archive_entry.h"
+#include "archive/entry_records.h"
 
 namespace vza {
 
@@ -32,14 +32,14 @@ public:
     void clear();
 
     // Builds the table for all of entries now.
-    void rebuild(const std::vector<ArchiveEntry>& entries);
+    void rebuild(const EntryRecords& entries);
 
-    // Adds entries.back(), unless an earlier entry has the same name.
-    void append(const std::vector<ArchiveEntry>& entries);
+    // Adds the last of entries, unless an earlier entry has the same name.
+    void append(const EntryRecords& entries);
 
     // Index of the first entry named name, or -1. entries must be the ones
     // the table was built or appended from, or the table cleared since.
-    std::int32_t find(const std::vector<ArchiveEntry>& entries, std::string_view name) const;
+    std::int32_t find(const EntryRecords& entries, std::string_view name) const;
 
 private:
     struct Slot {
@@ -47,8 +47,8 @@ private:
         std::uint32_t tag;   // the high bits of the name's hash
     };
 
-    void build(const std::vector<ArchiveEntry>& entries) const;
-    void insert(const std::vector<ArchiveEntry>& entries, std::int32_t index) const;
+    void build(const EntryRecords& entries) const;
+    void insert(const EntryRecords& entries, std::int32_t index) const;
 
     // Built lazily from a const find(), hence mutable; built_ says the slots
     // are complete, written under mutex_ and read without it.

@@ -5,7 +5,7 @@
 
 namespace vza {
 
-std::string safeOutputName(const std::string& name)
+std::string safeOutputName(std::string_view name)
 {
     std::string_view path = name;
     // A drive prefix such as "C:" would make the path absolute on Windows.

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 namespace vza {
 
@@ -10,6 +11,6 @@ namespace vza {
 // "C:" are dropped; empty, "." and ".." components are removed.
 // "../x" -> "x", "/etc/x" -> "etc/x", "a/../../b" -> "a/b". The result is ""
 // when nothing is left.
-std::string safeOutputName(const std::string& name);
+std::string safeOutputName(std::string_view name);
 
 }  // namespace vza

@@ -126,8 +126,8 @@ bool SequentialArchive::writeEntry(std::int32_t index, OutputFile& out, const Pr
 
 bool SequentialArchive::streamEntry(std::int32_t index, const ChunkSink& sink)
 {
-    const ArchiveEntry* entry = table_.at(index);
-    if (entry == nullptr || stream_ == nullptr || index < next_)
+    const std::optional<EntryView> entry = table_.at(index);
+    if (!entry || stream_ == nullptr || index < next_)
         return fail(ArchiveError::NoSuchEntry);
     if (broken_)
         return fail(ArchiveError::EntryTruncated);

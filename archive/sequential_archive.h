@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "archive/archive_entry.h"
@@ -49,7 +50,9 @@ public:
     bool readIndex(const std::string& password);
 
     std::int32_t entryCount() const { return table_.count(); }
-    const ArchiveEntry* entry(std::int32_t index) const { return table_.at(index); }
+    // The record of entry index, or nothing; its name is a view into this
+    // reader's index, good until the next readIndex or its end.
+    std::optional<EntryView> entry(std::int32_t index) const { return table_.at(index); }
     const EntryTable& entryTable() const { return table_; }
 
     // Reads entry index through sink and checks it as Archive::streamEntry

@@ -12,11 +12,13 @@ set(VZA_ARCHIVE_SOURCES
   deflate_pool.cpp
   entry_decoder.cpp
   entry_reader.cpp
+  entry_records.cpp
   entry_table.cpp
   extract_all.cpp
   extractor.cpp
   folder_walk.cpp
   format.cpp
+  huge_pages.cpp
   input_tree.cpp
   name_decoding.cpp
   name_hash.cpp

@@ -52,7 +52,7 @@ Plan planOutputs(const EntryTable& archive, const EntryNames& names, const std::
     std::vector<std::int32_t> candidates;
     candidates.reserve(chosen.size());
     for (std::int32_t index : chosen) {
-        const std::string& name = archive.at(index)->name;
+        const std::string_view name = archive.at(index)->name;
         if (name.empty()) {
             console.error("entry " + std::to_string(index + 1) + " has an empty name; skipped");
             ++failures;
@@ -62,7 +62,7 @@ Plan planOutputs(const EntryTable& archive, const EntryNames& names, const std::
         std::string shown = names.shown(index);
         shown.insert(0, 1, '\'');  // not "'" + string: a false -Wrestrict in g++ 12
         shown += '\'';
-        if (name.find('\0') != std::string::npos) {
+        if (name.find('\0') != std::string_view::npos) {
             console.error(shown + ": the name holds a NUL byte; skipped");
             ++failures;
             continue;

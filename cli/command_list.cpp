@@ -136,7 +136,7 @@ int runList(const Options& options, Console& console)
     std::uint64_t totalSize = 0;
     std::uint64_t totalStored = 0;
     for (std::int32_t index : chosen) {
-        const ArchiveEntry* entry = archive.entry(index);
+        const std::optional<EntryView> entry = archive.entry(index);
         appendNumbers(out.text(), entry->originalSize, entry->storedSize);
         names.appendShown(out.text(), index);
         out.endLine();

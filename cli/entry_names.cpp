@@ -25,8 +25,8 @@ EntryNames::EntryNames(const EntryTable& table, NameEncodingChoice choice)
 
 std::string EntryNames::text(std::int32_t index) const
 {
-    const ArchiveEntry* entry = table_.at(index);
-    return entry != nullptr ? decodeName(entry->name, encoding_) : std::string();
+    const std::optional<EntryView> entry = table_.at(index);
+    return entry ? decodeName(entry->name, encoding_) : std::string();
 }
 
 std::string EntryNames::shown(std::int32_t index) const
@@ -38,8 +38,8 @@ std::string EntryNames::shown(std::int32_t index) const
 
 void EntryNames::appendShown(std::string& out, std::int32_t index) const
 {
-    const ArchiveEntry* entry = table_.at(index);
-    if (entry == nullptr)
+    const std::optional<EntryView> entry = table_.at(index);
+    if (!entry)
         return;
     const std::string_view stored = entry->name;
     if (encoding_ == NameEncoding::Raw)
@@ -52,8 +52,8 @@ void EntryNames::appendShown(std::string& out, std::int32_t index) const
 
 std::string EntryNames::outputPath(std::int32_t index) const
 {
-    const ArchiveEntry* entry = table_.at(index);
-    return entry != nullptr ? outputNameFor(entry->name, encoding_) : std::string();
+    const std::optional<EntryView> entry = table_.at(index);
+    return entry ? outputNameFor(entry->name, encoding_) : std::string();
 }
 
 }  // namespace vza::cli

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "archive/archive.h"
@@ -30,7 +31,7 @@ public:
 
     const EntryTable& entryTable() const;
     std::int32_t entryCount() const { return entryTable().count(); }
-    const ArchiveEntry* entry(std::int32_t index) const { return entryTable().at(index); }
+    std::optional<EntryView> entry(std::int32_t index) const { return entryTable().at(index); }
     std::uint32_t flags() const { return entryTable().flags(); }
 
     // Reads entry index through sink, checked (see Archive::streamEntry).

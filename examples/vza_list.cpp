@@ -25,7 +25,7 @@ int main(int argc, char** argv)
         return 1;
     }
     for (std::int32_t i = 0; i < archive.entryCount(); ++i) {
-        const vza::ArchiveEntry* entry = archive.entry(i);
+        const std::optional<vza::EntryView> entry = archive.entry(i);
         // Names are bytes from the file: print them, but not as a format.
         std::printf("%10u  ", entry->originalSize);
         std::fwrite(entry->name.data(), 1, entry->name.size(), stdout);

@@ -117,7 +117,7 @@ inline std::string checkArchiveFile(const std::string& path, const std::string& 
     // bytes and lie wholly inside the file.
     std::vector<std::optional<Bytes>> plain(static_cast<std::size_t>(count));
     for (std::int32_t i = 0; i < count; ++i) {
-        const ArchiveEntry* entry = archive.entry(i);
+        const std::optional<EntryView> entry = archive.entry(i);
         if (!entry || archive.entryName(i) != entry->name)
             return "entry and entryName disagree";
         if (!detail::staysInside(safeOutputName(entry->name)))
@@ -153,7 +153,7 @@ inline std::string checkArchiveFile(const std::string& path, const std::string& 
         return {};
     };
     for (std::int32_t i = 0; i < count; ++i) {
-        const std::string name = archive.entryName(i);
+        const std::string name(archive.entryName(i));
         // A stored name with a backslash is looked up with slashes and may
         // find nothing or another entry: only names without one go by name.
         if (name.find('\\') == std::string::npos) {

@@ -3,13 +3,13 @@
 
 #include "archive/archive.h"
 
-QString storedNameText(const std::string& stored, vza::NameEncoding encoding)
+QString storedNameText(std::string_view stored, vza::NameEncoding encoding)
 {
     const std::string text = vza::decodeName(stored, encoding);
     return QString::fromUtf8(text.c_str());  // up to a zero byte
 }
 
-QString defaultOutputName(const std::string& stored, vza::NameEncoding encoding)
+QString defaultOutputName(std::string_view stored, vza::NameEncoding encoding)
 {
     return QString::fromStdString(vza::outputNameFor(stored, encoding));
 }
@@ -41,13 +41,13 @@ QString vzA_EntryModel::outputName(int row) const
     const auto changed = changed_.constFind(row);
     if (changed != changed_.constEnd())
         return *changed;
-    const vza::ArchiveEntry* entry = archive_ ? archive_->entry(row) : nullptr;
+    const std::optional<vza::EntryView> entry = archive_ ? archive_->entry(row) : std::nullopt;
     return entry ? defaultOutputName(entry->name, encoding_) : QString();
 }
 
 QString vzA_EntryModel::dataName(int row) const
 {
-    const vza::ArchiveEntry* entry = archive_ ? archive_->entry(row) : nullptr;
+    const std::optional<vza::EntryView> entry = archive_ ? archive_->entry(row) : std::nullopt;
     return entry ? storedNameText(entry->name, encoding_) : QString();
 }
 

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "archive/name_decoding.h"
 
@@ -69,5 +70,5 @@ private:
 // The stored name of an entry as text (up to a zero byte), and the output
 // name it starts with: the text made safe (no absolute path, no "..",
 // backslashes as folder separators), empty when nothing safe is left.
-QString storedNameText(const std::string& stored, vza::NameEncoding encoding);
-QString defaultOutputName(const std::string& stored, vza::NameEncoding encoding);
+QString storedNameText(std::string_view stored, vza::NameEncoding encoding);
+QString defaultOutputName(std::string_view stored, vza::NameEncoding encoding);

@@ -76,7 +76,7 @@ std::string vzA_ExtractionRun::outputPath(const vza::Archive& archive, const Req
     const QString typed = request.changedNames.value(row);
     if (!typed.isEmpty())
         return QFile::encodeName(typed).toStdString();
-    const vza::ArchiveEntry* entry = archive.entry(row);
+    const std::optional<vza::EntryView> entry = archive.entry(row);
     return entry ? vza::outputNameFor(entry->name, request.encoding) : std::string();
 }
 
@@ -117,7 +117,7 @@ void vzA_ExtractionRun::work()
 {
     std::uint64_t total = 0;
     for (std::int32_t row : request_.rows)
-        if (const vza::ArchiveEntry* entry = archive_.entry(row))
+        if (const std::optional<vza::EntryView> entry = archive_.entry(row))
             total += entry->originalSize;
     bytesTotal_.store(total, std::memory_order_relaxed);
 
@@ -159,7 +159,7 @@ void vzA_ExtractionRun::work()
             outcome_.cancelled = true;
             return;
         }
-        const vza::ArchiveEntry* entry = archive_.entry(result.index);
+        const std::optional<vza::EntryView> entry = archive_.entry(result.index);
         currentRow_.store(result.index, std::memory_order_relaxed);
         bytesBefore_.fetch_add(entry ? entry->originalSize : 0, std::memory_order_relaxed);
         entryDone_.store(0, std::memory_order_relaxed);

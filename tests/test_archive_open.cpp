@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 #include "archive/archive.h"
 #include "archive/format.h"
@@ -76,7 +77,7 @@ std::vector<std::string> names(const Archive& archive)
 {
     std::vector<std::string> result;
     for (std::int32_t i = 0; i < archive.entryCount(); ++i)
-        result.push_back(archive.entryName(i));
+        result.emplace_back(archive.entryName(i));
     return result;
 }
 
@@ -237,7 +238,7 @@ TEST(ArchiveOpen, TwoArchivesOpenAtOnceKeepTheirOwnKeys)
         ASSERT_TRUE(a.extractEntry(1, dir / "large.out")) << errorText(a.lastError());
         EXPECT_EQ(readBytes(dir / "large.out"), large);
         if (other.opens) {
-            ASSERT_TRUE(b.readData(b.entryName(0), &bytes));
+            ASSERT_TRUE(b.readData(std::string(b.entryName(0)), &bytes));
             EXPECT_EQ(bytes, bytesOf(other.password[0] ? "from B" : "plain"));
         }
     }
@@ -268,6 +269,59 @@ TEST(ArchiveOpen, OpeningAnotherArchiveReplacesEveryRecord)
     EXPECT_EQ(names(archive), (std::vector<std::string>{"only"}));
     EXPECT_EQ(archive.find("readme.txt"), -1);
     EXPECT_EQ(archive.find("only"), 0);
+}
+
+// The names live in one store inside the index: a copy of an Archive has its
+// own, so it keeps every name byte for byte (empty ones, zero bytes, bytes
+// that are no text, a long one) and still finds them after the original is
+// reset and destroyed, whether the original had built its name table or not.
+TEST(ArchiveOpen, ACopyKeepsItsNamesWhenTheOriginalIsGone)
+{
+    const std::vector<TestEntry> entries = {
+        {"", bytesOf("empty name")},
+        {std::string("nul\0inside", 10), bytesOf("zero byte")},
+        {"\xFF\xFE latin", bytesOf("not utf-8")},
+        {std::string(4096, 'n'), bytesOf("long")},
+        {"", bytesOf("second empty name")},
+        {"dir/last.txt", bytesOf("last")},
+    };
+    TempDir dir;
+    writeArchive(dir / "a.vza", entries, 0);
+    writeBytes(dir / "b.vza", PlainExample);
+
+    auto expectAll = [&](Archive& archive) {
+        ASSERT_EQ(archive.entryCount(), static_cast<std::int32_t>(entries.size()));
+        for (std::int32_t i = 0; i < archive.entryCount(); ++i) {
+            const std::string& name = entries[static_cast<std::size_t>(i)].name;
+            EXPECT_EQ(archive.entryName(i), name) << i;
+            EXPECT_EQ(archive.entry(i)->name, name) << i;
+            DataBuffer buffer;
+            ASSERT_TRUE(archive.readEntry(i, buffer)) << i;
+            EXPECT_EQ(buffer.info.name, name) << i;
+            EXPECT_EQ(buffer.bytes, entries[static_cast<std::size_t>(i)].data) << i;
+        }
+        EXPECT_EQ(archive.find(""), 0);  // the first of the two empty names
+        EXPECT_EQ(archive.find(std::string("nul\0inside", 10)), 1);
+        EXPECT_EQ(archive.find("nul"), -1);
+        EXPECT_EQ(archive.find(std::string(4096, 'n')), 3);
+        EXPECT_EQ(archive.find("dir\\last.txt"), 5);
+    };
+
+    auto original = std::make_unique<Archive>();
+    ASSERT_TRUE(original->open(dir / "a.vza", ""));
+    Archive copiedBeforeFind = *original;
+    EXPECT_EQ(original->find("dir/last.txt"), 5);
+    Archive copiedAfterFind = *original;
+    Archive assigned;
+    ASSERT_TRUE(assigned.open(dir / "b.vza", ""));
+    assigned = *original;
+    original->reset();
+    EXPECT_EQ(original->entryCount(), 0);
+    original.reset();
+
+    expectAll(copiedBeforeFind);
+    expectAll(copiedAfterFind);
+    expectAll(assigned);
 }
 
 TEST(ArchiveOpen, CheckWordsWrapAroundModulo32Bits)

@@ -22,11 +22,11 @@ const std::string SjisSoNouJuu = "\x83\x5C\x94\x5C\x8F\x5C";                    
 const std::string SjisFolderHyo = "\x83\x74\x83\x48\x83\x8B\x83\x5F\\" + SjisHyo + ".csv";  // フォルダ\表.csv
 const std::string SjisReport = "\x93\xFA\x96{\x8C\xEA/\x95\xF1\x8D\x90\x8F\x91.txt";        // 日本語/報告書.txt
 
-std::vector<ArchiveEntry> entriesNamed(const std::vector<std::string>& names)
+EntryRecords entriesNamed(const std::vector<std::string>& names)
 {
-    std::vector<ArchiveEntry> entries;
+    EntryRecords entries;
     for (const std::string& name : names)
-        entries.push_back({name, 0, 0});
+        entries.add(name, 0, 0);
     return entries;
 }
 

@@ -6,7 +6,7 @@
 #include <thread>
 #include <vector>
 
-#include "archive/archive_entry.h"
+#include "archive/entry_records.h"
 #include "archive/name_hash.h"
 #include "archive/name_lookup.h"
 
@@ -15,10 +15,10 @@ using namespace vza;
 namespace {
 
 // The first entry named name, found the slow way.
-std::int32_t firstByScan(const std::vector<ArchiveEntry>& entries, const std::string& name)
+std::int32_t firstByScan(const EntryRecords& entries, const std::string& name)
 {
     for (std::size_t i = 0; i < entries.size(); ++i)
-        if (entries[i].name == name)
+        if (entries.name(i) == name)
             return static_cast<std::int32_t>(i);
     return -1;
 }
@@ -55,21 +55,21 @@ TEST(NameLookup, FindsTheFirstEntryOfEachName)
     std::mt19937 random(11);
     for (int i = 0; i < 400; ++i)
         pool.push_back("dir" + std::to_string(random() % 7) + "/file" + std::to_string(i));
-    std::vector<ArchiveEntry> entries;
+    EntryRecords entries;
     for (int i = 0; i < 3000; ++i)
-        entries.push_back({pool[random() % pool.size()], 0, 0});
+        entries.add(pool[random() % pool.size()], 0, 0);
 
     NameLookup whole;
     whole.rebuild(entries);
     // Built by its first find, then grown entry by entry (and rebuilt larger
     // on the way).
     NameLookup grown;
-    std::vector<ArchiveEntry> prefix;
-    for (const ArchiveEntry& entry : entries) {
-        prefix.push_back(entry);
+    EntryRecords prefix;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        prefix.add(entries.name(i), 0, 0);
         grown.append(prefix);
         if (prefix.size() == 1) {
-            EXPECT_EQ(grown.find(prefix, entry.name), 0);
+            EXPECT_EQ(grown.find(prefix, entries.name(i)), 0);
         }
     }
     // Never built: the first finds, from two threads at once, build it.

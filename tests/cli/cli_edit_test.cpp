@@ -41,7 +41,8 @@ protected:
             DataBuffer buffer;
             EXPECT_TRUE(archive.readEntry(i, buffer)) << archive.entryName(i);
             const auto from = file.begin() + static_cast<std::ptrdiff_t>(archive.storedOffset(i));
-            entries.push_back({archive.entryName(i), buffer.bytes, Bytes(from, from + archive.entry(i)->storedSize)});
+            entries.push_back(
+                {std::string(archive.entryName(i)), buffer.bytes, Bytes(from, from + archive.entry(i)->storedSize)});
         }
         return entries;
     }

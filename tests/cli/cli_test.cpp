@@ -75,7 +75,7 @@ TEST_F(CliTest, LongListingsKeepEveryRowInOrder)
         return static_cast<long long>(share < 0 ? share - 0.5 : share + 0.5);
     };
     for (int i = 0; i < Count; ++i) {
-        const ArchiveEntry* entry = archive.entry(i);
+        const std::optional<EntryView> entry = archive.entry(i);
         std::snprintf(row, sizeof row, "%10u %10u %5lld%%  ", entry->originalSize, entry->storedSize,
                       saved(entry->originalSize, entry->storedSize));
         expected += row + nameOf(i) + "\n";
