@@ -12,8 +12,20 @@
 // progress as it goes. The calling thread takes the batches back in order
 // and reports their results, so callbacks see the same sequence whatever the
 // number of threads.
+//
+// Stopping at the first failure, a later job may leave nothing on the disk
+// until every job before it has ended well. A thread then first prepares
+// its batch: reads each entry and writes it into an unnamed file in its
+// folder, if that folder is there already (else the bytes wait in memory),
+// making nothing. Then it waits for the batch's turn, which comes when the
+// batch before it is wholly in place, and puts its jobs in place in order:
+// makes the folders, looks, asks, links the prepared file in; the same
+// steps as write() in the same order. The first job that fails ends the
+// run: no later batch takes its turn, and what they prepared is dropped.
 #include <algorithm>
 #include <cerrno>
+
+#include <sys/resource.h>
 
 #include "archive/archive.h"
 #include "archive/entry_reader.h"
@@ -32,10 +44,41 @@ constexpr std::uint64_t SmallEntry = 512 << 10;
 constexpr std::size_t BatchJobs = 64;
 constexpr std::uint64_t BatchBytes = 1 << 20;
 constexpr unsigned MaxThreads = 64;
+// Prepared files held open at most, and the share of the descriptor limit
+// they may take.
+constexpr int MaxHeldFiles = 512;
+constexpr rlim_t HeldShare = 4;
 
 bool small(const EntryView& entry)
 {
     return entry.storedSize <= SmallEntry && entry.originalSize <= SmallEntry;
+}
+
+// A path as given that goes up or starts at the root: it may name what a
+// path of other words names, which the check of conflicts cannot see.
+bool climbs(const std::string& folder, bool absolute)
+{
+    if (absolute)
+        return true;
+    for (std::size_t start = 0; start <= folder.size();) {
+        std::size_t end = folder.find('/', start);
+        if (end == std::string::npos)
+            end = folder.size();
+        if (end - start == 2 && folder.compare(start, 2, "..") == 0)
+            return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+int heldFileLimit()
+{
+    struct rlimit limit {};
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
+        return 0;
+    if (limit.rlim_cur == RLIM_INFINITY)
+        return MaxHeldFiles;
+    return static_cast<int>(std::min<rlim_t>(MaxHeldFiles, limit.rlim_cur / HeldShare));
 }
 
 }  // namespace
@@ -61,6 +104,7 @@ Extractor::Pool::~Pool()
     }
     work_.notify_all();
     answers_.notify_all();
+    turns_.notify_all();
     for (std::thread& thread : threads_)
         thread.join();
 }
@@ -69,6 +113,7 @@ void Extractor::Pool::push(std::unique_ptr<Batch> batch)
 {
     {
         std::lock_guard<std::mutex> lock(mutex_);
+        batch->sequence = pushed_++;
         waiting_.push_back(batch.get());
         order_.push_back(std::move(batch));
     }
@@ -87,9 +132,28 @@ void Extractor::Pool::work(Lane& lane)
             batch = waiting_.front();
             waiting_.pop_front();
         }
-        owner_.runBatch(lane, *batch, [this, batch](std::int32_t index, const std::string& path) {
+        const Ask ask = [this, batch](std::int32_t index, const std::string& path) {
             return askCaller(*batch, index, path);
-        });
+        };
+        if (batch->prepareOnly) {
+            // Read ahead while other threads write; then, in turn, in place.
+            owner_.prepareBatch(lane, *batch);
+            bool turn = false;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                turns_.wait(lock, [&] { return turn_ == batch->sequence || stopping_; });
+                turn = turn_ == batch->sequence;
+            }
+            if (turn)
+                owner_.placeBatch(lane, *batch, ask);
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++turn_;
+            }
+            turns_.notify_all();
+        } else {
+            owner_.runBatch(lane, *batch, ask);
+        }
         {
             std::lock_guard<std::mutex> lock(mutex_);
             batch->done = true;
@@ -149,14 +213,20 @@ void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
         lane.plain.insert(lane.plain.end(), data, data + length);
         return true;
     };
+    const bool stopAtFailure = options_.stopAtFirstFailure;
+    bool failed = false;
     for (Item& item : batch.items) {
+        if (failed)
+            continue;  // not started, and not reported
         if (cancelled()) {
             done(item.result, Problem::Cancelled, ArchiveError::None);
             continue;  // not started
         }
         item.started = true;
-        if (item.refused)
+        if (item.refused) {
+            failed = stopAtFailure && item.result.status == Status::Failed;
             continue;
+        }
         const std::int32_t index = item.result.index;
         write(
             lane, item.target, item.mayExist, ask,
@@ -173,6 +243,90 @@ void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
                 return !cancelled() || done(result, Problem::Cancelled, ArchiveError::None);
             },
             item.result);
+        failed = stopAtFailure && item.result.status == Status::Failed;
+    }
+}
+
+// Reads the batch's entries ahead, leaving nothing anyone can see: each goes
+// into an unnamed file in its folder when the folder is there and a file
+// may be held open, else into memory. Nothing is made, looked at or asked.
+void Extractor::prepareBatch(Lane& lane, Batch& batch)
+{
+    if (!lane.reader)
+        lane.reader = std::make_unique<EntryReader>(*archive_);
+    EntryReader& reader = *lane.reader;
+    const auto keep = [&lane](const std::uint8_t* data, std::size_t length) {
+        lane.plain.insert(lane.plain.end(), data, data + length);
+        return true;
+    };
+    lane.folders.makeFolders(false);
+    for (Item& item : batch.items) {
+        if (halt_.load(std::memory_order_relaxed) || cancelled())
+            continue;  // not started
+        item.started = true;
+        if (item.refused)
+            continue;
+        lane.plain.clear();
+        if (!reader.streamEntry(item.result.index, keep)) {
+            item.readFailed = true;
+            item.readError = reader.lastError();
+            item.readSystemError = reader.systemError();
+            continue;
+        }
+        item.written = lane.plain.size();
+        if (unnamedFiles_.load(std::memory_order_relaxed) && heldFiles_.load(std::memory_order_relaxed) < heldLimit_) {
+            heldFiles_.fetch_add(1, std::memory_order_relaxed);
+            HeldFile file(new OutputFile, HeldFileRelease{&heldFiles_});
+            FolderWalk::Failure failure;
+            const int parent = lane.folders.open(item.target.folder, failure);
+            if (parent >= 0 && file->create(parent, item.target.leaf)) {
+                if (file->namedTemporary())
+                    unnamedFiles_.store(false, std::memory_order_relaxed);  // a name would be seen
+                else if (file->write(lane.plain.data(), lane.plain.size())) {
+                    item.file = std::move(file);
+                    continue;
+                }
+            }
+            // Not here: the calling thread makes the file, and meets
+            // whatever stood in the way, in its turn.
+        }
+        item.bytes.assign(lane.plain.begin(), lane.plain.end());
+    }
+}
+
+// The batch's turn: every job before it has ended not Failed. Its jobs go
+// in place in order, through the same steps as write() one after the other,
+// up to the first that fails or finds cancel set; that one ends the run.
+void Extractor::placeBatch(Lane& lane, Batch& batch, const Ask& ask)
+{
+    lane.folders.makeFolders(options_.createFolders);
+    for (Item& item : batch.items) {
+        if (halt_.load(std::memory_order_relaxed))
+            return;
+        item.placed = true;
+        if (!item.started || cancelled()) {
+            done(item.result, Problem::Cancelled, ArchiveError::None);
+            halt_.store(true);
+            return;
+        }
+        if (!item.refused) {
+            write(
+                lane, item.target, item.mayExist, ask,
+                [this, &item](OutputFile& out, Result& result) {
+                    if (item.readFailed)
+                        return done(result, Problem::ReadFailed, item.readError, item.readSystemError);
+                    if (item.file || item.bytes.empty() || out.write(item.bytes.data(), item.bytes.size()))
+                        return true;
+                    return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError());
+                },
+                item.result, item.file.get());
+            item.file.reset();
+            item.bytes = {};
+        }
+        if (item.result.status == Status::Failed || item.result.status == Status::Cancelled) {
+            halt_.store(true);
+            return;
+        }
     }
 }
 
@@ -191,14 +345,14 @@ void Extractor::extractInOrder(const std::vector<Job>& jobs, const Report& repor
     for (const Job& job : jobs) {
         const Result result = job.path.empty() ? extract(job.index) : extract(job.index, job.path);
         report(result);
-        if (result.status == Status::Cancelled)
+        if (result.status == Status::Cancelled || (options_.stopAtFirstFailure && result.status == Status::Failed))
             break;
     }
 }
 
 void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
 {
-    if (!archive_ || asGiven_ || destination_ < 0) {
+    if (!archive_ || destination_ < 0) {
         extractInOrder(jobs, report);
         return;
     }
@@ -206,9 +360,12 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
     if (!encoding_)
         encoding_ = chooseNameEncoding(table.entries(), options_.names);
     const unsigned threads = caseBlind_ ? 1 : threadCount();
+    const bool stopAtFailure = options_.stopAtFirstFailure;
     const Ask ask = [this](std::int32_t index, const std::string& path) {
         return options_.askOverwrite && options_.askOverwrite(index, path);
     };
+    halt_.store(false);
+    heldLimit_ = heldFileLimit();
 
     std::unique_ptr<Pool> pool;
     OutputConflicts& conflicts = *conflicts_;
@@ -219,21 +376,44 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
     std::int64_t batchStart = base;  // the position of batch's first job
     std::int64_t reported = base;    // every job before it is written and reported
     bool cancelReported = false;
+    bool stopped = false;  // stopAtFirstFailure: a job failed, nothing more is reported
 
+    const auto stopHere = [&](const Result& result) {
+        if (stopAtFailure && result.status == Status::Failed) {
+            stopped = true;
+            halt_.store(true);  // the threads prepare nothing more
+        }
+    };
+    const auto reportWritten = [&](const Item& item) {
+        if (item.written > 0 && options_.progress)
+            options_.progress(item.result.index, item.written, table.at(item.result.index)->originalSize);
+        cancelReported = cancelReported || item.result.status == Status::Cancelled;
+        report(item.result);
+        stopHere(item.result);
+    };
     auto reportItems = [&](Batch& finished) {
-        for (Item& item : finished.items) {
-            if (!item.started) {
-                // Cancelled before it began: the first such job is reported,
-                // as extract() would; no later job is.
-                if (!cancelReported)
-                    report(item.result);
-                cancelReported = true;
-                continue;
+        if (finished.prepareOnly) {
+            // Put in place in their turn: each job up to the one that
+            // ended the run.
+            for (Item& item : finished.items) {
+                if (stopped || cancelReported || !item.placed)
+                    break;
+                reportWritten(item);
             }
-            if (item.written > 0 && options_.progress)
-                options_.progress(item.result.index, item.written, table.at(item.result.index)->originalSize);
-            cancelReported = cancelReported || item.result.status == Status::Cancelled;
-            report(item.result);
+        } else {
+            for (Item& item : finished.items) {
+                if (stopped)
+                    break;  // the jobs after a failure are not reported
+                if (!item.started) {
+                    // Cancelled before it began: the first such job is reported,
+                    // as extract() would; no later job is.
+                    if (!cancelReported)
+                        report(item.result);
+                    cancelReported = true;
+                    continue;
+                }
+                reportWritten(item);
+            }
         }
         reported += static_cast<std::int64_t>(finished.items.size());
     };
@@ -249,6 +429,7 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
         if (!pool && threads > 1 && moreToCome)
             pool = std::make_unique<Pool>(*this, threads);
         if (pool) {
+            batch->prepareOnly = stopAtFailure;
             pool->push(std::move(batch));
             // Memory stays bounded: a few batches a thread at most.
             if (pool->inFlight() > 2 * static_cast<std::size_t>(threads))
@@ -263,7 +444,7 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
 
     for (std::size_t position = 0; position < jobs.size(); ++position) {
         const std::int64_t here = base + static_cast<std::int64_t>(position);
-        if (cancelled() || cancelReported)
+        if (cancelled() || cancelReported || stopped)
             break;
         const Job& job = jobs[position];
         Item item;
@@ -283,38 +464,62 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
             const OutputConflicts::Verdict verdict = conflicts.add(here, item.target.folder, item.target.leaf);
             item.mayExist = verdict.seen || singles_;
             const std::int64_t follows = verdict.everything ? here - 1 : verdict.after;
-            if (!small(*entry)) {
-                // Written here, alone, block by block with progress.
+            const bool alone = climbs(item.target.folder, item.target.absolute);
+            if (!small(*entry) || alone) {
+                // Written here, after everything before it, block by block
+                // with progress.
                 flush(false);
                 drainAll();
+                if (stopped || cancelReported)
+                    break;
                 Result result = item.result;
                 write(
-                    *lane_, item.target, item.mayExist, ask,
+                    *lane_, item.target, item.mayExist || alone, ask,
                     [this, &job](OutputFile& out, Result& r) { return fillFromSource(job.index, out, r); }, result);
+                // Where a path that climbs ends is not known to the check
+                // of conflicts: every later path looks before it is written.
+                singles_ = singles_ || alone;
                 report(result);
                 cancelReported = result.status == Status::Cancelled;
+                stopHere(result);
                 ++reported;
                 ++batchStart;
                 continue;
             }
             // Held back until the job it must follow is written, unless
-            // that one is in this batch, written before it by the same thread.
-            if (follows >= reported && follows < batchStart) {
+            // that one is in this batch, written before it by the same
+            // thread. Jobs read ahead wait for nothing: their batches are
+            // put in place one after the other in any case.
+            const bool prepared = stopAtFailure && pool;
+            if (!prepared && follows >= reported && follows < batchStart) {
                 flush(true);
                 while (reported <= follows)
                     takeOne();
             }
             batch->storedBytes += entry->storedSize;
+            if (stopAtFailure)
+                batch->storedBytes += entry->originalSize;  // held in memory, possibly
         }
+        const bool refused = item.refused;
         batch->items.push_back(std::move(item));
+        // Stopping at a failure, nothing after a refused name is wanted.
+        if (refused && stopAtFailure) {
+            flush(false);
+            break;
+        }
         if (batch->items.size() >= BatchJobs || batch->storedBytes >= BatchBytes)
             flush(position + 1 < jobs.size());
+    }
+    if (stopped) {
+        batch->items.clear();
+        drainAll();  // what the threads still hold is dropped
+        return;
     }
     if (!cancelReported && cancelled()) {
         // Cancelled between jobs: the next one says so, as extract() would.
         flush(false);
         drainAll();
-        if (!cancelReported && reported < positions_) {
+        if (!cancelReported && !stopped && reported < positions_) {
             Result result;
             result.index = jobs[static_cast<std::size_t>(reported - base)].index;
             done(result, Problem::Cancelled, ArchiveError::None);

@@ -303,7 +303,10 @@ bool Extractor::fillFromSource(std::int32_t index, OutputFile& out, Result& resu
 // false says that nothing can be at the path but what another process put
 // there since: in a folder this walk made, for a path no earlier entry had.
 // The look before writing is then left out; commit() looks in any case.
-void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result)
+// prepared, when given, is an unnamed file that already holds the entry:
+// it is put in place instead of a new one, after the same looks.
+void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result,
+                      OutputFile* prepared)
 {
     FolderWalk& walk = target.absolute ? lane.rootFolders : lane.folders;
     if (target.absolute && root_ < 0) {
@@ -353,8 +356,11 @@ void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask
         replace = OutputFile::Replace::No;
     }
 
-    OutputFile out;
-    if (!out.create(parent, name)) {
+    OutputFile own;
+    OutputFile& out = prepared ? *prepared : own;
+    if (prepared) {
+        prepared->placeIn(parent);
+    } else if (!out.create(parent, name)) {
         done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, out.systemError());
         return;
     }

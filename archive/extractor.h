@@ -86,6 +86,9 @@ public:
         // Threads extractAll() writes small entries on; 0 for one per core.
         // 1 writes everything on the calling thread.
         unsigned threads = 0;
+        // extractAll() ends at the first Failed job, as a loop of extract()
+        // calls that stops there would: see extractAll().
+        bool stopAtFirstFailure = false;
     };
 
     enum class Status { Written, Skipped, Failed, Cancelled };
@@ -169,8 +172,24 @@ public:
     // job order; progress of a small entry comes once, when it is reported.
     // After cancel is set no further job is started; the entries under way
     // end Written or Cancelled and are all reported, the first Cancelled one
-    // included. Entries of a stream, and paths as given (openWorkingFolder),
-    // are written on the calling thread only.
+    // included. Entries of a stream, and paths as given (openWorkingFolder)
+    // that are absolute or hold "..", are written on the calling thread, the
+    // latter after every job before them and before any job after them.
+    //
+    // With stopAtFirstFailure the run ends at the first job whose Result is
+    // Failed (a refused name included): that Result is the last one
+    // reported, and no later job is reported or leaves any trace. Threads
+    // still read and decode later entries, each into an unnamed file (or
+    // memory) that nobody sees, but nothing is made or put in place on the
+    // disk but in job order on the calling thread, each job only once every
+    // job before it has ended not Failed: no later job's file, folder or
+    // temporary name appears, and no question is asked for it. The files,
+    // folders and Results are those of the loop
+    //     for (job : jobs) { r = extract(job); report(r);
+    //                        if (r.status is Failed or Cancelled) break; }
+    // whatever the number of threads. A cancel ends the run the same way:
+    // the first job not put in place is reported Cancelled, and nothing
+    // after it; a file read but not yet in place is dropped.
     void extractAll(const std::vector<Job>& jobs, const Report& report);
 
     // extractAll for indices, their decoded names; the Results in order.
@@ -189,9 +208,12 @@ private:
     bool target(std::int32_t index, const std::string& path, Result& result, Target& target);
     using Fill = std::function<bool(OutputFile& out, Result& result)>;
     using Ask = std::function<bool(std::int32_t index, const std::string& path)>;
-    void write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result);
+    void write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result,
+               OutputFile* prepared = nullptr);
     bool fillFromSource(std::int32_t index, OutputFile& out, Result& result);
     void runBatch(Lane& lane, Batch& batch, const Ask& ask);
+    void prepareBatch(Lane& lane, Batch& batch);
+    void placeBatch(Lane& lane, Batch& batch, const Ask& ask);
     void extractInOrder(const std::vector<Job>& jobs, const Report& report);
     unsigned threadCount() const;
     bool done(Result& result, Problem problem, ArchiveError error = ArchiveError::CannotWriteOutput,
@@ -227,6 +249,12 @@ private:
     struct stat archiveName_ {};
     bool archiveKnown_ = false;
     std::optional<NameEncoding> encoding_;
+    // stopAtFirstFailure with threads: the run has stopped, so the threads
+    // prepare nothing more; the prepared files held open, and how many may be.
+    std::atomic<bool> halt_{false};
+    std::atomic<int> heldFiles_{0};
+    int heldLimit_ = 0;
+    std::atomic<bool> unnamedFiles_{true};  // the destination takes unnamed files
 };
 
 }  // namespace vza

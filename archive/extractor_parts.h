@@ -3,6 +3,7 @@
 // and its many-entry path (extract_all.cpp). Not part of the public API.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -15,6 +16,7 @@
 #include "archive/entry_reader.h"
 #include "archive/extractor.h"
 #include "archive/folder_walk.h"
+#include "archive/output_file.h"
 
 namespace vza {
 
@@ -33,6 +35,19 @@ struct Extractor::Lane {
     std::unique_ptr<EntryReader> reader;  // made on the lane's first batch
 };
 
+// A prepared file (see Item) held open; the count of such files goes down
+// when it is put in place or dropped.
+struct HeldFileRelease {
+    std::atomic<int>* count = nullptr;
+    void operator()(OutputFile* file) const
+    {
+        delete file;  // discards it unless it was put in place
+        if (count)
+            count->fetch_sub(1, std::memory_order_relaxed);
+    }
+};
+using HeldFile = std::unique_ptr<OutputFile, HeldFileRelease>;
+
 // One job of extractAll on its way.
 struct Extractor::Item {
     Result result;
@@ -41,12 +56,24 @@ struct Extractor::Item {
     bool mayExist = true;  // an earlier entry had this path: look before writing
     bool started = false;  // false when cancel came before it
     std::uint64_t written = 0;
+    // Prepared ahead (stopAtFirstFailure): the entry read, but nothing on
+    // the disk yet that anyone can see. Its bytes are in file, an unnamed
+    // file in its folder, or else in bytes; or the read failed.
+    HeldFile file;
+    std::vector<std::uint8_t> bytes;
+    bool readFailed = false;
+    ArchiveError readError = ArchiveError::None;
+    int readSystemError = 0;
+    bool placed = false;  // its turn came: result is final, to be reported
 };
 
 // Consecutive small jobs, written by one thread in order.
 struct Extractor::Batch {
     std::vector<Item> items;
     std::uint64_t storedBytes = 0;
+    // Read ahead first, then put in place when every batch before it is.
+    bool prepareOnly = false;
+    std::int64_t sequence = 0;  // its place among the batches pushed
     // Under the pool's lock:
     bool done = false;
     bool asking = false;  // a question waits for the calling thread
@@ -81,8 +108,11 @@ private:
     std::condition_variable work_;      // a batch to take, or stop
     std::condition_variable progress_;  // a batch done, or a question
     std::condition_variable answers_;
+    std::condition_variable turns_;             // the next batch may be put in place
     std::deque<Batch*> waiting_;                // not yet taken
     std::deque<std::unique_ptr<Batch>> order_;  // every batch not handed back, oldest first
+    std::int64_t pushed_ = 0;                   // batches pushed so far
+    std::int64_t turn_ = 0;                     // the batch whose files go in place now
     bool stopping_ = false;
     std::vector<std::unique_ptr<Lane>> lanes_;
     std::vector<std::thread> threads_;

@@ -75,6 +75,9 @@ public:
     // made, when given, is set to whether this walk made the folder.
     int open(std::string_view folder, Failure& failure, bool* made = nullptr);
 
+    // Whether open() makes missing folders from now on (start() sets it).
+    void makeFolders(bool on) { createFolders_ = on; }
+
     // Closes every cached descriptor.
     void clear();
 

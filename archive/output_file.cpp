@@ -350,6 +350,14 @@ void OutputFile::discard()
     unregisterName(slot_);
 }
 
+bool OutputFile::placeIn(int folder)
+{
+    if (fd_ < 0 || !tempName_.empty())
+        return fail(Problem::System, EINVAL);
+    folder_ = folder;
+    return true;
+}
+
 // --- free calls -----------------------------------------------------------------
 
 bool syncFolder(int folder)

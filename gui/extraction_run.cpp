@@ -131,6 +131,7 @@ void vzA_ExtractionRun::work()
         entryDone_.store(done, std::memory_order_relaxed);
     };
     options.cancel = &cancel_;
+    options.stopAtFirstFailure = request_.stopAtFirstFailure;
 
     const bool opened =
         request_.destination.empty() ? extractor.openWorkingFolder() : extractor.open(request_.destination);
@@ -153,7 +154,6 @@ void vzA_ExtractionRun::work()
     }
 
     using Status = vza::Extractor::Status;
-    bool stopped = false;  // at a failure, by ourselves
     const auto report = [&](const vza::Extractor::Result& result) {
         if (result.status == Status::Cancelled) {
             outcome_.cancelled = true;
@@ -175,26 +175,12 @@ void vzA_ExtractionRun::work()
                 outcome_.skipped.push_back(result);
         } else {
             outcome_.failed.push_back(result);
-            stopped = request_.stopAtFirstFailure;
         }
     };
-    if (request_.stopAtFirstFailure) {
-        // Every row after a failing one stays untouched: one row at a time,
-        // each known to be done before the next starts.
-        for (const vza::Extractor::Job& job : jobs) {
-            if (stopped)
-                break;
-            if (cancel_.load()) {
-                outcome_.cancelled = true;
-                break;
-            }
-            extractor.extractAll({job}, report);
-        }
-    } else {
-        // Small entries go on several threads; questions and results still
-        // come here in row order.
-        extractor.extractAll(jobs, report);
-    }
+    // Small entries go on several threads; questions and results still come
+    // here in row order. Stopping at the first failure, the engine reports
+    // nothing after it, and every row after it stays untouched.
+    extractor.extractAll(jobs, report);
     extractor.close();
     emit finished();
 }

@@ -46,9 +46,9 @@ public:
         // Empty: output names relative to the working folder, used as given.
         // Otherwise the folder everything is written below.
         std::string destination;
-        // True: no row after the first failing one is started; the rows are
-        // then written one at a time. False: every row is tried, small
-        // entries on several threads.
+        // True: the run ends at the first failing row, and no row after it
+        // leaves anything on the disk. False: every row is tried. Either
+        // way small entries are written on several threads.
         bool stopAtFirstFailure = true;
     };
 

@@ -12,8 +12,8 @@
 // screen (展開 with nothing selected: every entry, folders made) and by
 // `vza extract`, twice each, alternating; the better of the two counts. The
 // small entries are also extracted with フォルダへ展開, which goes on past a
-// failure and so may write on several threads; 展開 stops at the first
-// failing row and writes one row at a time.
+// failure; 展開 stops at the first failing row. Both write on several
+// threads.
 #include <QApplication>
 #include <QDir>
 #include <QElapsedTimer>
