@@ -81,6 +81,7 @@ private slots:
     void selectedRowsOnly();
     void stopsAtFirstFailingRow_data();
     void stopsAtFirstFailingRow();
+    void stopsAtFailingRowAmongMany();
     void emptyOutputName();
     void sameOutputNameTwice_data();
     void sameOutputNameTwice();
@@ -168,6 +169,33 @@ void ExtractTest::stopsAtFirstFailingRow()
     if (!damaged)
         expected.insert(1, "file");
     QCOMPARE(filesBelow("."), expected);
+}
+
+// Rows enough for several threads: a damaged row in the middle ends the
+// command there. Every row before it is written, and nothing of a row after
+// it is on the disk, not even the folders only those rows needed.
+void ExtractTest::stopsAtFailingRowAmongMany()
+{
+    constexpr int Rows = 600, Failing = 300;
+    const auto name = [](int i) { return "d" + QByteArray::number(i / 60) + "/e" + QByteArray::number(i); };
+    std::vector<Entry> entries;
+    for (int i = 0; i < Rows; ++i)
+        entries.push_back({name(i), QByteArray(200 + i, char('a' + i % 26))});
+    QVERIFY(writeArchive("many.vza", entries, vza::FlagCompressed));
+    QVERIFY(damageEntry("many.vza", Failing));
+    QCOMPARE(lines(read("many.vza")), QStringList{FileDialog});
+
+    const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {closeBox()});
+    QCOMPARE(lines(seen), QStringList{ExtractFailedBox});
+    QCOMPARE(seen[0].value,
+             "対象: " + QString(name(Failing)) + "\n原因: エントリを読み出せません (entry data corrupt)");
+    QStringList expected{"many.vza"};
+    for (int i = 0; i < Failing; ++i)
+        expected << name(i);
+    expected.sort();
+    QCOMPARE(filesBelow("."), expected);
+    for (int folder = Failing / 60 + 1; folder < Rows / 60; ++folder)
+        QVERIFY2(!QDir("d" + QString::number(folder)).exists(), qPrintable(QString::number(folder)));
 }
 
 // An empty output name writes the entry under its stored name made safe.
