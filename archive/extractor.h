@@ -181,15 +181,18 @@ public:
     // reported, and no later job is reported or leaves any trace. Threads
     // still read and decode later entries, each into an unnamed file (or
     // memory) that nobody sees, but nothing is made or put in place on the
-    // disk but in job order on the calling thread, each job only once every
-    // job before it has ended not Failed: no later job's file, folder or
-    // temporary name appears, and no question is asked for it. The files,
+    // disk but in job order, one batch after the other, each job only once
+    // every job before it has ended not Failed: no later job's file, folder
+    // or temporary name appears, and no question is asked for it. The files,
     // folders and Results are those of the loop
     //     for (job : jobs) { r = extract(job); report(r);
     //                        if (r.status is Failed or Cancelled) break; }
     // whatever the number of threads. A cancel ends the run the same way:
     // the first job not put in place is reported Cancelled, and nothing
-    // after it; a file read but not yet in place is dropped.
+    // after it; a file read but not yet in place is dropped. One difference
+    // remains on a disk that fills up: the unnamed files read ahead take room
+    // too, so the job that finds the disk full may come earlier than one at
+    // a time; nothing after it is left either way.
     void extractAll(const std::vector<Job>& jobs, const Report& report);
 
     // extractAll for indices, their decoded names; the Results in order.
