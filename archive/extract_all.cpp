@@ -366,6 +366,7 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
     };
     halt_.store(false);
     heldLimit_ = heldFileLimit();
+    unnamedFiles_.store(true);  // tried again: the destination may have changed
 
     std::unique_ptr<Pool> pool;
     OutputConflicts& conflicts = *conflicts_;
