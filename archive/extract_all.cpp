@@ -45,9 +45,11 @@ constexpr std::size_t BatchJobs = 64;
 constexpr std::uint64_t BatchBytes = 1 << 20;
 constexpr unsigned MaxThreads = 64;
 // Prepared files held open at most, and the share of the descriptor limit
-// they may take.
+// they may take: an eighth leaves room for the folders each thread keeps
+// open and for the rest of the program (one batch a thread fits in 1 024).
+// Past it an entry read ahead waits in memory instead.
 constexpr int MaxHeldFiles = 512;
-constexpr rlim_t HeldShare = 4;
+constexpr rlim_t HeldShare = 8;
 
 bool small(const EntryView& entry)
 {
