@@ -214,12 +214,14 @@ TEST(ExtractAllStopTest, NothingOfAnyJobAfterTheFirstFailure)
             EXPECT_TRUE(fs::is_regular_file(out + "/" + pathOf(i))) << i;
         EXPECT_EQ(readBytes(out + "/" + pathOf(300)), bytesOf("old 300"));
         for (int i = Failing + 1; i < Count; ++i) {
-            if (i != 300)
+            if (i != 300) {
                 EXPECT_FALSE(fs::exists(out + "/" + pathOf(i))) << i;
+            }
         }
         for (int folder = Failing / 40 + 1; folder < Count / 40; ++folder) {
-            if (folder != 300 / 40)
+            if (folder != 300 / 40) {
                 EXPECT_FALSE(fs::exists(out + "/d" + std::to_string(folder))) << folder;
+            }
         }
         for (const std::string& line : reference.tree)
             EXPECT_EQ(line.find(".tmp"), std::string::npos) << line;
