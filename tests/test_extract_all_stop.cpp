@@ -74,6 +74,7 @@ struct Case {
     bool damaged = false;        // its stored bytes are spoiled
     Strings folders;             // folders in the destination before the run
     bool workingFolder = false;  // paths as given, from the working folder
+    Strings links;               // "name target": symbolic links in the destination before the run
 };
 
 // Job i writes to "dN/fI", N growing every 40 jobs, so the last folders are
@@ -114,6 +115,8 @@ Outcome run(const Case& c, const std::string& archivePath, const std::string& ou
     fs::create_directories(out);
     for (const std::string& folder : c.folders)
         fs::create_directories(out + "/" + folder);
+    for (const std::string& link : c.links)
+        fs::create_symlink(link.substr(link.find(' ') + 1), out + "/" + link.substr(0, link.find(' ')));
     for (int i : {50, 300}) {
         fs::create_directories(fs::path(out + "/" + pathOf(i)).parent_path());
         writeBytes(out + "/" + pathOf(i), bytesOf("old " + std::to_string(i)));
@@ -156,12 +159,16 @@ Outcome run(const Case& c, const std::string& archivePath, const std::string& ou
 TEST(ExtractAllStopTest, NothingOfAnyJobAfterTheFirstFailure)
 {
     const std::vector<Case> cases = {
-        {"damaged stored bytes", Problem::ReadFailed, "", true, {}, false},
-        {"damaged, paths as given from the working folder", Problem::ReadFailed, "", true, {}, true},
-        {"an unsafe name", Problem::UnsafeName, "../escape", false, {}, false},
-        {"a folder at the output path", Problem::FolderInTheWay, "", false, {pathOf(Failing)}, false},
+        {"damaged stored bytes", Problem::ReadFailed, "", true, {}, false, {}},
+        {"damaged, paths as given from the working folder", Problem::ReadFailed, "", true, {}, true, {}},
+        {"an unsafe name", Problem::UnsafeName, "../escape", false, {}, false, {}},
+        {"a folder at the output path", Problem::FolderInTheWay, "", false, {pathOf(Failing)}, false, {}},
         // Job 120 wrote the file d3/f120, which the failing job needs as a folder.
-        {"an earlier job's file on the way", Problem::NotAFolderOnTheWay, pathOf(120) + "/f", false, {}, false},
+        {"an earlier job's file on the way", Problem::NotAFolderOnTheWay, pathOf(120) + "/f", false, {}, false, {}},
+        // The failing job's folder, and so every later job's up to the
+        // 240th, is a link out of the destination: read ahead, those jobs
+        // must not reach the folder outside either.
+        {"a link on the way", Problem::LinkOnTheWay, "", false, {}, false, {"d5 ../outside"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
@@ -184,6 +191,8 @@ TEST(ExtractAllStopTest, NothingOfAnyJobAfterTheFirstFailure)
                 bytes[offset + 8 + k] ^= 0x5A;
             writeBytes(archivePath, bytes);
         }
+        writeBytes(dir / "outside/secret", bytesOf("secret"));
+        const Strings outside = snapshot(dir / "outside");
         const Outcome reference = run(c, archivePath, dir / "out", 0);
         ASSERT_EQ(reference.results.size(), static_cast<std::size_t>(Failing + 1));
         EXPECT_NE(reference.results.back().find("problem " + std::to_string(static_cast<int>(c.problem))),
@@ -225,6 +234,7 @@ TEST(ExtractAllStopTest, NothingOfAnyJobAfterTheFirstFailure)
         }
         for (const std::string& line : reference.tree)
             EXPECT_EQ(line.find(".tmp"), std::string::npos) << line;
+        EXPECT_EQ(snapshot(dir / "outside"), outside);
     }
 }
 
