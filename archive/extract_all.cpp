@@ -203,18 +203,22 @@ std::unique_ptr<Extractor::Batch> Extractor::Pool::takeOldest(const Ask& ask)
 
 // --- one batch -------------------------------------------------------------------
 
+bool Extractor::Lane::readWhole(Archive& archive, std::int32_t index)
+{
+    if (!reader)
+        reader = std::make_unique<EntryReader>(archive);
+    plain.clear();
+    return reader->streamEntry(index, [this](const std::uint8_t* data, std::size_t length) {
+        plain.insert(plain.end(), data, data + length);
+        return true;
+    });
+}
+
 // Writes the batch's jobs in order on lane: each entry is read whole into
 // memory by the lane's own reader (neighbouring small entries come from one
 // read ahead) and written in one call.
 void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
 {
-    if (!lane.reader)
-        lane.reader = std::make_unique<EntryReader>(*archive_);
-    EntryReader& reader = *lane.reader;
-    const auto keep = [&lane](const std::uint8_t* data, std::size_t length) {
-        lane.plain.insert(lane.plain.end(), data, data + length);
-        return true;
-    };
     const bool stopAtFailure = options_.stopAtFirstFailure;
     bool failed = false;
     for (Item& item : batch.items) {
@@ -233,9 +237,8 @@ void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
         write(
             lane, item.target, item.mayExist, ask,
             [&](OutputFile& out, Result& result) {
-                lane.plain.clear();
-                if (!reader.streamEntry(index, keep))
-                    return done(result, Problem::ReadFailed, reader.lastError(), reader.systemError());
+                if (!lane.readWhole(*archive_, index))
+                    return done(result, Problem::ReadFailed, lane.reader->lastError(), lane.reader->systemError());
                 if (lane.plain.empty())
                     return true;
                 if (!out.write(lane.plain.data(), lane.plain.size()))
@@ -254,13 +257,6 @@ void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
 // may be held open, else into memory. Nothing is made, looked at or asked.
 void Extractor::prepareBatch(Lane& lane, Batch& batch)
 {
-    if (!lane.reader)
-        lane.reader = std::make_unique<EntryReader>(*archive_);
-    EntryReader& reader = *lane.reader;
-    const auto keep = [&lane](const std::uint8_t* data, std::size_t length) {
-        lane.plain.insert(lane.plain.end(), data, data + length);
-        return true;
-    };
     lane.folders.makeFolders(false);
     for (Item& item : batch.items) {
         if (halt_.load(std::memory_order_relaxed) || cancelled())
@@ -268,11 +264,10 @@ void Extractor::prepareBatch(Lane& lane, Batch& batch)
         item.started = true;
         if (item.refused)
             continue;
-        lane.plain.clear();
-        if (!reader.streamEntry(item.result.index, keep)) {
+        if (!lane.readWhole(*archive_, item.result.index)) {
             item.readFailed = true;
-            item.readError = reader.lastError();
-            item.readSystemError = reader.systemError();
+            item.readError = lane.reader->lastError();
+            item.readSystemError = lane.reader->systemError();
             continue;
         }
         item.written = lane.plain.size();

@@ -33,6 +33,10 @@ struct Extractor::Lane {
     FolderWalk rootFolders;
     std::vector<std::uint8_t> plain;      // one entry's plain bytes
     std::unique_ptr<EntryReader> reader;  // made on the lane's first batch
+
+    // Reads entry index of archive whole into plain through reader; false
+    // with reader's lastError when it cannot be read.
+    bool readWhole(Archive& archive, std::int32_t index);
 };
 
 // A prepared file (see Item) held open; the count of such files goes down
