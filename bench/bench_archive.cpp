@@ -6,12 +6,12 @@
 #include <cstdio>
 #include <string>
 
-#include "archive/archive.h"
-#include "archive/data_buffer.h"
-#include "archive/format.h"
 #include "testkit/archive_builder.h"
 #include "testkit/data.h"
 #include "testkit/temp_dir.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
 
 using namespace vza;
 

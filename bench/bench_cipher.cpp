@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Throughput of the Blowfish cipher: the buffer calls as the library uses
 // them, each block path on its own, and the cost of keying.
-#include "codec/blowfish.h"
+#include "vza/codec/blowfish.h"
 
 #include <benchmark/benchmark.h>
 

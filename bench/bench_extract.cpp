@@ -9,10 +9,10 @@
 
 #include <sys/resource.h>
 
-#include "archive/archive.h"
-#include "archive/extractor.h"
 #include "testkit/archive_builder.h"
 #include "testkit/temp_dir.h"
+#include "vza/archive/extract/extractor.h"
+#include "vza/archive/read/archive.h"
 
 using namespace vza;
 

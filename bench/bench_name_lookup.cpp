@@ -16,9 +16,9 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/archive.h"
 #include "testkit/archive_builder.h"
 #include "testkit/temp_dir.h"
+#include "vza/archive/read/archive.h"
 
 using namespace vza;
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
+#include "vza/archive/read/archive.h"
 
 int main(int argc, char** argv)
 {

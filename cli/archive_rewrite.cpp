@@ -4,10 +4,10 @@
 #include <cstring>
 #include <unistd.h>
 
-#include "archive/archive_output.h"
-#include "archive/archive_writer.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
+#include "vza/archive/write/archive_output.h"
+#include "vza/archive/write/archive_writer.h"
 
 namespace vza::cli {
 

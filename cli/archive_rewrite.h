@@ -13,10 +13,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/input_tree.h"
 #include "cli/console.h"
 #include "cli/entry_names.h"
 #include "cli/open_archive.h"
+#include "vza/archive/write/input_tree.h"
 
 namespace vza::cli {
 

@@ -13,15 +13,15 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/archive_output.h"
-#include "archive/format.h"
-#include "archive/input_tree.h"
 #include "cli/archive_rewrite.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_names.h"
 #include "cli/input_notices.h"
 #include "cli/open_archive.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/write/archive_output.h"
+#include "vza/archive/write/input_tree.h"
 
 namespace vza::cli {
 

@@ -13,15 +13,15 @@
 #include <unistd.h>
 #include <vector>
 
-#include "archive/archive_output.h"
-#include "archive/archive_writer.h"
-#include "archive/format.h"
-#include "archive/input_tree.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_selection.h"
 #include "cli/input_notices.h"
 #include "cli/password.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/write/archive_output.h"
+#include "vza/archive/write/archive_writer.h"
+#include "vza/archive/write/input_tree.h"
 
 namespace vza::cli {
 namespace {

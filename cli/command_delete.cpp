@@ -10,13 +10,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/format.h"
 #include "cli/archive_rewrite.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_names.h"
 #include "cli/entry_selection.h"
 #include "cli/open_archive.h"
+#include "vza/archive/format/format.h"
 
 namespace vza::cli {
 

@@ -11,14 +11,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "archive/archive.h"
-#include "archive/extractor.h"
-#include "archive/safe_name.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_selection.h"
 #include "cli/extract_to_stdout.h"
 #include "cli/open_archive.h"
+#include "vza/archive/extract/extractor.h"
+#include "vza/archive/names/safe_name.h"
+#include "vza/archive/read/archive.h"
 
 namespace vza::cli {
 namespace {

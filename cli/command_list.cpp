@@ -3,12 +3,12 @@
 #include <cstdio>
 #include <string>
 
-#include "archive/archive.h"
-#include "archive/format.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_selection.h"
 #include "cli/open_archive.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
 
 namespace vza::cli {
 namespace {

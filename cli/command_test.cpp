@@ -2,11 +2,11 @@
 // vza test: reads every entry as extract would, writing nothing.
 #include <string>
 
-#include "archive/archive.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_selection.h"
 #include "cli/open_archive.h"
+#include "vza/archive/read/archive.h"
 
 namespace vza::cli {
 

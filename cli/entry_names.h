@@ -2,7 +2,7 @@
 // The names of an archive's entries as vza shows, matches and writes them.
 //
 // Stored names are bytes in whatever encoding the archive was made with;
-// the library decides it once per archive (see archive/name_decoding.h), as
+// the library decides it once per archive (see archive/names/name_decoding.h), as
 // the desktop program does, so that both show and write the same names.
 // text() is the name as text (UTF-8), the form that patterns match;
 // shown() is text() made safe to print; outputPath() is where extract
@@ -12,8 +12,8 @@
 #include <cstdint>
 #include <string>
 
-#include "archive/entry_table.h"
-#include "archive/name_decoding.h"
+#include "vza/archive/format/entry_table.h"
+#include "vza/archive/names/name_decoding.h"
 
 namespace vza::cli {
 

@@ -7,9 +7,9 @@
 #include <string_view>
 #include <vector>
 
-#include "archive/entry_table.h"
 #include "cli/console.h"
 #include "cli/entry_names.h"
+#include "vza/archive/format/entry_table.h"
 
 namespace vza::cli {
 

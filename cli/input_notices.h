@@ -3,8 +3,8 @@
 // create and add (see InputTree).
 #pragma once
 
-#include "archive/input_tree.h"
 #include "cli/console.h"
+#include "vza/archive/write/input_tree.h"
 
 namespace vza::cli {
 

@@ -5,13 +5,13 @@
 #include <cstdlib>
 #include <string>
 
-#include "archive/output_file.h"
 #include "cli/command_table.h"
 #include "cli/commands.h"
 #include "cli/console.h"
 #include "cli/display_name.h"
 #include "cli/help.h"
 #include "cli/options.h"
+#include "vza/archive/fs/output_file.h"
 
 namespace {
 

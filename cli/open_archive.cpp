@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "archive/format.h"
 #include "cli/display_name.h"
 #include "cli/password.h"
+#include "vza/archive/format/format.h"
 
 namespace vza::cli {
 namespace {

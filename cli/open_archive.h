@@ -11,10 +11,10 @@
 #include <optional>
 #include <string>
 
-#include "archive/archive.h"
-#include "archive/sequential_archive.h"
 #include "cli/console.h"
 #include "cli/options.h"
+#include "vza/archive/read/archive.h"
+#include "vza/archive/read/sequential_archive.h"
 
 namespace vza::cli {
 

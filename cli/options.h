@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/name_decoding.h"
+#include "vza/archive/names/name_decoding.h"
 
 namespace vza::cli {
 

@@ -37,10 +37,12 @@ endif()
 # include, transitively. The others (entry decoding, inflate stream, cipher
 # internals) stay private.
 set(VZA_PUBLIC_HEADER_ROOTS
-  archive/archive.h archive/entry_reader.h archive/sequential_archive.h archive/archive_writer.h archive/output_file.h
-  archive/archive_output.h archive/input_tree.h archive/extractor.h archive/safe_name.h codec/blowfish.h)
+  archive/read/archive.h archive/read/entry_reader.h archive/read/sequential_archive.h archive/write/archive_writer.h
+  archive/fs/output_file.h archive/write/archive_output.h archive/write/input_tree.h archive/extract/extractor.h
+  archive/names/safe_name.h codec/blowfish.h)
 
-# Collects the project headers that the roots include ("dir/name.h" form).
+# Collects the project headers that the roots include ("vza/dir/name.h" form),
+# as paths in the source tree.
 function(vza_header_closure out)
   set(pending ${ARGN})
   set(seen "")
@@ -52,7 +54,7 @@ function(vza_header_closure out)
     list(APPEND seen ${header})
     file(STRINGS ${PROJECT_SOURCE_DIR}/${header} lines REGEX "^#include \"")
     foreach(line IN LISTS lines)
-      string(REGEX REPLACE "^#include \"([^\"]+)\".*" "\\1" included "${line}")
+      string(REGEX REPLACE "^#include \"vza/([^\"]+)\".*" "\\1" included "${line}")
       if(EXISTS ${PROJECT_SOURCE_DIR}/${included})
         list(APPEND pending ${included})
       endif()
@@ -65,12 +67,12 @@ vza_header_closure(VZA_PUBLIC_HEADERS ${VZA_PUBLIC_HEADER_ROOTS})
 # Re-run the closure when a public header changes its includes.
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${VZA_PUBLIC_HEADERS})
 
-# Installed as include/vza/archive/archive.h etc.: the library's own
-# "archive/..." and "codec/..." includes resolve against include/vza.
-set(VZA_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR}/vza)
+# Installed as include/vza/archive/read/archive.h etc., the spelling the
+# library's own "vza/..." includes use.
+set(VZA_INSTALL_INCLUDEDIR ${CMAKE_INSTALL_INCLUDEDIR})
 foreach(header IN LISTS VZA_PUBLIC_HEADERS)
   get_filename_component(subdir ${header} DIRECTORY)
-  install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${VZA_INSTALL_INCLUDEDIR}/${subdir}
+  install(FILES ${PROJECT_SOURCE_DIR}/${header} DESTINATION ${VZA_INSTALL_INCLUDEDIR}/vza/${subdir}
           COMPONENT development)
 endforeach()
 
@@ -81,8 +83,8 @@ foreach(target vza_codec vza_archive)
     list(APPEND VZA_LIBRARY_TARGETS ${target})
     string(REPLACE "vza_" "" export_name ${target})
     set_target_properties(${target} PROPERTIES EXPORT_NAME ${export_name})
-    # The targets name the source tree as their include folder; that holds
-    # while building only. Installed, the headers are under include/vza.
+    # The targets name a view of the source tree as their include folder;
+    # that holds while building only. Installed, the headers are under include/vza.
     get_target_property(include_dirs ${target} INTERFACE_INCLUDE_DIRECTORIES)
     list(TRANSFORM include_dirs REPLACE "^([^$].*)$" "$<BUILD_INTERFACE:\\1>")
     set_target_properties(${target} PROPERTIES INTERFACE_INCLUDE_DIRECTORIES "${include_dirs}")

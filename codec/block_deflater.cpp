@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "codec/block_deflater.h"
+#include "vza/codec/block_deflater.h"
 
 namespace vza {
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "codec/blowfish.h"
+#include "vza/codec/blowfish.h"
 
-#include "codec/blowfish_fast.h"
-#include "codec/blowfish_tables.h"
-#include "codec/byte_order.h"
+#include "vza/codec/blowfish_fast.h"
+#include "vza/codec/blowfish_tables.h"
+#include "vza/codec/byte_order.h"
 
 #include <algorithm>
 #include <cstring>

@@ -3,7 +3,7 @@
 // the cipher: callers outside codec/ go through blowfish.h.
 #pragma once
 
-#include "codec/blowfish.h"
+#include "vza/codec/blowfish.h"
 
 #include <cstddef>
 #include <cstdint>

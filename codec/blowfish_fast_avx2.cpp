@@ -4,7 +4,7 @@
 // portable loop, so the buffer calls do not pick it by themselves.
 // Compiled for AVX2 through a function target attribute so the rest of the
 // library stays baseline x86-64; it only runs after a CPU check.
-#include "codec/blowfish_fast.h"
+#include "vza/codec/blowfish_fast.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 

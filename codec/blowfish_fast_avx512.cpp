@@ -9,7 +9,7 @@
 // additions of the round function are done plane by plane with explicit
 // carries. Compiled for AVX-512F/BW/VBMI through a function target attribute;
 // it only runs after a CPU check.
-#include "codec/blowfish_fast.h"
+#include "vza/codec/blowfish_fast.h"
 
 #if defined(__x86_64__) && defined(__GNUC__)
 

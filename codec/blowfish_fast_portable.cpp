@@ -2,8 +2,8 @@
 // The portable multi-block loop. One Blowfish block is a chain of dependent
 // S-box loads, so a single block leaves the CPU waiting on load latency.
 // Working on several independent blocks per round lets those loads overlap.
-#include "codec/blowfish_fast.h"
-#include "codec/byte_order.h"
+#include "vza/codec/blowfish_fast.h"
+#include "vza/codec/byte_order.h"
 
 namespace vza {
 

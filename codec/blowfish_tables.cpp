@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // The tables keep their published layout, four words per line.
 // clang-format off
-#include "codec/blowfish_tables.h"
+#include "vza/codec/blowfish_tables.h"
 
 namespace vza {
 

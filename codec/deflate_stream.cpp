@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "codec/deflate_stream.h"
+#include "vza/codec/deflate_stream.h"
 
 namespace vza {
 

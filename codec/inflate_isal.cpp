@@ -3,7 +3,7 @@
 // only the raw deflate data and the trailer; the two header bytes are read and
 // judged here, by the same rules zlib applies, so both inflaters accept and
 // refuse the same streams.
-#include "codec/inflate_backend.h"
+#include "vza/codec/inflate_backend.h"
 
 #ifdef VZA_HAVE_ISAL
 

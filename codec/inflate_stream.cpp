@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
-#include "codec/inflate_stream.h"
+#include "vza/codec/inflate_stream.h"
 
-#include "codec/inflate_backend.h"
+#include "vza/codec/inflate_backend.h"
 
 namespace vza {
 

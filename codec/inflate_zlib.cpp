@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-#include "codec/inflate_backend.h"
+#include "vza/codec/inflate_backend.h"
 
 namespace vza {
 

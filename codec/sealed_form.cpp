@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: MIT
-#include "codec/sealed_form.h"
+#include "vza/codec/sealed_form.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "codec/blowfish.h"
-#include "codec/byte_order.h"
+#include "vza/codec/blowfish.h"
+#include "vza/codec/byte_order.h"
 
 namespace vza {
 

@@ -13,7 +13,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "codec/blowfish.h"
+#include "vza/codec/blowfish.h"
 
 namespace vza {
 

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
-#include "codec/zlib_codec.h"
+#include "vza/codec/zlib_codec.h"
 
 #include <zlib.h>
 
-#include "codec/inflate_stream.h"
+#include "vza/codec/inflate_stream.h"
 
 namespace vza {
 

@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "archive/archive.h"
+#include <vza/archive/read/archive.h>
 
 int main(int argc, char** argv)
 {

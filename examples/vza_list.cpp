@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "archive/archive.h"
+#include <vza/archive/read/archive.h>
 
 int main(int argc, char** argv)
 {

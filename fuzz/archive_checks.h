@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
-#include "archive/format.h"
-#include "archive/path_components.h"
-#include "archive/safe_name.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/names/path_components.h"
+#include "vza/archive/names/safe_name.h"
+#include "vza/archive/read/archive.h"
 
 namespace vza::fuzz {
 

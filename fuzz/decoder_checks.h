@@ -14,10 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "archive/data_buffer.h"
-#include "archive/entry_decoder.h"
-#include "archive/format.h"
-#include "codec/blowfish.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/entry_decoder.h"
+#include "vza/codec/blowfish.h"
 
 namespace vza::fuzz {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "codec/inflate_stream.h"
+#include "vza/codec/inflate_stream.h"
 
 namespace {
 

@@ -14,15 +14,15 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive_writer.h"
-#include "archive/data_buffer.h"
-#include "archive/format.h"
 #include "fuzz/archive_checks.h"
 #include "fuzz/decoder_checks.h"
 #include "testkit/archive_builder.h"
 #include "testkit/data.h"
 #include "testkit/files.h"
 #include "testkit/stored_forms.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/write/archive_writer.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "entry_table_model.h"
 
-#include "archive/archive.h"
+#include "vza/archive/read/archive.h"
 
 QString storedNameText(std::string_view stored, vza::NameEncoding encoding)
 {

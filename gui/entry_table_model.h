@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "archive/name_decoding.h"
+#include "vza/archive/names/name_decoding.h"
 
 namespace vza {
 class Archive;

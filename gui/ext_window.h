@@ -9,8 +9,8 @@
 
 #include <memory>
 
-#include "archive/archive.h"
 #include "extraction_run.h"
+#include "vza/archive/read/archive.h"
 
 class QAction;
 class QCloseEvent;
@@ -116,7 +116,7 @@ private:
     QAction* aboutQtAction = nullptr;
 
     vza::Archive archive;
-    QString archivePath;  // the listed archive, for the status bar
+    QString archivePath;    // the listed archive, for the status bar
     QString archiveOnShow;  // to read once the window is exposed
 
     // The extraction running, if any; it is joined before archive goes.

@@ -3,7 +3,7 @@
 
 #include <QFile>
 
-#include "archive/archive.h"
+#include "vza/archive/read/archive.h"
 
 vzA_ExtractionRun::vzA_ExtractionRun(vza::Archive& archive, Request request)
     : archive_(archive), request_(std::move(request))

@@ -28,8 +28,8 @@
 #include <unordered_set>
 #include <vector>
 
-#include "archive/extractor.h"
-#include "archive/name_decoding.h"
+#include "vza/archive/extract/extractor.h"
+#include "vza/archive/names/name_decoding.h"
 
 namespace vza {
 class Archive;

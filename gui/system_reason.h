@@ -7,7 +7,7 @@
 
 #include <QString>
 
-#include "archive/archive_error.h"
+#include "vza/archive/format/archive_error.h"
 
 // The reason for errno error; empty for 0.
 QString systemReason(int error);

@@ -12,14 +12,14 @@
 #include <thread>
 #include <unistd.h>
 
-#include "archive/archive.h"
-#include "archive/archive_index.h"
-#include "archive/archive_writer.h"
-#include "archive/data_buffer.h"
-#include "archive/format.h"
-#include "archive/input_tree.h"
-#include "codec/blowfish.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/archive_index.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
+#include "vza/archive/write/archive_writer.h"
+#include "vza/archive/write/input_tree.h"
+#include "vza/codec/blowfish.h"
 
 namespace vza::test {
 bool operator==(const TestEntry& a, const TestEntry& b)

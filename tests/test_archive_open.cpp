@@ -4,10 +4,10 @@
 #include <cstring>
 #include <memory>
 
-#include "archive/archive.h"
-#include "archive/format.h"
-#include "codec/blowfish.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
+#include "vza/codec/blowfish.h"
 
 using namespace vza;
 using namespace vza::test;

@@ -3,11 +3,11 @@
 
 #include <ctime>
 
-#include "archive/archive.h"
-#include "archive/archive_writer.h"
-#include "archive/format.h"
-#include "codec/blowfish.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
+#include "vza/archive/write/archive_writer.h"
+#include "vza/codec/blowfish.h"
 
 using namespace vza;
 using namespace vza::test;

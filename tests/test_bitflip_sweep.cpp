@@ -10,9 +10,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "archive/archive.h"
-#include "archive/format.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
 
 using namespace vza;
 using namespace vza::test;

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "codec/blowfish.h"
+#include "vza/codec/blowfish.h"
 
 #include <gtest/gtest.h>
 

@@ -5,8 +5,8 @@
 #include <sys/stat.h>
 #include <utility>
 
-#include "archive/data_buffer.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/data_buffer.h"
 
 using namespace vza;
 using namespace vza::test;

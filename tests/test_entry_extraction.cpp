@@ -4,11 +4,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "archive/archive.h"
-#include "archive/format.h"
-#include "archive/output_file.h"
-#include "codec/blowfish.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/fs/output_file.h"
+#include "vza/archive/read/archive.h"
+#include "vza/codec/blowfish.h"
 
 using namespace vza;
 using namespace vza::test;

@@ -9,10 +9,10 @@
 
 #include <unistd.h>
 
-#include "archive/archive.h"
-#include "archive/entry_reader.h"
-#include "archive/format.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
+#include "vza/archive/read/entry_reader.h"
 
 using namespace vza;
 using namespace vza::test;

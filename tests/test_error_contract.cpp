@@ -7,10 +7,10 @@
 #include <cerrno>
 #include <string>
 
-#include "archive/archive.h"
-#include "archive/archive_writer.h"
-#include "archive/format.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
+#include "vza/archive/write/archive_writer.h"
 
 using namespace vza;
 using namespace vza::test;

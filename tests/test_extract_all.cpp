@@ -13,10 +13,10 @@
 
 #include <sys/stat.h>
 
-#include "archive/archive.h"
-#include "archive/extractor.h"
-#include "archive/format.h"
 #include "testkit/testkit.h"
+#include "vza/archive/extract/extractor.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
 
 namespace vza {
 namespace {

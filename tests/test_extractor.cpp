@@ -19,11 +19,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "archive/archive.h"
-#include "archive/extractor.h"
-#include "archive/format.h"
-#include "archive/output_file.h"
 #include "testkit/testkit.h"
+#include "vza/archive/extract/extractor.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/fs/output_file.h"
+#include "vza/archive/read/archive.h"
 
 namespace vza {
 namespace {

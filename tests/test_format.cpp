@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include "archive/format.h"
-#include "archive/safe_name.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/names/safe_name.h"
 
 using namespace vza;
 

@@ -15,10 +15,10 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "archive/archive.h"
 #include "fuzz/archive_checks.h"
 #include "fuzz/decoder_checks.h"
 #include "testkit/testkit.h"
+#include "vza/archive/read/archive.h"
 
 using namespace vza;
 using namespace vza::test;

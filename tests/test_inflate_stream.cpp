@@ -5,8 +5,8 @@
 
 #include <zlib.h>
 
-#include "codec/inflate_stream.h"
 #include "testkit/testkit.h"
+#include "vza/codec/inflate_stream.h"
 
 using namespace vza;
 using namespace vza::test;

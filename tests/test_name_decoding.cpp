@@ -4,11 +4,11 @@
 #include <string>
 #include <vector>
 
-#include "archive/archive.h"
-#include "archive/archive_index.h"
-#include "archive/data_buffer.h"
-#include "archive/name_decoding.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/archive_index.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/archive/names/name_decoding.h"
+#include "vza/archive/read/archive.h"
 
 using namespace vza;
 using namespace vza::test;

@@ -6,9 +6,9 @@
 #include <thread>
 #include <vector>
 
-#include "archive/entry_records.h"
-#include "archive/name_hash.h"
-#include "archive/name_lookup.h"
+#include "vza/archive/format/entry_records.h"
+#include "vza/archive/format/name_hash.h"
+#include "vza/archive/format/name_lookup.h"
 
 using namespace vza;
 

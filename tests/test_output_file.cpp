@@ -15,8 +15,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "archive/output_file.h"
 #include "testkit/testkit.h"
+#include "vza/archive/fs/output_file.h"
 
 namespace vza {
 namespace {

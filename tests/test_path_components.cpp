@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "archive/path_components.h"
+#include "vza/archive/names/path_components.h"
 
 using namespace vza;
 

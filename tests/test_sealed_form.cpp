@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include "archive/data_buffer.h"
-#include "archive/format.h"
-#include "codec/blowfish.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/archive/format/format.h"
+#include "vza/codec/blowfish.h"
 
 using namespace vza;
 using namespace vza::test;

@@ -5,10 +5,10 @@
 #include <thread>
 #include <unistd.h>
 
-#include "archive/archive.h"
-#include "archive/format.h"
-#include "archive/sequential_archive.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
+#include "vza/archive/read/sequential_archive.h"
 
 namespace vza::test {
 namespace {

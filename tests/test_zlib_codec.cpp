@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include <gtest/gtest.h>
 
-#include "archive/data_buffer.h"
-#include "codec/inflate_stream.h"
 #include "testkit/testkit.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/codec/inflate_stream.h"
 
 using namespace vza;
 using namespace vza::test;

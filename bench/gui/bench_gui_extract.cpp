@@ -34,10 +34,10 @@
 #include <exception>
 #include <string>
 
-#include "archive/format.h"
 #include "ext_window.h"
 #include "password_dialog.h"
 #include "testkit/archive_builder.h"
+#include "vza/archive/format/format.h"
 
 namespace {
 

@@ -15,10 +15,10 @@
 #include <ctime>
 #include <string>
 
-#include "archive/archive.h"
 #include "ext_window.h"
 #include "testkit/archive_builder.h"
 #include "testkit/temp_dir.h"
+#include "vza/archive/read/archive.h"
 
 namespace {
 

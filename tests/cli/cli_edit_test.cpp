@@ -7,9 +7,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include "archive/archive.h"
-#include "archive/format.h"
 #include "cli/cli_harness.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
 
 namespace vza::clitest {
 namespace {

@@ -3,8 +3,8 @@
 // terminal, measured in terminal columns so that the progress line fits.
 #include <gtest/gtest.h>
 
-#include "archive/format.h"
 #include "cli/cli_harness.h"
+#include "vza/archive/format/format.h"
 
 namespace vza::clitest {
 namespace {

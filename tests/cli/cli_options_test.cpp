@@ -5,8 +5,8 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include "archive/format.h"
 #include "cli/cli_harness.h"
+#include "vza/archive/format/format.h"
 
 namespace vza::clitest {
 namespace {

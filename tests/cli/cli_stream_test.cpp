@@ -6,8 +6,8 @@
 #include <sys/stat.h>
 #include <thread>
 
-#include "archive/format.h"
 #include "cli/cli_harness.h"
+#include "vza/archive/format/format.h"
 
 namespace vza::clitest {
 namespace {

@@ -12,10 +12,10 @@
 #include <QTest>
 #include <QTextDocument>
 
-#include "archive/archive.h"
-#include "archive/format.h"
 #include "ext_window.h"
 #include "gui_test_support.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
 
 using namespace guitest;
 

@@ -20,11 +20,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "archive/archive.h"
-#include "archive/format.h"
 #include "ext_window.h"
 #include "gui_test_support.h"
 #include "system_reason.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/read/archive.h"
 
 using namespace guitest;
 

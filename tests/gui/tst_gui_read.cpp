@@ -5,9 +5,9 @@
 #include <QTableView>
 #include <QTest>
 
-#include "archive/format.h"
 #include "ext_window.h"
 #include "gui_test_support.h"
+#include "vza/archive/format/format.h"
 
 using namespace guitest;
 

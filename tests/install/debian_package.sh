@@ -28,7 +28,7 @@ fi
     fail "vza-extract files: $(files_of "$programs")"
 
 got=$(files_of "$development")
-for path in usr/include/vza/archive/archive.h usr/include/vza/codec/blowfish.h usr/share/doc/libvza-dev/copyright \
+for path in usr/include/vza/archive/read/archive.h usr/include/vza/codec/blowfish.h usr/share/doc/libvza-dev/copyright \
             usr/share/doc/libvza-dev/changelog.gz; do
     grep -qx "$path" <<<"$got" || fail "libvza-dev lacks $path"
 done

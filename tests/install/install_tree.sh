@@ -28,14 +28,14 @@ expected=(
     usr/share/doc/vza-extract/changelog.gz
     usr/share/doc/libvza-dev/copyright
     usr/share/doc/libvza-dev/changelog.gz
-    usr/include/vza/archive/archive.h
-    usr/include/vza/archive/archive_writer.h
-    usr/include/vza/archive/archive_output.h
-    usr/include/vza/archive/input_tree.h
-    usr/include/vza/archive/safe_name.h
-    usr/include/vza/archive/sequential_archive.h
-    usr/include/vza/archive/output_file.h
-    usr/include/vza/archive/extractor.h
+    usr/include/vza/archive/read/archive.h
+    usr/include/vza/archive/write/archive_writer.h
+    usr/include/vza/archive/write/archive_output.h
+    usr/include/vza/archive/write/input_tree.h
+    usr/include/vza/archive/names/safe_name.h
+    usr/include/vza/archive/read/sequential_archive.h
+    usr/include/vza/archive/fs/output_file.h
+    usr/include/vza/archive/extract/extractor.h
     usr/include/vza/codec/blowfish.h
     "usr/$libdir/libvza_archive.a"
     "usr/$libdir/cmake/vza/vzaConfig.cmake"
@@ -68,16 +68,16 @@ for cache in usr/share/mime/mime.cache usr/share/applications/mimeinfo.cache \
 done
 
 # Only the public API: the entry decoder and the codec internals stay private.
-for private in archive/entry_decoder.h codec/inflate_stream.h codec/blowfish_fast.h \
+for private in archive/read/entry_decoder.h codec/inflate_stream.h codec/blowfish_fast.h \
                codec/blowfish_tables.h; do
     [ ! -e "$root/usr/include/vza/$private" ] || fail "private header $private installed"
 done
 
 # Every installed header compiles alone, against the installed tree only.
 while IFS= read -r header; do
-    relative=${header#"$root/usr/include/vza/"}
-    echo "#include \"$relative\"" |
-        g++ -std=c++20 -fsyntax-only -Wall -Wextra -I "$root/usr/include/vza" -x c++ - ||
+    relative=${header#"$root/usr/include/"}
+    echo "#include <$relative>" |
+        g++ -std=c++20 -fsyntax-only -Wall -Wextra -I "$root/usr/include" -x c++ - ||
         fail "$relative does not compile on its own as installed"
 done < <(find "$root/usr/include/vza" -name '*.h' | sort)
 

@@ -5,14 +5,14 @@
 #include <memory>
 #include <stdexcept>
 
-#include "archive/archive.h"
-#include "archive/archive_index.h"
-#include "archive/archive_writer.h"
-#include "archive/data_buffer.h"
-#include "archive/entry_table.h"
-#include "archive/format.h"
-#include "archive/output_file.h"
 #include "testkit/stored_forms.h"
+#include "vza/archive/format/archive_index.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/archive/format/entry_table.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/fs/output_file.h"
+#include "vza/archive/read/archive.h"
+#include "vza/archive/write/archive_writer.h"
 
 namespace vza::test {
 

@@ -4,8 +4,8 @@
 #include <stdexcept>
 #include <zlib.h>
 
-#include "archive/data_buffer.h"
-#include "codec/blowfish.h"
+#include "vza/archive/format/data_buffer.h"
+#include "vza/codec/blowfish.h"
 
 namespace vza::test {
 

@@ -1,0 +1,388 @@
+// SPDX-License-Identifier: MIT
+#include "vza/archive/extract/extractor.h"
+
+#include <cerrno>
+#include <climits>
+#include <string_view>
+
+#include <fcntl.h>
+#include <linux/fs.h>
+#include <linux/magic.h>
+#include <sys/ioctl.h>
+#include <sys/vfs.h>
+#include <unistd.h>
+
+#include "vza/archive/extract/extractor_parts.h"
+#include "vza/archive/extract/output_conflicts.h"
+#include "vza/archive/fs/output_file.h"
+#include "vza/archive/read/archive.h"
+#include "vza/archive/read/sequential_archive.h"
+
+namespace vza {
+namespace {
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// mkdir -p for the user's own destination; links in it are the user's.
+// made tells whether the last folder was made here.
+bool makeFolders(const std::string& path, bool& made)
+{
+    made = false;
+    struct stat status {};
+    if (::stat(path.c_str(), &status) == 0) {
+        errno = ENOTDIR;
+        return S_ISDIR(status.st_mode);
+    }
+    const std::size_t slash = path.find_last_of('/');
+    bool parentMade = false;
+    if (slash != std::string::npos && slash > 0 && !makeFolders(path.substr(0, slash), parentMade))
+        return false;
+    made = ::mkdir(path.c_str(), 0777) == 0;
+    return made || errno == EEXIST;
+}
+
+// Whether the file system at folder may take two names that differ only in
+// case (or in more than ASCII case) as one file: then entries are written
+// one at a time, as the conflict check folds ASCII letters only.
+bool caseBlind(int folder)
+{
+#ifndef FS_CASEFOLD_FL
+#define FS_CASEFOLD_FL 0x40000000
+#endif
+    struct statfs system {};
+    if (::fstatfs(folder, &system) != 0)
+        return true;
+    switch (static_cast<unsigned long>(system.f_type)) {
+    case MSDOS_SUPER_MAGIC:
+    case 0x2011BAB0:  // exFAT
+    case 0x5346544e:  // NTFS
+    case 0xFF534D42:  // CIFS
+    case 0xFE534D42:  // SMB2
+    case SMB_SUPER_MAGIC:
+    case 0x4244:      // HFS
+    case 0x482b:      // HFS+
+    case 0x65735546:  // FUSE: it could be any of those
+        return true;
+    default: break;
+    }
+    // ext4 and f2fs fold case in folders marked so, and new folders inherit it.
+    const int readable = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (readable < 0)
+        return false;
+    long flags = 0;
+    const bool folded = ::ioctl(readable, FS_IOC_GETFLAGS, &flags) == 0 && (flags & FS_CASEFOLD_FL) != 0;
+    ::close(readable);
+    return folded;
+}
+
+Extractor::Problem problemOf(FolderWalk::Problem problem)
+{
+    switch (problem) {
+    case FolderWalk::Problem::Link: return Extractor::Problem::LinkOnTheWay;
+    case FolderWalk::Problem::NotAFolder: return Extractor::Problem::NotAFolderOnTheWay;
+    case FolderWalk::Problem::Missing: return Extractor::Problem::FolderMissing;
+    case FolderWalk::Problem::None:
+    case FolderWalk::Problem::System: break;
+    }
+    return Extractor::Problem::FolderFailed;
+}
+
+}  // namespace
+
+Extractor::Extractor(Archive& archive) : archive_(&archive), lane_(std::make_unique<Lane>()) {}
+
+Extractor::Extractor(SequentialArchive& stream) : stream_(&stream), lane_(std::make_unique<Lane>()) {}
+
+const EntryTable& Extractor::entryTable() const
+{
+    return archive_ ? archive_->archiveIndex().entryTable() : stream_->entryTable();
+}
+
+bool Extractor::writeEntry(std::int32_t index, OutputFile& out, const std::function<bool(std::size_t)>& progress)
+{
+    return archive_ ? archive_->writeEntry(index, out, progress) : stream_->writeEntry(index, out, progress);
+}
+
+ArchiveError Extractor::sourceError() const
+{
+    return archive_ ? archive_->lastError() : stream_->lastError();
+}
+
+int Extractor::sourceSystemError() const
+{
+    return archive_ ? archive_->systemError() : stream_->systemError();
+}
+
+Extractor::~Extractor()
+{
+    close();
+}
+
+void Extractor::close()
+{
+    lane_->folders.clear();
+    lane_->rootFolders.clear();
+    if (destination_ >= 0 && destination_ != AT_FDCWD)
+        ::close(destination_);
+    if (root_ >= 0)
+        ::close(root_);
+    destination_ = root_ = -1;
+}
+
+bool Extractor::open(const std::string& destination)
+{
+    close();
+    asGiven_ = false;
+    openError_ = 0;
+    std::string path = destination.empty() ? std::string(".") : destination;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    destinationMade_ = false;
+    if (options_.createFolders && !makeFolders(path, destinationMade_)) {
+        openError_ = errno;
+        return false;
+    }
+    destination_ = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (destination_ < 0) {
+        openError_ = errno;
+        return false;
+    }
+    baseLength_ = path.size();
+    encoding_.reset();
+    made_ = std::make_unique<MadeFolders>();
+    conflicts_ = std::make_unique<OutputConflicts>();
+    positions_ = 0;
+    singles_ = false;
+    lane_->folders.start(destination_, options_.createFolders, destinationMade_, made_.get());
+    caseBlind_ = caseBlind(destination_);
+    // The archive by its file and by the name it was opened with, which may
+    // be a link: entries are read by that name, so neither may be replaced.
+    archiveKnown_ = false;
+    if (archive_) {
+        const std::string& archivePath = archive_->archiveIndex().path();
+        archiveKnown_ =
+            ::stat(archivePath.c_str(), &archiveFile_) == 0 && ::lstat(archivePath.c_str(), &archiveName_) == 0;
+    }
+    return true;
+}
+
+bool Extractor::openWorkingFolder()
+{
+    if (!open("."))
+        return false;
+    asGiven_ = true;
+    destinationMade_ = false;
+    lane_->folders.start(destination_, options_.createFolders, false, made_.get());
+    baseLength_ = 0;
+    return true;
+}
+
+bool Extractor::isArchive(const struct stat& status) const
+{
+    return archiveKnown_ && (sameFile(status, archiveFile_) || sameFile(status, archiveName_));
+}
+
+bool Extractor::done(Result& result, Problem problem, ArchiveError error, int systemError) const
+{
+    result.problem = problem;
+    result.error = problem == Problem::Exists ? ArchiveError::None : error;
+    result.systemError = systemError;
+    result.status = problem == Problem::None        ? Status::Written
+                    : problem == Problem::Exists    ? Status::Skipped
+                    : problem == Problem::Cancelled ? Status::Cancelled
+                                                    : Status::Failed;
+    return problem == Problem::None;
+}
+
+Extractor::Result Extractor::extract(std::int32_t index)
+{
+    const std::optional<EntryView> entry = entryTable().at(index);
+    if (entry && !encoding_)
+        encoding_ = chooseNameEncoding(entryTable().entries(), options_.names);
+    std::string path = entry ? outputNameFor(entry->name, *encoding_) : std::string();
+    if (entry && path.empty()) {
+        Result result;
+        result.index = index;
+        done(result, Problem::UnsafeName, ArchiveError::UnsafeName);
+        return result;
+    }
+    return extract(index, path);
+}
+
+// The checks of the name alone: nothing is made for a name refused here.
+bool Extractor::target(std::int32_t index, const std::string& path, Result& result, Target& target)
+{
+    result.index = index;
+    result.path = path;
+    if (cancelled())
+        return done(result, Problem::Cancelled, ArchiveError::None);
+    if (!entryTable().at(index))
+        return done(result, Problem::NoSuchEntry, ArchiveError::NoSuchEntry);
+    if (destination_ < 0)
+        return done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, EBADF);
+
+    // The whole name is judged before anything is made for it: a hostile
+    // one costs one pass over its bytes.
+    if (path.find('\0') != std::string::npos)
+        return done(result, Problem::UnsafeName);  // it would be cut short by every system call
+    if (baseLength_ + 1 + path.size() >= PATH_MAX)
+        return done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
+    target.absolute = asGiven_ && !path.empty() && path.front() == '/';
+    target.folder.clear();
+    std::string_view leaf;
+    std::size_t components = 0;
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string_view part(path.data() + start, end - start);
+        const bool last = end == path.size();
+        start = end + 1;
+        if (last && (part.empty() || part == "." || part == ".."))
+            return done(result, Problem::UnsafeName);  // it names a folder, not a file
+        if (part.empty() || part == ".")
+            continue;
+        if (part == ".." && !asGiven_)
+            return done(result, Problem::UnsafeName, ArchiveError::UnsafeName);
+        if (++components > MaxComponents)
+            return done(result, Problem::TooManyComponents, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
+        if (part.size() > NAME_MAX)
+            return done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
+        if (!leaf.empty()) {
+            if (!target.folder.empty())
+                target.folder += '/';
+            target.folder += leaf;
+        }
+        leaf = part;
+    }
+    target.leaf.assign(leaf);
+    return true;
+}
+
+Extractor::Result Extractor::extract(std::int32_t index, const std::string& path)
+{
+    Result result;
+    Target where;
+    if (!target(index, path, result, where))
+        return result;
+    singles_ = true;  // a path extractAll's record of paths does not hold
+    const Ask ask = [this](std::int32_t entry, const std::string& name) {
+        return options_.askOverwrite && options_.askOverwrite(entry, name);
+    };
+    write(
+        *lane_, where, true, ask, [this, index](OutputFile& out, Result& r) { return fillFromSource(index, out, r); },
+        result);
+    return result;
+}
+
+// The entry's bytes from the archive or stream, with progress and cancel
+// after each block.
+bool Extractor::fillFromSource(std::int32_t index, OutputFile& out, Result& result)
+{
+    const std::uint64_t total = entryTable().at(index)->originalSize;
+    std::uint64_t written = 0;
+    const bool read = writeEntry(index, out, [&](std::size_t length) {
+        written += length;
+        if (options_.progress)
+            options_.progress(index, written, total);
+        return !cancelled();
+    });
+    if (read)
+        return true;
+    if (cancelled())
+        return done(result, Problem::Cancelled, ArchiveError::None);
+    if (sourceError() == ArchiveError::CannotWriteOutput)
+        return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, sourceSystemError());
+    return done(result, Problem::ReadFailed, sourceError(), sourceSystemError());
+}
+
+// Creates the file for target, fills it and puts it in place. mayExist
+// false says that nothing can be at the path but what another process put
+// there since: in a folder this walk made, for a path no earlier entry had.
+// The look before writing is then left out; commit() looks in any case.
+// prepared, when given, is an unnamed file that already holds the entry:
+// it is put in place instead of a new one, after the same looks.
+void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result,
+                      OutputFile* prepared)
+{
+    FolderWalk& walk = target.absolute ? lane.rootFolders : lane.folders;
+    if (target.absolute && root_ < 0) {
+        root_ = ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC);
+        lane.rootFolders.start(root_, options_.createFolders);
+    }
+    FolderWalk::Failure failure;
+    bool fresh = false;
+    const int parent = walk.open(target.folder, failure, &fresh);
+    if (parent < 0) {
+        result.at = target.folder.substr(0, failure.end);
+        done(result, problemOf(failure.problem), ArchiveError::CannotWriteOutput, failure.systemError);
+        return;
+    }
+    const std::string& name = target.leaf;
+
+    // What is there now decides before the entry is read; commit() looks
+    // again just before the file goes in place.
+    OutputFile::Replace replace = OutputFile::Replace::Yes;
+    struct stat existing {};
+    if (mayExist || !fresh || options_.overwrite == Overwrite::Ask) {
+        if (::fstatat(parent, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (S_ISDIR(existing.st_mode)) {
+                done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
+                return;
+            }
+            if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
+                done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+                return;
+            }
+            if (isArchive(existing)) {
+                done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+                return;
+            }
+            if (options_.overwrite == Overwrite::Keep ||
+                (options_.overwrite == Overwrite::Ask && !ask(result.index, result.path))) {
+                done(result, Problem::Exists);
+                return;
+            }
+        } else if (errno != ENOENT) {
+            done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, errno);
+            return;
+        } else if (options_.overwrite != Overwrite::Replace) {
+            replace = OutputFile::Replace::No;  // nobody agreed to replace what may appear meanwhile
+        }
+    } else if (options_.overwrite != Overwrite::Replace) {
+        replace = OutputFile::Replace::No;
+    }
+
+    OutputFile own;
+    OutputFile& out = prepared ? *prepared : own;
+    if (prepared) {
+        prepared->placeIn(parent);
+    } else if (!out.create(parent, name)) {
+        done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, out.systemError());
+        return;
+    }
+    if (!fill(out, result))
+        return;  // out is discarded: nothing is left
+    if (!out.commit(replace, [this](const struct stat& status) { return !isArchive(status); })) {
+        switch (out.problem()) {
+        case OutputFile::Problem::TargetIsFolder:
+            done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
+            break;
+        case OutputFile::Problem::TargetIsSpecial:
+            done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+            break;
+        case OutputFile::Problem::TargetRefused:
+            done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+            break;
+        case OutputFile::Problem::TargetExists: done(result, Problem::Exists); break;
+        default: done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError()); break;
+        }
+        return;
+    }
+    done(result, Problem::None, ArchiveError::None);
+}
+
+}  // namespace vza

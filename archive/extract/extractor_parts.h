@@ -1,0 +1,125 @@
+// SPDX-License-Identifier: MIT
+// The Extractor's inner pieces, shared by its one-entry path (extractor.cpp)
+// and its many-entry path (extract_all.cpp). Not part of the public API.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "vza/archive/extract/extractor.h"
+#include "vza/archive/fs/folder_walk.h"
+#include "vza/archive/fs/output_file.h"
+#include "vza/archive/read/entry_reader.h"
+
+namespace vza {
+
+// An output path whose name has been judged safe.
+struct Extractor::Target {
+    std::string folder;  // the components but the last, joined by '/'
+    std::string leaf;    // the last component
+    bool absolute = false;
+};
+
+// What one thread writes with: its own open folders and buffers.
+struct Extractor::Lane {
+    FolderWalk folders;
+    FolderWalk rootFolders;
+    std::vector<std::uint8_t> plain;      // one entry's plain bytes
+    std::unique_ptr<EntryReader> reader;  // made on the lane's first batch
+
+    // Reads entry index of archive whole into plain through reader; false
+    // with reader's lastError when it cannot be read.
+    bool readWhole(Archive& archive, std::int32_t index);
+};
+
+// A prepared file (see Item) held open; the count of such files goes down
+// when it is put in place or dropped.
+struct HeldFileRelease {
+    std::atomic<int>* count = nullptr;
+    void operator()(OutputFile* file) const
+    {
+        delete file;  // discards it unless it was put in place
+        if (count)
+            count->fetch_sub(1, std::memory_order_relaxed);
+    }
+};
+using HeldFile = std::unique_ptr<OutputFile, HeldFileRelease>;
+
+// One job of extractAll on its way.
+struct Extractor::Item {
+    Result result;
+    Target target;
+    bool refused = false;  // the name was refused: result is final already
+    bool mayExist = true;  // an earlier entry had this path: look before writing
+    bool started = false;  // false when cancel came before it
+    std::uint64_t written = 0;
+    // Prepared ahead (stopAtFirstFailure): the entry read, but nothing on
+    // the disk yet that anyone can see. Its bytes are in file, an unnamed
+    // file in its folder, or else in bytes; or the read failed.
+    HeldFile file;
+    std::vector<std::uint8_t> bytes;
+    bool readFailed = false;
+    ArchiveError readError = ArchiveError::None;
+    int readSystemError = 0;
+    bool placed = false;  // its turn came: result is final, to be reported
+};
+
+// Consecutive small jobs, written by one thread in order.
+struct Extractor::Batch {
+    std::vector<Item> items;
+    std::uint64_t storedBytes = 0;
+    // Read ahead first, then put in place when every batch before it is.
+    bool prepareOnly = false;
+    std::int64_t sequence = 0;  // its place among the batches pushed
+    // Under the pool's lock:
+    bool done = false;
+    bool asking = false;  // a question waits for the calling thread
+    bool answered = false;
+    bool answer = false;
+    std::int32_t askIndex = -1;
+    std::string askPath;
+};
+
+// Threads that take batches in order and write them; the calling thread
+// takes them back in the same order and answers their questions.
+class Extractor::Pool {
+public:
+    Pool(Extractor& owner, unsigned threads);
+    ~Pool();
+    Pool(const Pool&) = delete;
+    Pool& operator=(const Pool&) = delete;
+
+    void push(std::unique_ptr<Batch> batch);
+    std::size_t inFlight() const { return order_.size(); }
+
+    // Waits until the oldest batch is written, meanwhile asking its
+    // questions through ask on this thread; hands it back.
+    std::unique_ptr<Batch> takeOldest(const Ask& ask);
+
+private:
+    void work(Lane& lane);
+    bool askCaller(Batch& batch, std::int32_t index, const std::string& path);
+
+    Extractor& owner_;
+    std::mutex mutex_;
+    std::condition_variable work_;      // a batch to take, or stop
+    std::condition_variable progress_;  // a batch done, or a question
+    std::condition_variable answers_;
+    std::condition_variable turns_;             // the next batch may be put in place
+    std::deque<Batch*> waiting_;                // not yet taken
+    std::deque<std::unique_ptr<Batch>> order_;  // every batch not handed back, oldest first
+    std::int64_t pushed_ = 0;                   // batches pushed so far
+    std::int64_t turn_ = 0;                     // the batch whose files go in place now
+    bool stopping_ = false;
+    std::vector<std::unique_ptr<Lane>> lanes_;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace vza

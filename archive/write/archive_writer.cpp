@@ -1,0 +1,1066 @@
+// SPDX-License-Identifier: MIT
+#include "vza/archive/write/archive_writer.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <fcntl.h>
+#include <optional>
+#include <sched.h>
+#include <sys/sendfile.h>
+#include <thread>
+#include <unistd.h>
+
+#include "vza/archive/format/data_buffer.h"
+#include "vza/archive/format/entry_table.h"
+#include "vza/archive/format/format.h"
+#include "vza/archive/names/path_components.h"
+#include "vza/archive/write/archive_output.h"
+#include "vza/archive/write/deflate_pool.h"
+#include "vza/codec/block_deflater.h"
+#include "vza/codec/blowfish.h"
+
+namespace vza {
+
+namespace {
+
+// Input is read, and sealed bytes are written, in pieces of this size: the
+// writer's memory does not grow with the size of its inputs.
+constexpr std::size_t PieceSize = std::size_t{1} << 20;
+// Plain inputs from this size on are copied by the kernel (copy_file_range).
+constexpr std::uint64_t KernelCopyFrom = 64 << 10;
+
+// Writes all of data, at offset when given, else at the file's position
+// (the only way into a pipe); short writes and EINTR are retried.
+bool writeFully(int fd, const std::uint8_t* data, std::size_t length, std::optional<std::uint64_t> offset)
+{
+    while (length > 0) {
+        const ssize_t done =
+            offset ? ::pwrite(fd, data, length, static_cast<off_t>(*offset)) : ::write(fd, data, length);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done <= 0)
+            return false;
+        data += done;
+        length -= static_cast<std::size_t>(done);
+        if (offset)
+            *offset += static_cast<std::uint64_t>(done);
+    }
+    return true;
+}
+
+bool writeAll(int fd, const std::uint8_t* data, std::size_t length)
+{
+    return writeFully(fd, data, length, std::nullopt);
+}
+
+bool writeAllAt(int fd, const std::uint8_t* data, std::size_t length, std::uint64_t offset)
+{
+    return writeFully(fd, data, length, offset);
+}
+
+// A file for the data area of a compressed archive written to a pipe: its
+// sizes are known only once everything is compressed, and the index comes
+// first. Unlinked from the start, so it goes with the process.
+int openSpool()
+{
+    const char* folder = std::getenv("TMPDIR");
+    if (!folder || !*folder)
+        folder = "/tmp";
+#ifdef O_TMPFILE
+    const int fd = ::open(folder, O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+    if (fd >= 0)
+        return fd;
+#endif
+    std::string name = std::string(folder) + "/.vza-spool-XXXXXX";
+    const int named = ::mkostemp(name.data(), O_CLOEXEC);
+    if (named >= 0)
+        ::unlink(name.c_str());
+    return named;
+}
+
+}  // namespace
+
+bool prepareStored(DataBuffer& buffer, std::uint32_t flags)
+{
+    if ((flags & FlagCompressed) && !buffer.compress())
+        return false;
+    if (flags & FlagEncrypted)
+        buffer.encrypt();
+    return true;
+}
+
+// The writer's own key schedule, made from the password at begin().
+struct ArchiveWriter::Cipher {
+    CipherState state;
+    void encipher(std::uint8_t* bytes, std::size_t length) const { encryptBuffer(state, bytes, length); }
+};
+
+// Where the data area goes: the output itself (at offset base), or a spool.
+// A stream takes its bytes in order only.
+class ArchiveWriter::Target {
+public:
+    Target(int fd, bool seekable, std::uint64_t base, std::uint64_t dataStart, std::uint64_t limit)
+        : fd_(fd), seekable_(seekable), base_(base), dataStart_(dataStart), limit_(limit)
+    {}
+
+    int fd() const { return fd_; }
+    bool seekable() const { return seekable_; }
+    std::uint64_t base() const { return base_; }
+
+    // Writes data at offset of the data area. Fails with ArchiveTooLarge when
+    // the archive would reach its limit, CannotWriteOutput when the write
+    // fails. Small writes that follow each other into a file are gathered
+    // into one system call (see flush()).
+    ArchiveError write(std::uint64_t offset, const std::uint8_t* data, std::size_t length)
+    {
+        if (const ArchiveError room = reserve(offset, length); room != ArchiveError::None)
+            return room;
+        if (seekable_) {
+            if (!pending_.empty() && offset == pendingAt_ + pending_.size() && pending_.size() + length <= PieceSize) {
+                pending_.insert(pending_.end(), data, data + length);
+                return ArchiveError::None;
+            }
+            if (const ArchiveError error = flush(); error != ArchiveError::None)
+                return error;
+            if (length >= PieceSize / 4)
+                return writeAllAt(fd_, data, length, base_ + offset) ? ArchiveError::None
+                                                                     : ArchiveError::CannotWriteOutput;
+            if (pending_.capacity() < PieceSize)
+                pending_.reserve(PieceSize);
+            pendingAt_ = offset;
+            pending_.assign(data, data + length);
+            return ArchiveError::None;
+        }
+        if (offset != written_ || !writeAll(fd_, data, length))
+            return ArchiveError::CannotWriteOutput;
+        written_ += length;
+        return ArchiveError::None;
+    }
+
+    ArchiveError reserve(std::uint64_t offset, std::uint64_t length) const
+    {
+        return dataStart_ + offset + length >= limit_ ? ArchiveError::ArchiveTooLarge : ArchiveError::None;
+    }
+
+    // For copies made by the kernel straight into a stream.
+    void advance(std::uint64_t length) { written_ += length; }
+
+    // Writes what write() gathered; needed before the file is used directly.
+    ArchiveError flush()
+    {
+        if (pending_.empty())
+            return ArchiveError::None;
+        const bool written = writeAllAt(fd_, pending_.data(), pending_.size(), base_ + pendingAt_);
+        pending_.clear();
+        return written ? ArchiveError::None : ArchiveError::CannotWriteOutput;
+    }
+
+private:
+    int fd_;
+    bool seekable_;
+    std::uint64_t base_;
+    std::uint64_t dataStart_;
+    std::uint64_t limit_;
+    std::uint64_t written_ = 0;
+    std::vector<std::uint8_t> pending_;
+    std::uint64_t pendingAt_ = 0;
+};
+
+// The plain bytes of one entry, from memory or from its file, read in order
+// and never past the size planned.
+class ArchiveWriter::EntryInput {
+public:
+    EntryInput() = default;
+    EntryInput(const EntryInput&) = delete;
+    EntryInput& operator=(const EntryInput&) = delete;
+    ~EntryInput()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+
+    // Reads the next length bytes of a file into into (length no more than
+    // what is left of the planned size).
+    ArchiveError read(std::uint8_t* into, std::size_t length)
+    {
+        std::size_t got = 0;
+        while (got < length) {
+            const ssize_t n = ::read(fd, into + got, length - got);
+            if (n < 0 && errno == EINTR)
+                continue;
+            if (n < 0) {
+                error = errno;
+                return ArchiveError::CannotReadInput;
+            }
+            if (n == 0)
+                return ArchiveError::InputChanged;  // shrank since it was planned
+            got += static_cast<std::size_t>(n);
+        }
+        done += length;
+        return ArchiveError::None;
+    }
+
+    // The next piece, at most PieceSize bytes, in data/length; length 0 at
+    // the end. False when the file is shorter than planned or cannot be read.
+    ArchiveError next(const std::uint8_t*& data, std::size_t& length)
+    {
+        const std::uint64_t left = size - done;
+        length = static_cast<std::size_t>(std::min<std::uint64_t>(left, PieceSize));
+        if (inMemory) {
+            data = memory + done;
+            done += length;
+            return ArchiveError::None;
+        }
+        // Sized to the file: most inputs are small, and a buffer is filled
+        // with zeros when made.
+        if (buffer.empty() && length > 0)
+            buffer.resize(static_cast<std::size_t>(std::min<std::uint64_t>(size, PieceSize)) + 1);
+        data = buffer.data();
+        if (length == left && length > 0)
+            return readLast(buffer.data(), length);
+        return read(buffer.data(), length);
+    }
+
+    // Reads the last length bytes, asking for one more: a file that grew
+    // gives it, and a first read that stops one short of the request has
+    // met the end, which spares checkEnd() its own call.
+    ArchiveError readLast(std::uint8_t* into, std::size_t length)
+    {
+        ssize_t n;
+        do {
+            n = ::read(fd, into, length + 1);
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            error = errno;
+            return ArchiveError::CannotReadInput;
+        }
+        const auto got = static_cast<std::size_t>(n);
+        if (got > length)
+            return ArchiveError::InputChanged;  // grew since it was planned
+        if (got == length) {
+            done += length;
+            endSeen = true;
+            return ArchiveError::None;
+        }
+        if (got == 0)
+            return ArchiveError::InputChanged;  // shrank since it was planned
+        done += got;
+        return read(into + got, length - got);
+    }
+
+    // After the last piece: the file must end where it was planned to.
+    ArchiveError checkEnd()
+    {
+        if (inMemory || endSeen)
+            return ArchiveError::None;
+        std::uint8_t probe;
+        ssize_t n;
+        do {
+            n = ::pread(fd, &probe, 1, static_cast<off_t>(size));
+        } while (n < 0 && errno == EINTR);
+        if (n < 0) {
+            error = errno;
+            return ArchiveError::CannotReadInput;
+        }
+        return n == 0 ? ArchiveError::None : ArchiveError::InputChanged;
+    }
+
+    ArchiveError rewind()
+    {
+        done = 0;
+        endSeen = false;
+        if (!inMemory && ::lseek(fd, 0, SEEK_SET) != 0) {
+            error = errno;
+            return ArchiveError::CannotReadInput;
+        }
+        return ArchiveError::None;
+    }
+
+    bool inMemory = false;
+    bool endSeen = false;  // a read has already found the end where it was planned
+    const std::uint8_t* memory = nullptr;
+    int fd = -1;
+    std::uint64_t size = 0;
+    std::uint64_t done = 0;
+    int error = 0;
+    std::vector<std::uint8_t> buffer;
+};
+
+namespace {
+
+// Writes the sealed form of an entry in pieces: the payload enciphered block
+// by block from at + 8, zero-padded, and the first block (magic and payload
+// length) either first, when the length is known, or last. ECB blocks are
+// enciphered independently, so the order does not matter.
+template <class Cipher, class Target>
+class Sealer {
+public:
+    Sealer(Cipher* cipher, Target& target, std::uint64_t at) : cipher_(cipher), target_(target), at_(at) {}
+
+    ArchiveError writePrefix(std::uint32_t length)
+    {
+        std::uint8_t block[8];
+        putU32(ArchiveMagic, block);
+        putU32(length, block + 4);
+        cipher_->encipher(block, 8);
+        return target_.write(at_, block, 8);
+    }
+
+    ArchiveError push(const std::uint8_t* data, std::size_t length)
+    {
+        while (length > 0) {
+            if (buffer_.empty())
+                buffer_.resize(PieceSize);
+            const std::size_t take = std::min(length, PieceSize - fill_);
+            std::memcpy(buffer_.data() + fill_, data, take);
+            fill_ += take;
+            data += take;
+            length -= take;
+            if (fill_ == PieceSize) {
+                if (const ArchiveError error = flush(); error != ArchiveError::None)
+                    return error;
+            }
+        }
+        return ArchiveError::None;
+    }
+
+    // Pads and writes what is left; the payload's sealed length is then
+    // roundUp8(payload) + 8.
+    ArchiveError finish()
+    {
+        const std::size_t padded = static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(fill_)));
+        if (padded > 0 && buffer_.size() < padded)
+            buffer_.resize(PieceSize);
+        std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(fill_),
+                  buffer_.begin() + static_cast<std::ptrdiff_t>(padded), 0);
+        fill_ = padded;
+        return flush();
+    }
+
+    // Starts over, for the entry at at.
+    void restart(std::uint64_t at)
+    {
+        at_ = at;
+        fill_ = 0;
+        written_ = 0;
+    }
+
+private:
+    ArchiveError flush()
+    {
+        if (fill_ == 0)
+            return ArchiveError::None;
+        cipher_->encipher(buffer_.data(), fill_);
+        const ArchiveError error = target_.write(at_ + 8 + written_, buffer_.data(), fill_);
+        written_ += fill_;
+        fill_ = 0;
+        return error;
+    }
+
+    Cipher* cipher_;
+    Target& target_;
+    std::uint64_t at_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t fill_ = 0;
+    std::uint64_t written_ = 0;
+};
+
+}  // namespace
+
+ArchiveWriter::ArchiveWriter() = default;
+ArchiveWriter::~ArchiveWriter() = default;
+
+bool ArchiveWriter::fail(ArchiveError error, int systemError)
+{
+    lastError_ = error;
+    systemError_ = systemError;
+    return false;
+}
+
+bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
+{
+    index_.clear();
+    records_.clear();
+    sources_.clear();
+    memory_.clear();
+    inodes_.clear();
+    fileDevices_.clear();
+    devices_.clear();
+    stored_.clear();
+    cipher_.reset();
+    flags_ = 0;
+    begun_ = false;
+    failedEntry_ = -1;
+    lastError_ = ArchiveError::None;
+    systemError_ = 0;
+    if (flags & FlagEncrypted) {
+        // The key schedule needs at least one key byte.
+        if (password.empty())
+            return fail(ArchiveError::EmptyPassword);
+        cipher_ = std::make_unique<Cipher>();
+        setKey(cipher_->state, reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+    }
+    flags_ = flags;
+    plainEnd_ = HeaderSize;
+    begun_ = true;
+    return true;
+}
+
+bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, std::uint32_t source)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    const std::string stored = toSlashes(name);
+    if (!safeStoredName(stored))
+        return fail(ArchiveError::UnsafeName);
+    if (size > UINT32_MAX)
+        return fail(ArchiveError::ArchiveTooLarge);
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    const std::uint64_t storedSize =
+        encrypted ? static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(size))) + 8 : size;
+    return appendRecord(stored, size, storedSize, source);
+}
+
+// The data area as it is when nothing is compressed: exact for archives
+// without compression (refused now, before anything is written, when it
+// reaches the limit); for compressed ones only the index counts yet.
+bool ArchiveWriter::appendRecord(std::string_view name, std::uint64_t originalSize, std::uint64_t storedSize,
+                                 std::uint32_t source)
+{
+    const std::uint64_t indexSize = index_.size() + RecordHeaderSize + name.size();
+    const std::uint64_t plainEnd = plainEnd_ + RecordHeaderSize + name.size() + storedSize;
+    const std::uint64_t indexEnd =
+        HeaderSize + static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(indexSize)));
+    if (indexEnd >= maxArchiveSize_ || (!(flags_ & FlagCompressed) && plainEnd + 7 >= maxArchiveSize_))
+        return fail(ArchiveError::ArchiveTooLarge);
+    plainEnd_ = plainEnd;
+    const std::size_t at = index_.size();
+    index_.resize(static_cast<std::size_t>(indexSize));
+    putU32(static_cast<std::uint32_t>(name.size()), index_.data() + at);
+    putU32(static_cast<std::uint32_t>(storedSize), index_.data() + at + 4);
+    putU32(static_cast<std::uint32_t>(originalSize), index_.data() + at + 8);
+    std::memcpy(index_.data() + at + RecordHeaderSize, name.data(), name.size());
+    records_.push_back(static_cast<std::uint32_t>(at));
+    sources_.push_back(source);
+    return true;
+}
+
+bool ArchiveWriter::addStored(const EntryView& entry, int fd, std::uint64_t offset)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    // The sizes must be ones these flags give, or the copy would be an
+    // entry no reader can take apart.
+    const std::uint64_t storedSize = entry.storedSize;
+    const bool fits = (flags_ & FlagEncrypted)    ? storedSize >= 8 && storedSize % 8 == 0
+                      : (flags_ & FlagCompressed) ? true
+                                                  : storedSize == entry.originalSize;
+    if (!fits)
+        return fail(ArchiveError::EntryCorrupt);
+    if (!appendRecord(entry.name, entry.originalSize, storedSize, Stored | static_cast<std::uint32_t>(stored_.size())))
+        return false;
+    stored_.push_back(StoredBytes{fd, offset});
+    return true;
+}
+
+bool ArchiveWriter::copyStored(std::size_t index, Target& target, std::uint64_t at)
+{
+    const StoredBytes& source = stored_[sources_[index] & SourceNumber];
+    const std::uint8_t* record = index_.data() + records_[index];
+    const std::uint64_t length = getU32(record + 4);
+    if (const ArchiveError room = target.reserve(at, length); room != ArchiveError::None)
+        return fail(room);
+    std::vector<std::uint8_t> piece(static_cast<std::size_t>(std::min<std::uint64_t>(length, PieceSize)));
+    std::uint64_t done = 0;
+    while (done < length) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(length - done, PieceSize));
+        const ssize_t got = ::pread(source.fd, piece.data(), want, static_cast<off_t>(source.offset + done));
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return fail(ArchiveError::CannotReadInput, errno);
+        if (got == 0)
+            return fail(ArchiveError::EntryTruncated);
+        // A sealed entry must open with the magic and its payload length
+        // under this archive's key: one sealed under another key (a password
+        // that got past the header check by chance), or damaged, is not
+        // copied under the new index.
+        if (done == 0 && (flags_ & FlagEncrypted)) {
+            if (got < 8)
+                return fail(ArchiveError::EntryTruncated);  // a regular file reads short only at its end
+            std::uint8_t block[8];
+            std::memcpy(block, piece.data(), 8);
+            decryptBlock(cipher_->state, block);
+            const std::uint64_t payload = getU32(block + 4);
+            if (getU32(block) != ArchiveMagic ||
+                static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8 != length)
+                return fail(ArchiveError::EntryCorrupt);
+        }
+        if (const ArchiveError error = target.write(at + done, piece.data(), static_cast<std::size_t>(got));
+            error != ArchiveError::None)
+            return fail(error, error == ArchiveError::CannotWriteOutput ? errno : 0);
+        done += static_cast<std::uint64_t>(got);
+    }
+    if (progress_)
+        progress_(index, getU32(record + 8));
+    return true;
+}
+
+void ArchiveWriter::reserve(std::size_t entries, std::size_t nameBytes)
+{
+    index_.reserve(index_.size() + entries * RecordHeaderSize + nameBytes);
+    records_.reserve(records_.size() + entries);
+    sources_.reserve(sources_.size() + entries);
+    inodes_.reserve(inodes_.size() + entries);
+    fileDevices_.reserve(fileDevices_.size() + entries);
+}
+
+void ArchiveWriter::setMaxArchiveSize(std::uint64_t bytes)
+{
+    maxArchiveSize_ = std::min(bytes, MaxArchiveSize);
+}
+
+ArchiveEntry ArchiveWriter::entry(std::size_t index) const
+{
+    const std::uint8_t* record = index_.data() + records_[index];
+    return ArchiveEntry{std::string(reinterpret_cast<const char*>(record + RecordHeaderSize), getU32(record)),
+                        getU32(record + 8), getU32(record + 4)};
+}
+
+bool ArchiveWriter::addBytes(const std::string& name, const void* bytes, std::size_t length)
+{
+    const auto* first = static_cast<const std::uint8_t*>(bytes);
+    if (!plan(name, length, InMemory | static_cast<std::uint32_t>(memory_.size())))
+        return false;
+    memory_.emplace_back(first, first + length);
+    return true;
+}
+
+bool ArchiveWriter::addFile(const std::string& name, const struct stat& seen)
+{
+    if (!S_ISREG(seen.st_mode) || seen.st_size < 0)
+        return fail(ArchiveError::CannotReadInput, EINVAL);
+    if (!plan(name, static_cast<std::uint64_t>(seen.st_size), static_cast<std::uint32_t>(inodes_.size())))
+        return false;
+    const auto device = static_cast<std::uint64_t>(seen.st_dev);
+    std::size_t number = fileDevices_.empty() ? 0 : fileDevices_.back();
+    if (number >= devices_.size() || devices_[number] != device) {
+        number = static_cast<std::size_t>(std::find(devices_.begin(), devices_.end(), device) - devices_.begin());
+        if (number == devices_.size())
+            devices_.push_back(device);
+    }
+    inodes_.push_back(static_cast<std::uint64_t>(seen.st_ino));
+    fileDevices_.push_back(static_cast<std::uint32_t>(number));
+    return true;
+}
+
+// Writes the header and the index from the file's start, enciphered piece
+// by piece for an encrypted archive (ECB: each 8-byte block on its own, and
+// the run from byte 8 on stays aligned to them), padded to 8 bytes then.
+bool ArchiveWriter::writeHead(int fd, bool seekable) const
+{
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    std::uint8_t header[HeaderSize];
+    std::uint32_t check[4];
+    makeCheckWords(check);
+    putU32(ArchiveMagic, header);
+    putU32(flags_, header + 4);
+    for (std::size_t i = 0; i < 4; ++i)
+        putU32(check[i], header + 8 + 4 * i);
+    putU32(static_cast<std::uint32_t>(sources_.size()), header + 24);
+    putU32(static_cast<std::uint32_t>(index_.size()), header + 28);
+    if (encrypted)
+        cipher_->encipher(header + 8, HeaderSize - 8);
+    std::uint64_t at = 0;
+    auto put = [&](const std::uint8_t* data, std::size_t length) {
+        const bool ok = seekable ? writeAllAt(fd, data, length, at) : writeAll(fd, data, length);
+        at += length;
+        return ok;
+    };
+    if (!put(header, HeaderSize))
+        return false;
+    if (!encrypted)
+        return put(index_.data(), index_.size());
+    std::vector<std::uint8_t> piece;
+    for (std::size_t done = 0; done < index_.size();) {
+        const std::size_t take = std::min(index_.size() - done, PieceSize);
+        piece.assign(index_.begin() + static_cast<std::ptrdiff_t>(done),
+                     index_.begin() + static_cast<std::ptrdiff_t>(done + take));
+        piece.resize(static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(take))), 0);
+        cipher_->encipher(piece.data(), piece.size());
+        if (!put(piece.data(), piece.size()))
+            return false;
+        done += take;
+    }
+    return true;
+}
+
+std::uint64_t ArchiveWriter::dataSize() const
+{
+    std::uint64_t total = 0;
+    for (const std::uint32_t record : records_)
+        total += getU32(index_.data() + record + 4);
+    return total;
+}
+
+bool ArchiveWriter::writeTo(const std::string& path)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    ArchiveOutput output;
+    if (!output.open(path))
+        return fail(output.lastError(), output.systemError());
+    return writeTo(output);
+}
+
+bool ArchiveWriter::writeTo(int fd)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    ArchiveOutput output;
+    if (!output.openStream(fd))
+        return fail(output.lastError(), output.systemError());
+    return writeTo(output);
+}
+
+bool ArchiveWriter::writeTo(ArchiveOutput& output)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    if (output.descriptor() < 0)
+        return fail(ArchiveError::CannotWriteOutput, EBADF);
+    const bool written = write(output);
+    if (!written)
+        output.discard();
+    return written;
+}
+
+bool ArchiveWriter::write(ArchiveOutput& output)
+{
+    failedEntry_ = -1;
+    lastError_ = ArchiveError::None;
+    systemError_ = 0;
+    const std::uint64_t dataStart =
+        HeaderSize + static_cast<std::uint64_t>(
+                         (flags_ & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(index_.size())) : index_.size());
+    const int fd = output.descriptor();
+
+    if (output.seekable()) {
+        // Header and index go in last, over the room left for them: only
+        // then are the stored sizes known (and enciphered with the rest).
+        Target target(fd, true, dataStart, dataStart, maxArchiveSize_);
+        if (!writeEntries(target))
+            return false;
+        if (::ftruncate(fd, static_cast<off_t>(dataStart + dataSize())) != 0 || !writeHead(fd, true))
+            return fail(ArchiveError::CannotWriteOutput, errno);
+    } else if (!(flags_ & FlagCompressed)) {
+        // Every stored size follows from the planned sizes: header and index
+        // first, then the entries straight into the stream.
+        if (!writeHead(fd, false))
+            return fail(ArchiveError::CannotWriteOutput, errno);
+        Target target(fd, false, 0, dataStart, maxArchiveSize_);
+        if (!writeEntries(target))
+            return false;
+    } else {
+        // Compressed sizes are known only once compressed, and the index
+        // comes first: the data area is spooled to a temporary file.
+        const int spool = openSpool();
+        if (spool < 0)
+            return fail(ArchiveError::CannotWriteOutput, errno);
+        Target target(spool, true, 0, dataStart, maxArchiveSize_);
+        bool ok = writeEntries(target);
+        if (ok) {
+            ok = writeHead(fd, false) || fail(ArchiveError::CannotWriteOutput, errno);
+            std::uint64_t left = dataSize();
+            std::vector<std::uint8_t> piece;
+            off_t position = 0;
+            while (ok && left > 0) {
+                const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, PieceSize));
+                ssize_t sent = ::sendfile(fd, spool, &position, step);
+                if (sent < 0 && errno == EINTR)
+                    continue;
+                if (sent < 0 && (errno == EINVAL || errno == ENOSYS)) {
+                    // Not every output takes sendfile: copy by hand.
+                    piece.resize(step);
+                    sent = ::pread(spool, piece.data(), step, position);
+                    if (sent > 0 && !writeAll(fd, piece.data(), static_cast<std::size_t>(sent)))
+                        sent = -1;
+                    if (sent > 0)
+                        position += sent;
+                }
+                if (sent <= 0)
+                    ok = fail(ArchiveError::CannotWriteOutput, sent < 0 ? errno : EIO);
+                else
+                    left -= static_cast<std::uint64_t>(sent);
+            }
+        }
+        ::close(spool);
+        if (!ok)
+            return false;
+    }
+    if (!output.commit())
+        return fail(output.lastError(), output.systemError());
+    return true;
+}
+
+unsigned ArchiveWriter::threadCount() const
+{
+    if (threads_ != 0)
+        return threads_;
+    cpu_set_t cpus;
+    CPU_ZERO(&cpus);
+    const int allowed = ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 0;
+    const unsigned count = allowed > 0 ? static_cast<unsigned>(allowed) : std::thread::hardware_concurrency();
+    return std::clamp(count, 1u, 16u);
+}
+
+bool ArchiveWriter::writeEntries(Target& target)
+{
+    if (flags_ & FlagCompressed) {
+        if (!writeCompressed(target))
+            return false;
+        const ArchiveError flushed = target.flush();
+        return flushed == ArchiveError::None || fail(flushed, errno);
+    }
+    std::uint64_t offset = 0;
+    for (std::size_t i = 0; i < sources_.size(); ++i) {
+        std::uint32_t stored = 0;
+        if (!writeEntry(i, target, offset, stored)) {
+            failedEntry_ = static_cast<std::int64_t>(i);
+            return false;
+        }
+        putU32(stored, index_.data() + records_[i] + 4);
+        offset += stored;
+    }
+    const ArchiveError flushed = target.flush();
+    return flushed == ArchiveError::None || fail(flushed, errno);
+}
+
+// Compressed archives: the entries are read in pieces of 1 MiB on this
+// thread, compressed by the pool on as many threads as allowed, and written
+// back here in order. A few pieces (or batches of small ones) are ahead at
+// most, so memory stays a few MiB whatever the inputs. An entry whose
+// stream is not shorter than its bytes is stored as it is: from its piece
+// when it had only one, else read again.
+bool ArchiveWriter::writeCompressed(Target& target)
+{
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    const unsigned threads = threadCount();
+    DeflatePool pool(threads);
+    const std::size_t ahead = std::min<std::size_t>(2 * std::size_t{threads} + 2, 12);
+    // Entries read and not yet written. Only an entry of several pieces
+    // keeps its file open, and each of those has a batch to itself, so
+    // few files are open at once even with many small entries ahead.
+    const std::size_t MaxOpenEntries = ahead * DeflatePool::MaxBatchPieces;
+
+    // Entries from the one being written (front) to the one being read (back).
+    struct Open {
+        std::size_t index = 0;
+        EntryInput input;
+        bool read = false;    // every piece handed to the pool
+        bool stored = false;  // copied as it is stored (addStored), without pieces
+    };
+    std::deque<Open> open;
+    std::size_t next = 0;
+    std::vector<std::uint8_t> tail;  // the last 32 KiB of the entry being read, for its next piece
+    auto failAt = [&](std::size_t index, ArchiveError error, int systemError) {
+        failedEntry_ = static_cast<std::int64_t>(index);
+        return fail(error, systemError);
+    };
+
+    auto produce = [&]() -> bool {
+        if (open.empty() || open.back().read) {
+            open.emplace_back();
+            open.back().index = next++;
+            tail.clear();
+            if (sources_[open.back().index] & Stored) {
+                open.back().stored = open.back().read = true;
+                return true;
+            }
+            if (!openInput(open.back().index, open.back().input)) {
+                failedEntry_ = static_cast<std::int64_t>(open.back().index);
+                return false;
+            }
+        }
+        Open& entry = open.back();
+        EntryInput& input = entry.input;
+        std::unique_ptr<DeflatePiece> piece = pool.spare();
+        const std::uint64_t at = input.done;
+        piece->entry = entry.index;
+        piece->first = at == 0;
+        piece->length = static_cast<std::size_t>(std::min<std::uint64_t>(input.size - at, PieceSize));
+        piece->last = at + piece->length == input.size;
+        if (input.inMemory) {
+            piece->data = input.memory + at;
+            input.done += piece->length;
+        } else {
+            piece->input.resize(piece->length);
+            piece->data = piece->input.data();
+            if (const ArchiveError error = input.read(piece->input.data(), piece->length); error != ArchiveError::None)
+                return failAt(entry.index, error, input.error);
+        }
+        if (piece->last) {
+            if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
+                return failAt(entry.index, error, input.error);
+            // An entry read in one piece is stored from that piece if its
+            // stream is not shorter: its file is not needed any more.
+            if (piece->first && input.fd >= 0) {
+                ::close(input.fd);
+                input.fd = -1;
+            }
+        }
+        piece->dictionary.assign(tail.begin(), tail.end());
+        if (!piece->last)  // a piece before the last is a whole PieceSize
+            tail.assign(piece->data + piece->length - BlockDeflater::DictionarySize, piece->data + piece->length);
+        entry.read = piece->last;
+        if (progress_ && piece->length > 0)
+            progress_(entry.index, piece->length);
+        pool.submit(std::move(piece));
+        return true;
+    };
+
+    Sealer<Cipher, Target> sealer(cipher_.get(), target, 0);
+    std::uint64_t offset = 0;   // of the entry being written, in the data area
+    std::uint64_t payload = 0;  // its bytes so far, before sealing
+    std::uint32_t checksum = BlockDeflater::EmptyChecksum;
+    ArchiveError writeError = ArchiveError::None;
+    auto emit = [&](const std::uint8_t* data, std::size_t length) {
+        writeError = encrypted ? sealer.push(data, length) : target.write(offset + payload, data, length);
+        payload += length;
+        return writeError == ArchiveError::None;
+    };
+    auto writeFailed = [&](std::size_t index) {
+        return failAt(index, writeError, writeError == ArchiveError::CannotWriteOutput ? errno : 0);
+    };
+    auto finish = [&](std::size_t index) {
+        std::uint64_t stored = payload;
+        if (encrypted) {
+            if ((writeError = sealer.finish()) != ArchiveError::None ||
+                (writeError = sealer.writePrefix(static_cast<std::uint32_t>(payload))) != ArchiveError::None)
+                return writeFailed(index);
+            stored = static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8;
+        }
+        putU32(static_cast<std::uint32_t>(stored), index_.data() + records_[index] + 4);
+        offset += stored;
+        open.pop_front();
+        return true;
+    };
+    // The entry's own bytes in place of its stream, which was not shorter:
+    // those of its only piece, else read again.
+    auto storeAsIs = [&](Open& entry, const DeflatePiece& piece) {
+        EntryInput& input = entry.input;
+        sealer.restart(offset);
+        payload = 0;
+        if (piece.first && piece.last) {
+            if (!emit(piece.data, piece.length))
+                return writeFailed(entry.index);
+            return finish(entry.index);
+        }
+        if (const ArchiveError error = input.rewind(); error != ArchiveError::None)
+            return failAt(entry.index, error, input.error);
+        while (true) {
+            const std::uint8_t* data = nullptr;
+            std::size_t length = 0;
+            if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
+                return failAt(entry.index, error, input.error);
+            if (length == 0)
+                break;
+            if (!emit(data, length))
+                return writeFailed(entry.index);
+        }
+        if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
+            return failAt(entry.index, error, input.error);
+        return finish(entry.index);
+    };
+
+    while (true) {
+        while (pool.pending() < ahead && open.size() < MaxOpenEntries &&
+               ((!open.empty() && !open.back().read) || next < sources_.size())) {
+            if (!produce())
+                return false;
+        }
+        if (!open.empty() && open.front().stored) {
+            const std::size_t index = open.front().index;
+            if (!copyStored(index, target, offset)) {
+                failedEntry_ = static_cast<std::int64_t>(index);
+                return false;
+            }
+            offset += getU32(index_.data() + records_[index] + 4);
+            open.pop_front();
+            continue;
+        }
+        std::unique_ptr<DeflatePiece> piece = pool.take();
+        if (!piece)
+            break;
+        // The rest of an entry already stored as it is.
+        if (open.empty() || piece->entry != open.front().index) {
+            pool.recycle(std::move(piece));
+            continue;
+        }
+        Open& entry = open.front();
+        const std::size_t index = entry.index;
+        if (!piece->ok)
+            return failAt(index, ArchiveError::CompressionFailed, 0);
+        if (piece->first) {
+            sealer.restart(offset);
+            payload = 0;
+            checksum = piece->checksum;
+        } else {
+            checksum = BlockDeflater::joinChecksums(checksum, piece->checksum, piece->length);
+        }
+        // Kept only when strictly shorter than the entry's bytes: given up as
+        // soon as the stream reaches their length.
+        const std::uint64_t reach = payload + (piece->first ? 2 : 0) + piece->output.size() + (piece->last ? 4 : 0);
+        if (reach >= entry.input.size) {
+            if (!storeAsIs(entry, *piece))
+                return false;
+            pool.recycle(std::move(piece));
+            continue;
+        }
+        if ((piece->first && !emit(BlockDeflater::zlibHeader(), 2)) ||
+            !emit(piece->output.data(), piece->output.size()))
+            return writeFailed(index);
+        if (piece->last) {
+            std::uint8_t trailer[4];
+            putU32(checksum, trailer);
+            if (!emit(trailer, 4) || !finish(index))
+                return writeFailed(index);
+        }
+        pool.recycle(std::move(piece));
+    }
+    return true;
+}
+
+bool ArchiveWriter::openInput(std::size_t index, EntryInput& input)
+{
+    const std::uint32_t source = sources_[index];
+    input.size = getU32(index_.data() + records_[index] + 8);
+    if (source & InMemory) {
+        input.inMemory = true;
+        input.memory = memory_[source & ~InMemory].data();
+        return true;
+    }
+    if (!opener_)
+        return fail(ArchiveError::CannotReadInput, ENOENT);
+    errno = 0;
+    input.fd = opener_(source & SourceNumber);
+    if (input.fd < 0)
+        return fail(ArchiveError::CannotReadInput, errno);
+    // The file now open must be the one planned: a file swapped in since
+    // (another file, a device, a folder) is not read at all.
+    struct stat status {};
+    if (::fstat(input.fd, &status) != 0)
+        return fail(ArchiveError::CannotReadInput, errno);
+    const std::size_t file = source & SourceNumber;
+    if (!S_ISREG(status.st_mode) || static_cast<std::uint64_t>(status.st_dev) != devices_[fileDevices_[file]] ||
+        static_cast<std::uint64_t>(status.st_ino) != inodes_[file] ||
+        static_cast<std::uint64_t>(status.st_size) != input.size)
+        return fail(ArchiveError::InputChanged);
+    return true;
+}
+
+bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored)
+{
+    if (sources_[index] & Stored) {
+        stored = getU32(index_.data() + records_[index] + 4);
+        return copyStored(index, target, at);
+    }
+    EntryInput input;
+    if (!openInput(index, input))
+        return false;
+    const std::uint64_t size = input.size;
+    const bool encrypted = (flags_ & FlagEncrypted) != 0;
+    auto failWith = [&](ArchiveError error) {
+        return fail(error, error == ArchiveError::CannotReadInput     ? input.error
+                           : error == ArchiveError::CannotWriteOutput ? errno
+                                                                      : 0);
+    };
+
+    // Plain entries from a file: copied inside the kernel, page cache to
+    // page cache, without a pass through this process's memory. Small ones
+    // are cheaper read and gathered into one large write: the kernel's copy
+    // costs about 40 us a call, several times a small file's read.
+    if (!encrypted && input.fd >= 0 && size >= KernelCopyFrom) {
+        if (const ArchiveError room = target.reserve(at, size); room != ArchiveError::None)
+            return failWith(room);
+        if (const ArchiveError flushed = target.flush(); flushed != ArchiveError::None)
+            return failWith(flushed);
+        off_t from = 0;
+        off_t to = static_cast<off_t>(target.base() + at);
+        std::uint64_t left = size;
+        bool handCopy = false;
+        while (left > 0) {
+            const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, std::uint64_t{64} << 20));
+            const ssize_t done = target.seekable() ? ::copy_file_range(input.fd, &from, target.fd(), &to, step, 0)
+                                                   : ::sendfile(target.fd(), input.fd, &from, step);
+            if (done < 0 && errno == EINTR)
+                continue;
+            if (done < 0 && left == size &&
+                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {
+                handCopy = true;
+                break;
+            }
+            if (done < 0)
+                return fail(ArchiveError::CannotWriteOutput, errno);
+            if (done == 0)
+                return fail(ArchiveError::InputChanged);
+            left -= static_cast<std::uint64_t>(done);
+            if (!target.seekable())
+                target.advance(static_cast<std::uint64_t>(done));
+            if (progress_)
+                progress_(index, static_cast<std::uint64_t>(done));
+        }
+        if (!handCopy) {
+            if (const ArchiveError end = input.checkEnd(); end != ArchiveError::None)
+                return failWith(end);
+            stored = static_cast<std::uint32_t>(size);
+            return true;
+        }
+    }
+
+    // The payload: the input's bytes or their zlib stream; sealed when the
+    // archive is encrypted, else written as it is.
+    Sealer<Cipher, Target> sealer(cipher_.get(), target, at);
+    std::uint64_t payload = 0;
+    ArchiveError writeError = ArchiveError::None;
+    auto emit = [&](const std::uint8_t* data, std::size_t length) {
+        writeError = encrypted ? sealer.push(data, length) : target.write(at + payload, data, length);
+        payload += length;
+        return writeError == ArchiveError::None;
+    };
+    // The length is known: the seal's first block can go first, as a
+    // stream needs it.
+    if (encrypted) {
+        if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(size));
+            error != ArchiveError::None)
+            return failWith(error);
+    }
+    while (true) {
+        const std::uint8_t* data = nullptr;
+        std::size_t length = 0;
+        if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
+            return failWith(error);
+        if (length == 0)
+            break;
+        if (progress_)
+            progress_(index, length);
+        if (!emit(data, length))
+            return failWith(writeError);
+    }
+    if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
+        return failWith(error);
+
+    if (encrypted) {
+        if (const ArchiveError error = sealer.finish(); error != ArchiveError::None)
+            return failWith(error);
+        stored = static_cast<std::uint32_t>(roundUp8(static_cast<std::int64_t>(payload)) + 8);
+    } else {
+        stored = static_cast<std::uint32_t>(payload);
+    }
+    return true;
+}
+
+}  // namespace vza

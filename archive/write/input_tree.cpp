@@ -1,0 +1,419 @@
+// SPDX-License-Identifier: MIT
+#include "vza/archive/write/input_tree.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "vza/archive/format/format.h"
+#include "vza/archive/names/path_components.h"
+
+namespace vza {
+
+namespace {
+
+constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
+// O_NONBLOCK: a pipe put in a file's place must not stop the walk.
+constexpr int FileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+
+// Compares two names as they will be stored (backslashes read as slashes).
+bool storedLess(std::string_view a, std::string_view b)
+{
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const auto x = static_cast<unsigned char>(a[i] == '\\' ? '/' : a[i]);
+        const auto y = static_cast<unsigned char>(b[i] == '\\' ? '/' : b[i]);
+        if (x != y)
+            return x < y;
+    }
+    return a.size() < b.size();
+}
+
+bool storedEqual(std::string_view a, std::string_view b)
+{
+    return !storedLess(a, b) && !storedLess(b, a);
+}
+
+}  // namespace
+
+InputTree::~InputTree()
+{
+    for (const auto& [path, fd] : folders_)
+        ::close(fd);
+    if (cachedFd_ >= 0)
+        ::close(cachedFd_);
+}
+
+void InputTree::notice(Notice::Kind kind, const std::string& path, int systemError, const std::string& stored)
+{
+    if (notices_)
+        notices_(Notice{kind, path, stored, systemError});
+}
+
+int InputTree::openFolder(const std::string& parent)
+{
+    const auto found = folders_.find(parent);
+    if (found != folders_.end())
+        return found->second;
+    // The operand's own folder is reached as the user named it, links and
+    // all; from here on nothing is followed.
+    const int fd = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+        folders_.emplace(parent, fd);
+    return fd;
+}
+
+void InputTree::add(const std::string& operand)
+{
+    if (operand.empty()) {
+        notice(Notice::Kind::RefusedName, operand);
+        return;
+    }
+    std::string path = operand;
+    while (path.size() > 1 && path.back() == '/')
+        path.pop_back();
+    if (path.front() == '/' && !toldLeadingSlash_) {
+        toldLeadingSlash_ = true;
+        notice(Notice::Kind::LeadingSlash, path);
+    }
+
+    // The stored name: the path's components without "." and empty ones.
+    std::string name;
+    std::size_t start = 0;
+    while (start <= path.size()) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string component = path.substr(start, end - start);
+        if (component == "..") {
+            notice(Notice::Kind::RefusedName, path);
+            return;
+        }
+        if (!component.empty() && component != ".") {
+            if (!name.empty())
+                name += '/';
+            name += component;
+        }
+        start = end + 1;
+    }
+
+    // An operand inside an excluded folder is left out as that folder is.
+    if (exclude_) {
+        const std::string stored = toSlashes(name);
+        for (std::size_t end = stored.find('/'); end != std::string::npos; end = stored.find('/', end + 1)) {
+            if (exclude_(stored.substr(0, end)))
+                return;
+        }
+    }
+
+    // The operand's folder and its own component in it ("/" is "." in "/").
+    const std::size_t slash = path.find_last_of('/');
+    const bool inRoot = slash == 0 || path == "/";
+    const std::string parent = slash == std::string::npos ? std::string(1, '.')
+                               : inRoot                   ? std::string(1, '/')
+                                                          : path.substr(0, slash);
+    const std::string base = path == "/"                  ? std::string(1, '.')
+                             : slash == std::string::npos ? path
+                                                          : path.substr(slash + 1);
+    const int folder = openFolder(parent);
+    if (folder < 0) {
+        notice(Notice::Kind::Unreadable, path, errno);
+        return;
+    }
+    roots_.push_back(Root{folder, path, base, name.size()});
+    visit(folder, base, DT_UNKNOWN, path, name, 0);
+}
+
+void InputTree::visit(int folder, const std::string& component, unsigned char type, const std::string& path,
+                      const std::string& name, std::size_t depth)
+{
+    if (exclude_ && !name.empty() && exclude_(toSlashes(name)))
+        return;
+    struct stat status {};
+    if (type != DT_REG && type != DT_DIR) {
+        if (::fstatat(folder, component.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            notice(Notice::Kind::Unreadable, path, errno);
+            return;
+        }
+        type = S_ISDIR(status.st_mode)   ? DT_DIR
+               : S_ISREG(status.st_mode) ? DT_REG
+               : S_ISLNK(status.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
+    }
+    if (type == DT_LNK) {
+        notice(Notice::Kind::SymbolicLink, path);
+        return;
+    }
+    if (type != DT_DIR && type != DT_REG) {
+        notice(Notice::Kind::SpecialFile, path);
+        return;
+    }
+
+    const int fd = ::openat(folder, component.c_str(), type == DT_DIR ? FolderFlags : FileFlags);
+    if (fd < 0) {
+        // ELOOP: a link put in its place since it was listed.
+        if (errno == ELOOP)
+            notice(Notice::Kind::SymbolicLink, path);
+        else
+            notice(Notice::Kind::Unreadable, path, errno);
+        return;
+    }
+    if (::fstat(fd, &status) != 0) {
+        notice(Notice::Kind::Unreadable, path, errno);
+        ::close(fd);
+        return;
+    }
+
+    if (S_ISDIR(status.st_mode)) {
+        DIR* listing = ::fdopendir(fd);
+        if (!listing) {
+            notice(Notice::Kind::Unreadable, path, errno);
+            ::close(fd);
+            return;
+        }
+        std::vector<std::pair<std::string, unsigned char>> children;
+        errno = 0;
+        while (const dirent* child = ::readdir(listing)) {
+            const char* childName = child->d_name;
+            if (std::strcmp(childName, ".") != 0 && std::strcmp(childName, "..") != 0)
+                children.emplace_back(childName, child->d_type);
+            errno = 0;
+        }
+        if (errno != 0)
+            notice(Notice::Kind::Unreadable, path, errno);
+        std::sort(children.begin(), children.end());
+        const std::string prefix = path == "/" ? path : path + "/";
+        const std::string namePrefix = name.empty() ? name : name + "/";
+        for (const auto& [childName, childType] : children)
+            visit(::dirfd(listing), childName, childType, prefix + childName, namePrefix + childName, depth + 1);
+        ::closedir(listing);
+        return;
+    }
+    ::close(fd);
+    if (!S_ISREG(status.st_mode)) {
+        notice(Notice::Kind::SpecialFile, path);
+        return;
+    }
+    if (std::find(skip_.begin(), skip_.end(), std::make_pair(status.st_dev, status.st_ino)) != skip_.end()) {
+        notice(Notice::Kind::ArchiveItself, path);
+        return;
+    }
+    const std::string stored = toSlashes(name);
+    if (!safeStoredName(stored)) {
+        notice(Notice::Kind::RefusedName, path);
+        return;
+    }
+    if (static_cast<std::uint64_t>(status.st_size) > UINT32_MAX) {
+        notice(Notice::Kind::TooLarge, path);
+        return;
+    }
+    if (stored != name)
+        notice(Notice::Kind::Backslash, path, 0, stored);
+    // Names go into pieces of 1 MiB (or one of their own when longer), so
+    // that no block holding all of them is ever copied to grow.
+    constexpr std::size_t Piece = std::size_t{1} << 20;
+    if (names_.empty() || names_.back().size() + name.size() > names_.back().capacity()) {
+        names_.emplace_back();
+        names_.back().reserve(std::max(Piece, name.size()));
+    }
+    const std::uint64_t nameAt = (static_cast<std::uint64_t>(names_.size() - 1) << 32) | names_.back().size();
+    names_.back() += name;
+    const auto device = static_cast<std::uint64_t>(status.st_dev);
+    if (devices_.empty() || devices_[lastDevice_] != device) {
+        lastDevice_ = static_cast<std::size_t>(std::find(devices_.begin(), devices_.end(), device) - devices_.begin());
+        if (lastDevice_ == devices_.size())
+            devices_.push_back(device);
+    }
+    files_.push_back(File{nameAt, static_cast<std::uint64_t>(status.st_ino), static_cast<std::uint32_t>(status.st_size),
+                          static_cast<std::uint32_t>(roots_.size() - 1), static_cast<std::uint32_t>(name.size()),
+                          static_cast<std::uint32_t>(lastDevice_)});
+    totalSize_ += static_cast<std::uint64_t>(status.st_size);
+    namesSize_ += name.size();
+}
+
+std::string_view InputTree::rawName(const File& file) const
+{
+    return std::string_view(names_[static_cast<std::size_t>(file.nameAt >> 32)])
+        .substr(static_cast<std::size_t>(file.nameAt & 0xFFFFFFFFu), file.nameLength);
+}
+
+struct stat InputTree::status(std::size_t i) const
+{
+    return statusOf(files_[i]);
+}
+
+struct stat InputTree::statusOf(const File& file) const
+{
+    struct stat status {};
+    status.st_mode = S_IFREG;
+    status.st_dev = static_cast<dev_t>(devices_[file.device]);
+    status.st_ino = static_cast<ino_t>(file.inode);
+    status.st_size = static_cast<off_t>(file.size);
+    return status;
+}
+
+std::string InputTree::storedName(std::size_t i) const
+{
+    return toSlashes(std::string(rawName(files_[i])));
+}
+
+std::string InputTree::path(std::size_t i) const
+{
+    return pathRaw(files_[i].root, rawName(files_[i]));
+}
+
+std::string InputTree::path(std::size_t i, std::string_view storedName) const
+{
+    const auto raw = rawNames_.find(i);
+    return pathRaw(rootOf(i), raw != rawNames_.end() ? std::string_view(raw->second) : storedName);
+}
+
+int InputTree::open(std::size_t i, std::string_view storedName) const
+{
+    const auto raw = rawNames_.find(i);
+    return openRaw(rootOf(i), raw != rawNames_.end() ? std::string_view(raw->second) : storedName);
+}
+
+std::uint32_t InputTree::rootOf(std::size_t i) const
+{
+    const auto after = std::upper_bound(rootStarts_.begin(), rootStarts_.end(), i,
+                                        [](std::size_t file, const auto& start) { return file < start.first; });
+    return after == rootStarts_.begin() ? 0 : std::prev(after)->second;
+}
+
+void InputTree::handOver(const Taker& take)
+{
+    rootStarts_.clear();
+    rawNames_.clear();
+    bool going = true;
+    std::size_t piece = 0;
+    const std::size_t count = files_.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const File file = files_[i];
+        files_.releaseBefore(i);
+        // A piece of names left behind for good is given back.
+        for (const std::size_t at = static_cast<std::size_t>(file.nameAt >> 32); piece < at; ++piece)
+            std::string().swap(names_[piece]);
+        if (!going)
+            continue;
+        if (rootStarts_.empty() || rootStarts_.back().second != file.root)
+            rootStarts_.emplace_back(i, file.root);
+        const std::string_view raw = rawName(file);
+        const std::string stored = toSlashes(std::string(raw));
+        if (stored != raw)
+            rawNames_.emplace(i, std::string(raw));
+        going = take(i, stored, statusOf(file));
+    }
+    files_.clear();
+    names_.clear();
+    names_.shrink_to_fit();
+    totalSize_ = 0;
+    namesSize_ = 0;
+}
+
+std::string InputTree::pathRaw(std::uint32_t rootNumber, std::string_view raw) const
+{
+    const Root& root = roots_[rootNumber];
+    std::string_view rest = raw.substr(std::min(raw.size(), root.nameLength));
+    if (!rest.empty() && rest.front() == '/')
+        rest.remove_prefix(1);
+    std::string joined = root.path;
+    if (!rest.empty()) {
+        if (joined.back() != '/')
+            joined += '/';
+        joined += rest;
+    }
+    return joined;
+}
+
+void InputTree::finish()
+{
+    std::vector<std::uint32_t> order(files_.size());
+    for (std::uint32_t i = 0; i < order.size(); ++i)
+        order[i] = i;
+    std::stable_sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
+        return storedLess(rawName(files_[a]), rawName(files_[b]));
+    });
+    std::vector<bool> repeated(files_.size(), false);
+    for (std::size_t k = 1; k < order.size(); ++k) {
+        if (storedEqual(rawName(files_[order[k]]), rawName(files_[order[k - 1]])))
+            repeated[order[k]] = true;
+    }
+    std::size_t kept = 0;
+    for (std::size_t i = 0; i < files_.size(); ++i) {
+        if (repeated[i]) {
+            totalSize_ -= files_[i].size;
+            namesSize_ -= files_[i].nameLength;
+            continue;
+        }
+        files_[kept++] = files_[i];
+    }
+    files_.shrink(kept);
+}
+
+int InputTree::open(std::size_t i) const
+{
+    return openRaw(files_[i].root, rawName(files_[i]));
+}
+
+int InputTree::openRaw(std::uint32_t rootNumber, std::string_view raw) const
+{
+    const Root& root = roots_[rootNumber];
+    // The path from the operand's folder: the operand's own component, then
+    // the rest of the name as found on disk.
+    std::string relative = root.prefix;
+    const std::string_view rest = raw.substr(std::min(raw.size(), root.nameLength));
+    if (!rest.empty()) {
+        if (rest.front() != '/')
+            relative += '/';
+        relative += rest;
+    }
+    const std::size_t slash = relative.find_last_of('/');
+    const std::string folderPart = slash == std::string::npos ? std::string() : relative.substr(0, slash);
+    const std::string last = slash == std::string::npos ? relative : relative.substr(slash + 1);
+    if (folderPart.empty())
+        return ::openat(root.folder, last.c_str(), FileFlags);
+
+    // Files come folder by folder: the last folder reached is kept open,
+    // and a folder below it is reached from there.
+    int from = root.folder;
+    std::size_t start = 0;
+    if (cachedRoot_ == rootNumber && cachedFd_ >= 0) {
+        if (folderPart == cachedFolder_)
+            return ::openat(cachedFd_, last.c_str(), FileFlags);
+        if (folderPart.size() > cachedFolder_.size() &&
+            folderPart.compare(0, cachedFolder_.size(), cachedFolder_) == 0 &&
+            folderPart[cachedFolder_.size()] == '/') {
+            from = cachedFd_;
+            start = cachedFolder_.size() + 1;
+        }
+    }
+    int current = from;
+    while (start <= folderPart.size()) {
+        std::size_t end = folderPart.find('/', start);
+        if (end == std::string::npos)
+            end = folderPart.size();
+        const std::string component = folderPart.substr(start, end - start);
+        const int next = ::openat(current, component.c_str(), FolderFlags);
+        const int saved = errno;
+        if (current != from)
+            ::close(current);
+        if (next < 0) {
+            errno = saved;
+            return -1;
+        }
+        current = next;
+        start = end + 1;
+    }
+    if (cachedFd_ >= 0)
+        ::close(cachedFd_);
+    cachedFd_ = current;
+    cachedRoot_ = rootNumber;
+    cachedFolder_ = folderPart;
+    return ::openat(current, last.c_str(), FileFlags);
+}
+
+}  // namespace vza
