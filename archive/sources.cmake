@@ -48,12 +48,14 @@ set(VZA_ARCHIVE_ROLE_read_SOURCES
 
 set(VZA_ARCHIVE_ROLE_extract_USES fs format names read)
 set(VZA_ARCHIVE_ROLE_extract_SOURCES
+  extract/archive_extract.cpp
   extract/extract_all.cpp
   extract/extractor.cpp
   extract/output_conflicts.cpp)
 
 set(VZA_ARCHIVE_ROLE_write_USES fs format names read)
 set(VZA_ARCHIVE_ROLE_write_SOURCES
+  write/archive_index_save.cpp
   write/archive_output.cpp
   write/archive_writer.cpp
   write/deflate_pool.cpp

@@ -21,7 +21,7 @@ void vzA_EntryModel::setArchive(const vza::Archive* archive)
     beginResetModel();
     archive_ = archive;
     rows_ = archive ? int(archive->entryCount()) : 0;
-    encoding_ = archive ? vza::chooseNameEncoding(*archive, vza::NameEncodingChoice::Auto) : vza::NameEncoding::Utf8;
+    encoding_ = archive ? vza::chooseNameEncoding(archive->archiveIndex().entryTable().entries(), vza::NameEncodingChoice::Auto) : vza::NameEncoding::Utf8;
     changed_.clear();
     endResetModel();
 }

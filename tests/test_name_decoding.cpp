@@ -140,13 +140,13 @@ TEST(NameDecoding, ChoiceOverridesTheDetectedEncoding)
         SCOPED_TRACE(c.text);
         NameEncodingChoice choice = NameEncodingChoice::Auto;
         ASSERT_TRUE(parseNameEncodingChoice(c.text, choice));
-        const NameEncoding encoding = chooseNameEncoding(archive, choice);
+        const NameEncoding encoding = chooseNameEncoding(archive.archiveIndex().entryTable().entries(), choice);
         EXPECT_EQ(encoding, c.encoding);
         EXPECT_STREQ(nameEncodingName(encoding), c.text == std::string("auto") ? "cp932" : c.text);
         EXPECT_EQ(decodeName(archive.entryName(0), encoding), c.display);
         EXPECT_EQ(decodeName(archive.entryName(1), encoding), "plain.txt");
     }
-    EXPECT_EQ(detectNameEncoding(archive), NameEncoding::Cp932);
+    EXPECT_EQ(detectNameEncoding(archive.archiveIndex().entryTable().entries()), NameEncoding::Cp932);
 
     NameEncodingChoice choice = NameEncodingChoice::Raw;
     for (const char* wrong : {"", "UTF8", "utf-8", "sjis", "latin1", "auto "})

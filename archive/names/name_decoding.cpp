@@ -272,11 +272,6 @@ NameEncoding detectNameEncoding(const EntryRecords& entries)
     return NameEncoding::Cp932;
 }
 
-NameEncoding detectNameEncoding(const Archive& archive)
-{
-    return detectNameEncoding(archive.archiveIndex().entryTable().entries());
-}
-
 NameEncoding chooseNameEncoding(const EntryRecords& entries, NameEncodingChoice choice)
 {
     switch (choice) {
@@ -286,11 +281,6 @@ NameEncoding chooseNameEncoding(const EntryRecords& entries, NameEncodingChoice 
     case NameEncodingChoice::Auto: break;
     }
     return detectNameEncoding(entries);
-}
-
-NameEncoding chooseNameEncoding(const Archive& archive, NameEncodingChoice choice)
-{
-    return chooseNameEncoding(archive.archiveIndex().entryTable().entries(), choice);
 }
 
 std::string decodeName(std::string_view stored, NameEncoding encoding)

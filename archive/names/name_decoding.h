@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "vza/archive/format/entry_records.h"
-#include "vza/archive/read/archive.h"
 
 namespace vza {
 
@@ -53,13 +52,11 @@ const char* nameEncodingName(NameEncoding encoding);
 bool isValidUtf8(std::string_view bytes);
 bool isValidCp932(std::string_view bytes);
 
-// The encoding of a list of names by the rule above (Utf8 for no names), and
-// of an open archive's names.
+// The encoding of a list of names by the rule above (Utf8 for no names).
+// An open archive's names are archive.archiveIndex().entryTable().entries().
 NameEncoding detectNameEncoding(const EntryRecords& entries);
-NameEncoding detectNameEncoding(const Archive& archive);
 
-// The encoding to use for archive: detected for Auto, else the one chosen.
-NameEncoding chooseNameEncoding(const Archive& archive, NameEncodingChoice choice);
+// The encoding to use for entries: detected for Auto, else the one chosen.
 NameEncoding chooseNameEncoding(const EntryRecords& entries, NameEncodingChoice choice);
 
 // The display text of a stored name: its UTF-8 form under encoding, every
