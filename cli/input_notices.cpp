@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli/display_name.h"
+#include "vza/archive/names/path_components.h"
 
 namespace vza::cli {
 
@@ -29,6 +30,10 @@ bool reportInputNotice(Console& console, const InputTree::Notice& notice)
     case Kind::SpecialFile: console.warning("skipped special file " + shown); return true;
     case Kind::TooLarge: console.error(shown + ": 4 GiB or larger, more than an entry can hold; skipped"); return true;
     case Kind::ArchiveItself: console.warning("not adding the archive itself: " + shown); return false;
+    case Kind::TooDeep:
+        console.error(shown + ": names of more than " + std::to_string(MaxComponents) +
+                      " components cannot be extracted; skipped");
+        return true;
     }
     return true;
 }
@@ -36,7 +41,8 @@ bool reportInputNotice(Console& console, const InputTree::Notice& notice)
 bool inputFailed(const InputTree::Notice& notice)
 {
     using Kind = InputTree::Notice::Kind;
-    return notice.kind == Kind::Unreadable || notice.kind == Kind::RefusedName || notice.kind == Kind::TooLarge;
+    return notice.kind == Kind::Unreadable || notice.kind == Kind::RefusedName || notice.kind == Kind::TooLarge ||
+           notice.kind == Kind::TooDeep;
 }
 
 }  // namespace vza::cli

@@ -8,6 +8,7 @@
 #include <fcntl.h>
 #include <functional>
 #include <pty.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include "vza/archive/format/archive_index.h"
 #include "vza/archive/format/data_buffer.h"
 #include "vza/archive/format/format.h"
+#include "vza/archive/names/path_components.h"
 #include "vza/archive/read/archive.h"
 #include "vza/archive/write/archive_writer.h"
 #include "vza/archive/write/input_tree.h"
@@ -667,6 +669,57 @@ TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)
 
 // vza create -x: an excluded folder is not listed, so nothing in it is
 // reported; an operand inside one is left out with it.
+// Names of more than MaxComponents components are refused by extraction,
+// so the walk never stores one: it stops descending at the limit, which
+// also bounds the folders it holds open. A tree of 1 100 levels under a
+// descriptor limit of 1 024 is walked to the limit and told once.
+TEST(InputTree, StopsDescendingAtTheComponentLimit)
+{
+    TempDir dir;
+    ASSERT_EQ(chdir(dir.path().c_str()), 0);
+    const std::size_t levels = 1100;
+    int folder = open(".", O_RDONLY | O_DIRECTORY);
+    ASSERT_GE(folder, 0);
+    std::string path = "d";
+    for (std::size_t level = 1; level <= levels; ++level) {
+        ASSERT_EQ(mkdirat(folder, "d", 0755), 0);
+        const int inner = openat(folder, "d", O_RDONLY | O_DIRECTORY);
+        ASSERT_GE(inner, 0);
+        // A file beside each folder: level k's is a name of k components.
+        const int file = openat(folder, "f", O_WRONLY | O_CREAT, 0644);
+        ASSERT_GE(file, 0);
+        close(file);
+        close(folder);
+        folder = inner;
+    }
+    close(folder);
+
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
+    rlimit lowered = saved;
+    lowered.rlim_cur = std::min<rlim_t>(saved.rlim_cur, 1024);
+    ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+    using Kind = InputTree::Notice::Kind;
+    std::vector<std::pair<Kind, std::size_t>> notices;  // kind, components of the path
+    InputTree tree([&](const InputTree::Notice& notice) {
+        notices.emplace_back(notice.kind, std::count(notice.path.begin(), notice.path.end(), '/') + 1);
+    });
+    tree.add("f");
+    tree.add("d");
+    tree.finish();
+    setrlimit(RLIMIT_NOFILE, &saved);
+
+    // f, d/f, d/d/f ... up to the file of MaxComponents components.
+    ASSERT_EQ(tree.count(), MaxComponents);
+    std::size_t deepest = 0;
+    for (std::size_t i = 0; i < tree.count(); ++i) {
+        const std::string name = tree.storedName(i);
+        deepest = std::max(deepest, static_cast<std::size_t>(std::count(name.begin(), name.end(), '/')) + 1);
+    }
+    EXPECT_EQ(deepest, MaxComponents);
+    EXPECT_EQ(notices, (std::vector<std::pair<Kind, std::size_t>>{{Kind::TooDeep, MaxComponents}}));
+}
+
 TEST(InputTree, AnExcludedFolderIsNeitherWalkedNorReported)
 {
     TempDir dir;

@@ -124,7 +124,9 @@ void InputTree::add(const std::string& operand)
         return;
     }
     roots_.push_back(Root{folder, path, base, name.size()});
-    visit(folder, base, DT_UNKNOWN, path, name, 0);
+    const std::size_t depth =
+        name.empty() ? 0 : 1 + static_cast<std::size_t>(std::count(name.begin(), name.end(), '/'));
+    visit(folder, base, DT_UNKNOWN, path, name, depth);
 }
 
 void InputTree::visit(int folder, const std::string& component, unsigned char type, const std::string& path,
@@ -132,64 +134,16 @@ void InputTree::visit(int folder, const std::string& component, unsigned char ty
 {
     if (exclude_ && !name.empty() && exclude_(toSlashes(name)))
         return;
+    if (depth > MaxComponents) {
+        notice(Notice::Kind::TooDeep, path);
+        return;
+    }
     struct stat status {};
-    if (type != DT_REG && type != DT_DIR) {
-        if (::fstatat(folder, component.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
-            notice(Notice::Kind::Unreadable, path, errno);
-            return;
-        }
-        type = S_ISDIR(status.st_mode)   ? DT_DIR
-               : S_ISREG(status.st_mode) ? DT_REG
-               : S_ISLNK(status.st_mode) ? DT_LNK
-                                         : DT_UNKNOWN;
-    }
-    if (type == DT_LNK) {
-        notice(Notice::Kind::SymbolicLink, path);
+    const int fd = openNode(folder, component, type, path, status);
+    if (fd < 0)
         return;
-    }
-    if (type != DT_DIR && type != DT_REG) {
-        notice(Notice::Kind::SpecialFile, path);
-        return;
-    }
-
-    const int fd = ::openat(folder, component.c_str(), type == DT_DIR ? FolderFlags : FileFlags);
-    if (fd < 0) {
-        // ELOOP: a link put in its place since it was listed.
-        if (errno == ELOOP)
-            notice(Notice::Kind::SymbolicLink, path);
-        else
-            notice(Notice::Kind::Unreadable, path, errno);
-        return;
-    }
-    if (::fstat(fd, &status) != 0) {
-        notice(Notice::Kind::Unreadable, path, errno);
-        ::close(fd);
-        return;
-    }
-
     if (S_ISDIR(status.st_mode)) {
-        DIR* listing = ::fdopendir(fd);
-        if (!listing) {
-            notice(Notice::Kind::Unreadable, path, errno);
-            ::close(fd);
-            return;
-        }
-        std::vector<std::pair<std::string, unsigned char>> children;
-        errno = 0;
-        while (const dirent* child = ::readdir(listing)) {
-            const char* childName = child->d_name;
-            if (std::strcmp(childName, ".") != 0 && std::strcmp(childName, "..") != 0)
-                children.emplace_back(childName, child->d_type);
-            errno = 0;
-        }
-        if (errno != 0)
-            notice(Notice::Kind::Unreadable, path, errno);
-        std::sort(children.begin(), children.end());
-        const std::string prefix = path == "/" ? path : path + "/";
-        const std::string namePrefix = name.empty() ? name : name + "/";
-        for (const auto& [childName, childType] : children)
-            visit(::dirfd(listing), childName, childType, prefix + childName, namePrefix + childName, depth + 1);
-        ::closedir(listing);
+        visitFolder(fd, path, name, depth);
         return;
     }
     ::close(fd);
@@ -201,6 +155,81 @@ void InputTree::visit(int folder, const std::string& component, unsigned char ty
         notice(Notice::Kind::ArchiveItself, path);
         return;
     }
+    addFile(status, path, name);
+}
+
+// Opens the file or folder component of folder as the walk takes it: links
+// and special files are reported and left out (-1), as is anything that
+// cannot be opened; status is then the open node's.
+int InputTree::openNode(int folder, const std::string& component, unsigned char type, const std::string& path,
+                        struct stat& status)
+{
+    if (type != DT_REG && type != DT_DIR) {
+        if (::fstatat(folder, component.c_str(), &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            notice(Notice::Kind::Unreadable, path, errno);
+            return -1;
+        }
+        type = S_ISDIR(status.st_mode)   ? DT_DIR
+               : S_ISREG(status.st_mode) ? DT_REG
+               : S_ISLNK(status.st_mode) ? DT_LNK
+                                         : DT_UNKNOWN;
+    }
+    if (type == DT_LNK || (type != DT_DIR && type != DT_REG)) {
+        notice(type == DT_LNK ? Notice::Kind::SymbolicLink : Notice::Kind::SpecialFile, path);
+        return -1;
+    }
+    const int fd = ::openat(folder, component.c_str(), type == DT_DIR ? FolderFlags : FileFlags);
+    if (fd < 0) {
+        // ELOOP: a link put in its place since it was listed.
+        notice(errno == ELOOP ? Notice::Kind::SymbolicLink : Notice::Kind::Unreadable, path,
+               errno == ELOOP ? 0 : errno);
+        return -1;
+    }
+    if (::fstat(fd, &status) != 0) {
+        notice(Notice::Kind::Unreadable, path, errno);
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Walks the folder open as fd (taken over and closed) in sorted order. One
+// folder is held open per level, and the levels stop at the component
+// limit, so the walk's descriptors stay bounded however deep the tree.
+void InputTree::visitFolder(int fd, const std::string& path, const std::string& name, std::size_t depth)
+{
+    DIR* listing = ::fdopendir(fd);
+    if (!listing) {
+        notice(Notice::Kind::Unreadable, path, errno);
+        ::close(fd);
+        return;
+    }
+    std::vector<std::pair<std::string, unsigned char>> children;
+    errno = 0;
+    while (const dirent* child = ::readdir(listing)) {
+        const char* childName = child->d_name;
+        if (std::strcmp(childName, ".") != 0 && std::strcmp(childName, "..") != 0)
+            children.emplace_back(childName, child->d_type);
+        errno = 0;
+    }
+    if (errno != 0)
+        notice(Notice::Kind::Unreadable, path, errno);
+    std::sort(children.begin(), children.end());
+    if (!children.empty() && depth + 1 > MaxComponents) {
+        // Told once for the folder, not for each thing in it.
+        notice(Notice::Kind::TooDeep, path);
+        children.clear();
+    }
+    const std::string prefix = path == "/" ? path : path + "/";
+    const std::string namePrefix = name.empty() ? name : name + "/";
+    for (const auto& [childName, childType] : children)
+        visit(::dirfd(listing), childName, childType, prefix + childName, namePrefix + childName, depth + 1);
+    ::closedir(listing);
+}
+
+// Records a regular file the walk found, when its name may be stored.
+void InputTree::addFile(const struct stat& status, const std::string& path, const std::string& name)
+{
     const std::string stored = toSlashes(name);
     if (!safeStoredName(stored)) {
         notice(Notice::Kind::RefusedName, path);

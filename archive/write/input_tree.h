@@ -18,8 +18,9 @@
 // slashes dropped and a leading '/' removed ("./src//a.c" -> "src/a.c",
 // "/etc/hosts" -> "etc/hosts"). A name with a ".." component, before or after
 // backslashes become slashes, is refused: it would lead out of the folder the
-// archive is later extracted into. Symbolic links, special files and files
-// of 4 GiB or more are left out. Each case is reported as a Notice.
+// archive is later extracted into. Symbolic links, special files, files of
+// 4 GiB or more and names of more than MaxComponents components (which
+// extraction refuses) are left out. Each case is reported as a Notice.
 #pragma once
 
 #include <cstdint>
@@ -46,6 +47,8 @@ public:
             SpecialFile,    // a device, pipe or socket: left out
             TooLarge,       // 4 GiB or more: left out
             ArchiveItself,  // the archive being written: left out
+            TooDeep,        // its name, or its folder's contents', would have more
+                            // than MaxComponents components: left out, not walked
         };
         Kind kind;
         std::string path;        // as reached from the operand
@@ -124,6 +127,10 @@ private:
     void notice(Notice::Kind kind, const std::string& path, int systemError = 0, const std::string& stored = {});
     void visit(int folder, const std::string& component, unsigned char type, const std::string& path,
                const std::string& name, std::size_t depth);
+    int openNode(int folder, const std::string& component, unsigned char type, const std::string& path,
+                 struct stat& status);
+    void visitFolder(int fd, const std::string& path, const std::string& name, std::size_t depth);
+    void addFile(const struct stat& status, const std::string& path, const std::string& name);
     std::string_view rawName(const File& file) const;
     struct stat statusOf(const File& file) const;
     int openRaw(std::uint32_t root, std::string_view raw) const;

@@ -689,6 +689,26 @@ TEST_F(CliTest, CreateRefusesUnsafePathsAndSkipsLinksAndSpecialFiles)
     EXPECT_EQ(vza({"list", "-q", "a.vza"}).out, "dir/file\n" + absolute + "\n");
 }
 
+// Every archive create writes, extract takes: a tree deeper than the names
+// extract accepts is packed down to the limit, the rest skipped and named.
+TEST_F(CliTest, CreateSkipsWhatIsDeeperThanExtractAccepts)
+{
+    std::string deep = "t";
+    for (int level = 1; level < 300; ++level)
+        deep += "/d";
+    writeFile(at(deep + "/bottom"), "too deep");
+    writeFile(at("t/top"), "kept");
+    const RunResult created = vza({"create", "a.vza", "t"});
+    EXPECT_EQ(created.status, 1) << created.err;
+    std::string folder = "t";
+    for (int level = 1; level < 256; ++level)
+        folder += "/d";
+    EXPECT_EQ(created.err, "vza: '" + folder + "': names of more than 256 components cannot be extracted; skipped\n");
+    EXPECT_EQ(vza({"list", "-q", "a.vza"}).out, "t/top\n");
+    const RunResult extracted = vza({"extract", "a.vza", "-C", "out"});
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+}
+
 // When no input goes into the archive, none is written: an existing one
 // stays byte for byte as it was, and the reason is given.
 TEST_F(CliTest, CreateNeverReplacesAnArchiveByAnEmptyOne)
