@@ -55,7 +55,9 @@ set(VZA_ARCHIVE_ROLE_extract_SOURCES
 
 set(VZA_ARCHIVE_ROLE_write_USES fs format names read)
 set(VZA_ARCHIVE_ROLE_write_SOURCES
+  write/archive_editor.cpp
   write/archive_index_save.cpp
+  write/archive_lock.cpp
   write/archive_output.cpp
   write/archive_writer.cpp
   write/deflate_pool.cpp

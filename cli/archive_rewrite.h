@@ -1,49 +1,40 @@
 // SPDX-License-Identifier: MIT
-// Writing an archive again with entries added, replaced or removed: the
-// common part of vza add and vza delete.
-//
-// The new archive has the old one's flags and password. Entries kept are
-// copied as their stored bytes, never decoded and encoded again; new files
-// are read, compressed and sealed as create does. It replaces the old archive
-// only when complete (ArchiveOutput): any failure leaves the old one as it was.
+// What vza add and vza delete share: opening the archive for a change
+// (ArchiveEditor, which plans and writes it) and turning what the editor
+// reports into messages.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
 #include <string>
-#include <vector>
 
 #include "cli/console.h"
 #include "cli/entry_names.h"
-#include "cli/open_archive.h"
-#include "vza/archive/write/input_tree.h"
+#include "cli/options.h"
+#include "vza/archive/write/archive_editor.h"
 
 namespace vza::cli {
 
-// One entry of the new archive, in order: entry `entry` of the old archive
-// (file unused), or file `file` of the input tree (entry -1).
-struct RewriteItem {
-    std::int32_t entry = -1;
-    std::size_t file = 0;
-};
-
-// Opens the archive at path for writing it again (verb names the command in
-// messages): standard input and other streams are refused, since only a file
-// can be replaced. Returns false after printing why.
+// Opens the archive at path into editor for a change (verb names the command
+// in messages), asking its password when it is encrypted: standard input
+// and other streams are refused, since only a file can be replaced. shown
+// is set to the archive as messages name it. Returns false after printing why.
 bool openForRewrite(const std::string& path, const char* verb, const Options& options, Console& console,
-                    ArchiveInput& input);
+                    ArchiveEditor& editor, std::string& shown);
 
 // The line that ends every failure of add and delete.
-std::string untouchedMessage(const ArchiveInput& input);
+std::string untouchedMessage(const std::string& shown);
 
-// Writes items to the archive at path, which input holds open (random
-// access). tree holds the files named by items, or is nullptr when there are
-// none. With -v, each added file is named as "a NAME" or "r NAME" (replaced:
-// replacing[i] for item i); old entries are named as names shows them.
-// Returns the exit status; on failure the reason
-// has been printed, ending with the old archive being left as it was.
-int rewriteArchive(const std::string& path, ArchiveInput& input, const std::vector<RewriteItem>& items,
-                   const InputTree* tree, const std::vector<bool>& replacing, const EntryNames& names,
-                   Console& console);
+// Writes the archive editor has planned. With -v, each added file is named
+// as "a NAME" or "r NAME" (replaced); old entries are named as names shows
+// them. Returns the exit status; on failure the reason has been printed,
+// ending with the old archive being left as it was.
+int rewriteArchive(ArchiveEditor& editor, const std::string& shown, const EntryNames& names, Console& console);
+
+// What a writer waiting for the archive's lock tells the user: once, and
+// only on a terminal; a file system that cannot lock is told wherever.
+// shown and console must outlive the notice.
+ArchiveLock::Notice lockNotice(const std::string& shown, Console& console);
+
+// text, followed by the system's reason when systemError is not 0.
+std::string withReason(const std::string& text, int systemError);
 
 }  // namespace vza::cli

@@ -4,8 +4,8 @@
 // A NAME removes every entry of that name, as stored or as shown; otherwise a
 // NAME holding * ? or [ removes every entry whose shown name it matches ('*'
 // matching '/' too), as extract picks them. A NAME that removes nothing is an
-// error and the archive is left as it was. The rest is written again through
-// create's path (see archive_rewrite.h), each kept entry copied as stored.
+// error and the archive is left as it was. The library writes the rest again
+// (ArchiveEditor), each kept entry copied as stored.
 #include <fnmatch.h>
 #include <string>
 #include <vector>
@@ -15,20 +15,21 @@
 #include "cli/display_name.h"
 #include "cli/entry_names.h"
 #include "cli/entry_selection.h"
-#include "cli/open_archive.h"
 #include "vza/archive/format/format.h"
+#include "vza/archive/write/archive_editor.h"
 
 namespace vza::cli {
 
 int runDelete(const Options& options, Console& console)
 {
     const std::string& path = options.operands.front();
-    ArchiveInput input;
-    if (!openForRewrite(path, "delete", options, console, input))
+    ArchiveEditor editor;
+    std::string shown;
+    if (!openForRewrite(path, "delete", options, console, editor, shown))
         return ExitFatal;
-    const std::string untouched = untouchedMessage(input);
+    const std::string untouched = untouchedMessage(shown);
 
-    const EntryTable& table = input.entryTable();
+    const EntryTable& table = editor.archive().archiveIndex().entryTable();
     const EntryNames names(table, options.names);
     const std::int32_t count = table.count();
     std::vector<bool> removed(static_cast<std::size_t>(count), false);
@@ -61,13 +62,8 @@ int runDelete(const Options& options, Console& console)
         return ExitFatal;
     }
 
-    std::vector<RewriteItem> items;
-    for (std::int32_t i = 0; i < count; ++i) {
-        if (!removed[static_cast<std::size_t>(i)])
-            items.push_back(RewriteItem{i, 0});
-    }
-    const std::vector<bool> replacing(items.size(), false);
-    const int status = rewriteArchive(path, input, items, nullptr, replacing, names, console);
+    editor.planDelete(removed);
+    const int status = rewriteArchive(editor, shown, names, console);
     if (status == ExitOk && console.verbose()) {
         for (std::int32_t i = 0; i < count; ++i) {
             if (removed[static_cast<std::size_t>(i)])

@@ -50,6 +50,16 @@ bool checkExtract(const Options& options, std::string& error)
     return true;
 }
 
+// -0 ... -9: -0 stores the entries as they are; -1 (fastest) to -9
+// (smallest) compress them, so with create they mean -z too.
+template <int Level>
+bool setLevel(Options& o, const std::string&, std::string&)
+{
+    o.level = Level;
+    o.compress = o.compress || Level > 0;
+    return true;
+}
+
 // One option or command per block, its help text beside its action.
 // clang-format off
 const std::vector<OptionSpec> Options_ = {
@@ -109,6 +119,13 @@ const std::vector<OptionSpec> Options_ = {
      [](Options& o, const std::string&, std::string&) { o.toStdout = true; return true; }},
     {'z', "", "", "compress the entries (zlib)", false,
      [](Options& o, const std::string&, std::string&) { o.compress = true; return true; }},
+    {'0', "", "", "(to -9) compression level: -0 stores the entries\n"
+                  "as they are, -1 is fastest, -9 smallest (default -6)", false, setLevel<0>},
+    {'1', "", "", "", false, setLevel<1>}, {'2', "", "", "", false, setLevel<2>},
+    {'3', "", "", "", false, setLevel<3>}, {'4', "", "", "", false, setLevel<4>},
+    {'5', "", "", "", false, setLevel<5>}, {'6', "", "", "", false, setLevel<6>},
+    {'7', "", "", "", false, setLevel<7>}, {'8', "", "", "", false, setLevel<8>},
+    {'9', "", "", "", false, setLevel<9>},
     {'e', "", "", "encrypt the archive (asks for the password twice on a terminal)", false,
      [](Options& o, const std::string&, std::string&) { o.encrypt = true; return true; }},
     {'x', "exclude", "PATTERN", "leave out the entries matching PATTERN (may be repeated)", false,
@@ -161,7 +178,7 @@ const std::vector<CommandSpec> Commands = {
      "tar's --exclude, leaves out what it matches as the whole path or as any\n"
      "trailing part of whole components ('-x b.txt' leaves out 'src/b.txt');\n"
      "an excluded folder is left out with everything in it.\n",
-     {"z", "e", "x"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate},
+     {"z", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "e", "x"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate},
     {"add", "ARCHIVE PATH...", "add files, or replace entries of their names",
      "Puts files, and folders recursively, into an existing ARCHIVE, named as\n"
      "create names them. A file whose name the archive holds takes the place of\n"
@@ -171,8 +188,10 @@ const std::vector<CommandSpec> Commands = {
      "they are stored, never unpacked. ARCHIVE is replaced only by a complete\n"
      "archive and keeps its permissions: when a file cannot be read, the\n"
      "password is wrong or the disk is full, it is left as it was. A name that\n"
-     "is not plain ASCII is not added to an archive of Shift_JIS names.\n",
-     {"names"}, 2, SIZE_MAX, "add needs at least one file or folder to add", "", nullptr, runAdd},
+     "would change how the archive's names read is refused (not plain ASCII in\n"
+     "a Shift_JIS or Latin-1 archive, not UTF-8 in a UTF-8 one). Another vza\n"
+     "changing the same archive is waited for.\n",
+     {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "names"}, 2, SIZE_MAX, "add needs at least one file or folder to add", "", nullptr, runAdd},
     {"delete", "ARCHIVE NAME|PATTERN...", "remove entries",
      "Removes from ARCHIVE every entry of each NAME (all of them when several\n"
      "share it). A NAME the archive does not hold that has * ? or [ is a pattern\n"

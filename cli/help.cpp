@@ -88,7 +88,7 @@ std::string commandHelp(const std::string& name)
     text += command->description;
     bool first = true;
     for (const OptionSpec& option : optionTable()) {
-        if (option.everyCommand || !takesOption(*command, option))
+        if (option.everyCommand || !takesOption(*command, option) || option.help.empty())
             continue;
         if (first)
             text += '\n';

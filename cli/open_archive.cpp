@@ -12,28 +12,24 @@
 #include "vza/archive/format/format.h"
 
 namespace vza::cli {
-namespace {
 
-// Asks for the password of an encrypted archive; false (reported) when none came.
-bool askPassword(const ArchiveInput& input, const Options& options, Console& console, std::string& password)
+bool askArchivePassword(const std::string& shown, const Options& options, Console& console, std::string& password)
 {
     PasswordRequest request;
     request.passwordFile = options.passwordFile;
-    request.prompt = "Password for " + input.shownPath() + ": ";
+    request.prompt = "Password for " + shown + ": ";
     const PasswordResult result = obtainPassword(request);
     if (result.status == PasswordStatus::Missing) {
-        console.error(input.shownPath() + ": the archive is encrypted and no password was given; " + PasswordHint);
+        console.error(shown + ": the archive is encrypted and no password was given; " + PasswordHint);
         return false;
     }
     if (result.status == PasswordStatus::Failed) {
-        console.error(input.shownPath() + ": " + result.error);
+        console.error(shown + ": " + result.error);
         return false;
     }
     password = result.password;
     return true;
 }
-
-}  // namespace
 
 ArchiveInput::~ArchiveInput()
 {
@@ -91,7 +87,7 @@ bool openArchive(const std::string& path, const Options& options, Console& conso
             console.error(shown + ": " + errorMessage(stream.lastError(), stream.systemError()));
             return false;
         }
-        if ((stream.flags() & FlagEncrypted) != 0 && !askPassword(input, options, console, password))
+        if ((stream.flags() & FlagEncrypted) != 0 && !askArchivePassword(input.shownPath(), options, console, password))
             return false;
         if (!stream.readIndex(password)) {
             console.error(shown + ": " + errorMessage(stream.lastError(), stream.systemError()));
@@ -104,14 +100,14 @@ bool openArchive(const std::string& path, const Options& options, Console& conso
     close(fd);
     Archive& archive = input.archive_;
     const auto passphrase = [&](std::string& given) {
-        if (!askPassword(input, options, console, given))
+        if (!askArchivePassword(input.shownPath(), options, console, given))
             return false;
         password = given;
         return true;
     };
     switch (archive.openWithPassword(path, passphrase)) {
     case Archive::OpenOutcome::Opened: input.password_ = password; return true;
-    case Archive::OpenOutcome::NoPassword: return false;  // askPassword has said why
+    case Archive::OpenOutcome::NoPassword: return false;  // askArchivePassword has said why
     case Archive::OpenOutcome::NotAnArchive:
     case Archive::OpenOutcome::Failed: break;
     }

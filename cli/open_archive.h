@@ -71,4 +71,8 @@ private:
 // header"), and returns false.
 bool openArchive(const std::string& path, const Options& options, Console& console, ArchiveInput& input);
 
+// Asks for the password of the encrypted archive shown as shown (see
+// password.h); false, after printing why, when none came.
+bool askArchivePassword(const std::string& shown, const Options& options, Console& console, std::string& password);
+
 }  // namespace vza::cli

@@ -26,6 +26,7 @@ struct Options {
     std::vector<std::string> excludes;                    // -x PATTERN, in the order given
     NameEncodingChoice names = NameEncodingChoice::Auto;  // --names: how stored names are read as text
     bool compress = false;                                // create -z
+    int level = -1;                                       // create, add -0 ... -9; -1: zlib's default
     bool encrypt = false;                                 // create -e
     bool help = false;                                    // --help / -h
     bool version = false;                                 // --version

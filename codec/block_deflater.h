@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include <zlib.h>
@@ -28,7 +29,10 @@ public:
     // How much input before a piece primes it: deflate's window.
     static constexpr std::size_t DictionarySize = 32768;
 
-    BlockDeflater();
+    // level: zlib's 0 (stored blocks) to 9, or -1 (Z_DEFAULT_COMPRESSION,
+    // 6). Where the build has ISA-L, levels 1 to 3 use its deflater, several
+    // times as fast as zlib's at a similar size; its pieces join the same way.
+    explicit BlockDeflater(int level = -1);
     ~BlockDeflater();
     BlockDeflater(const BlockDeflater&) = delete;
     BlockDeflater& operator=(const BlockDeflater&) = delete;
@@ -41,8 +45,9 @@ public:
     bool compress(const std::uint8_t* dictionary, std::size_t dictionaryLength, const std::uint8_t* data,
                   std::size_t length, bool last, std::vector<std::uint8_t>& out, std::uint32_t& checksum);
 
-    // The two bytes that open a stream made by compress().
-    static const std::uint8_t* zlibHeader();
+    // The two bytes that open a stream made by compress() at level (they
+    // name the level's class: fastest, fast, default or best).
+    static const std::uint8_t* zlibHeader(int level = -1);
 
     // The Adler-32 of an input from the checksums of its two parts.
     static std::uint32_t joinChecksums(std::uint32_t first, std::uint32_t second, std::uint64_t secondLength);
@@ -50,8 +55,13 @@ public:
     static constexpr std::uint32_t EmptyChecksum = 1;
 
 private:
+    struct Isal;
+    bool compressIsal(const std::uint8_t* dictionary, std::size_t dictionaryLength, const std::uint8_t* data,
+                      std::size_t length, bool last, std::vector<std::uint8_t>& out);
+
     z_stream stream_{};
     bool initialised_ = false;
+    std::unique_ptr<Isal> isal_;
 };
 
 }  // namespace vza

@@ -3,11 +3,41 @@
 
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
+#include <random>
 #include <unistd.h>
 
 namespace vza {
+
+namespace {
+
+std::function<void()> replaceHook;
+bool noExchangeForTesting = false;
+
+bool sameFile(const struct stat& a, const struct stat& b)
+{
+    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
+// The new archive's name beside the old one until the swap: short, so that
+// it fits wherever the archive's own name does.
+std::string replacementName()
+{
+    static thread_local std::mt19937_64 random{std::random_device{}()};
+    char name[32];
+    std::snprintf(name, sizeof name, ".vza-%012llx.tmp", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
+    return name;
+}
+
+}  // namespace
+
+void setReplaceHookForTesting(std::function<void()> hook, bool noExchange)
+{
+    replaceHook = std::move(hook);
+    noExchangeForTesting = noExchange;
+}
 
 ArchiveOutput::~ArchiveOutput()
 {
@@ -36,7 +66,7 @@ bool existingOutput(const std::string& path, struct stat& status)
     return !path.empty() && ::stat(path.c_str(), &status) == 0;
 }
 
-bool ArchiveOutput::open(const std::string& path)
+bool ArchiveOutput::open(const std::string& path, const ArchiveLock::Notice& notice)
 {
     discard();
     lastError_ = ArchiveError::None;
@@ -77,8 +107,74 @@ bool ArchiveOutput::open(const std::string& path)
         target.insert(0, "./");
     if (!file_.create(target))
         return failFile();
+    // Two writers of one archive one after the other, never at once.
+    if (exists && !lock_.acquire(file_.folder(), target.substr(target.find_last_of('/') + 1), notice) &&
+        errno != ENOENT)
+        return fail(errno);
     fd_ = file_.descriptor();
     seekable_ = true;
+    return true;
+}
+
+bool ArchiveOutput::openReplacing(int folder, const std::string& name, const struct stat& replaced)
+{
+    discard();
+    lastError_ = ArchiveError::None;
+    systemError_ = 0;
+    temporary_ = replacementName();
+    if (!file_.create(folder, temporary_))
+        return failFile();
+    // The new archive is for the same people as the old one.
+    if (::fchmod(file_.descriptor(), replaced.st_mode & 0777) != 0)
+        return fail(errno);
+    folder_ = folder;
+    name_ = name;
+    replaced_ = replaced;
+    fd_ = file_.descriptor();
+    seekable_ = true;
+    return true;
+}
+
+// Puts the complete new archive (at temporary_) in the place of the one
+// read. The swap leaves the file that was at the name at temporary_, where
+// it can be looked at before anything is lost.
+bool ArchiveOutput::swapIn()
+{
+    const char* temporary = temporary_.c_str();
+    const char* name = name_.c_str();
+    if (replaceHook)
+        replaceHook();
+    struct stat out {};
+    if (!noExchangeForTesting && ::renameat2(folder_, temporary, folder_, name, RENAME_EXCHANGE) == 0) {
+        if (::fstatat(folder_, temporary, &out, AT_SYMLINK_NOFOLLOW) == 0 && sameFile(out, replaced_)) {
+            ::unlinkat(folder_, temporary, 0);
+            return true;
+        }
+        const int error = errno;
+        ::renameat2(folder_, temporary, folder_, name, RENAME_EXCHANGE);
+        ::unlinkat(folder_, temporary, 0);
+        lastError_ = ArchiveError::InputChanged;
+        systemError_ = error == ENOENT ? error : 0;
+        return false;
+    }
+    if (!noExchangeForTesting && errno != EINVAL && errno != ENOSYS && errno != EOPNOTSUPP) {
+        const int error = errno;
+        ::unlinkat(folder_, temporary, 0);
+        return fail(error);
+    }
+    // No swap here: look, then rename; another program could put a file at
+    // the name in between, the one window left.
+    if (::fstatat(folder_, name, &out, AT_SYMLINK_NOFOLLOW) != 0 || !sameFile(out, replaced_)) {
+        ::unlinkat(folder_, temporary, 0);
+        lastError_ = ArchiveError::InputChanged;
+        systemError_ = 0;
+        return false;
+    }
+    if (::renameat(folder_, temporary, folder_, name) != 0) {
+        const int error = errno;
+        ::unlinkat(folder_, temporary, 0);
+        return fail(error);
+    }
     return true;
 }
 
@@ -121,10 +217,18 @@ bool ArchiveOutput::commit()
     if (seekable_) {
         // On the disk before it takes the old archive's place, and the
         // folder after: a power cut leaves the old archive or the new one.
-        if (!file_.syncData() || !file_.commit())
+        const bool replacing = folder_ >= 0;
+        if (!file_.syncData() || !file_.commit(replacing ? OutputFile::Replace::No : OutputFile::Replace::Yes))
             return failFile();
         fd_ = -1;
         seekable_ = false;
+        if (replacing) {
+            const bool swapped = swapIn();
+            folder_ = -1;
+            if (!swapped)
+                return false;
+        }
+        lock_.release();
         // A folder that could only be opened O_PATH (writable, not readable)
         // cannot be flushed; that is no reason to call the archive lost.
         if (!syncFolder(file_.folder()) && errno != EBADF && errno != EINVAL)
@@ -144,6 +248,8 @@ bool ArchiveOutput::commit()
 void ArchiveOutput::discard()
 {
     file_.discard();
+    lock_.release();
+    folder_ = -1;
     if (ownsFd_ && fd_ >= 0)
         ::close(fd_);
     fd_ = -1;

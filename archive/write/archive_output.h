@@ -12,11 +12,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <sys/stat.h>
 
 #include "vza/archive/format/archive_error.h"
 #include "vza/archive/fs/output_file.h"
+#include "vza/archive/write/archive_lock.h"
 
 namespace vza {
 
@@ -29,7 +31,22 @@ public:
 
     // Prepares the output at path as described above. False with lastError
     // CannotWriteOutput (and systemError) when it cannot be written there.
-    bool open(const std::string& path);
+    // A regular file that will be replaced is locked first, as an editor
+    // locks the archive it reads (see ArchiveLock; notice hears about the
+    // waiting), and held until commit() or discard().
+    bool open(const std::string& path, const ArchiveLock::Notice& notice = {});
+
+    // Prepares the replacement of the file name in the folder open as
+    // folder, which must stay the file whose status is replaced (the archive
+    // an editor read and holds locked): the new file is written beside it,
+    // takes its permission bits, and commit() swaps the two in one step
+    // (renameat2 RENAME_EXCHANGE), then looks at what it took out: when that
+    // is not the file that was read (another program put something else at
+    // the name meanwhile), it swaps them back and fails with InputChanged,
+    // both left as they were. Where the file system cannot swap (NFS, some
+    // FUSE) the name is checked just before an ordinary rename, which leaves
+    // a window of a few system calls. folder stays the caller's and open.
+    bool openReplacing(int folder, const std::string& name, const struct stat& replaced);
 
     // Uses fd, already open for writing (standard output, say), as a stream.
     // It is written from its current position and never closed here. A
@@ -60,14 +77,26 @@ public:
 private:
     bool fail(int error);
     bool failFile();
+    bool swapIn();
 
     OutputFile file_;
+    ArchiveLock lock_;  // the file open() will replace
+    // openReplacing(): where the new file is put, and the file it replaces.
+    int folder_ = -1;
+    std::string name_;
+    std::string temporary_;
+    struct stat replaced_ {};
     int fd_ = -1;
     bool ownsFd_ = false;
     bool seekable_ = false;
     ArchiveError lastError_ = ArchiveError::None;
     int systemError_ = 0;
 };
+
+// For tests: a function run by commit() of an openReplacing() output just
+// before the swap (to put another file at the name), and whether to act as
+// where the file system cannot swap. Not for programs.
+void setReplaceHookForTesting(std::function<void()> hook, bool noExchange = false);
 
 // The file an archive written to path would replace, following a symbolic
 // link at path: true with its status when there is one. A program packing a

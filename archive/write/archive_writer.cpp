@@ -31,6 +31,8 @@ namespace {
 constexpr std::size_t PieceSize = std::size_t{1} << 20;
 // Plain inputs from this size on are copied by the kernel (copy_file_range).
 constexpr std::uint64_t KernelCopyFrom = 64 << 10;
+// For tests: act as where the kernel cannot copy between the two files.
+bool kernelCopyRefused = false;
 
 // Writes all of data, at offset when given, else at the file's position
 // (the only way into a pipe); short writes and EINTR are retried.
@@ -82,6 +84,11 @@ int openSpool()
 }
 
 }  // namespace
+
+void refuseKernelCopyForTesting(bool refused)
+{
+    kernelCopyRefused = refused;
+}
 
 bool prepareStored(DataBuffer& buffer, std::uint32_t flags)
 {
@@ -719,7 +726,9 @@ unsigned ArchiveWriter::threadCount() const
 
 bool ArchiveWriter::writeEntries(Target& target)
 {
-    if (flags_ & FlagCompressed) {
+    // Level 0 stores: every entry as it is, which a compressed archive
+    // reads as plain by its length.
+    if ((flags_ & FlagCompressed) && level_ != 0) {
         if (!writeCompressed(target))
             return false;
         const ArchiveError flushed = target.flush();
@@ -745,49 +754,86 @@ bool ArchiveWriter::writeEntries(Target& target)
 // most, so memory stays a few MiB whatever the inputs. An entry whose
 // stream is not shorter than its bytes is stored as it is: from its piece
 // when it had only one, else read again.
-bool ArchiveWriter::writeCompressed(Target& target)
-{
-    const bool encrypted = (flags_ & FlagEncrypted) != 0;
-    const unsigned threads = threadCount();
-    DeflatePool pool(threads);
-    const std::size_t ahead = std::min<std::size_t>(2 * std::size_t{threads} + 2, 12);
-    // Entries read and not yet written. Only an entry of several pieces
-    // keeps its file open, and each of those has a batch to itself, so
-    // few files are open at once even with many small entries ahead.
-    const std::size_t MaxOpenEntries = ahead * DeflatePool::MaxBatchPieces;
+class ArchiveWriter::CompressedRun {
+public:
+    CompressedRun(ArchiveWriter& writer, Target& target)
+        : writer_(writer), target_(target), threads_(writer.threadCount()), pool_(threads_, writer.level_),
+          ahead_(std::min<std::size_t>(2 * std::size_t{threads_} + 2, 12)),
+          maxOpen_(ahead_ * DeflatePool::MaxBatchPieces), sealer_(writer.cipher_.get(), target, 0)
+    {}
 
-    // Entries from the one being written (front) to the one being read (back).
+    bool run()
+    {
+        while (true) {
+            while (pool_.pending() < ahead_ && open_.size() < maxOpen_ &&
+                   ((!open_.empty() && !open_.back().read) || next_ < writer_.sources_.size())) {
+                if (!produce())
+                    return false;
+            }
+            if (!open_.empty() && open_.front().stored) {
+                if (!copyFront())
+                    return false;
+                continue;
+            }
+            std::unique_ptr<DeflatePiece> piece = pool_.take();
+            if (!piece)
+                return true;
+            // The rest of an entry already stored as it is goes unused.
+            const bool used = open_.empty() || piece->entry != open_.front().index || writePiece(*piece);
+            if (!used)
+                return false;
+            pool_.recycle(std::move(piece));
+        }
+    }
+
+private:
+    // An entry from the one being written (front) to the one being read (back).
     struct Open {
         std::size_t index = 0;
         EntryInput input;
         bool read = false;    // every piece handed to the pool
         bool stored = false;  // copied as it is stored (addStored), without pieces
     };
-    std::deque<Open> open;
-    std::size_t next = 0;
-    std::vector<std::uint8_t> tail;  // the last 32 KiB of the entry being read, for its next piece
-    auto failAt = [&](std::size_t index, ArchiveError error, int systemError) {
-        failedEntry_ = static_cast<std::int64_t>(index);
-        return fail(error, systemError);
-    };
 
-    auto produce = [&]() -> bool {
-        if (open.empty() || open.back().read) {
-            open.emplace_back();
-            open.back().index = next++;
-            tail.clear();
-            if (sources_[open.back().index] & Stored) {
-                open.back().stored = open.back().read = true;
-                return true;
-            }
-            if (!openInput(open.back().index, open.back().input)) {
-                failedEntry_ = static_cast<std::int64_t>(open.back().index);
-                return false;
-            }
+    bool failAt(std::size_t index, ArchiveError error, int systemError)
+    {
+        writer_.failedEntry_ = static_cast<std::int64_t>(index);
+        return writer_.fail(error, systemError);
+    }
+
+    bool writeFailed(std::size_t index)
+    {
+        return failAt(index, writeError_, writeError_ == ArchiveError::CannotWriteOutput ? errno : 0);
+    }
+
+    // Starts reading the next entry; a stored one needs no pieces.
+    bool openNext()
+    {
+        open_.emplace_back();
+        Open& entry = open_.back();
+        entry.index = next_++;
+        tail_.clear();
+        if (writer_.sources_[entry.index] & Stored) {
+            entry.stored = entry.read = true;
+            return true;
         }
-        Open& entry = open.back();
+        if (!writer_.openInput(entry.index, entry.input)) {
+            writer_.failedEntry_ = static_cast<std::int64_t>(entry.index);
+            return false;
+        }
+        return true;
+    }
+
+    // Reads the next piece of the entry being read and hands it to the pool.
+    bool produce()
+    {
+        if ((open_.empty() || open_.back().read) && !openNext())
+            return false;
+        if (open_.back().stored)
+            return true;
+        Open& entry = open_.back();
         EntryInput& input = entry.input;
-        std::unique_ptr<DeflatePiece> piece = pool.spare();
+        std::unique_ptr<DeflatePiece> piece = pool_.spare();
         const std::uint64_t at = input.done;
         piece->entry = entry.index;
         piece->first = at == 0;
@@ -812,53 +858,89 @@ bool ArchiveWriter::writeCompressed(Target& target)
                 input.fd = -1;
             }
         }
-        piece->dictionary.assign(tail.begin(), tail.end());
+        piece->dictionary.assign(tail_.begin(), tail_.end());
         if (!piece->last)  // a piece before the last is a whole PieceSize
-            tail.assign(piece->data + piece->length - BlockDeflater::DictionarySize, piece->data + piece->length);
+            tail_.assign(piece->data + piece->length - BlockDeflater::DictionarySize, piece->data + piece->length);
         entry.read = piece->last;
-        if (progress_ && piece->length > 0)
-            progress_(entry.index, piece->length);
-        pool.submit(std::move(piece));
+        if (writer_.progress_ && piece->length > 0)
+            writer_.progress_(entry.index, piece->length);
+        pool_.submit(std::move(piece));
         return true;
-    };
+    }
 
-    Sealer<Cipher, Target> sealer(cipher_.get(), target, 0);
-    std::uint64_t offset = 0;   // of the entry being written, in the data area
-    std::uint64_t payload = 0;  // its bytes so far, before sealing
-    std::uint32_t checksum = BlockDeflater::EmptyChecksum;
-    ArchiveError writeError = ArchiveError::None;
-    auto emit = [&](const std::uint8_t* data, std::size_t length) {
-        writeError = encrypted ? sealer.push(data, length) : target.write(offset + payload, data, length);
-        payload += length;
-        return writeError == ArchiveError::None;
-    };
-    auto writeFailed = [&](std::size_t index) {
-        return failAt(index, writeError, writeError == ArchiveError::CannotWriteOutput ? errno : 0);
-    };
-    auto finish = [&](std::size_t index) {
-        std::uint64_t stored = payload;
-        if (encrypted) {
-            if ((writeError = sealer.finish()) != ArchiveError::None ||
-                (writeError = sealer.writePrefix(static_cast<std::uint32_t>(payload))) != ArchiveError::None)
-                return writeFailed(index);
-            stored = static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload))) + 8;
+    bool copyFront()
+    {
+        const std::size_t index = open_.front().index;
+        if (!writer_.copyStored(index, target_, offset_)) {
+            writer_.failedEntry_ = static_cast<std::int64_t>(index);
+            return false;
         }
-        putU32(static_cast<std::uint32_t>(stored), index_.data() + records_[index] + 4);
-        offset += stored;
-        open.pop_front();
+        offset_ += getU32(writer_.index_.data() + writer_.records_[index] + 4);
+        open_.pop_front();
         return true;
-    };
+    }
+
+    // Puts one compressed piece of the entry being written in place.
+    bool writePiece(const DeflatePiece& piece)
+    {
+        Open& entry = open_.front();
+        const std::size_t index = entry.index;
+        if (!piece.ok)
+            return failAt(index, ArchiveError::CompressionFailed, 0);
+        if (piece.first) {
+            sealer_.restart(offset_);
+            payload_ = 0;
+            checksum_ = piece.checksum;
+        } else {
+            checksum_ = BlockDeflater::joinChecksums(checksum_, piece.checksum, piece.length);
+        }
+        // Kept only when strictly shorter than the entry's bytes: given up as
+        // soon as the stream reaches their length.
+        const std::uint64_t reach = payload_ + (piece.first ? 2 : 0) + piece.output.size() + (piece.last ? 4 : 0);
+        if (reach >= entry.input.size)
+            return storeAsIs(entry, piece);
+        if ((piece.first && !emit(BlockDeflater::zlibHeader(writer_.level_), 2)) ||
+            !emit(piece.output.data(), piece.output.size()))
+            return writeFailed(index);
+        if (!piece.last)
+            return true;
+        std::uint8_t trailer[4];
+        putU32(checksum_, trailer);
+        return (emit(trailer, 4) || writeFailed(index)) && finish(index);
+    }
+
+    bool emit(const std::uint8_t* data, std::size_t length)
+    {
+        writeError_ = writer_.cipher_ ? sealer_.push(data, length) : target_.write(offset_ + payload_, data, length);
+        payload_ += length;
+        return writeError_ == ArchiveError::None;
+    }
+
+    // Ends the entry being written: sealed, its stored size in the index.
+    bool finish(std::size_t index)
+    {
+        std::uint64_t stored = payload_;
+        if (writer_.cipher_) {
+            if ((writeError_ = sealer_.finish()) != ArchiveError::None ||
+                (writeError_ = sealer_.writePrefix(static_cast<std::uint32_t>(payload_))) != ArchiveError::None)
+                return writeFailed(index);
+            stored = static_cast<std::uint64_t>(roundUp8(static_cast<std::int64_t>(payload_))) + 8;
+        }
+        putU32(static_cast<std::uint32_t>(stored), writer_.index_.data() + writer_.records_[index] + 4);
+        offset_ += stored;
+        open_.pop_front();
+        return true;
+    }
+
     // The entry's own bytes in place of its stream, which was not shorter:
     // those of its only piece, else read again.
-    auto storeAsIs = [&](Open& entry, const DeflatePiece& piece) {
+    bool storeAsIs(Open& entry, const DeflatePiece& piece)
+    {
         EntryInput& input = entry.input;
-        sealer.restart(offset);
-        payload = 0;
-        if (piece.first && piece.last) {
-            if (!emit(piece.data, piece.length))
-                return writeFailed(entry.index);
-            return finish(entry.index);
-        }
+        sealer_.restart(offset_);
+        payload_ = 0;
+        if (piece.first && piece.last)
+            return (emit(piece.data, piece.length) || writeFailed(entry.index)) && finish(entry.index);
         if (const ArchiveError error = input.rewind(); error != ArchiveError::None)
             return failAt(entry.index, error, input.error);
         while (true) {
@@ -874,64 +956,31 @@ bool ArchiveWriter::writeCompressed(Target& target)
         if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
             return failAt(entry.index, error, input.error);
         return finish(entry.index);
-    };
-
-    while (true) {
-        while (pool.pending() < ahead && open.size() < MaxOpenEntries &&
-               ((!open.empty() && !open.back().read) || next < sources_.size())) {
-            if (!produce())
-                return false;
-        }
-        if (!open.empty() && open.front().stored) {
-            const std::size_t index = open.front().index;
-            if (!copyStored(index, target, offset)) {
-                failedEntry_ = static_cast<std::int64_t>(index);
-                return false;
-            }
-            offset += getU32(index_.data() + records_[index] + 4);
-            open.pop_front();
-            continue;
-        }
-        std::unique_ptr<DeflatePiece> piece = pool.take();
-        if (!piece)
-            break;
-        // The rest of an entry already stored as it is.
-        if (open.empty() || piece->entry != open.front().index) {
-            pool.recycle(std::move(piece));
-            continue;
-        }
-        Open& entry = open.front();
-        const std::size_t index = entry.index;
-        if (!piece->ok)
-            return failAt(index, ArchiveError::CompressionFailed, 0);
-        if (piece->first) {
-            sealer.restart(offset);
-            payload = 0;
-            checksum = piece->checksum;
-        } else {
-            checksum = BlockDeflater::joinChecksums(checksum, piece->checksum, piece->length);
-        }
-        // Kept only when strictly shorter than the entry's bytes: given up as
-        // soon as the stream reaches their length.
-        const std::uint64_t reach = payload + (piece->first ? 2 : 0) + piece->output.size() + (piece->last ? 4 : 0);
-        if (reach >= entry.input.size) {
-            if (!storeAsIs(entry, *piece))
-                return false;
-            pool.recycle(std::move(piece));
-            continue;
-        }
-        if ((piece->first && !emit(BlockDeflater::zlibHeader(), 2)) ||
-            !emit(piece->output.data(), piece->output.size()))
-            return writeFailed(index);
-        if (piece->last) {
-            std::uint8_t trailer[4];
-            putU32(checksum, trailer);
-            if (!emit(trailer, 4) || !finish(index))
-                return writeFailed(index);
-        }
-        pool.recycle(std::move(piece));
     }
-    return true;
+
+    ArchiveWriter& writer_;
+    Target& target_;
+    const unsigned threads_;
+    DeflatePool pool_;
+    const std::size_t ahead_;
+    // Entries read and not yet written. Only an entry of several pieces
+    // keeps its file open, and each of those has a batch to itself, so
+    // few files are open at once even with many small entries ahead.
+    const std::size_t maxOpen_;
+    std::deque<Open> open_;
+    std::size_t next_ = 0;
+    std::vector<std::uint8_t> tail_;  // the last 32 KiB of the entry being read, for its next piece
+    Sealer<Cipher, Target> sealer_;
+    std::uint64_t offset_ = 0;   // of the entry being written, in the data area
+    std::uint64_t payload_ = 0;  // its bytes so far, before sealing
+    std::uint32_t checksum_ = BlockDeflater::EmptyChecksum;
+    ArchiveError writeError_ = ArchiveError::None;
+};
+
+bool ArchiveWriter::writeCompressed(Target& target)
+{
+    CompressedRun run(*this, target);
+    return run.run();
 }
 
 bool ArchiveWriter::openInput(std::size_t index, EntryInput& input)
@@ -971,91 +1020,102 @@ bool ArchiveWriter::writeEntry(std::size_t index, Target& target, std::uint64_t 
     EntryInput input;
     if (!openInput(index, input))
         return false;
-    const std::uint64_t size = input.size;
-    const bool encrypted = (flags_ & FlagEncrypted) != 0;
-    auto failWith = [&](ArchiveError error) {
-        return fail(error, error == ArchiveError::CannotReadInput     ? input.error
-                           : error == ArchiveError::CannotWriteOutput ? errno
-                                                                      : 0);
-    };
-
     // Plain entries from a file: copied inside the kernel, page cache to
     // page cache, without a pass through this process's memory. Small ones
     // are cheaper read and gathered into one large write: the kernel's copy
     // costs about 40 us a call, several times a small file's read.
-    if (!encrypted && input.fd >= 0 && size >= KernelCopyFrom) {
-        if (const ArchiveError room = target.reserve(at, size); room != ArchiveError::None)
-            return failWith(room);
-        if (const ArchiveError flushed = target.flush(); flushed != ArchiveError::None)
-            return failWith(flushed);
-        off_t from = 0;
-        off_t to = static_cast<off_t>(target.base() + at);
-        std::uint64_t left = size;
-        bool handCopy = false;
-        while (left > 0) {
-            const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, std::uint64_t{64} << 20));
-            const ssize_t done = target.seekable() ? ::copy_file_range(input.fd, &from, target.fd(), &to, step, 0)
-                                                   : ::sendfile(target.fd(), input.fd, &from, step);
-            if (done < 0 && errno == EINTR)
-                continue;
-            if (done < 0 && left == size &&
-                (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF)) {
-                handCopy = true;
-                break;
-            }
-            if (done < 0)
-                return fail(ArchiveError::CannotWriteOutput, errno);
-            if (done == 0)
-                return fail(ArchiveError::InputChanged);
-            left -= static_cast<std::uint64_t>(done);
-            if (!target.seekable())
-                target.advance(static_cast<std::uint64_t>(done));
-            if (progress_)
-                progress_(index, static_cast<std::uint64_t>(done));
-        }
-        if (!handCopy) {
-            if (const ArchiveError end = input.checkEnd(); end != ArchiveError::None)
-                return failWith(end);
-            stored = static_cast<std::uint32_t>(size);
+    if (!cipher_ && input.fd >= 0 && input.size >= KernelCopyFrom) {
+        bool copied = false;
+        if (!copyByKernel(index, input, target, at, copied))
+            return false;
+        if (copied) {
+            stored = static_cast<std::uint32_t>(input.size);
             return true;
         }
     }
+    return writeThrough(index, input, target, at, stored);
+}
 
-    // The payload: the input's bytes or their zlib stream; sealed when the
-    // archive is encrypted, else written as it is.
+// The error of a failed step, with the errno behind it where there is one.
+bool ArchiveWriter::failWith(ArchiveError error, const EntryInput& input)
+{
+    return fail(error, error == ArchiveError::CannotReadInput     ? input.error
+                       : error == ArchiveError::CannotWriteOutput ? errno
+                                                                  : 0);
+}
+
+// copy_file_range into a file, sendfile into a stream. copied stays false
+// when the kernel cannot copy between these two (another file system, an
+// old kernel): the caller then copies by hand, from the start.
+bool ArchiveWriter::copyByKernel(std::size_t index, EntryInput& input, Target& target, std::uint64_t at, bool& copied)
+{
+    const std::uint64_t size = input.size;
+    if (const ArchiveError room = target.reserve(at, size); room != ArchiveError::None)
+        return failWith(room, input);
+    if (const ArchiveError flushed = target.flush(); flushed != ArchiveError::None)
+        return failWith(flushed, input);
+    off_t from = 0;
+    off_t to = static_cast<off_t>(target.base() + at);
+    std::uint64_t left = size;
+    while (left > 0) {
+        const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, std::uint64_t{64} << 20));
+        const ssize_t done = kernelCopyRefused   ? (errno = EXDEV, -1)
+                             : target.seekable() ? ::copy_file_range(input.fd, &from, target.fd(), &to, step, 0)
+                                                 : ::sendfile(target.fd(), input.fd, &from, step);
+        if (done < 0 && errno == EINTR)
+            continue;
+        if (done < 0 && left == size &&
+            (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP || errno == EBADF))
+            return true;
+        if (done < 0)
+            return fail(ArchiveError::CannotWriteOutput, errno);
+        if (done == 0)
+            return fail(ArchiveError::InputChanged);
+        left -= static_cast<std::uint64_t>(done);
+        if (!target.seekable())
+            target.advance(static_cast<std::uint64_t>(done));
+        if (progress_)
+            progress_(index, static_cast<std::uint64_t>(done));
+    }
+    if (const ArchiveError end = input.checkEnd(); end != ArchiveError::None)
+        return failWith(end, input);
+    copied = true;
+    return true;
+}
+
+// The entry's bytes through this process: written as they are, or sealed
+// when the archive is encrypted.
+bool ArchiveWriter::writeThrough(std::size_t index, EntryInput& input, Target& target, std::uint64_t at,
+                                 std::uint32_t& stored)
+{
     Sealer<Cipher, Target> sealer(cipher_.get(), target, at);
     std::uint64_t payload = 0;
-    ArchiveError writeError = ArchiveError::None;
-    auto emit = [&](const std::uint8_t* data, std::size_t length) {
-        writeError = encrypted ? sealer.push(data, length) : target.write(at + payload, data, length);
-        payload += length;
-        return writeError == ArchiveError::None;
-    };
     // The length is known: the seal's first block can go first, as a
     // stream needs it.
-    if (encrypted) {
-        if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(size));
+    if (cipher_) {
+        if (const ArchiveError error = sealer.writePrefix(static_cast<std::uint32_t>(input.size));
             error != ArchiveError::None)
-            return failWith(error);
+            return failWith(error, input);
     }
     while (true) {
         const std::uint8_t* data = nullptr;
         std::size_t length = 0;
         if (const ArchiveError error = input.next(data, length); error != ArchiveError::None)
-            return failWith(error);
+            return failWith(error, input);
         if (length == 0)
             break;
         if (progress_)
             progress_(index, length);
-        if (!emit(data, length))
-            return failWith(writeError);
+        const ArchiveError written = cipher_ ? sealer.push(data, length) : target.write(at + payload, data, length);
+        if (written != ArchiveError::None)
+            return failWith(written, input);
+        payload += length;
     }
     if (const ArchiveError error = input.checkEnd(); error != ArchiveError::None)
-        return failWith(error);
-
-    if (encrypted) {
+        return failWith(error, input);
+    if (cipher_) {
         if (const ArchiveError error = sealer.finish(); error != ArchiveError::None)
-            return failWith(error);
+            return failWith(error, input);
         stored = static_cast<std::uint32_t>(roundUp8(static_cast<std::int64_t>(payload)) + 8);
     } else {
         stored = static_cast<std::uint32_t>(payload);

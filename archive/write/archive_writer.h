@@ -77,6 +77,11 @@ public:
     // same whatever the number.
     void setThreads(unsigned threads) { threads_ = threads; }
 
+    // The zlib compression level for new entries: 0 (stored in zlib's
+    // frame, never shorter, so entries are kept plain) to 9; -1, the
+    // default, is zlib's default (6). Copied entries keep their bytes.
+    void setLevel(int level) { level_ = level; }
+
     // Told the entry being written and each piece of its plain bytes read.
     using Progress = std::function<void(std::size_t entry, std::uint64_t bytes)>;
     void setProgress(Progress progress) { progress_ = std::move(progress); }
@@ -134,6 +139,7 @@ private:
     };
     class Target;
     class EntryInput;
+    class CompressedRun;
 
     bool fail(ArchiveError error, int systemError = 0);
     bool plan(const std::string& name, std::uint64_t size, std::uint32_t source);
@@ -145,6 +151,9 @@ private:
     bool writeCompressed(Target& target);
     unsigned threadCount() const;
     bool writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored);
+    bool failWith(ArchiveError error, const EntryInput& input);
+    bool copyByKernel(std::size_t index, EntryInput& input, Target& target, std::uint64_t at, bool& copied);
+    bool writeThrough(std::size_t index, EntryInput& input, Target& target, std::uint64_t at, std::uint32_t& stored);
     bool openInput(std::size_t index, EntryInput& input);
     bool writeHead(int fd, bool seekable) const;
     std::uint64_t dataSize() const;
@@ -170,12 +179,17 @@ private:
     std::uint64_t maxArchiveSize_ = MaxArchiveSize;
     std::uint64_t plainEnd_ = 0;  // header + index + data when nothing is compressed
     unsigned threads_ = 0;
+    int level_ = -1;
     FileOpener opener_;
     Progress progress_;
     ArchiveError lastError_ = ArchiveError::None;
     int systemError_ = 0;
     std::int64_t failedEntry_ = -1;
 };
+
+// For tests: true makes the writer act as where the kernel cannot copy
+// between an input and the output, so that it copies by hand. Not for programs.
+void refuseKernelCopyForTesting(bool refused);
 
 // Turns buffer's plain bytes into their stored form for an archive with the
 // given flags: compressed when FlagCompressed (only if that is shorter), then

@@ -15,7 +15,7 @@ void compress(BlockDeflater& deflater, DeflatePiece& piece)
 
 }  // namespace
 
-DeflatePool::DeflatePool(unsigned threads)
+DeflatePool::DeflatePool(unsigned threads, int level) : level_(level)
 {
     if (threads > 1) {
         for (unsigned i = 0; i < threads; ++i)
@@ -94,7 +94,7 @@ std::unique_ptr<DeflatePiece> DeflatePool::take()
         if (here_.empty())
             return nullptr;
         if (!deflater_)
-            deflater_ = std::make_unique<BlockDeflater>();
+            deflater_ = std::make_unique<BlockDeflater>(level_);
         std::unique_ptr<DeflatePiece> piece = std::move(here_.front());
         here_.pop_front();
         compress(*deflater_, *piece);
@@ -123,7 +123,7 @@ std::unique_ptr<DeflatePiece> DeflatePool::take()
 
 void DeflatePool::work()
 {
-    BlockDeflater deflater;
+    BlockDeflater deflater(level_);
     std::unique_lock<std::mutex> lock(mutex_);
     while (true) {
         work_.wait(lock, [this] { return stopping_ || unstarted_ > 0; });

@@ -46,8 +46,9 @@ public:
     static constexpr std::size_t MaxBatchPieces = 512;
 
     // threads: how many pieces may be compressed at once; with 1 no thread
-    // is started and take() compresses on the calling thread.
-    explicit DeflatePool(unsigned threads);
+    // is started and take() compresses on the calling thread. level: the
+    // deflater's (see BlockDeflater).
+    explicit DeflatePool(unsigned threads, int level = -1);
     ~DeflatePool();  // waits for the pieces being compressed, drops the rest
     DeflatePool(const DeflatePool&) = delete;
     DeflatePool& operator=(const DeflatePool&) = delete;
@@ -85,6 +86,7 @@ private:
     std::vector<std::unique_ptr<Batch>> spareBatches_;
     std::deque<std::unique_ptr<DeflatePiece>> here_;  // without threads
     std::unique_ptr<BlockDeflater> deflater_;         // without threads
+    int level_;
 };
 
 }  // namespace vza

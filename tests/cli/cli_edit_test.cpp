@@ -158,6 +158,21 @@ TEST_F(CliEditTest, FailuresLeaveTheOldArchiveByteForByte)
     EXPECT_EQ(listTree(dir.path()), tree);
 }
 
+// An archive whose file name holds a backslash is found by that name, as
+// create and list find it.
+TEST_F(CliEditTest, ArchivePathWithABackslashIsEditedInPlace)
+{
+    writeFile(at("f.txt"), "f");
+    writeFile(at("g.txt"), "g");
+    ASSERT_EQ(vza({"create", "a\\b.vza", "f.txt"}).status, 0);
+    const RunResult added = vza({"add", "a\\b.vza", "g.txt"});
+    ASSERT_EQ(added.status, 0) << added.err;
+    const RunResult deleted = vza({"delete", "a\\b.vza", "f.txt"});
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_EQ(vza({"list", "-q", "a\\b.vza"}).out, "g.txt\n");
+    EXPECT_EQ(dir.list(), (Strings{"a\\b.vza", "f.txt", "g.txt"}));
+}
+
 // Names match as list shows them, as for extract: a Shift_JIS name is
 // deleted by its text, and the Japanese names left keep their bytes. A
 // UTF-8 name would turn how every name of such an archive reads.
