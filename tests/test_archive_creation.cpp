@@ -95,6 +95,70 @@ struct TreeWriter {
 
 }  // namespace
 
+// Every level reads back, whatever way the bytes go: to a file (copied by the
+// kernel, or by hand where the kernel cannot copy), or to a FIFO named as the
+// output, written as a stream. The default is zlib's level 6, byte for byte,
+// and a higher level is never larger here.
+TEST(ArchiveCreation, EveryLevelAndEveryWayOutReadsBack)
+{
+    TempDir dir;
+    const std::vector<TestEntry> entries = {
+        {"small.txt", bytesOf("abc")},
+        {"random.bin", randomBytes(300001, 4)},
+        {"big.txt", compressibleBytes((3 << 20) + 5)},
+    };
+    for (std::size_t i = 0; i < entries.size(); ++i)
+        writeBytes(dir / ("in" + std::to_string(i)), entries[i].data);
+    ASSERT_EQ(mkfifo((dir / "fifo").c_str(), 0600), 0);
+    const auto writeWith = [&](int level, std::uint32_t flags, const std::string& out) {
+        ArchiveWriter writer;
+        EXPECT_TRUE(writer.begin(flags, "pw"));
+        writer.setLevel(level);
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            struct stat status;
+            EXPECT_EQ(stat((dir / ("in" + std::to_string(i))).c_str(), &status), 0);
+            EXPECT_TRUE(writer.addFile(entries[i].name, status));
+        }
+        writer.setFileOpener(
+            [&dir](std::size_t file) { return open((dir / ("in" + std::to_string(file))).c_str(), O_RDONLY); });
+        if (out != "fifo")
+            return writer.writeTo(dir / out);
+        Bytes received;
+        std::thread reader([&] { received = readBytes(dir / "fifo"); });
+        const bool written = writer.writeTo(dir / "fifo");
+        reader.join();
+        writeBytes(dir / "from-fifo.vza", received);
+        return written;
+    };
+    const auto size = [&](const std::string& name) { return readBytes(dir / name).size(); };
+    for (const bool byHand : {false, true}) {
+        refuseKernelCopyForTesting(byHand);
+        for (const std::uint32_t flags : AllFlags) {
+            SCOPED_TRACE(std::to_string(flags) + (byHand ? " by hand" : ""));
+            for (const int level : {-1, 0, 1, 3, 6, 9}) {
+                SCOPED_TRACE(level);
+                ASSERT_TRUE(writeWith(level, flags, "out" + std::to_string(level) + ".vza"));
+                EXPECT_EQ(readBack(dir / ("out" + std::to_string(level) + ".vza"), "pw"), entries);
+            }
+            ASSERT_TRUE(writeWith(1, flags, "fifo"));
+            EXPECT_EQ(readBack(dir / "from-fifo.vza", "pw"), entries);
+            // The check words (bytes 8 to 23) are drawn anew each time.
+            Bytes fallback = readBytes(dir / "out-1.vza");
+            Bytes six = readBytes(dir / "out6.vza");
+            if (!(flags & FlagEncrypted)) {
+                std::fill(fallback.begin() + 8, fallback.begin() + 24, 0);
+                std::fill(six.begin() + 8, six.begin() + 24, 0);
+                EXPECT_EQ(fallback, six);
+            }
+            if (flags & FlagCompressed) {
+                EXPECT_LE(size("out9.vza"), size("out1.vza"));
+                EXPECT_LT(size("out1.vza"), size("out0.vza"));
+            }
+        }
+    }
+    refuseKernelCopyForTesting(false);
+}
+
 TEST(ArchiveCreation, RoundTripsEveryFlagFromFilesAndBytesToAFileAndAPipe)
 {
     TempDir dir;
