@@ -34,9 +34,11 @@ set(VZA_ARCHIVE_ROLE_format_SOURCES
 
 set(VZA_ARCHIVE_ROLE_names_USES fs format)
 set(VZA_ARCHIVE_ROLE_names_SOURCES
+  names/display_text.cpp
   names/name_decoding.cpp
   names/path_components.cpp
-  names/safe_name.cpp)
+  names/safe_name.cpp
+  names/utf8.cpp)
 
 set(VZA_ARCHIVE_ROLE_read_USES fs format names)
 set(VZA_ARCHIVE_ROLE_read_SOURCES

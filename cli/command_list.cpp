@@ -108,6 +108,19 @@ std::string flagsText(std::uint32_t flags)
     return text.empty() ? "plain" : text;
 }
 
+// A Latin-1 archive whose names all happen to decode as CP932 is read as
+// Shift_JIS by the rule; when a reading looks wrong, say once how to read
+// the names otherwise.
+void suggestLatin1(const ArchiveInput& archive, const EntryNames& names, Console& console)
+{
+    if (!names.detected() || names.encoding() != NameEncoding::Cp932)
+        return;
+    const std::int64_t doubtful = firstDoubtfulCp932Name(archive.entryTable().entries());
+    if (doubtful >= 0)
+        console.note("the names are read as Shift_JIS, yet " + quoted(names.text(static_cast<std::int32_t>(doubtful))) +
+                     " reads like Latin-1; --names latin1 reads them so");
+}
+
 }  // namespace
 
 int runList(const Options& options, Console& console)
@@ -120,6 +133,8 @@ int runList(const Options& options, Console& console)
     const std::vector<std::int32_t> chosen =
         selectEntries(archive.entryTable(), names, {}, options.excludes, console, misses);
     ListingBuffer out(console);
+    if (!console.quiet())
+        suggestLatin1(archive, names, console);
     if (console.quiet()) {
         for (std::int32_t index : chosen) {
             names.appendShown(out.text(), index);

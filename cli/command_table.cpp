@@ -138,10 +138,11 @@ const std::vector<OptionSpec> Options_ = {
          return true;
      }},
     {'\0', "names", "MODE", "read stored names as auto (UTF-8, else Shift_JIS,\n"
-                            "else Latin-1), utf8, cp932 or raw (bytes, escaped)", false,
+                            "else Latin-1), utf8, cp932, latin1 or raw (bytes,\n"
+                            "escaped)", false,
      [](Options& o, const std::string& value, std::string& error) {
          if (!parseNameEncodingChoice(value, o.names)) {
-             error = "--names takes auto, utf8, cp932 or raw";
+             error = "--names takes auto, utf8, cp932, latin1 or raw";
              return false;
          }
          return true;

@@ -25,6 +25,15 @@ void Console::warning(const std::string& message)
     std::fprintf(stderr, "vza: warning: %s\n", message.c_str());
 }
 
+void Console::note(const std::string& message)
+{
+    if (quiet())
+        return;
+    progress_.clear();
+    std::fflush(stdout);
+    std::fprintf(stderr, "vza: note: %s\n", message.c_str());
+}
+
 void Console::line(const std::string& text)
 {
     if (stdoutIsTerminal_)

@@ -25,6 +25,9 @@ public:
     // was changed or skipped.
     void warning(const std::string& message);
 
+    // "vza: note: message" on stderr, unless quiet: a hint, nothing wrong.
+    void note(const std::string& message);
+
     // One line of data on stdout.
     void line(const std::string& text);
 

@@ -4,23 +4,9 @@
 #include "cli/display_name.h"
 
 namespace vza::cli {
-namespace {
-
-NameEncoding encodingFor(const EntryTable& table, NameEncodingChoice choice)
-{
-    switch (choice) {
-    case NameEncodingChoice::Utf8: return NameEncoding::Utf8;
-    case NameEncodingChoice::Cp932: return NameEncoding::Cp932;
-    case NameEncodingChoice::Raw: return NameEncoding::Raw;
-    case NameEncodingChoice::Auto: break;
-    }
-    return detectNameEncoding(table.entries());
-}
-
-}  // namespace
-
 EntryNames::EntryNames(const EntryTable& table, NameEncodingChoice choice)
-    : table_(table), encoding_(encodingFor(table, choice))
+    : table_(table), encoding_(chooseNameEncoding(table.entries(), choice)),
+      detected_(choice == NameEncodingChoice::Auto)
 {}
 
 std::string EntryNames::text(std::int32_t index) const

@@ -23,6 +23,8 @@ public:
     EntryNames(const EntryTable& table, NameEncodingChoice choice);
 
     NameEncoding encoding() const { return encoding_; }
+    // Whether the encoding was detected (--names auto) rather than chosen.
+    bool detected() const { return detected_; }
     std::string text(std::int32_t index) const;
     std::string shown(std::int32_t index) const;
     // shown(index) appended to out. A valid UTF-8 name read as UTF-8 (the
@@ -34,6 +36,7 @@ public:
 private:
     const EntryTable& table_;
     NameEncoding encoding_;
+    bool detected_;
 };
 
 }  // namespace vza::cli

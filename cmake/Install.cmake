@@ -39,7 +39,7 @@ endif()
 set(VZA_PUBLIC_HEADER_ROOTS
   archive/read/archive.h archive/read/entry_reader.h archive/read/sequential_archive.h archive/write/archive_writer.h
   archive/fs/output_file.h archive/write/archive_output.h archive/write/input_tree.h archive/extract/extractor.h
-  archive/names/safe_name.h codec/blowfish.h)
+  archive/names/safe_name.h archive/names/display_text.h codec/blowfish.h)
 
 # Collects the project headers that the roots include ("vza/dir/name.h" form),
 # as paths in the source tree.

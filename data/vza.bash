@@ -37,7 +37,7 @@ _vza()
         --password-file) _filedir; return ;;
         -C) _filedir -d; return ;;
         -x | --exclude) return ;;    # a pattern of the user's own
-        --names) COMPREPLY=($(compgen -W "auto utf8 cp932 raw" -- "$cur")); return ;;
+        --names) COMPREPLY=($(compgen -W "auto utf8 cp932 latin1 raw" -- "$cur")); return ;;
     esac
 
     if ((!options_end)) && [[ $cur == -* ]]; then

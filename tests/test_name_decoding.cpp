@@ -61,13 +61,16 @@ TEST(NameDecoding, NamesDecodeAndBecomeOutputPaths)
         {"CP932 climbing out", "..\\" + SjisHyo + "\\..\\x", false, true, NameEncoding::Cp932, "..\\表\\..\\x", "表/x"},
         {"Latin-1", "caf\xE9.txt", false, false, NameEncoding::Latin1, "café.txt", "café.txt"},
         {"lone lead byte", "x\x95", false, false, NameEncoding::Latin1, "x\xC2\x95", "x\xC2\x95"},
-        {"undefined in CP932", "\xA0\xFD", false, false, NameEncoding::Latin1, "\xC2\xA0ý", "\xC2\xA0ý"},
+        // Single bytes glibc refuses and Windows reads.
+        {"CP932 as Windows reads it", "\x80\xA0\xFD\xFE\xFF" + SjisHyo, false, true, NameEncoding::Cp932,
+         "\u0080\u00A0\uF8F0\uF8F1\uF8F2表", "\u0080\u00A0\uF8F0\uF8F1\uF8F2表"},
+        {"undefined in CP932", "\x85\x40", false, false, NameEncoding::Latin1, "\u0085@", "\u0085@"},
         // Not a slash in disguise: half-width katakana to CP932.
         {"overlong slash", "\xC0\xAF", false, true, NameEncoding::Cp932, "ﾀｯ", "ﾀｯ"},
-        {"UTF-16 surrogate", "\xED\xA0\x80", false, false, NameEncoding::Latin1, "í\xC2\xA0\xC2\x80",
-         "í\xC2\xA0\xC2\x80"},
-        {"above U+10FFFF", "\xF4\x90\x80\x80", false, false, NameEncoding::Latin1, "ô\xC2\x90\xC2\x80\xC2\x80",
-         "ô\xC2\x90\xC2\x80\xC2\x80"},
+        // Not UTF-8; CP932 as Windows reads it, with 0x80 as U+0080.
+        {"UTF-16 surrogate", "\xED\xA0\x80", false, true, NameEncoding::Cp932, "恝\u0080", "恝\u0080"},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", false, true, NameEncoding::Cp932, "\uE33F\u0080\u0080",
+         "\uE33F\u0080\u0080"},
         {"zero byte", std::string("a\0b", 3), true, true, NameEncoding::Utf8, std::string("a\0b", 3), ""},
         {"nothing left", "../..", true, true, NameEncoding::Utf8, "../..", ""},
     };
@@ -100,6 +103,8 @@ TEST(NameDecoding, OneArchiveOneEncoding)
         // 日本語.txt in UTF-8 ends in 0x9E '.', no CP932 pair.
         {"UTF-8 and CP932 mixed", {"日本語.txt", SjisHyo}, NameEncoding::Latin1},
         {"CP932 and Latin-1", {SjisHyo, "caf\xE9"}, NameEncoding::Latin1},
+        // One of Windows' single bytes no longer garbles the Shift_JIS names beside it.
+        {"CP932 and a Windows single byte", {SjisHyo + ".txt", "x\xA0.txt"}, NameEncoding::Cp932},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -134,6 +139,7 @@ TEST(NameDecoding, ChoiceOverridesTheDetectedEncoding)
         {"cp932", NameEncoding::Cp932, "フォルダ\\表.csv"},
         // Forced UTF-8: each byte that does not fit becomes U+FFFD.
         {"utf8", NameEncoding::Utf8, "\uFFFDt\uFFFDH\uFFFD\uFFFD\uFFFD_\\\uFFFD\\.csv"},
+        {"latin1", NameEncoding::Latin1, "\u0083t\u0083H\u0083\u008B\u0083_\\\u0095\\.csv"},
         {"raw", NameEncoding::Raw, SjisFolderHyo},
     };
     for (const Case& c : cases) {
@@ -149,7 +155,34 @@ TEST(NameDecoding, ChoiceOverridesTheDetectedEncoding)
     EXPECT_EQ(detectNameEncoding(archive.archiveIndex().entryTable().entries()), NameEncoding::Cp932);
 
     NameEncodingChoice choice = NameEncodingChoice::Raw;
-    for (const char* wrong : {"", "UTF8", "utf-8", "sjis", "latin1", "auto "})
+    for (const char* wrong : {"", "UTF8", "utf-8", "sjis", "latin-1", "auto "})
         EXPECT_FALSE(parseNameEncodingChoice(wrong, choice)) << wrong;
     EXPECT_EQ(choice, NameEncodingChoice::Raw);
+}
+
+// Latin-1 names that happen to decode as CP932 read as what Shift_JIS text
+// almost never holds; real Shift_JIS names do not.
+TEST(NameDecoding, DoubtfulCp932Readings)
+{
+    struct Case {
+        const char* what;
+        std::string stored;
+        bool doubtful;
+    };
+    const Case cases[] = {
+        {"Latin-1 \u00C4rger: half-width katakana before a letter", "\xC4rger", true},
+        {"half-width katakana after a letter", "x\xB1.txt", true},
+        {"user-defined area", "\xF0\x40.txt", true},
+        {"Windows single byte in the user-defined area", "caf\xFD", true},
+        {"half-width katakana beside digits and dots", "\xB1\xB2\xB3_01.txt", false},
+        {"Shift_JIS with ASCII", SjisReport, false},
+        {"r\u00E9sum\u00E9s reads as kanji", "r\xE9sum\xE9s", false},
+        {"not CP932", "x\x95", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(cp932ReadingLooksWrong(c.stored), c.doubtful);
+    }
+    EXPECT_EQ(firstDoubtfulCp932Name(entriesNamed({SjisReport, "r\xE9sum\xE9s", "\xC4rger"})), 2);
+    EXPECT_EQ(firstDoubtfulCp932Name(entriesNamed({SjisReport, SjisHyo})), -1);
 }

@@ -10,6 +10,7 @@
 #include <iconv.h>
 
 #include "vza/archive/names/safe_name.h"
+#include "vza/archive/names/utf8.h"
 
 namespace vza {
 
@@ -18,66 +19,17 @@ namespace {
 constexpr char32_t Invalid = 0xFFFFFFFF;
 constexpr char32_t Replacement = 0xFFFD;
 
-void appendUtf8(std::string& out, char32_t cp)
-{
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
-// The length of the well-formed UTF-8 sequence at bytes[at], or 0.
-std::size_t utf8SequenceAt(std::string_view bytes, std::size_t at)
-{
-    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[at + i]); };
-    const std::size_t left = bytes.size() - at;
-    const unsigned char b0 = byte(0);
-    if (b0 < 0x80)
-        return 1;
-    // The second byte's range depends on the first: that rules out overlong
-    // forms, surrogates and code points above U+10FFFF.
-    unsigned char low = 0x80, high = 0xBF;
-    std::size_t length;
-    if (b0 >= 0xC2 && b0 <= 0xDF) {
-        length = 2;
-    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
-        length = 3;
-        if (b0 == 0xE0)
-            low = 0xA0;
-        else if (b0 == 0xED)
-            high = 0x9F;
-    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
-        length = 4;
-        if (b0 == 0xF0)
-            low = 0x90;
-        else if (b0 == 0xF4)
-            high = 0x8F;
-    } else {
-        return 0;
-    }
-    if (left < length || byte(1) < low || byte(1) > high)
-        return 0;
-    for (std::size_t i = 2; i < length; ++i)
-        if (byte(i) < 0x80 || byte(i) > 0xBF)
-            return 0;
-    return length;
-}
-
 // CP932 as glibc's iconv defines it, read into tables once: every single byte
 // and every two-byte pair is converted on its own. That costs a few
 // milliseconds once, then decoding is a table look-up with no shared iconv
 // state, so any thread may decode at any time.
+//
+// Windows also reads five single bytes that glibc's table refuses; one of
+// them in a name would otherwise drop the whole archive to Latin-1 and
+// garble every real Shift_JIS name beside it. They are ours, not iconv's.
+constexpr std::pair<unsigned char, char32_t> WindowsSingles[] = {
+    {0x80, 0x0080}, {0xA0, 0x00A0}, {0xFD, 0xF8F0}, {0xFE, 0xF8F1}, {0xFF, 0xF8F2}};
+
 class Cp932Table {
 public:
     Cp932Table()
@@ -109,6 +61,10 @@ public:
             }
         }
         iconv_close(cd);
+        for (const auto& [byte, cp] : WindowsSingles) {
+            if (leadSlot_[byte] < 0)
+                single_[byte] = cp;
+        }
     }
 
     // The character at bytes[at] and its length in bytes, or length 0.
@@ -168,7 +124,8 @@ std::string decodeUtf8(std::string_view stored)
     std::string out;
     out.reserve(stored.size());
     for (std::size_t at = 0; at < stored.size();) {
-        const std::size_t length = utf8SequenceAt(stored, at);
+        char32_t cp = 0;
+        const std::size_t length = utf8CharAt(stored, at, cp);
         if (length == 0) {
             appendUtf8(out, Replacement);
             ++at;
@@ -210,6 +167,7 @@ bool parseNameEncodingChoice(std::string_view text, NameEncodingChoice& choice)
     static constexpr std::pair<std::string_view, NameEncodingChoice> names[] = {{"auto", NameEncodingChoice::Auto},
                                                                                 {"utf8", NameEncodingChoice::Utf8},
                                                                                 {"cp932", NameEncodingChoice::Cp932},
+                                                                                {"latin1", NameEncodingChoice::Latin1},
                                                                                 {"raw", NameEncodingChoice::Raw}};
     for (const auto& [name, value] : names) {
         if (text == name) {
@@ -234,7 +192,8 @@ const char* nameEncodingName(NameEncoding encoding)
 bool isValidUtf8(std::string_view bytes)
 {
     for (std::size_t at = 0; at < bytes.size();) {
-        const std::size_t length = utf8SequenceAt(bytes, at);
+        char32_t cp = 0;
+        const std::size_t length = utf8CharAt(bytes, at, cp);
         if (length == 0)
             return false;
         at += length;
@@ -277,10 +236,41 @@ NameEncoding chooseNameEncoding(const EntryRecords& entries, NameEncodingChoice 
     switch (choice) {
     case NameEncodingChoice::Utf8: return NameEncoding::Utf8;
     case NameEncodingChoice::Cp932: return NameEncoding::Cp932;
+    case NameEncodingChoice::Latin1: return NameEncoding::Latin1;
     case NameEncodingChoice::Raw: return NameEncoding::Raw;
     case NameEncodingChoice::Auto: break;
     }
     return detectNameEncoding(entries);
+}
+
+bool cp932ReadingLooksWrong(std::string_view stored)
+{
+    const Cp932Table& table = cp932();
+    const auto halfWidthKana = [](char32_t cp) { return cp >= 0xFF61 && cp <= 0xFF9F; };
+    const auto asciiLetter = [](char32_t cp) { return (cp >= 'A' && cp <= 'Z') || (cp >= 'a' && cp <= 'z'); };
+    char32_t before = 0;
+    for (std::size_t at = 0; at < stored.size();) {
+        std::size_t length = 0;
+        const char32_t cp = table.decodeAt(stored, at, length);
+        if (length == 0)
+            return false;  // not CP932 at all: nothing to doubt
+        if (cp >= 0xE000 && cp <= 0xF8FF)
+            return true;
+        if ((halfWidthKana(cp) && asciiLetter(before)) || (asciiLetter(cp) && halfWidthKana(before)))
+            return true;
+        before = cp;
+        at += length;
+    }
+    return false;
+}
+
+std::int64_t firstDoubtfulCp932Name(const EntryRecords& entries)
+{
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (cp932ReadingLooksWrong(entries.name(i)))
+            return static_cast<std::int64_t>(i);
+    }
+    return -1;
 }
 
 std::string decodeName(std::string_view stored, NameEncoding encoding)

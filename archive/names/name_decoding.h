@@ -8,7 +8,9 @@
 // whole archive, so every name of it is read the same way:
 //
 //   UTF-8   when every name is valid UTF-8 (this includes plain ASCII);
-//   CP932   else, when every name decodes as CP932;
+//   CP932   else, when every name decodes as CP932 (as Windows reads it:
+//           the single bytes 0x80, 0xA0 and 0xFD-0xFF are U+0080, U+00A0
+//           and U+F8F0-U+F8F2);
 //   Latin-1 else (every byte is a character, so nothing is ever refused).
 //
 // A Shift_JIS name is almost never valid UTF-8, so UTF-8 goes first. CP932
@@ -23,6 +25,7 @@
 // (outputNameFor). All calls are pure and safe to use from several threads.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -35,12 +38,13 @@ namespace vza {
 // undecoded: the result need not be UTF-8 (it is what old versions wrote).
 enum class NameEncoding { Utf8, Cp932, Latin1, Raw };
 
-// What the user asked for (the programs' --names=): Auto decides per archive
-// as above; the others force that encoding on every name.
-enum class NameEncodingChoice { Auto, Utf8, Cp932, Raw };
+// What the user asked for (the programs' --names=, the desktop program's
+// 文字コード menu): Auto decides per archive as above; the others force that
+// encoding on every name.
+enum class NameEncodingChoice { Auto, Utf8, Cp932, Latin1, Raw };
 
-// Reads a choice as the command line spells it: "auto", "utf8", "cp932" or
-// "raw". False, leaving choice alone, for anything else.
+// Reads a choice as the command line spells it: "auto", "utf8", "cp932",
+// "latin1" or "raw". False, leaving choice alone, for anything else.
 bool parseNameEncodingChoice(std::string_view text, NameEncodingChoice& choice);
 
 // "utf8", "cp932", "latin1" or "raw".
@@ -58,6 +62,15 @@ NameEncoding detectNameEncoding(const EntryRecords& entries);
 
 // The encoding to use for entries: detected for Auto, else the one chosen.
 NameEncoding chooseNameEncoding(const EntryRecords& entries, NameEncodingChoice choice);
+
+// Whether the CP932 reading of a name holds what Shift_JIS text almost never
+// does: a half-width katakana next to an ASCII letter ("ﾄrger" is Latin-1's
+// "Ärger"), or a character of the user-defined area (U+E000-U+F8FF). The
+// names read well as Latin-1 then, more likely than not; a program may say so.
+bool cp932ReadingLooksWrong(std::string_view stored);
+
+// The index of the first entry whose CP932 reading looks wrong, or -1.
+std::int64_t firstDoubtfulCp932Name(const EntryRecords& entries);
 
 // The display text of a stored name: its UTF-8 form under encoding, every
 // byte kept (backslashes and control characters included; escaping them for

@@ -107,6 +107,59 @@ TEST(CliNames, ShiftJisNamesAreListedAndExtractedAsUtf8)
     EXPECT_EQ(piped.out, "日本語/報告書.txt\n表.txt\n");
 }
 
+// Latin-1 names that all decode as CP932 are read as Shift_JIS by the rule;
+// list says once how to read them otherwise, and --names latin1 does.
+TEST(CliNames, Latin1NamesReadAsShiftJisGetOneNoteAndReadRightWhenAsked)
+{
+    TempDir dir;
+    writeArchive(dir / "latin1.vza", {{"r\xE9sum\xE9s", "cv"}, {"\xC4rger", "anger"}, {"\xC4sop", "fable"}}, 0);
+    writeArchive(dir / "sjis.vza", {{"\x95\x5C.txt", "t"}, {"\xB1\xB2\xB3_01.txt", "kana"}}, 0);
+    const std::string note =
+        "vza: note: the names are read as Shift_JIS, yet 'ﾄrger' reads like Latin-1; --names latin1 reads them so\n";
+
+    struct Case {
+        Strings args;
+        std::string out;  // "" when only err and the status matter
+        std::string err;
+    };
+    const std::vector<Case> cases = {
+        {{"list", "latin1.vza"}, "", note},
+        {{"list", "-q", "latin1.vza"}, "r駸um駸\nﾄrger\nﾄsop\n", ""},
+        {{"list", "-q", "--names", "latin1", "latin1.vza"}, "résumés\nÄrger\nÄsop\n", ""},
+        {{"list", "--names=latin1", "latin1.vza"}, "", ""},
+        {{"list", "--names=cp932", "latin1.vza"}, "", ""},  // asked for: no second guess
+        {{"list", "sjis.vza"}, "", ""},
+        {{"extract", "-O", "--names=latin1", "latin1.vza", "Ärger"}, "anger", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult result = runVza(c.args, dir.path());
+        EXPECT_EQ(result.status, 0);
+        EXPECT_EQ(result.err, c.err);
+        if (!c.out.empty()) {
+            EXPECT_EQ(result.out, c.out);
+        }
+    }
+    const RunResult extracted = runVza({"extract", "--names=latin1", "latin1.vza", "-C", "out"}, dir.path());
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(listTree(dir / "out"), (Strings{"résumés", "Ärger", "Äsop"}));
+}
+
+// One byte Windows reads in CP932 (0xA0, 0xFD-0xFF) beside real Shift_JIS
+// names keeps them Shift_JIS; a trail byte 0x5C stays inside its character.
+TEST(CliNames, WindowsSingleBytesKeepAnArchiveShiftJis)
+{
+    TempDir dir;
+    writeArchive(dir / "a.vza", {{"\x95\x5C.txt", "table"}, {"x\xA0y\xFD.txt", "odd"}}, 0);
+    const RunResult listed = runVza({"list", "-q", "a.vza"}, dir.path());
+    EXPECT_EQ(listed.out, "表.txt\nx\u00A0y\uF8F0.txt\n");
+    const RunResult extracted = runVza({"extract", "a.vza", "-C", "out"}, dir.path());
+    EXPECT_EQ(extracted.status, 0) << extracted.err;
+    EXPECT_EQ(listTree(dir / "out"), (Strings{"x\u00A0y\uF8F0.txt", "表.txt"}));
+    // The name as listed, typed back, finds the entry.
+    EXPECT_EQ(runVza({"extract", "-O", "a.vza", "x\u00A0y\uF8F0.txt"}, dir.path()).out, "odd");
+}
+
 TEST(CliNames, ProgressLineWithLongJapaneseNamesStaysOnOneLine)
 {
     TempDir dir;

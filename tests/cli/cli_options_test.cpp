@@ -263,7 +263,7 @@ TEST_F(CliOptionsTest, HabitsFromOtherToolsGetAnAnswerThatHelps)
         {{"extract", "-p", "a.vza"}, "use -O (--to-stdout)"},
         {{"extract", "-O", "-C", "out", "a.vza"}, "-C and -k do not go with it"},
         {{"extract", "-O", "-k", "a.vza"}, "-C and -k do not go with it"},
-        {{"list", "--names=latin9", "a.vza"}, "--names takes auto, utf8, cp932 or raw"},
+        {{"list", "--names=latin9", "a.vza"}, "--names takes auto, utf8, cp932, latin1 or raw"},
         {{"list", "-O", "a.vza"}, "option -O is not valid for list"},
         {{"list", "-x", "", "a.vza"}, "-x needs a pattern"},
     };

@@ -547,7 +547,7 @@ TEST_F(CliTest, ProgressLineShowsEntryNamesEscaped)
          "2J",
          "csi\\xc2\\x9b2J"},
         {"carriage return and newline", "a\rb\nc", "a\\x0db\\x0ac"},
-        {"not UTF-8: read as Latin-1", "bad\xff\xfe", "bad\xc3\xbf\xc3\xbe"},
+        {"not UTF-8 nor CP932: read as Latin-1", "bad\xfe\xe9", "bad\xc3\xbe\xc3\xa9"},
         {"four-byte UTF-8", "smile\xf0\x9f\x98\x80.txt", "smile\xf0\x9f\x98\x80.txt"},
         {"long and escaped", std::string(100, '\x1b'), "\\x1b\\x1b"},
     };
