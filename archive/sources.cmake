@@ -16,6 +16,7 @@ set(VZA_ARCHIVE_ROLES fs format names read extract write)
 
 set(VZA_ARCHIVE_ROLE_fs_USES)
 set(VZA_ARCHIVE_ROLE_fs_SOURCES
+  fs/file_identity.cpp
   fs/folder_walk.cpp
   fs/huge_pages.cpp
   fs/output_file.cpp)

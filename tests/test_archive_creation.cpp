@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <fstream>
 #include <functional>
 #include <pty.h>
 #include <sys/resource.h>
@@ -917,9 +918,23 @@ TEST(ArchiveCreation, StoredEntriesThatCannotBeCopiedFailTheWholeArchive)
     EXPECT_EQ(dir.list(), (std::vector<std::string>{"source.vza", "target.vza"}));
     close(fd);
 
-    // A file changed or put in the archive's place since its index was read
-    // is not read with that index's offsets.
+    // A file put in the archive's place is never read: the stored bytes
+    // come from the file the index was read from, held open since.
+    writeArchive(source, {{"a", bytesOf("first")}}, FlagEncrypted, "pw");
+    ASSERT_TRUE(archive.open(source, "pw"));
+    ASSERT_EQ(rename(source.c_str(), (dir / "moved.vza").c_str()), 0);
     writeArchive(source, {{"a", bytesOf("other")}}, FlagEncrypted, "pw");
+    const int held = archive.openStoredBytes();
+    ASSERT_GE(held, 0);
+    struct stat heldStatus {};
+    struct stat movedStatus {};
+    ASSERT_EQ(fstat(held, &heldStatus), 0);
+    ASSERT_EQ(stat((dir / "moved.vza").c_str(), &movedStatus), 0);
+    EXPECT_EQ(heldStatus.st_ino, movedStatus.st_ino);
+    close(held);
+    // That file written to since its index was read is not read with the
+    // index's offsets.
+    std::ofstream((dir / "moved.vza").c_str(), std::ios::app) << "more";
     EXPECT_EQ(archive.openStoredBytes(), -1);
     EXPECT_EQ(archive.lastError(), ArchiveError::InputChanged);
 }

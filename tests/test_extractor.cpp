@@ -24,6 +24,7 @@
 #include "vza/archive/format/format.h"
 #include "vza/archive/fs/output_file.h"
 #include "vza/archive/read/archive.h"
+#include "vza/archive/read/sequential_archive.h"
 
 namespace vza {
 namespace {
@@ -476,6 +477,61 @@ TEST_P(ExtractorTest, TheArchiveBeingReadIsNeverATarget)
     EXPECT_EQ(extractor.extract(2).problem, Problem::ArchiveInTheWay);  // the link it was named by
     EXPECT_TRUE(fs::is_symlink(dir_ / "named"));
     EXPECT_EQ(fs::file_size(dir_ / "a.vza"), fs::file_size(dir_ / "hard"));
+}
+
+// The archive is the file its descriptor is open on, whatever a path names:
+// a backslash in the name the user gave, the archive moved and another file
+// put at its name, standard input redirected from it.
+TEST_P(ExtractorTest, TheArchiveIsKnownByItsFileNotByAPath)
+{
+    const auto none = [](std::string&) { return false; };
+    writeArchive(dir_ / "a\\b.vza", {{"x", bytesOf("entry")}}, 0);
+    const Bytes before = readBytes(dir_ / "a\\b.vza");
+    Archive typed;  // as the desktop program opens it, then writes to a typed name
+    ASSERT_EQ(inFolder(dir_.path(), [&] { return typed.openWithPassword("a\\b.vza", none); }),
+              Archive::OpenOutcome::Opened);
+    EXPECT_EQ(typed.pathAsGiven(), "a\\b.vza");
+    EXPECT_EQ(typed.archiveIndex().path(), "a/b.vza");
+    EXPECT_FALSE(inFolder(dir_.path(), [&] { return typed.extractEntry(0, "a\\b.vza"); }));
+    EXPECT_EQ(typed.lastError(), ArchiveError::CannotWriteOutput);
+    EXPECT_EQ(readBytes(dir_ / "a\\b.vza"), before);
+
+    // open() reads a/b.vza for the same name: that file is the one kept.
+    ASSERT_EQ(::mkdir((dir_ / "a").c_str(), 0755), 0);
+    writeArchive(dir_ / "a/b.vza", {{"y", bytesOf("other")}}, 0);
+    Archive slashed;
+    ASSERT_TRUE(inFolder(dir_.path(), [&] { return slashed.open("a\\b.vza", ""); }));
+    EXPECT_FALSE(inFolder(dir_.path(), [&] { return slashed.extractEntry(0, "a/b.vza"); }));
+    EXPECT_TRUE(inFolder(dir_.path(), [&] { return slashed.extractEntry(0, "a\\b.vza"); }));
+    EXPECT_EQ(readBytes(dir_ / "a\\b.vza"), bytesOf("other"));
+
+    // Moved after it was opened, another file at its old name: the moved
+    // archive is refused under its new name, the newcomer is replaced.
+    openArchive({{"moved.vza", bytesOf("x")}, {"a.vza", bytesOf("new")}});
+    ASSERT_EQ(::rename((dir_ / "a.vza").c_str(), (dir_ / "moved.vza").c_str()), 0);
+    writeBytes(dir_ / "a.vza", bytesOf("newcomer"));
+    const Bytes archived = readBytes(dir_ / "moved.vza");
+    Extractor& extractor = engine();
+    ASSERT_TRUE(extractor.open(dir_.path()));
+    const std::vector<Extractor::Result> results = extractor.extractAll({0, 1});
+    ASSERT_EQ(results.size(), 2u);
+    EXPECT_EQ(results[0].problem, Problem::ArchiveInTheWay);
+    EXPECT_EQ(results[1].status, Status::Written);
+    EXPECT_EQ(readBytes(dir_ / "moved.vza"), archived);
+    EXPECT_EQ(readBytes(dir_ / "a.vza"), bytesOf("new"));
+
+    // Read as a stream from standard input redirected from the file.
+    writeArchive(dir_ / "self.vza", {{"self.vza", bytesOf("x")}}, 0);
+    const Bytes self = readBytes(dir_ / "self.vza");
+    const int fd = ::open((dir_ / "self.vza").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    SequentialArchive stream;
+    ASSERT_TRUE(stream.begin(fd) && stream.readIndex(""));
+    Extractor fromStream(stream);
+    ASSERT_TRUE(fromStream.open(dir_.path()));
+    EXPECT_EQ(fromStream.extract(0).problem, Problem::ArchiveInTheWay);
+    ::close(fd);
+    EXPECT_EQ(readBytes(dir_ / "self.vza"), self);
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, ExtractorTest, ::testing::Values(1u, 4u),

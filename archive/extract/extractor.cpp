@@ -21,11 +21,6 @@
 namespace vza {
 namespace {
 
-bool sameFile(const struct stat& a, const struct stat& b)
-{
-    return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
-}
-
 // mkdir -p for the user's own destination; links in it are the user's.
 // made tells whether the last folder was made here.
 bool makeFolders(const std::string& path, bool& made)
@@ -158,14 +153,11 @@ bool Extractor::open(const std::string& destination)
     singles_ = false;
     lane_->folders.start(destination_, options_.createFolders, destinationMade_, made_.get());
     caseBlind_ = caseBlind(destination_);
-    // The archive by its file and by the name it was opened with, which may
-    // be a link: entries are read by that name, so neither may be replaced.
-    archiveKnown_ = false;
-    if (archive_) {
-        const std::string& archivePath = archive_->archiveIndex().path();
-        archiveKnown_ =
-            ::stat(archivePath.c_str(), &archiveFile_) == 0 && ::lstat(archivePath.c_str(), &archiveName_) == 0;
-    }
+    // The archive by the file its descriptor is open on, whatever its path
+    // names now: entries are read through that descriptor. The link the user
+    // named it by is left alone too, so that the name still leads to it.
+    archiveFile_ = archive_ ? archive_->identity() : stream_->identity();
+    archiveLink_ = archive_ ? archive_->linkIdentity() : FileIdentity{};
     return true;
 }
 
@@ -182,7 +174,7 @@ bool Extractor::openWorkingFolder()
 
 bool Extractor::isArchive(const struct stat& status) const
 {
-    return archiveKnown_ && (sameFile(status, archiveFile_) || sameFile(status, archiveName_));
+    return archiveFile_.is(status) || archiveLink_.is(status);
 }
 
 bool Extractor::done(Result& result, Problem problem, ArchiveError error, int systemError) const

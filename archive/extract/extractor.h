@@ -10,7 +10,9 @@
 // when its entry has been read and checked completely, a killed extraction
 // leaves no partial file, a replaced file keeps its permission bits, and a
 // folder, FIFO, device or socket in the way is refused. The archive being
-// read is never a target, under any name (hard links included).
+// read is never a target, under any name (hard links included): it is known
+// by the file its descriptor is open on (Archive::identity), not by a path,
+// and so is the symbolic link it was opened through.
 //
 // Names that could make the work grow without bound are refused before
 // anything is created: more than MaxComponents components, a component longer
@@ -47,6 +49,7 @@
 #include <sys/stat.h>
 
 #include "vza/archive/format/archive_error.h"
+#include "vza/archive/fs/file_identity.h"
 #include "vza/archive/names/name_decoding.h"
 #include "vza/archive/names/path_components.h"
 
@@ -126,8 +129,9 @@ public:
 
     explicit Extractor(Archive& archive);
     // Entries from a stream read once: extract them in increasing index
-    // order (see SequentialArchive::streamEntry). Nothing on disk is the
-    // archive, so no output path is refused as being it.
+    // order (see SequentialArchive::streamEntry). A stream that is a regular
+    // file (standard input redirected from the archive) is the archive on
+    // disk and is refused as a target like one opened by name.
     explicit Extractor(SequentialArchive& stream);
     ~Extractor();
     Extractor(const Extractor&) = delete;
@@ -247,10 +251,9 @@ private:
     std::unique_ptr<OutputConflicts> conflicts_;
     std::int64_t positions_ = 0;
     bool singles_ = false;
-    bool caseBlind_ = false;      // the destination may take names differing in case as one
-    struct stat archiveFile_ {};  // the archive, and the link by which it was named
-    struct stat archiveName_ {};
-    bool archiveKnown_ = false;
+    bool caseBlind_ = false;    // the destination may take names differing in case as one
+    FileIdentity archiveFile_;  // the archive, and the link by which it was named
+    FileIdentity archiveLink_;
     std::optional<NameEncoding> encoding_;
     // stopAtFirstFailure with threads: the run has stopped, so the threads
     // prepare nothing more; the prepared files held open, and how many may be.

@@ -25,8 +25,9 @@ void Archive::reset()
 {
     file_.reset();
     ownReader_.reader.reset();
-    password_.clear();
-    key_ = CipherState{};
+    secret_.wipe();
+    wipeString(pathAsGiven_);  // not secret, but cleared as the index's path is
+    link_ = {};
     archiveIndex_.clear();
     looseFileFallback_ = true;
     lastError_ = ArchiveError::None;
@@ -50,21 +51,28 @@ bool Archive::succeed()
 bool Archive::open(const std::string& path, const std::string& password)
 {
     file_.reset();
-    // The path as the index keeps it, backslashes read as slashes.
+    // Opened by the path as the index keeps it, backslashes read as slashes.
     archiveIndex_.setPath(path);
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::fopen(archiveIndex_.path().c_str(), "rb"), &std::fclose};
+    const std::string opened = archiveIndex_.path();
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::fopen(opened.c_str(), "rb"), &std::fclose};
     if (!file)
         return fail(ArchiveError::CannotOpenArchive, errno);
-    return openFrom(file.get(), path, password);
+    return openFrom(file.get(), path, opened, password);
 }
 
-bool Archive::openFrom(std::FILE* file, const std::string& path, const std::string& password)
+// file is open on the path opened, which path (as given) named.
+bool Archive::openFrom(std::FILE* file, const std::string& path, const std::string& opened, const std::string& password)
 {
     file_.reset();
-    password_ = password;
-    key_ = CipherState{};
+    secret_.wipe();
+    secret_.password = password;
+    pathAsGiven_ = path;
     archiveIndex_.setPath(path);
-    if (!archiveIndex_.load(file, password_, key_))
+    // The link the user named the archive by, if it was one: replacing it
+    // would leave the name leading elsewhere. Only ever a reason to refuse.
+    struct stat named {};
+    link_ = ::lstat(opened.c_str(), &named) == 0 && S_ISLNK(named.st_mode) ? FileIdentity::of(named) : FileIdentity{};
+    if (!archiveIndex_.load(file, secret_.password, secret_.key))
         return fail(archiveIndex_.lastError(), archiveIndex_.systemError());
     // A descriptor of our own on the same open file: the entries are read
     // from the very file the index came from.
@@ -91,6 +99,10 @@ Archive::OpenOutcome Archive::openWithPassword(const std::string& path, const Pa
     const bool probed = std::fread(head, 1, sizeof head, file.get()) == sizeof head && getU32(head) == ArchiveMagic &&
                         getU32(head + 4) != 255;
     std::string password;
+    struct Wipe {
+        std::string& text;
+        ~Wipe() { wipeString(text); }
+    } wipePassword{password};
     if (probed && (getU32(head + 4) & FlagEncrypted) != 0 && !passphrase(password)) {
         fail(ArchiveError::EmptyPassword);
         return OpenOutcome::NoPassword;
@@ -102,7 +114,7 @@ Archive::OpenOutcome Archive::openWithPassword(const std::string& path, const Pa
         fail(ArchiveError::CannotOpenArchive, errno);
         return probed ? OpenOutcome::Failed : OpenOutcome::NotAnArchive;
     }
-    if (!fresh.openFrom(file.get(), path, password)) {
+    if (!fresh.openFrom(file.get(), path, path, password)) {
         fail(fresh.lastError_, fresh.systemError_);
         return probed ? OpenOutcome::Failed : OpenOutcome::NotAnArchive;
     }
@@ -149,7 +161,13 @@ bool Archive::writeEntry(std::int32_t index, OutputFile& out, const Progress& pr
 
 int Archive::openStoredBytes()
 {
-    const int fd = ::open(archiveIndex_.path().c_str(), O_RDONLY | O_CLOEXEC);
+    if (descriptor() < 0) {
+        fail(ArchiveError::CannotOpenArchive, EBADF);
+        return -1;
+    }
+    // The held file, never the path again: whatever was put at the path
+    // since, the offsets of this index are read in the file they describe.
+    const int fd = ::fcntl(descriptor(), F_DUPFD_CLOEXEC, 0);
     if (fd < 0) {
         fail(ArchiveError::CannotOpenArchive, errno);
         return -1;

@@ -22,18 +22,22 @@
 #include "vza/archive/format/archive_error.h"
 #include "vza/archive/format/archive_index.h"
 #include "vza/archive/format/data_buffer.h"
+#include "vza/archive/fs/file_identity.h"
 #include "vza/archive/fs/output_file.h"
 #include "vza/archive/read/entry_reader.h"
+#include "vza/archive/read/held_secret.h"
 #include "vza/codec/blowfish.h"
 
 namespace vza {
 
 class Archive {
 public:
+    // Copies share the open file; each copy's password and key are wiped
+    // from memory when it is reset, assigned over or destroyed.
     Archive();
 
-    // Forgets the loaded archive, its password and key, and lets go of its
-    // file; turns the fallback on.
+    // Forgets the loaded archive, wipes its password and key from memory,
+    // and lets go of its file; turns the fallback on.
     void reset();
 
     // Reads and checks the header and index of the archive at path. An
@@ -85,20 +89,38 @@ public:
     const ArchiveIndex& archiveIndex() const { return archiveIndex_; }
     std::uint32_t flags() const { return archiveIndex_.flags(); }
 
+    // The path exactly as open() or openWithPassword() was given it;
+    // archiveIndex().path() keeps it with backslashes read as slashes.
+    const std::string& pathAsGiven() const { return pathAsGiven_; }
+
+    // The file the index was read from, by the descriptor this Archive
+    // holds (fstat): whatever its path names now, this is the archive, and
+    // a directory entry whose lstat matches it is this file under any name
+    // (hard links included). Unknown before a successful open.
+    FileIdentity identity() const { return FileIdentity::ofDescriptor(descriptor()); }
+
+    // The symbolic link the archive was opened through, seen when it was
+    // opened (unknown when the path's last component was no link).
+    const FileIdentity& linkIdentity() const { return link_; }
+
     // The key schedule this archive was opened with (all zeros when it is
     // not encrypted), for readers that drive an EntryDecoder themselves.
-    const CipherState& keySchedule() const { return key_; }
+    const CipherState& keySchedule() const { return secret_.key; }
 
     // The flags word of the file at path, or 255 when it is not an archive.
     // Reads only the first 8 bytes and does not touch this Archive.
     std::int32_t probeFlags(const std::string& path) const;
 
-    // Opens the archive file again to read entries' stored bytes as they are,
-    // undecoded (to copy them into another archive with the same flags and
-    // password): entry index's lie at storedOffset(index) and run for its
-    // storedSize. Returns a descriptor the caller closes, or -1 with lastError
-    // CannotOpenArchive, or InputChanged when the file at the path is no
-    // longer the one the index was read from, unchanged.
+    // A descriptor on the very file the index was read from (a dup of the
+    // one this Archive holds, never opened again by path), to read entries'
+    // stored bytes as they are, undecoded (to copy them into another archive
+    // with the same flags and password): entry index's lie at
+    // storedOffset(index) and run for its storedSize. Read it with pread or
+    // explicit offsets: its file position is shared with this Archive's.
+    // Returns a descriptor the caller closes, or -1 with lastError
+    // CannotOpenArchive (nothing open, or no descriptor left), or
+    // InputChanged when the file was written to since the index was read
+    // (its size or modification time differ).
     int openStoredBytes();
     std::uint64_t storedOffset(std::int32_t index) const { return archiveIndex_.entryOffset(index); }
 
@@ -150,7 +172,7 @@ private:
 
     bool fail(ArchiveError error, int systemError = 0);
     bool succeed();
-    bool openFrom(std::FILE* file, const std::string& path, const std::string& password);
+    bool openFrom(std::FILE* file, const std::string& path, const std::string& opened, const std::string& password);
     EntryReader& ownReader();
     bool readerResult(bool ok);
     // The descriptor entries are read from, or -1 before a successful open.
@@ -171,8 +193,9 @@ private:
             return *this;
         }
     } ownReader_;
-    std::string password_;
-    CipherState key_{};
+    HeldSecret secret_;  // the password and the key schedule made from it
+    std::string pathAsGiven_;
+    FileIdentity link_;
     ArchiveIndex archiveIndex_;
     bool looseFileFallback_ = true;
     ArchiveError lastError_ = ArchiveError::None;

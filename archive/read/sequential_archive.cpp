@@ -18,6 +18,7 @@ SequentialArchive::~SequentialArchive()
 {
     if (stream_ != nullptr)
         std::fclose(stream_);  // closes the cookie, not fd_
+    ::explicit_bzero(&key_, sizeof key_);
 }
 
 bool SequentialArchive::fail(ArchiveError error)

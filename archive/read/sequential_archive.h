@@ -22,6 +22,7 @@
 #include "vza/archive/format/archive_entry.h"
 #include "vza/archive/format/archive_error.h"
 #include "vza/archive/format/entry_table.h"
+#include "vza/archive/fs/file_identity.h"
 #include "vza/codec/blowfish.h"
 
 namespace vza {
@@ -31,7 +32,7 @@ class OutputFile;
 class SequentialArchive {
 public:
     SequentialArchive() = default;
-    ~SequentialArchive();
+    ~SequentialArchive();  // wipes the key schedule from memory
     SequentialArchive(const SequentialArchive&) = delete;
     SequentialArchive& operator=(const SequentialArchive&) = delete;
 
@@ -39,6 +40,12 @@ public:
     // owns it): reads the magic number and the flags word. False with
     // NotAnArchive or CannotOpenArchive (a read error, see systemError()).
     bool begin(int fd);
+
+    // The file the stream is read from when it is a regular file (standard
+    // input redirected from one: `vza extract - < a.vza`), by fstat of the
+    // descriptor; unknown for a pipe, a FIFO or a device. Such a file is the
+    // archive on disk as much as one opened by name.
+    FileIdentity identity() const { return FileIdentity::ofDescriptor(fd_, true); }
 
     // The flags word read by begin().
     std::uint32_t flags() const { return flags_; }

@@ -154,6 +154,23 @@ RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& c
     return result;
 }
 
+RunResult runVzaFromFile(const std::vector<std::string>& args, const std::string& cwd, const std::string& inputPath,
+                         const std::vector<std::string>& env)
+{
+    const int fd = open(inputPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw std::runtime_error("cannot open " + inputPath);
+    RunResult result;
+    try {
+        result = spawnVza(args, cwd, env, fd, {});
+    } catch (...) {
+        close(fd);
+        throw;
+    }
+    close(fd);
+    return result;
+}
+
 RunResult runVzaOnTerminal(const std::vector<std::string>& args, const std::string& cwd,
                            const std::vector<TerminalTurn>& turns, const std::vector<std::string>& env)
 {

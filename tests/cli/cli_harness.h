@@ -43,6 +43,11 @@ RunResult runVzaWatched(const std::vector<std::string>& args, const std::string&
 RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& cwd, const std::string& input,
                       const std::vector<std::string>& env = {});
 
+// As runVza, with stdin the file at inputPath opened for reading (as the
+// shell's "< file" does).
+RunResult runVzaFromFile(const std::vector<std::string>& args, const std::string& cwd, const std::string& inputPath,
+                         const std::vector<std::string>& env = {});
+
 // One exchange on the terminal: wait until the output shows prompt, then type reply.
 struct TerminalTurn {
     std::string prompt;

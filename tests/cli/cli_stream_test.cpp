@@ -71,6 +71,19 @@ TEST_F(CliStreamTest, ExtractWritesFilesFromAPipe)
     EXPECT_EQ(readFile(dir / "dup/same"), "second");
 }
 
+// Standard input redirected from the archive is the archive on disk: its
+// own entry is never written over it.
+TEST_F(CliStreamTest, ExtractFromStandardInputNeverWritesOverTheArchiveItReads)
+{
+    writeArchive(dir / "self.vza", {{"self.vza", "the entry"}, {"other.txt", "x"}}, 0);
+    const std::string before = readFile(dir / "self.vza");
+    const RunResult extracted = runVzaFromFile({"extract", "-"}, dir.path(), dir / "self.vza");
+    EXPECT_EQ(extracted.status, 1) << extracted.err;
+    EXPECT_EQ(extracted.err, "vza: 'self.vza': not writing over the archive being read\n");
+    EXPECT_TRUE(readFile(dir / "self.vza") == before);
+    EXPECT_EQ(readFile(dir / "other.txt"), "x");
+}
+
 // From a pipe the same engine places the files as from a file: a link inside
 // the output folder is never followed, and a FIFO in the way is left alone.
 TEST_F(CliStreamTest, ExtractFromAPipeNeverWritesThroughALinkOrOverAFifo)
