@@ -7,7 +7,6 @@ set(VZA_CODEC_SOURCES
   blowfish_fast_portable.cpp
   blowfish_tables.cpp
   block_deflater.cpp
-  deflate_stream.cpp
   inflate_isal.cpp
   inflate_stream.cpp
   inflate_zlib.cpp

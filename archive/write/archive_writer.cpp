@@ -400,6 +400,9 @@ bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
     cipher_.reset();
     flags_ = 0;
     begun_ = false;
+    prepared_ = false;
+    preparedData_ = nullptr;
+    preparedLength_ = 0;
     failedEntry_ = -1;
     lastError_ = ArchiveError::None;
     systemError_ = 0;
@@ -414,6 +417,27 @@ bool ArchiveWriter::begin(std::uint32_t flags, const std::string& password)
     plainEnd_ = HeaderSize;
     begun_ = true;
     return true;
+}
+
+void ArchiveWriter::beginPrepared(std::uint32_t flags, const CipherState& key, const std::uint8_t* data,
+                                  std::size_t length)
+{
+    begin(flags & ~FlagEncrypted);
+    flags_ = flags;
+    if (flags & FlagEncrypted) {
+        cipher_ = std::make_unique<Cipher>();
+        cipher_->state = key;
+    }
+    prepared_ = true;
+    preparedData_ = data;
+    preparedLength_ = length;
+}
+
+bool ArchiveWriter::addRecord(std::string_view name, std::uint32_t originalSize, std::uint32_t storedSize)
+{
+    if (!begun_ || !prepared_)
+        return fail(ArchiveError::CannotWriteOutput);
+    return appendRecord(name, originalSize, storedSize, Stored);
 }
 
 bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, std::uint32_t source)
@@ -607,6 +631,8 @@ bool ArchiveWriter::writeHead(int fd, bool seekable) const
 
 std::uint64_t ArchiveWriter::dataSize() const
 {
+    if (prepared_)
+        return preparedLength_;
     std::uint64_t total = 0;
     for (const std::uint32_t record : records_)
         total += getU32(index_.data() + record + 4);
@@ -724,8 +750,23 @@ unsigned ArchiveWriter::threadCount() const
     return std::clamp(count, 1u, 16u);
 }
 
+// The data area of beginPrepared(), as it stands.
+bool ArchiveWriter::writePrepared(Target& target)
+{
+    for (std::size_t done = 0; done < preparedLength_;) {
+        const std::size_t take = std::min(preparedLength_ - done, PieceSize);
+        if (const ArchiveError error = target.write(done, preparedData_ + done, take); error != ArchiveError::None)
+            return fail(error, error == ArchiveError::CannotWriteOutput ? errno : 0);
+        done += take;
+    }
+    const ArchiveError flushed = target.flush();
+    return flushed == ArchiveError::None || fail(flushed, errno);
+}
+
 bool ArchiveWriter::writeEntries(Target& target)
 {
+    if (prepared_)
+        return writePrepared(target);
     // Level 0 stores: every entry as it is, which a compressed archive
     // reads as plain by its length.
     if ((flags_ & FlagCompressed) && level_ != 0) {

@@ -26,6 +26,7 @@
 #include "vza/archive/format/archive_entry.h"
 #include "vza/archive/format/archive_error.h"
 #include "vza/archive/format/format.h"
+#include "vza/codec/blowfish.h"
 
 namespace vza {
 
@@ -44,6 +45,16 @@ public:
     // written that nobody could open: until a begin() succeeds, every add
     // and write fails. Forgets any earlier plan.
     bool begin(std::uint32_t flags, const std::string& password = {});
+
+    // For an archive built whole in memory (ArchiveIndex::save): starts a
+    // plan whose header carries flags exactly as given (all 32 bits) and is
+    // enciphered, with FlagEncrypted, under key (no password: the caller's
+    // key, the process-wide one for save); whose index is made of the
+    // records given to addRecord(), names and sizes as they are; and whose
+    // data area is data[0..length) as it stands, written whole. data stays
+    // the caller's until writeTo() returns.
+    void beginPrepared(std::uint32_t flags, const CipherState& key, const std::uint8_t* data, std::size_t length);
+    bool addRecord(std::string_view name, std::uint32_t originalSize, std::uint32_t storedSize);
 
     // Plans an entry holding a copy of bytes[0..length).
     bool addBytes(const std::string& name, const void* bytes, std::size_t length);
@@ -148,6 +159,7 @@ private:
     bool copyStored(std::size_t index, Target& target, std::uint64_t at);
     bool write(ArchiveOutput& output);
     bool writeEntries(Target& target);
+    bool writePrepared(Target& target);
     bool writeCompressed(Target& target);
     unsigned threadCount() const;
     bool writeEntry(std::size_t index, Target& target, std::uint64_t at, std::uint32_t& stored);
@@ -180,6 +192,10 @@ private:
     std::uint64_t plainEnd_ = 0;  // header + index + data when nothing is compressed
     unsigned threads_ = 0;
     int level_ = -1;
+    // beginPrepared(): the data area as given.
+    bool prepared_ = false;
+    const std::uint8_t* preparedData_ = nullptr;
+    std::size_t preparedLength_ = 0;
     FileOpener opener_;
     Progress progress_;
     ArchiveError lastError_ = ArchiveError::None;

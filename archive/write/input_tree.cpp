@@ -19,24 +19,6 @@ constexpr int FolderFlags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
 // O_NONBLOCK: a pipe put in a file's place must not stop the walk.
 constexpr int FileFlags = O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
-// Compares two names as they will be stored (backslashes read as slashes).
-bool storedLess(std::string_view a, std::string_view b)
-{
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const auto x = static_cast<unsigned char>(a[i] == '\\' ? '/' : a[i]);
-        const auto y = static_cast<unsigned char>(b[i] == '\\' ? '/' : b[i]);
-        if (x != y)
-            return x < y;
-    }
-    return a.size() < b.size();
-}
-
-bool storedEqual(std::string_view a, std::string_view b)
-{
-    return !storedLess(a, b) && !storedLess(b, a);
-}
-
 }  // namespace
 
 InputTree::~InputTree()
@@ -101,8 +83,8 @@ void InputTree::add(const std::string& operand)
     }
 
     // An operand inside an excluded folder is left out as that folder is.
+    const std::string stored = toSlashes(name);
     if (exclude_) {
-        const std::string stored = toSlashes(name);
         for (std::size_t end = stored.find('/'); end != std::string::npos; end = stored.find('/', end + 1)) {
             if (exclude_(stored.substr(0, end)))
                 return;
@@ -126,13 +108,13 @@ void InputTree::add(const std::string& operand)
     roots_.push_back(Root{folder, path, base, name.size()});
     const std::size_t depth =
         name.empty() ? 0 : 1 + static_cast<std::size_t>(std::count(name.begin(), name.end(), '/'));
-    visit(folder, base, DT_UNKNOWN, path, name, depth);
+    visit(folder, base, DT_UNKNOWN, path, Name{name, stored}, depth);
 }
 
 void InputTree::visit(int folder, const std::string& component, unsigned char type, const std::string& path,
-                      const std::string& name, std::size_t depth)
+                      const Name& name, std::size_t depth)
 {
-    if (exclude_ && !name.empty() && exclude_(toSlashes(name)))
+    if (exclude_ && !name.stored.empty() && exclude_(name.stored))
         return;
     if (depth > MaxComponents) {
         notice(Notice::Kind::TooDeep, path);
@@ -196,7 +178,7 @@ int InputTree::openNode(int folder, const std::string& component, unsigned char 
 // Walks the folder open as fd (taken over and closed) in sorted order. One
 // folder is held open per level, and the levels stop at the component
 // limit, so the walk's descriptors stay bounded however deep the tree.
-void InputTree::visitFolder(int fd, const std::string& path, const std::string& name, std::size_t depth)
+void InputTree::visitFolder(int fd, const std::string& path, const Name& name, std::size_t depth)
 {
     DIR* listing = ::fdopendir(fd);
     if (!listing) {
@@ -221,16 +203,19 @@ void InputTree::visitFolder(int fd, const std::string& path, const std::string& 
         children.clear();
     }
     const std::string prefix = path == "/" ? path : path + "/";
-    const std::string namePrefix = name.empty() ? name : name + "/";
-    for (const auto& [childName, childType] : children)
-        visit(::dirfd(listing), childName, childType, prefix + childName, namePrefix + childName, depth + 1);
+    const std::string rawPrefix = name.raw.empty() ? name.raw : name.raw + "/";
+    const std::string storedPrefix = name.stored.empty() ? name.stored : name.stored + "/";
+    for (const auto& [childName, childType] : children) {
+        visit(::dirfd(listing), childName, childType, prefix + childName,
+              Name{rawPrefix + childName, storedPrefix + toSlashes(childName)}, depth + 1);
+    }
     ::closedir(listing);
 }
 
 // Records a regular file the walk found, when its name may be stored.
-void InputTree::addFile(const struct stat& status, const std::string& path, const std::string& name)
+void InputTree::addFile(const struct stat& status, const std::string& path, const Name& name)
 {
-    const std::string stored = toSlashes(name);
+    const std::string& stored = name.stored;
     if (!safeStoredName(stored)) {
         notice(Notice::Kind::RefusedName, path);
         return;
@@ -239,17 +224,19 @@ void InputTree::addFile(const struct stat& status, const std::string& path, cons
         notice(Notice::Kind::TooLarge, path);
         return;
     }
-    if (stored != name)
-        notice(Notice::Kind::Backslash, path, 0, stored);
     // Names go into pieces of 1 MiB (or one of their own when longer), so
     // that no block holding all of them is ever copied to grow.
     constexpr std::size_t Piece = std::size_t{1} << 20;
-    if (names_.empty() || names_.back().size() + name.size() > names_.back().capacity()) {
+    if (names_.empty() || names_.back().size() + stored.size() > names_.back().capacity()) {
         names_.emplace_back();
-        names_.back().reserve(std::max(Piece, name.size()));
+        names_.back().reserve(std::max(Piece, stored.size()));
     }
     const std::uint64_t nameAt = (static_cast<std::uint64_t>(names_.size() - 1) << 32) | names_.back().size();
-    names_.back() += name;
+    names_.back() += stored;
+    if (stored != name.raw) {
+        notice(Notice::Kind::Backslash, path, 0, stored);
+        diskNames_.emplace(nameAt, name.raw);
+    }
     const auto device = static_cast<std::uint64_t>(status.st_dev);
     if (devices_.empty() || devices_[lastDevice_] != device) {
         lastDevice_ = static_cast<std::size_t>(std::find(devices_.begin(), devices_.end(), device) - devices_.begin());
@@ -257,13 +244,19 @@ void InputTree::addFile(const struct stat& status, const std::string& path, cons
             devices_.push_back(device);
     }
     files_.push_back(File{nameAt, static_cast<std::uint64_t>(status.st_ino), static_cast<std::uint32_t>(status.st_size),
-                          static_cast<std::uint32_t>(roots_.size() - 1), static_cast<std::uint32_t>(name.size()),
+                          static_cast<std::uint32_t>(roots_.size() - 1), static_cast<std::uint32_t>(stored.size()),
                           static_cast<std::uint32_t>(lastDevice_)});
     totalSize_ += static_cast<std::uint64_t>(status.st_size);
-    namesSize_ += name.size();
+    namesSize_ += stored.size();
 }
 
-std::string_view InputTree::rawName(const File& file) const
+std::string_view InputTree::diskName(const File& file) const
+{
+    const auto raw = diskNames_.find(file.nameAt);
+    return raw != diskNames_.end() ? std::string_view(raw->second) : storedView(file);
+}
+
+std::string_view InputTree::storedView(const File& file) const
 {
     return std::string_view(names_[static_cast<std::size_t>(file.nameAt >> 32)])
         .substr(static_cast<std::size_t>(file.nameAt & 0xFFFFFFFFu), file.nameLength);
@@ -286,12 +279,12 @@ struct stat InputTree::statusOf(const File& file) const
 
 std::string InputTree::storedName(std::size_t i) const
 {
-    return toSlashes(std::string(rawName(files_[i])));
+    return std::string(storedView(files_[i]));
 }
 
 std::string InputTree::path(std::size_t i) const
 {
-    return pathRaw(files_[i].root, rawName(files_[i]));
+    return pathRaw(files_[i].root, diskName(files_[i]));
 }
 
 std::string InputTree::path(std::size_t i, std::string_view storedName) const
@@ -330,14 +323,14 @@ void InputTree::handOver(const Taker& take)
             continue;
         if (rootStarts_.empty() || rootStarts_.back().second != file.root)
             rootStarts_.emplace_back(i, file.root);
-        const std::string_view raw = rawName(file);
-        const std::string stored = toSlashes(std::string(raw));
-        if (stored != raw)
-            rawNames_.emplace(i, std::string(raw));
+        const std::string stored(storedView(file));
+        if (const auto raw = diskNames_.find(file.nameAt); raw != diskNames_.end())
+            rawNames_.emplace(i, raw->second);
         going = take(i, stored, statusOf(file));
     }
     files_.clear();
     names_.clear();
+    diskNames_.clear();
     names_.shrink_to_fit();
     totalSize_ = 0;
     namesSize_ = 0;
@@ -364,11 +357,11 @@ void InputTree::finish()
     for (std::uint32_t i = 0; i < order.size(); ++i)
         order[i] = i;
     std::stable_sort(order.begin(), order.end(), [this](std::uint32_t a, std::uint32_t b) {
-        return storedLess(rawName(files_[a]), rawName(files_[b]));
+        return storedView(files_[a]) < storedView(files_[b]);
     });
     std::vector<bool> repeated(files_.size(), false);
     for (std::size_t k = 1; k < order.size(); ++k) {
-        if (storedEqual(rawName(files_[order[k]]), rawName(files_[order[k - 1]])))
+        if (storedView(files_[order[k]]) == storedView(files_[order[k - 1]]))
             repeated[order[k]] = true;
     }
     std::size_t kept = 0;
@@ -385,7 +378,7 @@ void InputTree::finish()
 
 int InputTree::open(std::size_t i) const
 {
-    return openRaw(files_[i].root, rawName(files_[i]));
+    return openRaw(files_[i].root, diskName(files_[i]));
 }
 
 int InputTree::openRaw(std::uint32_t rootNumber, std::string_view raw) const

@@ -116,7 +116,7 @@ private:
         std::size_t nameLength;  // length of the operand's stored name
     };
     struct File {
-        std::uint64_t nameAt;  // piece << 32 | offset in names_: the name before backslashes become slashes
+        std::uint64_t nameAt;  // piece << 32 | offset in names_: the stored name
         std::uint64_t inode;
         std::uint32_t size;  // files of 4 GiB or more are left out
         std::uint32_t root;
@@ -125,13 +125,20 @@ private:
     };
 
     void notice(Notice::Kind kind, const std::string& path, int systemError = 0, const std::string& stored = {});
-    void visit(int folder, const std::string& component, unsigned char type, const std::string& path,
-               const std::string& name, std::size_t depth);
+    // A name as found on disk and as it will be stored (backslashes made
+    // slashes once, component by component, as the walk goes down).
+    struct Name {
+        std::string raw;
+        std::string stored;
+    };
+    void visit(int folder, const std::string& component, unsigned char type, const std::string& path, const Name& name,
+               std::size_t depth);
     int openNode(int folder, const std::string& component, unsigned char type, const std::string& path,
                  struct stat& status);
-    void visitFolder(int fd, const std::string& path, const std::string& name, std::size_t depth);
-    void addFile(const struct stat& status, const std::string& path, const std::string& name);
-    std::string_view rawName(const File& file) const;
+    void visitFolder(int fd, const std::string& path, const Name& name, std::size_t depth);
+    void addFile(const struct stat& status, const std::string& path, const Name& name);
+    std::string_view storedView(const File& file) const;
+    std::string_view diskName(const File& file) const;
     struct stat statusOf(const File& file) const;
     int openRaw(std::uint32_t root, std::string_view raw) const;
     std::string pathRaw(std::uint32_t root, std::string_view raw) const;
@@ -183,6 +190,9 @@ private:
     };
     FileList files_;
     std::vector<std::string> names_;
+    // The names on disk that differ from the stored ones (with backslashes;
+    // rare), by the stored name's place in names_.
+    std::map<std::uint64_t, std::string> diskNames_;
     std::vector<std::uint64_t> devices_;  // the few devices the files are on
     std::size_t lastDevice_ = 0;
     std::uint64_t totalSize_ = 0;
