@@ -27,6 +27,31 @@ void writeArchive(const std::string& path, const std::vector<TestEntry>& entries
 void writeArchive(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt, std::uint32_t flags,
                   const std::string& password)
 {
+    // The programs' own writer, as every archive vza create makes.
+    ArchiveWriter writer;
+    if (!writer.begin(flags, password))
+        throw std::runtime_error("cannot begin " + path + ": " + errorText(writer.lastError()));
+    for (int i = 0; i < count; ++i) {
+        const TestEntry entry = entryAt(i);
+        if (!writer.addBytes(entry.name, entry.data.data(), entry.data.size()))
+            throw std::runtime_error("cannot add " + entry.name + ": " + errorText(writer.lastError()) +
+                                     " (writeArchiveAsGiven stores names the writer refuses)");
+    }
+    if (!writer.writeTo(path))
+        throw std::runtime_error("cannot write " + path + ": " + errorText(writer.lastError()));
+}
+
+void writeArchiveAsGiven(const std::string& path, const std::vector<TestEntry>& entries, std::uint32_t flags,
+                         const std::string& password)
+{
+    writeArchiveAsGiven(
+        path, static_cast<int>(entries.size()), [&entries](int i) { return entries[static_cast<std::size_t>(i)]; },
+        flags, password);
+}
+
+void writeArchiveAsGiven(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt,
+                         std::uint32_t flags, const std::string& password)
+{
     // Built here rather than with ArchiveWriter, which refuses names such
     // as "../x" that tests need stored byte for byte: the records go into an
     // EntryTable, the stored bytes into an unnamed spool file, so a large

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// Test archives in the library's own stored forms (prepareStored, EntryTable),
-// with names stored exactly as given, hostile ones included; vza create's
-// writer (ArchiveWriter) refuses those, so it is tested on its own.
+// Test archives: made by the programs' own writer (ArchiveWriter) wherever it
+// can make them, and in the library's stored forms (prepareStored,
+// EntryTable) with names stored exactly as given, hostile ones included,
+// for archives the writer must refuse to make.
 // Every call throws std::runtime_error when the library refuses.
 #pragma once
 
@@ -27,16 +28,25 @@ struct TestEntry {
     Bytes data;        // the plain contents
 };
 
-// Writes an archive of entries at path: each entry compressed and sealed as
-// flags say (see prepareStored), the cipher keyed with password first when
-// flags has FlagEncrypted.
+// Writes an archive of entries at path with ArchiveWriter, as vza create
+// would: names are checked (backslashes become slashes; "..", a leading '/'
+// and empty names are refused, which throws), each entry compressed and
+// sealed as flags say under password. The process-wide key is not touched.
 void writeArchive(const std::string& path, const std::vector<TestEntry>& entries, std::uint32_t flags,
                   const std::string& password = DefaultPassword);
-
-// The same for count entries made one at a time by entryAt(i), so that a
-// large or many-entry archive never holds all its data in memory.
+// The same for count entries made one at a time by entryAt(i).
 void writeArchive(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt, std::uint32_t flags,
                   const std::string& password = DefaultPassword);
+
+// For archives the writer refuses to make: names stored byte for byte as
+// given, each entry compressed and sealed as flags say (see prepareStored),
+// the process-wide cipher keyed with password first when flags has
+// FlagEncrypted. The entries go through a spool file, so a large or
+// many-entry archive never holds all its data in memory.
+void writeArchiveAsGiven(const std::string& path, const std::vector<TestEntry>& entries, std::uint32_t flags,
+                         const std::string& password = DefaultPassword);
+void writeArchiveAsGiven(const std::string& path, int count, const std::function<TestEntry(int)>& entryAt,
+                         std::uint32_t flags, const std::string& password = DefaultPassword);
 
 // An entry whose stored bytes are given as they are, for damaged entries
 // and stored forms the writer would never produce.

@@ -10,20 +10,41 @@
 
 namespace vza::test::qt {
 
-bool writeArchive(const QString& path, const std::vector<Entry>& entries, std::uint32_t flags,
-                  const QByteArray& password)
+namespace {
+
+template <class Writer>
+bool writeWith(Writer write, const QString& path, const std::vector<Entry>& entries, std::uint32_t flags,
+               const QByteArray& password)
 {
     std::vector<TestEntry> converted;
     for (const Entry& entry : entries)
         converted.emplace_back(entry.name.toStdString(),
                                std::string_view(entry.data.constData(), std::size_t(entry.data.size())));
     try {
-        vza::test::writeArchive(localPath(path), converted, flags, password.toStdString());
+        write(localPath(path), converted, flags, password.toStdString());
         return true;
     } catch (const std::exception& error) {
         qWarning("%s", error.what());
         return false;
     }
+}
+
+}  // namespace
+
+bool writeArchive(const QString& path, const std::vector<Entry>& entries, std::uint32_t flags,
+                  const QByteArray& password)
+{
+    const auto write = [](const std::string& to, const std::vector<TestEntry>& all, std::uint32_t f,
+                          const std::string& key) { vza::test::writeArchive(to, all, f, key); };
+    return writeWith(write, path, entries, flags, password);
+}
+
+bool writeArchiveAsGiven(const QString& path, const std::vector<Entry>& entries, std::uint32_t flags,
+                         const QByteArray& password)
+{
+    const auto write = [](const std::string& to, const std::vector<TestEntry>& all, std::uint32_t f,
+                          const std::string& key) { vza::test::writeArchiveAsGiven(to, all, f, key); };
+    return writeWith(write, path, entries, flags, password);
 }
 
 bool writeFile(const QString& path, const QByteArray& bytes)

@@ -12,14 +12,18 @@
 namespace vza::test::qt {
 
 struct Entry {
-    QByteArray name;  // stored exactly as given
+    QByteArray name;
     QByteArray data;
 };
 
-// vza::test::writeArchive for a Qt path; false (with a warning naming the
-// reason) instead of an exception, for QVERIFY.
+// vza::test::writeArchive (the programs' writer) and writeArchiveAsGiven
+// (names stored exactly as given, for archives the writer refuses) for a Qt
+// path; false (with a warning naming the reason) instead of an exception,
+// for QVERIFY.
 bool writeArchive(const QString& path, const std::vector<Entry>& entries, std::uint32_t flags = 0,
                   const QByteArray& password = QByteArray());
+bool writeArchiveAsGiven(const QString& path, const std::vector<Entry>& entries, std::uint32_t flags = 0,
+                         const QByteArray& password = QByteArray());
 
 // Writes bytes to path, replacing what was there.
 bool writeFile(const QString& path, const QByteArray& bytes);
