@@ -286,7 +286,7 @@ TEST(ArchiveOpen, ACopyKeepsItsNamesWhenTheOriginalIsGone)
         {"dir/last.txt", bytesOf("last")},
     };
     TempDir dir;
-    writeArchive(dir / "a.vza", entries, 0);
+    writeArchiveAsGiven(dir / "a.vza", entries, 0);
     writeBytes(dir / "b.vza", PlainExample);
 
     auto expectAll = [&](Archive& archive) {
