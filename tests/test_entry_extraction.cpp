@@ -49,7 +49,7 @@ TEST(EntryExtraction, EveryFlagCombinationRoundTrips)
     for (std::uint32_t flags : {0u, FlagEncrypted, FlagCompressed, FlagEncrypted | FlagCompressed}) {
         SCOPED_TRACE("flags " + std::to_string(flags));
         TempDir dir;
-        writeArchive(dir / "a.vza", RoundTripEntries, flags, "pw");
+        writeArchiveAsGiven(dir / "a.vza", RoundTripEntries, flags, "pw");
         Archive archive;
         ASSERT_TRUE(archive.open(dir / "a.vza", "pw"));
         ASSERT_EQ(archive.entryCount(), static_cast<std::int32_t>(RoundTripEntries.size()));
@@ -173,7 +173,8 @@ TEST(EntryExtraction, TruncatedArchiveStillGivesTheEntriesBeforeTheCut)
 TEST(EntryExtraction, OutputPaths)
 {
     TempDir dir;
-    writeArchive(dir / "a.vza", {{"img/a.bin", {1, 2, 3}}, {"../escape.txt", bytesOf("x")}, {"/..", bytesOf("y")}}, 0);
+    writeArchiveAsGiven(dir / "a.vza",
+                        {{"img/a.bin", {1, 2, 3}}, {"../escape.txt", bytesOf("x")}, {"/..", bytesOf("y")}}, 0);
     Archive archive;
     ASSERT_TRUE(archive.open(dir / "a.vza", ""));
     WorkingDirectory inside(dir.path());
