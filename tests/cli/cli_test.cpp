@@ -299,17 +299,17 @@ TEST_F(CliTest, UnsafeNamesNeverLeaveTheOutputFolder)
     writeFile(at("outside/target"), "untouched");
     fs::create_directory_symlink("../outside", at("out/a"));
     fs::create_symlink("../outside/target", at("out/link"));
-    writeArchive(at("a.vza"),
-                 {{"../evil", "1"},
-                  {"/abs", "2"},
-                  {"a/../../b", "3"},
-                  {"a/passwd", "4"},
-                  {"", "5"},
-                  {"..", "6"},
-                  {"link", "7"},
-                  {"ok/file", "8"},
-                  {std::string("nul\0/x", 6), "9"}},
-                 0);
+    writeArchiveAsGiven(at("a.vza"),
+                        {{"../evil", "1"},
+                         {"/abs", "2"},
+                         {"a/../../b", "3"},
+                         {"a/passwd", "4"},
+                         {"", "5"},
+                         {"..", "6"},
+                         {"link", "7"},
+                         {"ok/file", "8"},
+                         {std::string("nul\0/x", 6), "9"}},
+                        0);
 
     const RunResult result = vza({"extract", "a.vza", "-C", "out"});
     EXPECT_EQ(result.status, 1);
@@ -510,14 +510,14 @@ TEST_F(CliTest, NamesAndPatternsChooseEntries)
 
 TEST_F(CliTest, NamesArePrintedEscaped)
 {
-    writeArchive(at("a.vza"),
-                 {{"red\x1b[31mtext", "1"},
-                  {"bad\xff\xfe", "2"},
-                  {"tab\there", "3"},
-                  {"caf\xc3\xa9", "4"},
-                  {"c1\xc2\x9b", "5"},
-                  {"../\x1b]0;title\x07", "6"}},
-                 0);
+    writeArchiveAsGiven(at("a.vza"),
+                        {{"red\x1b[31mtext", "1"},
+                         {"bad\xff\xfe", "2"},
+                         {"tab\there", "3"},
+                         {"caf\xc3\xa9", "4"},
+                         {"c1\xc2\x9b", "5"},
+                         {"../\x1b]0;title\x07", "6"}},
+                        0);
     // Read raw: with bytes that are not UTF-8 the archive would be read as
     // Latin-1, every byte a character.
     const RunResult listed = vza({"list", "-q", "--names=raw", "a.vza"});
