@@ -55,7 +55,7 @@ TEST(CliNames, CharactersThatDeceiveAreEscapedWhereverANameIsPrinted)
         entries.push_back({c.name, "data"});
         expected += c.shown + "\n";
     }
-    writeArchive(dir / "a.vza", entries, 0);
+    writeArchiveAsGiven(dir / "a.vza", entries, 0);
 
     EXPECT_EQ(runVza({"list", "-q", "a.vza"}, dir.path()).out, expected);
     const RunResult tested = runVza({"test", "a.vza"}, dir.path());
@@ -74,7 +74,7 @@ TEST(CliNames, ShiftJisNamesAreListedAndExtractedAsUtf8)
     // the second byte of 表 is 0x5C, a backslash in ASCII.
     const std::string report = "\x93\xfa\x96\x7b\x8c\xea/\x95\xf1\x8d\x90\x8f\x91.txt";
     const std::string table = "\x95\x5c.txt";
-    writeArchive(dir / "sjis.vza", {{report, "report"}, {table, "table"}}, 0);
+    writeArchiveAsGiven(dir / "sjis.vza", {{report, "report"}, {table, "table"}}, 0);
 
     struct Case {
         Strings args;
