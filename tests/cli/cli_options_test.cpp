@@ -223,7 +223,7 @@ TEST_F(CliOptionsTest, ThreadsChangeNothingButTheTime)
             name = "../up" + std::to_string(i);
         entries.push_back({name, compressible(100 + i, static_cast<std::uint32_t>(i))});
     }
-    writeArchive(dir / "a.vza", entries, FlagCompressed | FlagEncrypted);
+    writeArchiveAsGiven(dir / "a.vza", entries, FlagCompressed | FlagEncrypted);
     const Strings env{"VZA_PASSWORD=" + DefaultPassword};
     RunResult reference;
     Strings referenceTree;
