@@ -150,7 +150,7 @@ TEST(CliNames, Latin1NamesReadAsShiftJisGetOneNoteAndReadRightWhenAsked)
 TEST(CliNames, WindowsSingleBytesKeepAnArchiveShiftJis)
 {
     TempDir dir;
-    writeArchive(dir / "a.vza", {{"\x95\x5C.txt", "table"}, {"x\xA0y\xFD.txt", "odd"}}, 0);
+    writeArchiveAsGiven(dir / "a.vza", {{"\x95\x5C.txt", "table"}, {"x\xA0y\xFD.txt", "odd"}}, 0);
     const RunResult listed = runVza({"list", "-q", "a.vza"}, dir.path());
     EXPECT_EQ(listed.out, "表.txt\nx\u00A0y\uF8F0.txt\n");
     const RunResult extracted = runVza({"extract", "a.vza", "-C", "out"}, dir.path());
