@@ -27,6 +27,7 @@ set(VZA_ARCHIVE_ROLE_format_SOURCES
   format/archive_index.cpp
   format/data_buffer.cpp
   format/data_buffer_codec.cpp
+  format/entry_check.cpp
   format/entry_records.cpp
   format/entry_table.cpp
   format/format.cpp
@@ -37,6 +38,7 @@ set(VZA_ARCHIVE_ROLE_names_USES fs format)
 set(VZA_ARCHIVE_ROLE_names_SOURCES
   names/display_text.cpp
   names/name_decoding.cpp
+  names/name_verdict.cpp
   names/path_components.cpp
   names/safe_name.cpp
   names/utf8.cpp)

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: MIT
 // vza delete: removes entries from an archive.
 //
-// A NAME removes every entry of that name, as stored or as shown; otherwise a
-// NAME holding * ? or [ removes every entry whose shown name it matches ('*'
-// matching '/' too), as extract picks them. A NAME that removes nothing is an
+// A NAME removes every entry of that name and, as a folder, every entry under
+// it; otherwise a NAME holding * ? or [ removes every entry it matches ('*'
+// matching '/' too): names matched as extract matches them (entry_selection.h). A NAME that removes nothing is an
 // error and the archive is left as it was. The library writes the rest again
 // (ArchiveEditor), each kept entry copied as stored.
-#include <fnmatch.h>
 #include <string>
 #include <vector>
 
@@ -34,29 +33,8 @@ int runDelete(const Options& options, Console& console)
     const std::int32_t count = table.count();
     std::vector<bool> removed(static_cast<std::size_t>(count), false);
     int misses = 0;
-    for (std::size_t n = 1; n < options.operands.size(); ++n) {
-        const std::string& name = options.operands[n];
-        const std::string stored = toSlashes(name);
-        bool matched = false;
-        for (std::int32_t i = 0; i < count; ++i) {
-            if (toSlashes(table.at(i)->name) == stored || names.text(i) == name) {
-                removed[static_cast<std::size_t>(i)] = true;
-                matched = true;
-            }
-        }
-        if (!matched && isPattern(name)) {
-            for (std::int32_t i = 0; i < count; ++i) {
-                if (fnmatch(name.c_str(), names.text(i).c_str(), 0) == 0) {
-                    removed[static_cast<std::size_t>(i)] = true;
-                    matched = true;
-                }
-            }
-        }
-        if (!matched) {
-            console.error(quoted(name) + (isPattern(name) ? ": no entry matches" : ": not in the archive"));
-            ++misses;
-        }
-    }
+    for (const std::int32_t i : selectOperands(names, options, SameName::Every, console, misses))
+        removed[static_cast<std::size_t>(i)] = true;
     if (misses > 0) {
         console.error(untouched);
         return ExitFatal;

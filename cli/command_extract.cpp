@@ -11,13 +11,15 @@
 #include <unordered_map>
 #include <vector>
 
+#include "cli/check_words.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_selection.h"
 #include "cli/extract_to_stdout.h"
 #include "cli/open_archive.h"
 #include "vza/archive/extract/extractor.h"
-#include "vza/archive/names/safe_name.h"
+#include "vza/archive/format/entry_check.h"
+#include "vza/archive/names/name_verdict.h"
 #include "vza/archive/read/archive.h"
 
 namespace vza::cli {
@@ -41,68 +43,58 @@ struct Plan {
     }
 };
 
-// Turns the chosen entries into output paths. Entries whose names leave
-// nothing safe are reported and dropped; names that had to change get a
-// warning; of entries with the same output path only the last one stays,
-// so the later one wins as with tar, and the earlier ones are not even read.
-Plan planOutputs(const EntryTable& archive, const EntryNames& names, const std::vector<std::int32_t>& chosen,
-                 Console& console, int& failures)
+// Turns the chosen entries into output paths. Entries whose names extract
+// refuses (the library's judgement, judgeStoredName) are reported and
+// dropped; names that had to change get a warning; of entries with the same
+// output path only the last one stays, so the later one wins as with tar,
+// and the earlier ones are not even read.
+Plan planOutputs(const EntryNames& names, const std::vector<std::int32_t>& chosen, Console& console, int& failures)
 {
+    const EntryTable& archive = names.table();
     Plan plan;
     std::vector<std::int32_t> candidates;
     candidates.reserve(chosen.size());
+    const auto shown = [&](std::int32_t index) {
+        std::string text = names.shown(index);
+        text.insert(0, 1, '\'');  // not "'" + string: a false -Wrestrict in g++ 12
+        return text + '\'';
+    };
     for (std::int32_t index : chosen) {
         const std::string_view name = archive.at(index)->name;
-        if (name.empty()) {
+        std::string relative;
+        const NameVerdict verdict = judgeStoredName(name, names.encoding(), &relative);
+        if (verdict == NameVerdict::Empty) {
             console.error("entry " + std::to_string(index + 1) + " has an empty name; skipped");
             ++failures;
             continue;
         }
-        // A NUL would cut the path short in every system call.
-        std::string shown = names.shown(index);
-        shown.insert(0, 1, '\'');  // not "'" + string: a false -Wrestrict in g++ 12
-        shown += '\'';
-        if (name.find('\0') != std::string_view::npos) {
-            console.error(shown + ": the name holds a NUL byte; skipped");
-            ++failures;
-            continue;
-        }
-        std::string relative = names.outputPath(index);
-        if (relative.empty()) {
-            console.error(shown + ": nothing safe is left of the name; skipped");
+        if (verdict != NameVerdict::Writable) {
+            const bool named = verdict == NameVerdict::HoldsNul || verdict == NameVerdict::NothingSafe;
+            console.error(shown(index) + ": " + refusalReason(verdict) + (named ? "; skipped" : ""));
             ++failures;
             continue;
         }
         if (relative != name) {
             if (relative != names.text(index))
-                console.warning(shown + " is written as " + quoted(relative));
+                console.warning(shown(index) + " is written as " + quoted(relative));
             plan.renamed.emplace(index, std::move(relative));
         }
         candidates.push_back(index);
     }
 
-    // Sorted by output path, entries of one path are neighbours, the
-    // latest last; every one but the last is left out.
-    std::vector<std::int32_t> byPath(candidates);
-    std::sort(byPath.begin(), byPath.end(), [&](std::int32_t a, std::int32_t b) {
-        const int order = plan.outputPath(archive, a).compare(plan.outputPath(archive, b));
-        return order < 0 || (order == 0 && a < b);
-    });
-    std::vector<bool> superseded(static_cast<std::size_t>(archive.count()), false);
-    for (std::size_t k = 1; k < byPath.size(); ++k) {
-        const std::string_view path = plan.outputPath(archive, byPath[k]);
-        if (path != plan.outputPath(archive, byPath[k - 1]))
-            continue;
-        superseded[static_cast<std::size_t>(byPath[k - 1])] = true;
-        if (console.verbose())
-            console.line("entry " + std::to_string(byPath[k - 1] + 1) + " " + quoted(path) +
-                         " is replaced by a later entry");
-    }
-    byPath = {};
-    plan.indices.reserve(candidates.size());
+    // The last entry of each output path; every earlier one is left out.
+    std::unordered_map<std::string_view, std::int32_t> last;
+    last.reserve(candidates.size());
+    for (std::int32_t index : candidates)
+        last[plan.outputPath(archive, index)] = index;
+    plan.indices.reserve(last.size());
     for (std::int32_t index : candidates) {
-        if (!superseded[static_cast<std::size_t>(index)])
+        const std::string_view path = plan.outputPath(archive, index);
+        const std::int32_t latest = last.at(path);
+        if (latest == index)
             plan.indices.push_back(index);
+        else if (console.verbose())
+            console.line("entry " + std::to_string(index + 1) + " " + quoted(path) + " is replaced by a later entry");
     }
     return plan;
 }
@@ -154,42 +146,34 @@ std::string problemText(const Extractor::Result& result)
     return "failed";
 }
 
-}  // namespace
+// What a run did, for its summary line.
+struct Outcome {
+    std::uint64_t written = 0;
+    std::uint64_t unchecked = 0;  // written, but stored: nothing checked their bytes
+    std::uint64_t kept = 0;       // existing files left alone (-n)
+};
 
-int runExtract(const Options& options, Console& console)
+// The summary: said only when there is more to say than that all went well
+// (stored entries went unchecked, or files were kept).
+void printSummary(const Outcome& outcome, Console& console)
 {
-    ArchiveInput input;
-    if (!openArchive(options.operands.front(), options, console, input))
-        return ExitFatal;
-    int failures = 0;
-    const EntryNames entryNames(input.entryTable(), options.names);
-    const std::vector<std::string> names(options.operands.begin() + 1, options.operands.end());
-    const std::vector<std::int32_t> chosen =
-        selectEntries(input.entryTable(), entryNames, names, options.excludes, console, failures);
-    if (options.toStdout)
-        return extractToStdout(input, entryNames, chosen, console, failures);
-    const EntryTable& archive = input.entryTable();
-    const Plan plan = planOutputs(archive, entryNames, chosen, console, failures);
+    if (console.quiet() || (outcome.unchecked == 0 && outcome.kept == 0))
+        return;
+    std::string text = counted(outcome.written, " entry written", " entries written");
+    if (outcome.kept > 0)
+        text += ", " + counted(outcome.kept, " existing file kept", " existing files kept");
+    if (outcome.unchecked > 0)
+        text += ", " + uncheckedText(outcome.unchecked);
+    console.line(text);
+}
 
+// Writes the plan's entries through extractor, reporting each; the
+// progress line follows the entry being written.
+Outcome writePlan(Extractor& extractor, const Plan& plan, const EntryTable& archive, Console& console, int& failures)
+{
     std::uint64_t total = 0;
     for (std::int32_t index : plan.indices)
         total += archive.at(index)->originalSize;
-    // A pipe is read once, in index order, which the plan keeps.
-    std::optional<Extractor> engine;
-    if (input.sequential())
-        engine.emplace(input.stream());
-    else
-        engine.emplace(input.archive());
-    Extractor& extractor = *engine;
-    extractor.options().overwrite = options.keepExisting ? Extractor::Overwrite::Keep : Extractor::Overwrite::Replace;
-    extractor.options().threads = options.threads;
-    if (!extractor.open(options.outputDir)) {
-        console.error("cannot use output folder " + quoted(options.outputDir) + ": " +
-                      std::strerror(extractor.openError()));
-        return ExitFatal;
-    }
-    if (!outputFolderWritable(options.outputDir, console))
-        return ExitFatal;
     ProgressLine& progress = console.progress();
     progress.start(total);
     // Results and progress come on this thread, in plan order, though the
@@ -212,20 +196,59 @@ int runExtract(const Options& options, Console& console)
     jobs.reserve(plan.indices.size());
     for (std::int32_t index : plan.indices)
         jobs.push_back({index, std::string(plan.outputPath(archive, index))});
+    Outcome outcome;
     extractor.extractAll(jobs, [&](const Extractor::Result& result) {
         follow(result.index);
         if (result.status == Extractor::Status::Written) {
+            ++outcome.written;
+            if (!entryBytesChecked(archive.flags(), *archive.at(result.index)))
+                ++outcome.unchecked;
             if (console.verbose())
                 console.line(displayName(result.path));
-            return;
-        }
-        ++failures;
-        if (result.status == Extractor::Status::Skipped)
-            console.warning("skipped " + quoted(result.path) + ": it exists (-k)");
-        else
+        } else if (result.status == Extractor::Status::Skipped) {
+            ++outcome.kept;
+            if (console.verbose())
+                console.line("kept " + displayName(result.path));
+        } else {
+            ++failures;
             console.error(quoted(archive.at(result.index)->name) + ": " + problemText(result));
+        }
     });
-    console.progress().clear();
+    progress.clear();
+    return outcome;
+}
+
+}  // namespace
+
+int runExtract(const Options& options, Console& console)
+{
+    ArchiveInput input;
+    if (!openArchive(options.operands.front(), options, console, input))
+        return ExitFatal;
+    int failures = 0;
+    const EntryNames entryNames(input.entryTable(), options.names);
+    const std::vector<std::int32_t> chosen = selectOperands(entryNames, options, SameName::First, console, failures);
+    if (options.toStdout)
+        return extractToStdout(input, entryNames, chosen, console, failures);
+    const Plan plan = planOutputs(entryNames, chosen, console, failures);
+
+    // A pipe is read once, in index order, which the plan keeps.
+    std::optional<Extractor> engine;
+    if (input.sequential())
+        engine.emplace(input.stream());
+    else
+        engine.emplace(input.archive());
+    Extractor& extractor = *engine;
+    extractor.options().overwrite = options.keepExisting ? Extractor::Overwrite::Keep : Extractor::Overwrite::Replace;
+    extractor.options().threads = options.threads;
+    if (!extractor.open(options.outputDir)) {
+        console.error("cannot use output folder " + quoted(options.outputDir) + ": " +
+                      std::strerror(extractor.openError()));
+        return ExitFatal;
+    }
+    if (!outputFolderWritable(options.outputDir, console))
+        return ExitFatal;
+    printSummary(writePlan(extractor, plan, input.entryTable(), console, failures), console);
     return failures == 0 ? ExitOk : ExitPartial;
 }
 

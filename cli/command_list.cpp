@@ -3,11 +3,14 @@
 #include <cstdio>
 #include <string>
 
+#include "cli/check_words.h"
 #include "cli/commands.h"
 #include "cli/display_name.h"
 #include "cli/entry_selection.h"
+#include "cli/json_listing.h"
 #include "cli/open_archive.h"
 #include "vza/archive/format/format.h"
+#include "vza/archive/names/name_verdict.h"
 #include "vza/archive/read/archive.h"
 
 namespace vza::cli {
@@ -82,6 +85,11 @@ public:
     void endLine()
     {
         text_ += '\n';
+        flushWhenLarge();
+    }
+
+    void flushWhenLarge()
+    {
         if (text_.size() >= Limit)
             flush();
     }
@@ -121,28 +129,34 @@ void suggestLatin1(const ArchiveInput& archive, const EntryNames& names, Console
                      " reads like Latin-1; --names latin1 reads them so");
 }
 
-}  // namespace
-
-int runList(const Options& options, Console& console)
+// Says, once for each, which entries extract would refuse by their names.
+void warnRefused(const EntryNames& names, const std::vector<std::int32_t>& chosen, Console& console)
 {
-    ArchiveInput archive;
-    if (!openArchive(options.operands.front(), options, console, archive))
-        return ExitFatal;
-    const EntryNames names(archive.entryTable(), options.names);
-    int misses = 0;
-    const std::vector<std::int32_t> chosen =
-        selectEntries(archive.entryTable(), names, {}, options.excludes, console, misses);
-    ListingBuffer out(console);
-    if (!console.quiet())
-        suggestLatin1(archive, names, console);
-    if (console.quiet()) {
-        for (std::int32_t index : chosen) {
-            names.appendShown(out.text(), index);
-            out.endLine();
-        }
-        return ExitOk;
+    for (const std::int32_t index : chosen) {
+        const NameVerdict verdict = judgeStoredName(names.table().at(index)->name, names.encoding());
+        if (verdict == NameVerdict::Writable)
+            continue;
+        const std::string who =
+            verdict == NameVerdict::Empty ? "entry " + std::to_string(index + 1) : "'" + names.shown(index) + "'";
+        console.warning(who + ": " + refusalReason(verdict) + "; extract refuses it");
     }
-    if (console.verbose()) {
+}
+
+void listJson(const ArchiveInput& archive, const EntryNames& names, const std::vector<std::int32_t>& chosen,
+              ListingBuffer& out)
+{
+    appendJsonHead(out.text(), archive.flags(), names.encoding());
+    for (std::size_t k = 0; k < chosen.size(); ++k) {
+        appendJsonEntry(out.text(), names, chosen[k], k == 0);
+        out.flushWhenLarge();
+    }
+    appendJsonTail(out.text(), !chosen.empty());
+}
+
+void listTable(const ArchiveInput& archive, const EntryNames& names, const std::vector<std::int32_t>& chosen,
+               ListingBuffer& out, bool verbose)
+{
+    if (verbose) {
         out.text() += "Archive: " + archive.shownPath() + " (" + flagsText(archive.flags()) + ")";
         out.endLine();
     }
@@ -163,7 +177,33 @@ int runList(const Options& options, Console& console)
     appendNumbers(out.text(), totalSize, totalStored);
     out.text() += std::to_string(count) + (count == 1 ? " entry" : " entries");
     out.endLine();
-    return ExitOk;
+}
+
+}  // namespace
+
+int runList(const Options& options, Console& console)
+{
+    ArchiveInput archive;
+    if (!openArchive(options.operands.front(), options, console, archive))
+        return ExitFatal;
+    const EntryNames names(archive.entryTable(), options.names);
+    int misses = 0;
+    const std::vector<std::int32_t> chosen = selectOperands(names, options, SameName::First, console, misses);
+    if (!console.quiet() && !options.json)
+        suggestLatin1(archive, names, console);
+    warnRefused(names, chosen, console);
+    ListingBuffer out(console);
+    if (options.json) {
+        listJson(archive, names, chosen, out);
+    } else if (console.quiet()) {
+        for (std::int32_t index : chosen) {
+            names.appendShown(out.text(), index);
+            out.endLine();
+        }
+    } else {
+        listTable(archive, names, chosen, out, console.verbose());
+    }
+    return misses == 0 ? ExitOk : ExitPartial;
 }
 
 }  // namespace vza::cli

@@ -43,8 +43,12 @@ bool checkHelpTopic(const Options& options, std::string& error)
 // user expected files.
 bool checkExtract(const Options& options, std::string& error)
 {
-    if (options.toStdout && (options.keepExisting || options.outputDir != ".")) {
-        error = "-O writes to standard output; -C and -k do not go with it";
+    if (options.toStdout && (options.keepExisting || options.replaceExisting || options.outputDir != ".")) {
+        error = "-O writes to standard output; -C, -n (-k) and -o do not go with it";
+        return false;
+    }
+    if (options.keepExisting && options.replaceExisting) {
+        error = "-o replaces existing files and -n (-k) keeps them; give one of them";
         return false;
     }
     return true;
@@ -95,8 +99,12 @@ const std::vector<OptionSpec> Options_ = {
          o.outputDir = value;
          return true;
      }},
-    {'k', "", "", "keep existing files; they are reported as skipped", false,
+    {'o', "overwrite", "", "replace existing files without asking", false,
+     [](Options& o, const std::string&, std::string&) { o.replaceExisting = true; return true; }},
+    {'n', "", "", "never replace existing files (-k is the same); the\n"
+                  "summary counts them", false,
      [](Options& o, const std::string&, std::string&) { o.keepExisting = true; return true; }},
+    {'k', "", "", "", false, [](Options& o, const std::string&, std::string&) { o.keepExisting = true; return true; }},
     {'j', "threads", "N", "write files on N threads (default: one per core;\n"
                           "1 writes them one after the other)", false,
      [](Options& o, const std::string& value, std::string& error) {
@@ -137,6 +145,8 @@ const std::vector<OptionSpec> Options_ = {
          o.excludes.push_back(value);
          return true;
      }},
+    {'\0', "json", "", "write the listing as one JSON document (UTF-8)", false,
+     [](Options& o, const std::string&, std::string&) { o.json = true; return true; }},
     {'\0', "names", "MODE", "read stored names as auto (UTF-8, else Shift_JIS,\n"
                             "else Latin-1), utf8, cp932, latin1 or raw (bytes,\n"
                             "escaped)", false,
@@ -150,24 +160,27 @@ const std::vector<OptionSpec> Options_ = {
 };
 
 const std::vector<CommandSpec> Commands = {
-    {"list", "ARCHIVE", "sizes, ratio and name of every entry",
+    {"list", "ARCHIVE [NAME|PATTERN...]", "sizes, ratio and name of every entry",
      "Prints the size, stored size, space saved and name of every entry in index\n"
      "order, then a totals line. With -q only the names, one a line; with -v also\n"
-     "the archive's flags.\n",
-     {"x", "names"}, 1, 1, "", "list takes one archive and no names", nullptr, runList},
-    {"test", "ARCHIVE", "read and check every entry",
+     "the archive's flags. NAMEs choose entries as for extract.\n",
+     {"x", "names", "json"}, 1, SIZE_MAX, "", "", nullptr, runList},
+    {"test", "ARCHIVE [NAME|PATTERN...]", "read and check every entry",
      "Reads every entry, unseals and inflates it and checks its length, and prints\n"
-     "OK or FAILED for each. With -q only the failures are printed.\n",
-     {"x", "names"}, 1, 1, "", "test takes one archive and no names", nullptr, runTest},
+     "OK or FAILED for each. With -q only the failures are printed. NAMEs choose\n"
+     "entries as for extract.\n",
+     {"x", "names"}, 1, SIZE_MAX, "", "", nullptr, runTest},
     {"extract", "ARCHIVE [-C DIR] [-k] [-j N] [-O] [NAME|PATTERN...]", "write entries under DIR (default .)",
      "Writes entries under DIR (default: the current folder), creating folders as\n"
      "needed. Without names every entry is written; when two entries share a name\n"
-     "the later one wins. A NAME given exactly picks the first entry of that name;\n"
-     "a PATTERN (* ? [...], '*' also matches '/') picks every matching entry.\n"
+     "the later one wins. A NAME given exactly picks the first entry of that name,\n"
+     "and every entry under it when it names a folder ('proj/src'); a PATTERN\n"
+     "(* ? [...], '*' also matches '/') picks every matching entry. Names are\n"
+     "matched as list shows them, a backslash the same as a slash.\n"
      "Names that would leave DIR are made safe and a warning is printed.\n"
      "\n"
      "Give -- before names that begin with '-'.\n",
-     {"C", "k", "j", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract},
+     {"C", "o", "n", "k", "j", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract},
     {"create", "ARCHIVE [-z] [-e] PATH...", "pack files and folders",
      "Packs files, and folders recursively in sorted order, into a new ARCHIVE.\n"
      "An existing ARCHIVE (or the file a link at ARCHIVE leads to) is replaced\n"
@@ -195,9 +208,9 @@ const std::vector<CommandSpec> Commands = {
      {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "names"}, 2, SIZE_MAX, "add needs at least one file or folder to add", "", nullptr, runAdd},
     {"delete", "ARCHIVE NAME|PATTERN...", "remove entries",
      "Removes from ARCHIVE every entry of each NAME (all of them when several\n"
-     "share it). A NAME the archive does not hold that has * ? or [ is a pattern\n"
-     "removing every entry it matches ('*' also matches '/'; 'dir/*' removes a\n"
-     "folder). When a NAME removes nothing, nothing is removed and ARCHIVE is\n"
+     "share it), and every entry under it when it names a folder. A NAME the\n"
+     "archive does not hold that has * ? or [ is a pattern removing every entry\n"
+     "it matches ('*' also matches '/'). When a NAME removes nothing, nothing is removed and ARCHIVE is\n"
      "left as it was. The other entries are copied as they are stored; ARCHIVE\n"
      "is replaced only by a complete archive and keeps its permissions.\n"
      "\n"

@@ -2,6 +2,7 @@
 #include "cli/entry_names.h"
 
 #include "cli/display_name.h"
+#include "vza/archive/format/format.h"
 
 namespace vza::cli {
 EntryNames::EntryNames(const EntryTable& table, NameEncodingChoice choice)
@@ -13,6 +14,16 @@ std::string EntryNames::text(std::int32_t index) const
 {
     const std::optional<EntryView> entry = table_.at(index);
     return entry ? decodeName(entry->name, encoding_) : std::string();
+}
+
+std::string EntryNames::key(std::int32_t index) const
+{
+    return toSlashes(text(index));
+}
+
+std::string EntryNames::operandKey(std::string_view operand) const
+{
+    return toSlashes(isValidUtf8(operand) ? std::string(operand) : decodeName(operand, encoding_));
 }
 
 std::string EntryNames::shown(std::int32_t index) const

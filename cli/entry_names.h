@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "vza/archive/format/entry_table.h"
 #include "vza/archive/names/name_decoding.h"
@@ -22,11 +23,17 @@ public:
     // choice: as --names gave it (the parser has checked it).
     EntryNames(const EntryTable& table, NameEncodingChoice choice);
 
+    const EntryTable& table() const { return table_; }
     NameEncoding encoding() const { return encoding_; }
     // Whether the encoding was detected (--names auto) rather than chosen.
     bool detected() const { return detected_; }
     std::string text(std::int32_t index) const;
     std::string shown(std::int32_t index) const;
+    // The form names are matched in: text() with every backslash a slash.
+    std::string key(std::int32_t index) const;
+    // An operand in that form: read as UTF-8 when it is valid UTF-8 (typed
+    // on the terminal), else in the archive's encoding, as stored names are.
+    std::string operandKey(std::string_view operand) const;
     // shown(index) appended to out. A valid UTF-8 name read as UTF-8 (the
     // common case) is escaped straight from the index, with no copy of its own.
     void appendShown(std::string& out, std::int32_t index) const;

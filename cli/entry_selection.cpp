@@ -2,10 +2,13 @@
 #include "cli/entry_selection.h"
 
 #include <fnmatch.h>
+#include <unordered_map>
 
 #include "cli/display_name.h"
+#include "vza/archive/format/format.h"
 
 namespace vza::cli {
+
 bool isPattern(const std::string& name)
 {
     return name.find_first_of("*?[") != std::string::npos;
@@ -27,66 +30,128 @@ bool excludesPath(const std::string& pattern, std::string_view path)
 
 namespace {
 
-bool matches(const std::string& pattern, const std::string& text)
+std::string_view withoutTrailingSlashes(std::string_view key)
 {
-    return pattern == text || (isPattern(pattern) && fnmatch(pattern.c_str(), text.c_str(), 0) == 0);
+    while (key.size() > 1 && key.back() == '/')
+        key.remove_suffix(1);
+    return key;
 }
 
-// The first entry whose stored name, or else whose text, is name; -1 when none.
-std::int32_t findExact(const EntryTable& table, const EntryNames& entryNames, const std::string& name)
+bool matches(const std::string& pattern, const std::string& key)
 {
-    const std::int32_t stored = table.find(name);
-    if (stored >= 0)
-        return stored;
-    for (std::int32_t i = 0; i < table.count(); ++i) {
-        if (entryNames.text(i) == name)
-            return i;
-    }
-    return -1;
+    return pattern == key || (isPattern(pattern) && fnmatch(pattern.c_str(), key.c_str(), 0) == 0);
 }
+
+// The operands, each as the key it is compared by, and what each picked.
+class Operands {
+public:
+    Operands(const EntryNames& names, const std::vector<std::string>& operands) : keys_(operands.size())
+    {
+        for (std::size_t n = 0; n < operands.size(); ++n) {
+            keys_[n] = names.operandKey(operands[n]);
+            byName_[std::string(withoutTrailingSlashes(keys_[n]))].push_back(n);
+        }
+        picked_.assign(operands.size(), false);
+        exactTaken_.assign(operands.size(), false);
+    }
+
+    // Whether the entry of key is picked by name: as itself, or under one
+    // of its folders.
+    bool pickByName(const std::string& key, SameName sameName)
+    {
+        bool chosen = false;
+        if (const auto found = byName_.find(std::string(withoutTrailingSlashes(key))); found != byName_.end()) {
+            for (const std::size_t n : found->second) {
+                if (sameName == SameName::First && exactTaken_[n])
+                    continue;
+                exactTaken_[n] = picked_[n] = chosen = true;
+            }
+        }
+        for (std::size_t slash = key.find('/'); slash != std::string::npos; slash = key.find('/', slash + 1)) {
+            if (slash == 0)
+                continue;
+            if (const auto found = byName_.find(key.substr(0, slash)); found != byName_.end()) {
+                for (const std::size_t n : found->second)
+                    picked_[n] = chosen = true;
+            }
+        }
+        return chosen;
+    }
+
+    // The operands that picked nothing by name and are patterns.
+    std::vector<std::size_t> patternsLeft(const std::vector<std::string>& operands) const
+    {
+        std::vector<std::size_t> left;
+        for (std::size_t n = 0; n < operands.size(); ++n) {
+            if (!picked_[n] && isPattern(operands[n]))
+                left.push_back(n);
+        }
+        return left;
+    }
+
+    const std::string& key(std::size_t n) const { return keys_[n]; }
+    bool picked(std::size_t n) const { return picked_[n]; }
+    void pick(std::size_t n) { picked_[n] = true; }
+
+private:
+    std::vector<std::string> keys_;
+    std::unordered_map<std::string, std::vector<std::size_t>> byName_;
+    std::vector<bool> picked_;
+    std::vector<bool> exactTaken_;
+};
 
 }  // namespace
 
-std::vector<std::int32_t> selectEntries(const EntryTable& table, const EntryNames& entryNames,
-                                        const std::vector<std::string>& names, const std::vector<std::string>& excludes,
-                                        Console& console, int& misses)
+std::vector<std::int32_t> selectEntries(const EntryNames& names, const std::vector<std::string>& operands,
+                                        const std::vector<std::string>& excludes, SameName sameName, Console& console,
+                                        int& misses)
 {
-    const std::int32_t count = table.count();
-    std::vector<bool> picked(static_cast<std::size_t>(count), names.empty());
-    for (const std::string& name : names) {
-        const std::int32_t exact = findExact(table, entryNames, name);
-        if (exact >= 0) {
-            picked[static_cast<std::size_t>(exact)] = true;
-            continue;
-        }
-        bool matched = false;
-        if (isPattern(name)) {
+    const std::int32_t count = names.table().count();
+    std::vector<bool> chosen(static_cast<std::size_t>(count), operands.empty());
+    if (!operands.empty()) {
+        Operands given(names, operands);
+        for (std::int32_t i = 0; i < count; ++i)
+            chosen[static_cast<std::size_t>(i)] = given.pickByName(names.key(i), sameName);
+        for (const std::size_t n : given.patternsLeft(operands)) {
             for (std::int32_t i = 0; i < count; ++i) {
-                if (fnmatch(name.c_str(), entryNames.text(i).c_str(), 0) == 0) {
-                    picked[static_cast<std::size_t>(i)] = true;
-                    matched = true;
+                if (fnmatch(given.key(n).c_str(), names.key(i).c_str(), 0) == 0) {
+                    chosen[static_cast<std::size_t>(i)] = true;
+                    given.pick(n);
                 }
             }
         }
-        if (!matched) {
+        for (std::size_t n = 0; n < operands.size(); ++n) {
+            if (given.picked(n))
+                continue;
+            const std::string& name = operands[n];
             console.error(quoted(name) + (isPattern(name) ? ": no entry matches" : ": not in the archive"));
             ++misses;
         }
     }
-    std::vector<std::int32_t> chosen;
+    std::vector<std::string> excludeKeys;
+    for (const std::string& exclude : excludes)
+        excludeKeys.push_back(names.operandKey(exclude));
+    std::vector<std::int32_t> selected;
     for (std::int32_t i = 0; i < count; ++i) {
-        if (!picked[static_cast<std::size_t>(i)])
+        if (!chosen[static_cast<std::size_t>(i)])
             continue;
         bool excluded = false;
-        if (!excludes.empty()) {
-            const std::string text = entryNames.text(i);
-            for (const std::string& pattern : excludes)
-                excluded = excluded || matches(pattern, text);
+        if (!excludeKeys.empty()) {
+            const std::string key = names.key(i);
+            for (const std::string& pattern : excludeKeys)
+                excluded = excluded || matches(pattern, key);
         }
         if (!excluded)
-            chosen.push_back(i);
+            selected.push_back(i);
     }
-    return chosen;
+    return selected;
+}
+
+std::vector<std::int32_t> selectOperands(const EntryNames& names, const Options& options, SameName sameName,
+                                         Console& console, int& misses)
+{
+    const std::vector<std::string> operands(options.operands.begin() + 1, options.operands.end());
+    return selectEntries(names, operands, options.excludes, sameName, console, misses);
 }
 
 }  // namespace vza::cli

@@ -20,7 +20,8 @@ struct Options {
     Verbosity verbosity = Verbosity::Normal;
     std::string passwordFile;                             // --password-file, "" when not given
     std::string outputDir = ".";                          // extract -C
-    bool keepExisting = false;                            // extract -k
+    bool keepExisting = false;                            // extract -n, -k: never replace a file
+    bool replaceExisting = false;                         // extract -o: replace files without asking
     unsigned threads = 0;                                 // extract -j: threads writing files, 0 for one per core
     bool toStdout = false;                                // extract -O: the entries' bytes to stdout
     std::vector<std::string> excludes;                    // -x PATTERN, in the order given
@@ -28,6 +29,7 @@ struct Options {
     bool compress = false;                                // create -z
     int level = -1;                                       // create, add -0 ... -9; -1: zlib's default
     bool encrypt = false;                                 // create -e
+    bool json = false;                                    // list --json
     bool help = false;                                    // --help / -h
     bool version = false;                                 // --version
 };

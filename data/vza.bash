@@ -11,7 +11,7 @@ _vza()
     # take a value also go into with_value and the "$prev" case.
     local commands="list test extract create add delete help"
     local common="-q --quiet -v --verbose --password-file --help --version"
-    local with_value="--password-file -C -x --exclude --names"
+    local with_value="--password-file -C -j --threads -x --exclude --names"
 
     # Find the command and its archive, skipping options and their values.
     local i word command="" archive="" options_end=0
@@ -36,17 +36,18 @@ _vza()
     case $prev in
         --password-file) _filedir; return ;;
         -C) _filedir -d; return ;;
-        -x | --exclude) return ;;    # a pattern of the user's own
+        -x | --exclude | -j | --threads) return ;;    # a pattern or a number of the user's own
         --names) COMPREPLY=($(compgen -W "auto utf8 cp932 latin1 raw" -- "$cur")); return ;;
     esac
 
     if ((!options_end)) && [[ $cur == -* ]]; then
         local own=""
         case $command in
-            list | test) own="-x --exclude --names" ;;
-            extract) own="-C -k -O --to-stdout -x --exclude --names" ;;
-            create) own="-z -e -x --exclude" ;;
-            add | delete) own="--names" ;;
+            list | l) own="-x --exclude --names --json" ;;
+            test | t) own="-x --exclude --names" ;;
+            extract | x) own="-C -o --overwrite -n -k -j --threads -O --to-stdout -x --exclude --names" ;;
+            create | c) own="-z -e -x --exclude" ;;
+            add | a | delete | d) own="--names" ;;
         esac
         COMPREPLY=($(compgen -W "$common $own --" -- "$cur"))
         return
@@ -70,8 +71,8 @@ _vza()
     fi
 
     case $command in
-        create | add) _filedir ;;    # files and folders to pack
-        extract | delete) ;;         # entry names: nothing is read from the archive
+        create | c | add | a) _filedir ;;    # files and folders to pack
+        *) ;;                                # entry names: nothing is read from the archive
     esac
 } &&
     complete -F _vza vza

@@ -8,6 +8,7 @@
 #include "vza/archive/format/archive_index.h"
 #include "vza/archive/format/data_buffer.h"
 #include "vza/archive/names/name_decoding.h"
+#include "vza/archive/names/name_verdict.h"
 #include "vza/archive/read/archive.h"
 
 using namespace vza;
@@ -185,4 +186,44 @@ TEST(NameDecoding, DoubtfulCp932Readings)
     }
     EXPECT_EQ(firstDoubtfulCp932Name(entriesNamed({SjisReport, "r\xE9sum\xE9s", "\xC4rger"})), 2);
     EXPECT_EQ(firstDoubtfulCp932Name(entriesNamed({SjisReport, SjisHyo})), -1);
+}
+
+// What extract refuses, judged once from the stored name for every command.
+TEST(NameDecoding, VerdictOnStoredNames)
+{
+    std::string deep;
+    for (int level = 0; level < 256; ++level)
+        deep += "d/";
+    struct Case {
+        const char* what;
+        std::string stored;
+        NameEncoding encoding;
+        NameVerdict verdict;
+        std::string path;
+    };
+    const Case cases[] = {
+        {"plain", "a/b.txt", NameEncoding::Utf8, NameVerdict::Writable, "a/b.txt"},
+        {"made safe", "/x/../y", NameEncoding::Utf8, NameVerdict::Writable, "x/y"},
+        {"backslashes", "a\\b", NameEncoding::Latin1, NameVerdict::Writable, "a/b"},
+        {"CP932 trail byte", SjisFolderHyo, NameEncoding::Cp932, NameVerdict::Writable, "フォルダ/表.csv"},
+        {"raw trail byte", SjisHyo, NameEncoding::Raw, NameVerdict::Writable, "\x95"},
+        {"empty", "", NameEncoding::Utf8, NameVerdict::Empty, ""},
+        {"zero byte", std::string("a\0b", 3), NameEncoding::Utf8, NameVerdict::HoldsNul, ""},
+        {"nothing safe", "../.", NameEncoding::Utf8, NameVerdict::NothingSafe, ""},
+        {"256 components", deep + "f", NameEncoding::Utf8, NameVerdict::TooManyComponents, ""},
+        {"256 components after cleaning", "./" + deep.substr(2) + "f", NameEncoding::Utf8, NameVerdict::Writable,
+         deep.substr(2) + "f"},
+        {"255 bytes", std::string(255, 'n'), NameEncoding::Utf8, NameVerdict::Writable, std::string(255, 'n')},
+        {"256 bytes", "a/" + std::string(256, 'n'), NameEncoding::Utf8, NameVerdict::ComponentTooLong, ""},
+        // 128 bytes stored, 256 once each is a character of two bytes.
+        {"too long once decoded", std::string(128, '\xE9'), NameEncoding::Latin1, NameVerdict::ComponentTooLong, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string path = "unchanged";
+        EXPECT_EQ(judgeStoredName(c.stored, c.encoding, &path), c.verdict);
+        if (c.verdict == NameVerdict::Writable && !c.path.empty()) {
+            EXPECT_EQ(path, c.path);
+        }
+    }
 }

@@ -62,7 +62,7 @@ TEST(CliNames, CharactersThatDeceiveAreEscapedWhereverANameIsPrinted)
     const RunResult extracted = runVza({"extract", "-v", "a.vza", "-C", "out"}, dir.path());
     for (const Case& c : cases) {
         SCOPED_TRACE(c.shown);
-        EXPECT_TRUE(contains(tested.out, "OK      " + c.shown + "\n")) << tested.out;
+        EXPECT_TRUE(contains(tested.out, "STORED  " + c.shown + "\n")) << tested.out;
         EXPECT_TRUE(contains(extracted.out + extracted.err, c.shown)) << extracted.out << extracted.err;
     }
 }
@@ -86,7 +86,8 @@ TEST(CliNames, ShiftJisNamesAreListedAndExtractedAsUtf8)
         {{"list", "-q", "--names=raw", "sjis.vza"},
          "\\x93\\xfa\\x96{\\x8c\\xea/\\x95\\xf1\\x8d\\x90\\x8f\\x91.txt\n\\x95\\\\.txt\n"},
         {{"list", "-q", "-x", "日本語/*", "sjis.vza"}, "表.txt\n"},
-        {{"test", "sjis.vza"}, "OK      日本語/報告書.txt\nOK      表.txt\n2 entries OK\n"},
+        {{"test", "sjis.vza"},
+         "STORED  日本語/報告書.txt\nSTORED  表.txt\n0 entries OK, 2 stored entries have no check in this format\n"},
         {{"extract", "-O", "sjis.vza", "日本語/報告書.txt"}, "report"},  // a name as shown picks its entry
         {{"extract", "-O", "sjis.vza", "*書*"}, "report"},
     };
@@ -160,13 +161,91 @@ TEST(CliNames, WindowsSingleBytesKeepAnArchiveShiftJis)
     EXPECT_EQ(runVza({"extract", "-O", "a.vza", "x\u00A0y\uF8F0.txt"}, dir.path()).out, "odd");
 }
 
+// Operands are read as the stored names are: a backslash or a slash, a name
+// or its folder, finds a Shift_JIS entry in every command that takes names.
+TEST(CliNames, NamesAsTypedFindShiftJisEntriesInEveryCommand)
+{
+    TempDir dir;
+    // ソフト\ソース.c and 表.txt in CP932: ソ and 表 end in 0x5C.
+    const std::string source = "\x83\x5C\x83\x74\x83\x67\\\x83\x5C\x81\x5B\x83\x58.c";
+    const std::string table = "\x95\x5C.txt";
+    writeArchive(dir / "j.vza", {{source, "int main;"}, {table, "table"}}, 0);
+    for (const std::string operand : {"ソフト\\ソース.c", "ソフト/ソース.c", "ソフト", "ソフト/", "ソフト/*", "ソ*"}) {
+        SCOPED_TRACE(operand);
+        EXPECT_EQ(runVza({"extract", "-O", "j.vza", operand}, dir.path()).out, "int main;");
+        EXPECT_EQ(runVza({"list", "-q", "j.vza", operand}, dir.path()).out, "ソフト\\\\ソース.c\n");
+        const RunResult tested = runVza({"test", "-q", "j.vza", operand}, dir.path());
+        EXPECT_EQ(tested.status, 0) << tested.err;
+        EXPECT_EQ(tested.out, "");
+    }
+    // The raw bytes, as a script may pass them, are read in the archive's encoding.
+    EXPECT_EQ(runVza({"extract", "-O", "j.vza", table}, dir.path()).out, "table");
+    const RunResult missed = runVza({"list", "-q", "j.vza", "ソフ", "表.txt"}, dir.path());
+    EXPECT_EQ(missed.status, 1);
+    EXPECT_EQ(missed.out, "表.txt\n");
+    EXPECT_EQ(missed.err, "vza: 'ソフ': not in the archive\n");
+
+    const RunResult deleted = runVza({"delete", "j.vza", "ソフト"}, dir.path());
+    ASSERT_EQ(deleted.status, 0) << deleted.err;
+    EXPECT_EQ(runVza({"list", "-q", "j.vza"}, dir.path()).out, "表.txt\n");
+}
+
+// list --json: one UTF-8 document for scripts, the names exact (not escaped
+// for display), their bytes in hex where they do not read in the encoding.
+TEST(CliNames, JsonListingGivesExactNamesAndTheirBytesWhenNeeded)
+{
+    TempDir dir;
+    const std::string report = "\x93\xfa\x96\x7b\x8c\xea/\x95\xf1\x8d\x90\x8f\x91.txt";  // 日本語/報告書.txt
+    writeArchive(dir / "sjis.vza", {{report, "report"}, {"\x95\x5C.txt", "table"}}, 0);
+    writeArchive(dir / "odd.vza", {{"q\"b\\s\x01\u202E.txt", "x"}}, FlagCompressed);
+    writeArchive(dir / "latin1.vza", {{"\xC4rger", "y"}}, 0);
+    writeArchive(dir / "empty.vza", {}, FlagEncrypted, "pw");
+
+    struct Case {
+        Strings args;
+        std::string out;
+    };
+    const std::vector<Case> cases = {
+        {{"list", "--json", "sjis.vza"},
+         "{\"flags\":0,\"encrypted\":false,\"compressed\":false,\"encoding\":\"cp932\",\"entries\":[\n"
+         "{\"index\":0,\"name\":\"日本語/報告書.txt\",\"size\":6,\"stored_size\":6},\n"
+         "{\"index\":1,\"name\":\"表.txt\",\"size\":5,\"stored_size\":5}\n"
+         "]}\n"},
+        // Forced to UTF-8, the bytes that do not fit are U+FFFD, the bytes given in hex.
+        {{"list", "--json", "--names=utf8", "sjis.vza", "-x", "*{*"},
+         "{\"flags\":0,\"encrypted\":false,\"compressed\":false,\"encoding\":\"utf8\",\"entries\":[\n"
+         "{\"index\":1,\"name\":\"\uFFFD\\\\.txt\",\"name_hex\":\"955c2e747874\",\"size\":5,\"stored_size\":5}\n"
+         "]}\n"},
+        // Quotes, backslashes and control characters escaped as JSON wants,
+        // nothing else (a bidi control is a character like any other here).
+        {{"list", "--json", "-q", "odd.vza"},
+         "{\"flags\":4,\"encrypted\":false,\"compressed\":true,\"encoding\":\"utf8\",\"entries\":[\n"
+         "{\"index\":0,\"name\":\"q\\\"b\\\\s\\u0001\u202E.txt\",\"size\":1,\"stored_size\":1}\n"
+         "]}\n"},
+        // No note about Latin-1 with --json.
+        {{"list", "--json", "latin1.vza"},
+         "{\"flags\":0,\"encrypted\":false,\"compressed\":false,\"encoding\":\"cp932\",\"entries\":[\n"
+         "{\"index\":0,\"name\":\"ﾄrger\",\"size\":1,\"stored_size\":1}\n"
+         "]}\n"},
+        {{"list", "--json", "empty.vza"},
+         "{\"flags\":2,\"encrypted\":true,\"compressed\":false,\"encoding\":\"utf8\",\"entries\":[\n]}\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult result = runVza(c.args, dir.path(), {"VZA_PASSWORD=pw"});
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.out, c.out);
+    }
+}
+
 TEST(CliNames, ProgressLineWithLongJapaneseNamesStaysOnOneLine)
 {
     TempDir dir;
     std::string longName;
     for (int i = 0; i < 40; ++i)
-        longName += "日本語の報告書";
-    writeArchive(dir / "a.vza", {{longName + ".txt", std::string(1 << 20, 'x')}, {"短い.txt", "short"}}, 0);
+        longName += "日本語の報告書/";
+    writeArchive(dir / "a.vza", {{longName + "報告書.txt", std::string(1 << 20, 'x')}, {"短い.txt", "short"}}, 0);
 
     for (const std::string locale : {"LC_ALL=C", "LC_ALL=C.UTF-8"}) {
         SCOPED_TRACE(locale);

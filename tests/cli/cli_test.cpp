@@ -138,6 +138,36 @@ TEST_F(CliTest, TestReportsEachEntryAndExitsOneOnDamage)
     EXPECT_TRUE(contains(damaged.err, "vza: 'bad': entry data corrupt\n")) << damaged.err;
 }
 
+// The format has no check of its own: only what went through zlib is
+// checked. Eight bytes changed inside a stored entry cannot be seen, and
+// test says so rather than calling the entry OK; the exit status stays 0.
+TEST_F(CliTest, TestSaysWhatTheFormatCannotCheck)
+{
+    writeArchive(at("p.vza"), {{"a.txt", std::string(100, 'a')}, {"b.bin", std::string(100, 'b')}}, 0);
+    std::string bytes = readFile(at("p.vza"));
+    for (int k = 0; k < 8; ++k)
+        bytes[entryOffset(at("p.vza"), 1) + 20 + k] = 'X';
+    writeFile(at("p.vza"), bytes);
+    const RunResult plain = vza({"test", "p.vza"});
+    EXPECT_EQ(plain.status, 0) << plain.err;
+    EXPECT_EQ(plain.out, "STORED  a.txt\nSTORED  b.bin\n0 entries OK, 2 stored entries have no check in this format\n");
+    EXPECT_EQ(vza({"test", "-q", "p.vza"}).out, "");
+
+    // Compressed, but a short entry stays stored (it would not shrink), sealed or not.
+    for (const std::uint32_t flags : {FlagCompressed, FlagCompressed | FlagEncrypted}) {
+        SCOPED_TRACE(flags);
+        writeArchive(at("c.vza"), {{"big", compressible(5000)}, {"tiny", "xy"}}, flags, "pw");
+        const RunResult mixed = vza({"test", "c.vza"}, {"VZA_PASSWORD=pw"});
+        EXPECT_EQ(mixed.status, 0) << mixed.err;
+        EXPECT_EQ(mixed.out, "OK      big\nSTORED  tiny\n1 entry OK, 1 stored entry has no check in this format\n");
+        const RunResult extracted = vza({"extract", "c.vza", "-C", "out", "-o"}, {"VZA_PASSWORD=pw"});
+        EXPECT_EQ(extracted.out, "2 entries written, 1 stored entry has no check in this format\n");
+    }
+    // All checked: extract says nothing, as before.
+    writeArchive(at("z.vza"), {{"big", compressible(5000)}}, FlagCompressed);
+    EXPECT_EQ(vza({"extract", "z.vza", "-C", "out", "-o"}).out, "");
+}
+
 // --- exit codes -------------------------------------------------------------
 
 TEST_F(CliTest, ExitCodes)
@@ -166,7 +196,8 @@ TEST_F(CliTest, ExitCodes)
         {{}, {}, 2, "no command given"},
         {{"frob", "plain.vza"}, {}, 2, "unknown command 'frob'"},
         {{"list"}, {}, 2, "list needs an archive"},
-        {{"list", "plain.vza", "extra"}, {}, 2, "takes one archive"},
+        {{"list", "plain.vza", "extra"}, {}, 1, "'extra': not in the archive"},
+        {{"test", "plain.vza", "one", "extra"}, {}, 1, "'extra': not in the archive"},
         {{"create", "new.vza"}, {}, 2, "at least one file"},
         {{"extract", "plain.vza", "-z"}, {}, 2, "-z is not valid for extract"},
         {{"list", "-y", "plain.vza"}, {}, 2, "unknown option -y"},
@@ -388,6 +419,42 @@ TEST_F(CliTest, HostileNamesAreRefusedBeforeAnyFolderIsMade)
     EXPECT_EQ(listTree(at("out")), Strings{"ok"});
 }
 
+// An entry extract would refuse by its name is no entry test may call good:
+// it fails there (exit 1), and list warns about it, with extract's reason.
+TEST_F(CliTest, TestAndListReportNamesExtractRefuses)
+{
+    std::string deep;
+    for (int level = 0; level < 300; ++level)
+        deep += "d/";
+    writeArchive(at("a.vza"),
+                 {{deep + "f", "1"},
+                  {std::string(300, 'n'), "2"},
+                  {"", "3"},
+                  {"../..", "4"},
+                  {std::string("nul\0x", 5), "5"},
+                  {"ok", "6"}},
+                 0);
+    const std::vector<std::string> reasons = {
+        "'" + deep + "f': the name has more than 256 components; extract refuses it\n",
+        "'" + std::string(300, 'n') + "': name too long; extract refuses it\n",
+        "the name is empty; extract refuses it\n",
+        "'../..': nothing safe is left of the name; extract refuses it\n",
+        "'nul\\x00x': the name holds a NUL byte; extract refuses it\n",
+    };
+    const RunResult tested = vza({"test", "a.vza"});
+    EXPECT_EQ(tested.status, 1);
+    EXPECT_TRUE(tested.out.ends_with("FAILED  nul\\x00x\nSTORED  ok\n"
+                                     "5 of 6 entries FAILED, 1 stored entry has no check in this format\n"))
+        << tested.out;
+    const RunResult listed = vza({"list", "-q", "a.vza"});
+    EXPECT_EQ(listed.status, 0);
+    for (const std::string& reason : reasons) {
+        EXPECT_TRUE(contains(tested.err, reason)) << reason;
+        EXPECT_TRUE(contains(listed.err, reason)) << reason;
+    }
+    EXPECT_TRUE(contains(listed.err, "vza: warning: entry 3: the name is empty")) << listed.err;
+}
+
 // True when process pid has ended (it is a zombie, not yet waited for).
 bool finished(pid_t pid)
 {
@@ -448,23 +515,43 @@ TEST_F(CliTest, InterruptedExtractLeavesOnlyCompletedFiles)
     }
 }
 
-TEST_F(CliTest, KeepOptionLeavesExistingFilesAndReportsThem)
+// Without a terminal nothing is asked: existing files are replaced, or with
+// -n (-k) kept, which is what was asked and so no failure: one summary line
+// counts them.
+TEST_F(CliTest, ExistingFilesAreReplacedOrWithNKept)
 {
-    writeArchive(at("a.vza"), {{"old.txt", "new contents"}, {"fresh.txt", "fresh"}, {"fresh.txt", "fresher"}}, 0);
-    writeFile(at("out/old.txt"), "old contents");
-
-    const RunResult kept = vza({"extract", "-k", "a.vza", "-C", "out"});
-    EXPECT_EQ(kept.status, 1);
-    EXPECT_TRUE(contains(kept.err, "skipped 'old.txt'")) << kept.err;
-    EXPECT_EQ(readFile(at("out/old.txt")), "old contents");
-    // Only files that were there before are kept: of two entries with one
-    // name the later still wins.
-    EXPECT_FALSE(contains(kept.err, "fresh.txt")) << kept.err;
-    EXPECT_EQ(readFile(at("out/fresh.txt")), "fresher");
-
-    const RunResult replaced = vza({"extract", "a.vza", "-C", "out"});
-    EXPECT_EQ(replaced.status, 0) << replaced.err;
-    EXPECT_EQ(readFile(at("out/old.txt")), "new contents");
+    writeArchive(at("a.vza"), {{"old.txt", "new contents"}, {"fresh.txt", "fresh"}, {"fresh.txt", "fresher"}},
+                 FlagCompressed);
+    struct Case {
+        Strings options;
+        std::string out;
+        std::string old;  // old.txt afterwards
+    };
+    const std::vector<Case> cases = {
+        {{"-n"}, "1 entry written, 1 existing file kept, 1 stored entry has no check in this format\n", "old contents"},
+        {{"-k", "-q"}, "", "old contents"},
+        {{"-o"}, "2 entries written, 2 stored entries have no check in this format\n", "new contents"},
+        {{"--overwrite"}, "2 entries written, 2 stored entries have no check in this format\n", "new contents"},
+        {{}, "2 entries written, 2 stored entries have no check in this format\n", "new contents"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.options));
+        fs::remove_all(at("out"));
+        writeFile(at("out/old.txt"), "old contents");
+        Strings args{"extract", "a.vza", "-C", "out"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const RunResult result = vza(args);
+        EXPECT_EQ(result.status, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(result.out, c.out);
+        EXPECT_EQ(readFile(at("out/old.txt")), c.old);
+        // Only files that were there before are kept: of two entries with
+        // one name the later still wins.
+        EXPECT_EQ(readFile(at("out/fresh.txt")), "fresher");
+    }
+    const RunResult both = vza({"extract", "-o", "-n", "a.vza"});
+    EXPECT_EQ(both.status, 2);
+    EXPECT_TRUE(contains(both.err, "-o replaces existing files and -n (-k) keeps them")) << both.err;
 }
 
 TEST_F(CliTest, NamesAndPatternsChooseEntries)
@@ -476,7 +563,8 @@ TEST_F(CliTest, NamesAndPatternsChooseEntries)
                   {"a[1]", "bracket"},
                   {"a1", "one"},
                   {"dup", "first"},
-                  {"dup", "second"}},
+                  {"dup", "second"},
+                  {"win\\x.txt", "W"}},
                  0);
     struct Case {
         Strings names;
@@ -485,14 +573,25 @@ TEST_F(CliTest, NamesAndPatternsChooseEntries)
         std::string dup;  // the contents of dup, when written
     };
     const std::vector<Case> cases = {
-        {{"*.txt"}, 0, {"doc/", "doc/a.txt", "src/", "src/x.txt"}, ""},  // '*' crosses '/'
+        {{"*.txt"}, 0, {"doc/", "doc/a.txt", "src/", "src/x.txt", "win/", "win/x.txt"}, ""},  // '*' crosses '/'
         {{"doc/*"}, 0, {"doc/", "doc/a.txt", "doc/b.md"}, ""},
         {{"a[1]"}, 0, {"a[1]"}, ""},  // an exact name wins over the pattern
         {{"a[0-9]"}, 0, {"a1"}, ""},
-        {{"doc\\b.md"}, 0, {"doc/", "doc/b.md"}, ""},  // looked up as the library does
+        {{"doc\\b.md"}, 0, {"doc/", "doc/b.md"}, ""},  // a backslash as a slash
         {{"dup"}, 0, {"dup"}, "first"},                // an exact name: its first entry
-        {{}, 0, {"a1", "a[1]", "doc/", "doc/a.txt", "doc/b.md", "dup", "src/", "src/x.txt"}, "second"},
+        {{},
+         0,
+         {"a1", "a[1]", "doc/", "doc/a.txt", "doc/b.md", "dup", "src/", "src/x.txt", "win/", "win/x.txt"},
+         "second"},
         {{"nothing*", "src/x.txt"}, 1, {"src/", "src/x.txt"}, ""},
+        // A folder by name: everything under it, with or without a slash.
+        {{"doc"}, 0, {"doc/", "doc/a.txt", "doc/b.md"}, ""},
+        {{"doc/", "src//"}, 0, {"doc/", "doc/a.txt", "doc/b.md", "src/", "src/x.txt"}, ""},
+        {{"do"}, 1, {}, ""},  // whole components only
+        // Stored with a backslash, found by the path it is written to.
+        {{"win/x.txt"}, 0, {"win/", "win/x.txt"}, ""},
+        {{"win"}, 0, {"win/", "win/x.txt"}, ""},
+        {{"win\\*"}, 0, {"win/", "win/x.txt"}, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.names));
@@ -767,7 +866,11 @@ TEST_F(CliTest, CreateWritesToStandardOutputAsAStream)
         ASSERT_EQ(std::system((command + " | cat > piped.vza").c_str()), 0);
         const RunResult tested = vza({"test", "piped.vza"}, {"VZA_PASSWORD=pw"});
         EXPECT_EQ(tested.status, 0) << tested.err;
-        EXPECT_EQ(tested.out, "OK      in/a.txt\nOK      in/b.bin\n2 entries OK\n");
+        // Two bytes do not compress: b.bin stays stored, unchecked.
+        EXPECT_EQ(tested.out, flags.empty() ? "STORED  in/a.txt\nSTORED  in/b.bin\n"
+                                              "0 entries OK, 2 stored entries have no check in this format\n"
+                                            : "OK      in/a.txt\nSTORED  in/b.bin\n"
+                                              "1 entry OK, 1 stored entry has no check in this format\n");
     }
     EXPECT_EQ(listTree(at("in")), (Strings{"a.txt", "b.bin"}));
 

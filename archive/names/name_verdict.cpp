@@ -1,0 +1,72 @@
+// SPDX-License-Identifier: MIT
+#include "vza/archive/names/name_verdict.h"
+
+#include "vza/archive/names/path_components.h"
+#include "vza/archive/names/safe_name.h"
+
+namespace vza {
+namespace {
+
+// The verdict on a path whose components are '/'-separated and all names.
+NameVerdict measure(std::string_view path)
+{
+    std::size_t components = 0;
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string_view::npos)
+            end = path.size();
+        if (!componentLengthFits(path.substr(start, end - start)))
+            return NameVerdict::ComponentTooLong;
+        ++components;
+        start = end + 1;
+    }
+    return componentCountFits(components) ? NameVerdict::Writable : NameVerdict::TooManyComponents;
+}
+
+// Whether stored is its own output path in every encoding: ASCII without
+// a backslash or zero byte, neither anchored nor holding "", "." or "..".
+bool safeAsItStands(std::string_view stored)
+{
+    if (stored.empty() || startsAtRoot(stored) || hasDrivePrefix(stored))
+        return false;
+    std::size_t componentStart = 0;
+    for (std::size_t i = 0; i <= stored.size(); ++i) {
+        if (i < stored.size()) {
+            const auto byte = static_cast<unsigned char>(stored[i]);
+            if (byte == 0 || byte == '\\' || byte >= 0x80)
+                return false;
+            if (byte != '/')
+                continue;
+        }
+        if (componentKind(stored.substr(componentStart, i - componentStart)) != ComponentKind::Name)
+            return false;
+        componentStart = i + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+NameVerdict judgeStoredName(std::string_view stored, NameEncoding encoding, std::string* outputPath)
+{
+    if (stored.empty())
+        return NameVerdict::Empty;
+    if (safeAsItStands(stored)) {
+        const NameVerdict verdict = measure(stored);
+        if (verdict == NameVerdict::Writable && outputPath != nullptr)
+            outputPath->assign(stored);
+        return verdict;
+    }
+    const std::string decoded = decodeName(stored, encoding);
+    if (decoded.find('\0') != std::string::npos)
+        return NameVerdict::HoldsNul;
+    std::string path = safeOutputName(decoded);
+    if (path.empty())
+        return NameVerdict::NothingSafe;
+    const NameVerdict verdict = measure(path);
+    if (verdict == NameVerdict::Writable && outputPath != nullptr)
+        *outputPath = std::move(path);
+    return verdict;
+}
+
+}  // namespace vza
