@@ -114,7 +114,7 @@ TEST(CliNames, Latin1NamesReadAsShiftJisGetOneNoteAndReadRightWhenAsked)
 {
     TempDir dir;
     writeArchive(dir / "latin1.vza", {{"r\xE9sum\xE9s", "cv"}, {"\xC4rger", "anger"}, {"\xC4sop", "fable"}}, 0);
-    writeArchive(dir / "sjis.vza", {{"\x95\x5C.txt", "t"}, {"\xB1\xB2\xB3_01.txt", "kana"}}, 0);
+    writeArchiveAsGiven(dir / "sjis.vza", {{"\x95\x5C.txt", "t"}, {"\xB1\xB2\xB3_01.txt", "kana"}}, 0);
     const std::string note =
         "vza: note: the names are read as Shift_JIS, yet 'ﾄrger' reads like Latin-1; --names latin1 reads them so\n";
 
@@ -169,7 +169,7 @@ TEST(CliNames, NamesAsTypedFindShiftJisEntriesInEveryCommand)
     // ソフト\ソース.c and 表.txt in CP932: ソ and 表 end in 0x5C.
     const std::string source = "\x83\x5C\x83\x74\x83\x67\\\x83\x5C\x81\x5B\x83\x58.c";
     const std::string table = "\x95\x5C.txt";
-    writeArchive(dir / "j.vza", {{source, "int main;"}, {table, "table"}}, 0);
+    writeArchiveAsGiven(dir / "j.vza", {{source, "int main;"}, {table, "table"}}, 0);
     for (const std::string operand : {"ソフト\\ソース.c", "ソフト/ソース.c", "ソフト", "ソフト/", "ソフト/*", "ソ*"}) {
         SCOPED_TRACE(operand);
         EXPECT_EQ(runVza({"extract", "-O", "j.vza", operand}, dir.path()).out, "int main;");
@@ -196,8 +196,8 @@ TEST(CliNames, JsonListingGivesExactNamesAndTheirBytesWhenNeeded)
 {
     TempDir dir;
     const std::string report = "\x93\xfa\x96\x7b\x8c\xea/\x95\xf1\x8d\x90\x8f\x91.txt";  // 日本語/報告書.txt
-    writeArchive(dir / "sjis.vza", {{report, "report"}, {"\x95\x5C.txt", "table"}}, 0);
-    writeArchive(dir / "odd.vza", {{"q\"b\\s\x01\u202E.txt", "x"}}, FlagCompressed);
+    writeArchiveAsGiven(dir / "sjis.vza", {{report, "report"}, {"\x95\x5C.txt", "table"}}, 0);
+    writeArchiveAsGiven(dir / "odd.vza", {{"q\"b\\s\x01\u202E.txt", "x"}}, FlagCompressed);
     writeArchive(dir / "latin1.vza", {{"\xC4rger", "y"}}, 0);
     writeArchive(dir / "empty.vza", {}, FlagEncrypted, "pw");
 
