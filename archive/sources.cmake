@@ -54,6 +54,7 @@ set(VZA_ARCHIVE_ROLE_read_SOURCES
 set(VZA_ARCHIVE_ROLE_extract_USES fs format names read)
 set(VZA_ARCHIVE_ROLE_extract_SOURCES
   extract/archive_extract.cpp
+  extract/default_destination.cpp
   extract/extract_all.cpp
   extract/extractor.cpp
   extract/output_conflicts.cpp)

@@ -21,7 +21,9 @@ void vzA_EntryModel::setArchive(const vza::Archive* archive)
     beginResetModel();
     archive_ = archive;
     rows_ = archive ? int(archive->entryCount()) : 0;
-    encoding_ = archive ? vza::chooseNameEncoding(archive->archiveIndex().entryTable().entries(), vza::NameEncodingChoice::Auto) : vza::NameEncoding::Utf8;
+    encoding_ =
+        archive ? vza::chooseNameEncoding(archive->archiveIndex().entryTable().entries(), vza::NameEncodingChoice::Auto)
+                : vza::NameEncoding::Utf8;
     changed_.clear();
     endResetModel();
 }
@@ -45,6 +47,12 @@ QString vzA_EntryModel::outputName(int row) const
     return entry ? defaultOutputName(entry->name, encoding_) : QString();
 }
 
+QString vzA_EntryModel::defaultName(int row) const
+{
+    const std::optional<vza::EntryView> entry = archive_ ? archive_->entry(row) : std::nullopt;
+    return entry ? defaultOutputName(entry->name, encoding_) : QString();
+}
+
 QString vzA_EntryModel::dataName(int row) const
 {
     const std::optional<vza::EntryView> entry = archive_ ? archive_->entry(row) : std::nullopt;
@@ -53,7 +61,9 @@ QString vzA_EntryModel::dataName(int row) const
 
 QVariant vzA_EntryModel::data(const QModelIndex& index, int role) const
 {
-    if (!index.isValid() || index.row() >= rows_ || (role != Qt::DisplayRole && role != Qt::EditRole))
+    // The tooltip shows a name the column is too narrow for in full.
+    if (!index.isValid() || index.row() >= rows_ ||
+        (role != Qt::DisplayRole && role != Qt::EditRole && role != Qt::ToolTipRole))
         return QVariant();
     return index.column() == 0 ? outputName(index.row()) : dataName(index.row());
 }

@@ -48,9 +48,11 @@ public:
                        int role = Qt::EditRole) override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-    // The text of row's output name and of its stored name.
+    // The text of row's output name and of its stored name, and the output
+    // name the row has until the user changes it.
     QString outputName(int row) const;
     QString dataName(int row) const;
+    QString defaultName(int row) const;
 
     // The output names the user changed, by row; all other rows use their
     // default. Shared cheaply with a running extraction.

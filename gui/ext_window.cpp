@@ -11,11 +11,13 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QIcon>
 #include <QKeySequence>
 #include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
@@ -29,11 +31,15 @@
 
 #include "entry_table_model.h"
 #include "password_dialog.h"
+#include "plain_labels.h"
 #include "replace_dialog.h"
 
 namespace {
 
 constexpr int RowHeight = 20;
+// Message labels get at least this width, so that a Japanese sentence is
+// not broken before its last kana.
+constexpr int MessageWidth = 380;
 
 // The one local .vza file a drag carries, or an empty string.
 QString droppedArchive(const QMimeData* mime)
@@ -51,8 +57,16 @@ QString droppedArchive(const QMimeData* mime)
 
 // Qt 6 reads every tr() literal as UTF-8, so the Japanese texts need no
 // codec set up before the first tr() call.
+// The icon lives in the GUI library, which the linker would otherwise leave
+// out of the program with nothing referring to it.
+static void initIcons()
+{
+    Q_INIT_RESOURCE(icons);
+}
+
 vzA_ExtWindow::vzA_ExtWindow()
 {
+    initIcons();
     auto* central = new QWidget;
     setCentralWidget(central);
 
@@ -71,7 +85,10 @@ vzA_ExtWindow::vzA_ExtWindow()
 
     setAcceptDrops(true);
     setWindowTitle(tr("VZ Archive Extract"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/vza-extract.png")));
     resize(500, 500);
+    resetDestination();
+    updateCommands();
 }
 
 // The table lets go of the archive before it goes; widgets and dialogs go
@@ -113,6 +130,19 @@ void vzA_ExtWindow::createActions()
     }
     connect(quitAction, &QAction::triggered, this, &QWidget::close);
     connect(aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
+
+    // F10 opens the first menu, as on other desktops; from there the arrow
+    // keys reach every entry, Qtについて included.
+    menuKeyAction = new QAction(this);
+    menuKeyAction->setObjectName(QStringLiteral("menuKeyAction"));
+    menuKeyAction->setShortcut(QKeySequence(Qt::Key_F10));
+    menuKeyAction->setShortcutContext(Qt::WindowShortcut);
+    addAction(menuKeyAction);
+    connect(menuKeyAction, &QAction::triggered, this, [this] {
+        const QList<QAction*> menus = menuBar()->actions();
+        if (!menus.isEmpty())
+            menuBar()->setActiveAction(menus.first());
+    });
 }
 
 void vzA_ExtWindow::createTable(QWidget* central)
@@ -130,6 +160,9 @@ void vzA_ExtWindow::createTable(QWidget* central)
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
     table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    // Tab leaves the table for the buttons instead of walking its cells
+    // (which moved the selection, and so what 展開 writes).
+    table->setTabKeyNavigation(false);
     // Qt 6 keeps rows at least as high as the header font needs with its
     // margins (22 px here), so allow 20. Every row is then 20 px without
     // being sized one by one.
@@ -155,6 +188,7 @@ void vzA_ExtWindow::createLayout(QWidget* central)
 
     outerLayout->addWidget(frame);
     outerLayout->addLayout(createButtonRow());
+    outerLayout->addLayout(createDestinationRow());
     outerLayout->setAlignment(Qt::AlignLeft);
     outerLayout->setContentsMargins(11, 11, 11, 11);
     outerLayout->setSpacing(6);
@@ -218,7 +252,13 @@ void vzA_ExtWindow::adjustColumnWidths()
 void vzA_ExtWindow::fillTable()
 {
     model->setArchive(&archive);
+    setWindowTitle(archivePath.isEmpty() ? tr("VZ Archive Extract")
+                                         : tr("VZ Archive Extract - %1").arg(QFileInfo(archivePath).fileName()));
+    resetDestination();
+    updateCommands();
     table->scrollToTop();
+    // The keys work on the rows at once, not on the button that was pressed.
+    table->setFocus(Qt::OtherFocusReason);
     // The table lays itself out only once control is back in the event
     // loop; do it now, so that the share of the width sees the vertical
     // header as wide as the new row numbers make it.
@@ -235,15 +275,55 @@ void vzA_ExtWindow::fillTable()
                                   locale.toString(qulonglong(model->totalSize()))));
 }
 
+// Lists nothing: the state after a failed read.
+void vzA_ExtWindow::forgetArchive()
+{
+    model->setArchive(nullptr);
+    archivePath.clear();
+    archive.reset();
+    fillTable();
+}
+
+// The commands that work on a listed archive are there only when one is.
+void vzA_ExtWindow::updateCommands()
+{
+    const bool idle = !extracting;
+    const bool listed = idle && !archivePath.isEmpty();
+    readAction->setEnabled(idle);
+    changeAction->setEnabled(idle);
+    replaceAction->setEnabled(idle);
+    extractAction->setEnabled(listed);
+    extractToFolderAction->setEnabled(listed);
+    if (destinationButton)
+        destinationButton->setEnabled(idle);
+}
+
+int vzA_ExtWindow::showBox(QMessageBox& box)
+{
+    showLabelsAsPlainText(&box);
+    for (const char* name : {"qt_msgbox_label", "qt_msgbox_informativelabel"})
+        if (auto* label = box.findChild<QLabel*>(QLatin1String(name)))
+            label->setMinimumWidth(MessageWidth);
+    return box.exec();
+}
+
+void vzA_ExtWindow::warn(const QString& title, const QString& text, const QString& detail)
+{
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    if (!detail.isEmpty())
+        box.setInformativeText(detail);
+    showBox(box);
+}
+
 QList<int> vzA_ExtWindow::selectedRows() const
 {
-    // Whole rows are selected; each shows up once through its first cell,
-    // in the order the user selected them.
+    // Whole rows are selected: read them range by range, in the order the
+    // user selected them, never cell by cell.
     QList<int> rows;
-    const QModelIndexList indexes = table->selectionModel()->selectedIndexes();
-    for (const QModelIndex& index : indexes)
-        if (index.column() == 0)
-            rows.append(index.row());
+    const QItemSelection selection = table->selectionModel()->selection();
+    for (const QItemSelectionRange& range : selection)
+        for (int row = range.top(); row <= range.bottom(); ++row)
+            rows.append(row);
     return rows;
 }
 

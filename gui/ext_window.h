@@ -5,6 +5,7 @@
 
 #include <QElapsedTimer>
 #include <QMainWindow>
+#include <QPointer>
 #include <QString>
 
 #include <memory>
@@ -19,7 +20,9 @@ class QDropEvent;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
+class QMessageBox;
 class QProgressDialog;
+class QPushButton;
 class QResizeEvent;
 class QTimer;
 class QTableView;
@@ -54,6 +57,19 @@ public:
     // shown: commands are disabled meanwhile.
     bool isExtracting() const { return extracting; }
 
+    // The folder 展開 writes to: the one chosen, or the one beside the
+    // archive (made on first use); empty for the working folder.
+    QString destination() const { return destinationFolder; }
+
+    // How long an extraction runs before its progress dialog comes up; 0
+    // shows it at once (tests that work with the dialog).
+    static void setProgressDelay(int milliseconds);
+
+    // Whether the program counts as started from a terminal, which makes
+    // the working folder the 展開先 (decided from the standard streams at
+    // start unless set).
+    static void setStartedFromTerminal(bool terminal);
+
 public slots:
     // Renames the output name of the one selected row.
     void changeItem();
@@ -61,12 +77,19 @@ public slots:
     void replaceItem();
     // Chooses an archive, asks its password if needed, and lists it.
     void readArchive();
-    // Writes the entries of the selected rows (all rows when none is
-    // selected) to their output names.
+    // Writes the entries of the selected rows (all shown rows, once the user
+    // agrees, when none is selected) below the 展開先 folder.
     void extractFile();
-    // Chooses a folder and writes the entries of the selected rows (all rows
-    // when none is selected) below it, then sums up what was done.
+    // Chooses a folder and writes the entries of the selected rows (all
+    // shown rows, once the user agrees, when none is selected) below it,
+    // then sums up what was done.
     void extractToFolder();
+    // Lets the user choose the 展開先 folder.
+    void chooseDestination();
+
+signals:
+    // An extraction has ended and its outcome has been closed.
+    void extractionEnded();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -79,14 +102,29 @@ private:
     void createTable(QWidget* central);
     void createLayout(QWidget* central);
     QHBoxLayout* createButtonRow();
+    QHBoxLayout* createDestinationRow();
     void createActions();
     void createMenus();
 
     // Lists the entries of archive afresh, at the top, and updates the
-    // status bar.
+    // status bar, the title and the 展開先.
     void fillTable();
+    void forgetArchive();
+    void updateCommands();
     // Rows the commands work on: the selected rows in selection order.
     QList<int> selectedRows() const;
+    // The rows an extract command works on: the selection, or every row once
+    // the user agrees; false when there is nothing to do.
+    bool rowsToExtract(std::vector<std::int32_t>& rows);
+    // The message boxes of the window: plain-text labels wide enough for
+    // Japanese lines, answered by exec().
+    int showBox(QMessageBox& box);
+    void warn(const QString& title, const QString& text, const QString& detail = QString());
+
+    // The 展開先 (ext_window_destination.cpp).
+    void resetDestination();
+    bool destinationForExtract(std::string& destination);
+    void showDestination();
 
     // Extraction (ext_window_extract.cpp).
     void startExtraction(vzA_ExtractionRun::Request request);
@@ -94,9 +132,9 @@ private:
     void askOverwrite();
     void finishExtraction();
     void stopExtraction();
-    void setCommandsEnabled(bool enabled);
-    void reportExtraction(const vzA_ExtractionRun::Outcome& outcome);
+    void reportExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
     void summariseExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
+    void offerFolder(QMessageBox& box, const QString& folder);
     QString problemText(const vza::Extractor::Result& result) const;
     QString rowName(int row) const;
 
@@ -106,6 +144,8 @@ private:
     vzA_ReplaceDialog* replaceDialog = nullptr;
     vzA_PasswordDialog* passwordDialog = nullptr;
     QLabel* statusLabel = nullptr;
+    QLabel* destinationLabel = nullptr;
+    QPushButton* destinationButton = nullptr;
 
     QAction* quitAction = nullptr;
     QAction* readAction = nullptr;
@@ -114,17 +154,26 @@ private:
     QAction* extractAction = nullptr;
     QAction* extractToFolderAction = nullptr;
     QAction* aboutQtAction = nullptr;
+    QAction* menuKeyAction = nullptr;
 
     vza::Archive archive;
     QString archivePath;    // the listed archive, for the status bar
     QString archiveOnShow;  // to read once the window is exposed
 
+    // Where 展開 writes: a folder the user chose or that was made beside the
+    // archive, the working folder (destinationFolder empty, started from a
+    // terminal), or a folder beside the archive still to be made.
+    QString destinationFolder;
+    bool destinationPending = false;
+
     // The extraction running, if any; it is joined before archive goes.
     std::unique_ptr<vzA_ExtractionRun> extraction;
-    bool extracting = false;       // from the start until the outcome is closed
-    bool askingOverwrite = false;  // the overwrite question is up
-    QString extractionFolder;      // its destination; empty for the working folder
+    bool extracting = false;  // from the start until the outcome is closed
+    bool askingOverwrite = false;
+    QString extractionFolder;        // its destination, as shown
+    bool extractionSummary = false;  // フォルダへ展開: one summary of everything
     QElapsedTimer extractionClock;
     QTimer* progressTimer = nullptr;
     QProgressDialog* progressDialog = nullptr;
+    QPointer<QMessageBox> quitQuestion;  // 展開を中止して終了しますか？ while it is up
 };

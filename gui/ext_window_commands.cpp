@@ -4,6 +4,7 @@
 #include "ext_window.h"
 
 #include <QDir>
+
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QInputDialog>
@@ -13,6 +14,7 @@
 #include <QMessageBox>
 #include <QSettings>
 #include <QTableView>
+#include <cerrno>
 
 #include "entry_name_text.h"
 #include "entry_table_model.h"
@@ -22,6 +24,9 @@
 #include "system_reason.h"
 
 namespace {
+
+constexpr int RenameWidth = 440;
+constexpr int MaxPasswordTries = 3;
 
 // The folder of the archive read last, kept between runs of the program.
 QString lastFolder()
@@ -37,6 +42,17 @@ void rememberFolder(const QString& folder)
         .setValue(QStringLiteral("lastArchiveFolder"), folder);
 }
 
+// Why an archive could not be read. Only regular files are read: a FIFO or
+// a device named .vza is refused before anything waits on it.
+QString openReason(const vza::Archive& archive)
+{
+    if (archive.lastError() == vza::ArchiveError::CannotOpenArchive && archive.systemError() == EINVAL)
+        return vzA_ExtWindow::tr("通常のファイルではありません");
+    if (archive.lastError() == vza::ArchiveError::CannotOpenArchive && archive.systemError() != 0)
+        return systemReason(archive.systemError());  // no such file, no access, ...
+    return failureReason(archive.lastError(), archive.systemError());
+}
+
 }  // namespace
 
 void vzA_ExtWindow::changeItem()
@@ -50,12 +66,16 @@ void vzA_ExtWindow::changeItem()
     }
     const QModelIndex cell = cells[0].column() == 0 ? cells[0] : cells[1];
 
-    bool ok = false;
-    const QString name =
-        QInputDialog::getText(this, tr("ファイル名変更"), tr("ファイル名を入力して下さい。"), QLineEdit::Normal,
-                              cell.data(Qt::DisplayRole).toString(), &ok, Qt::WindowFlags());
-    if (ok)
-        model->setData(cell, name, Qt::DisplayRole);
+    // The dialog of QInputDialog::getText, wide enough for a path.
+    QInputDialog dialog(this, Qt::WindowFlags());
+    dialog.setWindowTitle(tr("ファイル名変更"));
+    dialog.setLabelText(tr("ファイル名を入力して下さい。"));
+    dialog.setTextEchoMode(QLineEdit::Normal);
+    dialog.setTextValue(cell.data(Qt::DisplayRole).toString());
+    if (auto* field = dialog.findChild<QLineEdit*>())
+        field->setMinimumWidth(RenameWidth);
+    if (dialog.exec() == QDialog::Accepted)
+        model->setData(cell, dialog.textValue(), Qt::DisplayRole);
 }
 
 void vzA_ExtWindow::replaceItem()
@@ -96,39 +116,46 @@ void vzA_ExtWindow::openArchive(const QString& chosen)
         return;  // the running extraction reads the listed archive
     rememberFolder(QFileInfo(chosen).absolutePath());
     const std::string path = QFile::encodeName(chosen).toStdString();
+    const QString shown = QFileInfo(chosen).fileName();
 
-    const auto askPassword = [this](std::string& password) {
+    // A wrong password asks again, up to three times, naming the archive.
+    int tries = 0;
+    bool asked = false;
+    const auto askPassword = [&](std::string& password) {
+        asked = true;
+        passwordDialog->setArchive(shown, tries > 0);
         passwordDialog->exec();
         if (passwordDialog->result() == QDialog::Rejected)
             return false;
         password = localBytes(passwordDialog->password());
         return true;
     };
+    vza::Archive::OpenOutcome outcome;
+    for (;;) {
+        asked = false;
+        outcome = archive.openWithPassword(path, askPassword);
+        const vza::ArchiveError error = archive.lastError();
+        const bool wrong = error == vza::ArchiveError::WrongPassword || error == vza::ArchiveError::EmptyPassword;
+        if (outcome != vza::Archive::OpenOutcome::Failed || !asked || !wrong || ++tries >= MaxPasswordTries)
+            break;
+    }
     // The listed archive changes only on success; the model lets go of it
     // before showing the new one.
-    switch (archive.openWithPassword(path, askPassword)) {
+    switch (outcome) {
     case vza::Archive::OpenOutcome::Opened:
         model->setArchive(nullptr);
-        statusLabel->clear();
         archivePath = chosen;
         fillTable();
         return;
     case vza::Archive::OpenOutcome::NotAnArchive:
-        QMessageBox::warning(this, tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"), QMessageBox::Ok,
-                             QMessageBox::NoButton);
+        warn(tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"),
+             tr("対象: %1\n原因: %2").arg(shown, openReason(archive)));
         return;
     case vza::Archive::OpenOutcome::NoPassword: return;  // cancelled: the archive listed before stays
     case vza::Archive::OpenOutcome::Failed: break;
     }
     // A header or index that fails leaves nothing listed.
-    const QString reason = failureReason(archive.lastError(), archive.systemError());
-    model->setArchive(nullptr);
-    statusLabel->clear();
-    archivePath.clear();
-    archive.reset();
-    QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"), QMessageBox::Ok,
-                    this);
-    box.setInformativeText(tr("対象: %1\n原因: %2").arg(QFileInfo(chosen).fileName(), reason));
-    showLabelsAsPlainText(&box);
-    box.exec();
+    const QString reason = openReason(archive);
+    forgetArchive();
+    warn(tr("展開失敗"), tr("アーカイブの展開に失敗しました。"), tr("対象: %1\n原因: %2").arg(shown, reason));
 }

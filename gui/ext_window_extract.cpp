@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
-// The extract commands of the main window: 展開 (to the output names, relative
-// to the working folder) and フォルダへ展開 (below a chosen folder). The work
+// The extract commands of the main window: 展開 (to the output names below
+// the 展開先) and フォルダへ展開 (below a folder chosen each time). The work
 // runs in a vzA_ExtractionRun; this side shows its progress, asks before a
 // file is replaced and reports the outcome.
 #include "ext_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
 #include <QLocale>
 #include <QMessageBox>
 #include <QPointer>
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QSettings>
 #include <QTimer>
+#include <QUrl>
 
 #include "entry_table_model.h"
 #include "plain_labels.h"
@@ -26,8 +29,9 @@
 namespace {
 
 // Work that ends sooner than this shows no progress dialog.
-constexpr int ProgressDelayMs = 500;
+int progressDelayMs = 500;
 constexpr int ProgressTickMs = 100;
+constexpr int ProgressWidth = 420;
 // A summary lists at most this many entries by name.
 constexpr std::size_t SummaryListLimit = 200;
 
@@ -51,60 +55,83 @@ QString number(std::uint64_t value)
 
 }  // namespace
 
+void vzA_ExtWindow::setProgressDelay(int milliseconds)
+{
+    progressDelayMs = milliseconds;
+}
+
+bool vzA_ExtWindow::rowsToExtract(std::vector<std::int32_t>& rows)
+{
+    const QList<int> selected = selectedRows();
+    if (!selected.isEmpty()) {
+        rows.assign(selected.begin(), selected.end());
+        return true;
+    }
+    // Nothing selected: every row, but only once the user agrees (a 置換
+    // clears the selection, and 展開 then would write the whole archive).
+    const int shown = model->rowCount();
+    if (shown == 0) {
+        QMessageBox box(QMessageBox::Information, tr("展開"), tr("展開するファイルがありません。"), QMessageBox::Ok,
+                        this);
+        showBox(box);
+        return false;
+    }
+    QMessageBox box(QMessageBox::Question, tr("展開"),
+                    tr("選択がありません。全て (%n 個) を展開しますか？", nullptr, shown),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setObjectName(QStringLiteral("extractAllQuestion"));
+    box.setDefaultButton(QMessageBox::No);
+    if (showBox(box) != QMessageBox::Yes)
+        return false;
+    rows.resize(std::size_t(shown));
+    for (int row = 0; row < shown; ++row)
+        rows[std::size_t(row)] = row;
+    return true;
+}
+
 void vzA_ExtWindow::extractFile()
 {
-    if (isExtracting())
+    if (isExtracting() || archivePath.isEmpty())
         return;
     vzA_ExtractionRun::Request request;
-    // Nothing selected means the whole archive, as archive managers do.
-    const QList<int> rows = selectedRows();
-    if (rows.isEmpty()) {
-        request.rows.resize(std::size_t(model->rowCount()));
-        for (int row = 0; row < model->rowCount(); ++row)
-            request.rows[std::size_t(row)] = row;
-    } else {
-        request.rows.assign(rows.begin(), rows.end());
-    }
+    if (!rowsToExtract(request.rows) || !destinationForExtract(request.destination))
+        return;
     request.changedNames = model->changedOutputNames();
     request.encoding = model->nameEncoding();
     request.stopAtFirstFailure = true;
-    extractionFolder.clear();
+    extractionFolder = destinationFolder.isEmpty() ? QDir::currentPath() : destinationFolder;
+    extractionSummary = false;
     startExtraction(std::move(request));
 }
 
 void vzA_ExtWindow::extractToFolder()
 {
-    if (isExtracting())
+    if (isExtracting() || archivePath.isEmpty())
+        return;
+    vzA_ExtractionRun::Request request;
+    if (!rowsToExtract(request.rows))
         return;
     QString start = lastExtractFolder();
     if (start.isEmpty() || !QFileInfo(start).isDir())
-        start = archivePath.isEmpty() ? QDir::currentPath() : QFileInfo(archivePath).absolutePath();
+        start = QFileInfo(archivePath).absolutePath();
     const QString folder = QFileDialog::getExistingDirectory(this, tr("展開先フォルダ"), start);
     if (folder.isEmpty())
         return;
     rememberExtractFolder(folder);
 
-    vzA_ExtractionRun::Request request;
-    const QList<int> rows = selectedRows();
-    if (rows.isEmpty()) {
-        request.rows.resize(std::size_t(model->rowCount()));
-        for (int row = 0; row < model->rowCount(); ++row)
-            request.rows[std::size_t(row)] = row;
-    } else {
-        request.rows.assign(rows.begin(), rows.end());
-    }
     request.changedNames = model->changedOutputNames();
     request.encoding = model->nameEncoding();
     request.destination = QFile::encodeName(folder).toStdString();
     request.stopAtFirstFailure = false;
     extractionFolder = folder;
+    extractionSummary = true;
     startExtraction(std::move(request));
 }
 
 void vzA_ExtWindow::startExtraction(vzA_ExtractionRun::Request request)
 {
     extracting = true;
-    setCommandsEnabled(false);
+    updateCommands();
     extraction = std::make_unique<vzA_ExtractionRun>(archive, std::move(request));
     connect(extraction.get(), &vzA_ExtractionRun::questionAsked, this, &vzA_ExtWindow::askOverwrite,
             Qt::QueuedConnection);
@@ -118,34 +145,35 @@ void vzA_ExtWindow::startExtraction(vzA_ExtractionRun::Request request)
     extractionClock.start();
     progressTimer->start();
     extraction->start();
-}
-
-void vzA_ExtWindow::setCommandsEnabled(bool enabled)
-{
-    for (QAction* action : {readAction, changeAction, replaceAction, extractAction, extractToFolderAction})
-        action->setEnabled(enabled);
+    if (progressDelayMs == 0)
+        showProgress();
 }
 
 // The progress dialog comes up only for work that lasts; the worker's
-// counters are read here, so the worker never waits for the window.
+// counters are read here, so the worker never waits for the window. The
+// dialog is not modal: the commands are disabled meanwhile, and the window
+// still takes Ctrl+Q and its close box, which ask before stopping the run.
 void vzA_ExtWindow::showProgress()
 {
     if (!extraction)
         return;
     if (!progressDialog) {
         // Not over a question that waits for its answer.
-        if (extractionClock.elapsed() < ProgressDelayMs || askingOverwrite)
+        if (extractionClock.elapsed() < progressDelayMs || askingOverwrite)
             return;
         progressDialog = new QProgressDialog(this);
         progressDialog->setObjectName(QStringLiteral("progressDialog"));
         progressDialog->setWindowTitle(tr("展開中"));
         progressDialog->setCancelButtonText(tr("キャンセル"));
-        progressDialog->setWindowModality(Qt::WindowModal);
+        progressDialog->setWindowModality(Qt::NonModal);
         progressDialog->setAutoClose(false);
         progressDialog->setAutoReset(false);
         progressDialog->setMinimumDuration(0);
         progressDialog->setRange(0, 1000);
-        progressDialog->setMinimumWidth(360);
+        // A fixed width: long names are shortened in the middle instead of
+        // pushing the dialog to the screen's edge.
+        progressDialog->setFixedWidth(ProgressWidth);
+        progressDialog->addAction(quitAction);
         showLabelsAsPlainText(progressDialog);  // its label shows entry names
         // The Cancel button, Escape and the close box all stop the run.
         const auto cancel = [this] {
@@ -157,14 +185,12 @@ void vzA_ExtWindow::showProgress()
         progressDialog->show();
     }
     const vzA_ExtractionRun::Progress p = extraction->progress();
-    progressDialog->setLabelText(
-        tr("展開中: %1\n%2 / %3 バイト")
-            .arg(p.currentRow >= 0 ? rowName(p.currentRow) : QString(), number(p.bytesDone), number(p.bytesTotal)));
-    // setValue() of a modal progress dialog runs the event loop, where the
-    // run may end and put the dialog away: nothing of it is used after.
+    const QFontMetrics metrics(progressDialog->font());
+    const QString name =
+        metrics.elidedText(p.currentRow >= 0 ? rowName(p.currentRow) : QString(), Qt::ElideMiddle, ProgressWidth - 60);
+    progressDialog->setLabelText(tr("展開中: %1\n%2 / %3 バイト").arg(name, number(p.bytesDone), number(p.bytesTotal)));
     const int value = p.bytesTotal ? int(p.bytesDone * 1000 / p.bytesTotal) : 0;
-    QPointer<QProgressDialog> dialog = progressDialog;
-    dialog->setValue(std::min(value, 999));
+    progressDialog->setValue(std::min(value, 999));
 }
 
 // Runs on the GUI thread while the worker waits for the answer.
@@ -180,9 +206,8 @@ void vzA_ExtWindow::askOverwrite()
     box.setObjectName(QStringLiteral("overwriteQuestion"));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::Cancel);
-    showLabelsAsPlainText(&box);
     askingOverwrite = true;
-    const int chosen = box.exec();
+    const int chosen = showBox(box);
     askingOverwrite = false;
     if (!extraction)
         return;
@@ -198,16 +223,25 @@ void vzA_ExtWindow::finishExtraction()
 {
     if (!extraction)
         return;  // already stopped, by closing the window
+    if (quitQuestion) {
+        // The run ended while the user was asked whether to stop it and
+        // quit: the question no longer applies. It goes, the program stays,
+        // and the outcome is shown once the question's handler has returned.
+        quitQuestion->reject();
+        QMetaObject::invokeMethod(this, &vzA_ExtWindow::finishExtraction, Qt::QueuedConnection);
+        return;
+    }
     extraction->join();
     const vzA_ExtractionRun::Outcome outcome = extraction->outcome();
     stopExtraction();
     // The commands stay disabled until the outcome has been seen.
-    if (extractionFolder.isEmpty())
-        reportExtraction(outcome);
-    else
+    if (extractionSummary)
         summariseExtraction(outcome, extractionFolder);
+    else
+        reportExtraction(outcome, extractionFolder);
     extracting = false;
-    setCommandsEnabled(true);
+    updateCommands();
+    emit extractionEnded();
 }
 
 // Ends the worker (cancelled unless it is done) and puts the dialog away.
@@ -215,7 +249,6 @@ void vzA_ExtWindow::stopExtraction()
 {
     if (progressTimer)
         progressTimer->stop();
-    // Possibly called from inside the dialog's own setValue(): let it return first.
     if (progressDialog) {
         progressDialog->hide();
         progressDialog->deleteLater();
@@ -224,29 +257,51 @@ void vzA_ExtWindow::stopExtraction()
     extraction.reset();
 }
 
-// 展開: one message, as before; a failure names the row and the reason.
-void vzA_ExtWindow::reportExtraction(const vzA_ExtractionRun::Outcome& outcome)
+// 展開: one message; a failure names the row and the reason, a success the
+// folder, with a button that opens it.
+void vzA_ExtWindow::reportExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder)
 {
+    const QString where = tr("展開先: %1").arg(QDir::toNativeSeparators(folder));
     if (!outcome.opened || !outcome.failed.empty()) {
-        QMessageBox box(QMessageBox::Warning, tr("展開失敗"), tr("アーカイブの展開に失敗しました。"), QMessageBox::Ok,
-                        this);
         if (outcome.opened) {
             const vza::Extractor::Result& failure = outcome.failed.front();
-            box.setInformativeText(tr("対象: %1\n原因: %2").arg(rowName(failure.index), problemText(failure)));
+            warn(tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
+                 tr("対象: %1\n原因: %2").arg(rowName(failure.index), problemText(failure)));
         } else {
-            box.setInformativeText(tr("原因: %1").arg(systemReason(outcome.openError)));
+            warn(tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
+                 where + QLatin1Char('\n') + tr("原因: %1").arg(systemReason(outcome.openError)));
         }
-        showLabelsAsPlainText(&box);
-        box.exec();
         return;
     }
     if (outcome.cancelled)
         return;  // the user stopped it and knows
-    QMessageBox box(QMessageBox::Information, tr("展開成功"), tr("全てのファイルの展開に成功しました。"),
-                    QMessageBox::Ok, this);
-    if (!outcome.skipped.empty())
-        box.setInformativeText(tr("上書きしなかったファイル: %1 個").arg(number(outcome.skipped.size())));
-    box.exec();
+    // Files kept at the user's word are no failure, but then not every file
+    // was written: the summary says so instead of claiming success.
+    const bool all = outcome.skipped.empty();
+    QMessageBox box(QMessageBox::Information, all ? tr("展開成功") : tr("展開結果"),
+                    all ? tr("全てのファイルの展開に成功しました。") : tr("展開が終わりました。"), QMessageBox::Ok,
+                    this);
+    box.setObjectName(QStringLiteral("extractSummary"));
+    QString detail = where;
+    if (!all)
+        detail =
+            tr("上書きしなかったファイル: %n 個", nullptr, int(outcome.skipped.size())) + QLatin1Char('\n') + detail;
+    box.setInformativeText(detail);
+    offerFolder(box, folder);
+}
+
+// Shows box with a フォルダを開く button, which opens folder in the desktop's
+// file manager.
+void vzA_ExtWindow::offerFolder(QMessageBox& box, const QString& folder)
+{
+    QPushButton* open = box.addButton(tr("フォルダを開く"), QMessageBox::ActionRole);
+    open->setObjectName(QStringLiteral("openFolderButton"));
+    box.setDefaultButton(QMessageBox::Ok);
+    // Escape and the close box still close it, as OK does.
+    box.setEscapeButton(QMessageBox::Ok);
+    showBox(box);
+    if (box.clickedButton() == open)
+        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 // フォルダへ展開: one summary of everything, failures with their reasons.
@@ -260,8 +315,7 @@ void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome& outcom
         box.setText(tr("展開先フォルダを使えません。"));
         box.setInformativeText(
             tr("展開先: %1\n原因: %2").arg(QDir::toNativeSeparators(folder), systemReason(outcome.openError)));
-        showLabelsAsPlainText(&box);
-        box.exec();
+        showBox(box);
         return;
     }
     QString text = outcome.cancelled ? tr("展開を中止しました。") : tr("展開が終わりました。");
@@ -281,13 +335,17 @@ void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome& outcom
         details << tr("ほか %1 個").arg(number(listed - SummaryListLimit));
     if (!details.isEmpty())
         box.setDetailedText(details.join(QLatin1Char('\n')));
-    showLabelsAsPlainText(&box);
-    box.exec();
+    offerFolder(box, folder);
 }
 
+// The name a row is written under, as the messages name it.
 QString vzA_ExtWindow::rowName(int row) const
 {
-    return model->dataName(row);
+    const QString output = model->outputName(row);
+    if (!output.isEmpty())
+        return output;
+    const QString safe = model->defaultName(row);
+    return safe.isEmpty() ? model->dataName(row) : safe;
 }
 
 QString vzA_ExtWindow::problemText(const vza::Extractor::Result& result) const
@@ -318,20 +376,26 @@ QString vzA_ExtWindow::problemText(const vza::Extractor::Result& result) const
     return tr("失敗しました");
 }
 
-// Closing the window during an extraction stops it first, if the user agrees.
+// Closing the window during an extraction stops it first, if the user
+// agrees; only はい quits. When the run ends while the question is up, the
+// question goes and the program stays (finishExtraction).
 void vzA_ExtWindow::closeEvent(QCloseEvent* event)
 {
     if (extraction) {
-        const QMessageBox::StandardButton choice =
-            QMessageBox::question(this, tr("展開中"), tr("展開を中止して終了しますか？"),
-                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No);
-        if (choice != QMessageBox::Yes && extraction) {
+        QMessageBox box(QMessageBox::Question, tr("展開中"), tr("展開を中止して終了しますか？"),
+                        QMessageBox::Yes | QMessageBox::No, this);
+        box.setObjectName(QStringLiteral("quitQuestion"));
+        box.setDefaultButton(QMessageBox::No);
+        quitQuestion = &box;
+        const int choice = showBox(box);
+        quitQuestion = nullptr;
+        if (choice != QMessageBox::Yes || !extraction) {
             event->ignore();
             return;
         }
         stopExtraction();
         extracting = false;
-        setCommandsEnabled(true);
+        updateCommands();
     }
     event->accept();
 }

@@ -5,6 +5,38 @@
 
 #include "vza/archive/read/archive.h"
 
+namespace {
+
+std::mutex holdMutex;
+std::condition_variable holdChanged;
+bool holdOn = false;
+bool holdReleased = false;
+
+}  // namespace
+
+void vzA_ExtractionRun::holdAfterFirstRow(bool on)
+{
+    const std::lock_guard<std::mutex> lock(holdMutex);
+    holdOn = on;
+    holdReleased = false;
+}
+
+void vzA_ExtractionRun::releaseHeld()
+{
+    {
+        const std::lock_guard<std::mutex> lock(holdMutex);
+        holdReleased = true;
+    }
+    holdChanged.notify_all();
+}
+
+// Runs on the worker thread.
+void vzA_ExtractionRun::waitIfHeld()
+{
+    std::unique_lock<std::mutex> lock(holdMutex);
+    holdChanged.wait(lock, [this] { return !holdOn || holdReleased || cancel_.load(); });
+}
+
 vzA_ExtractionRun::vzA_ExtractionRun(vza::Archive& archive, Request request)
     : archive_(archive), request_(std::move(request))
 {}
@@ -24,9 +56,11 @@ void vzA_ExtractionRun::cancel()
 {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
+        const std::lock_guard<std::mutex> held(holdMutex);
         cancel_.store(true);
     }
     answered_.notify_all();
+    holdChanged.notify_all();
 }
 
 void vzA_ExtractionRun::join()
@@ -163,7 +197,8 @@ void vzA_ExtractionRun::work()
         currentRow_.store(result.index, std::memory_order_relaxed);
         bytesBefore_.fetch_add(entry ? entry->originalSize : 0, std::memory_order_relaxed);
         entryDone_.store(0, std::memory_order_relaxed);
-        rowsDone_.fetch_add(1, std::memory_order_relaxed);
+        if (rowsDone_.fetch_add(1, std::memory_order_relaxed) == 0)
+            waitIfHeld();
         if (result.status == Status::Written) {
             ++outcome_.written;  // entries under way when cancelled are still written
         } else if (result.status == Status::Skipped) {

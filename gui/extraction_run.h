@@ -94,6 +94,12 @@ public:
     // Valid after finished(), or after join().
     const Outcome& outcome() const { return outcome_; }
 
+    // For tests of what the window does while a run lasts: while on, a run
+    // stops after its first row is done and waits there until released or
+    // cancelled, so it is still running whatever the machine's speed.
+    static void holdAfterFirstRow(bool on);
+    static void releaseHeld();
+
     // The output path of row: the name the user typed, else the entry's
     // name decoded and made safe; as bytes for the file system.
     static std::string outputPath(const vza::Archive& archive, const Request& request, std::int32_t row);
@@ -106,6 +112,7 @@ signals:
 private:
     void work();
     bool ask(std::int32_t row, const std::string& path);
+    void waitIfHeld();
 
     vza::Archive& archive_;
     const Request request_;

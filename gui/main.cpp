@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <sys/prctl.h>
+
 #include "command_line.h"
 #include "ext_window.h"
 #include "qt_translation.h"
@@ -35,6 +37,10 @@ void print(std::FILE* stream, const QString& text)
 
 int main(int argc, char* argv[])
 {
+    // The password of an encrypted archive stays in memory while it is
+    // listed: no core file, and no other process of the same user reading
+    // this one's memory through ptrace or /proc.
+    ::prctl(PR_SET_DUMPABLE, 0);
     const CommandLine early = earlyCommandLine(argc, argv);
     if (early.action == CommandLine::Action::Help) {
         print(stdout, helpText());

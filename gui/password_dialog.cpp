@@ -30,17 +30,36 @@ vzA_PasswordDialog::vzA_PasswordDialog(QWidget* parent) : QDialog(parent)
 
     passwordLabel->setBuddy(passwordEdit);
 
+    // Which archive the password is for, and whether the last one was wrong.
+    archiveLabel = new QLabel;
+    archiveLabel->setObjectName(QStringLiteral("passwordArchiveLabel"));
+    archiveLabel->setTextFormat(Qt::PlainText);
+    archiveLabel->setWordWrap(true);
+    archiveLabel->hide();
+
     fieldRow->addWidget(passwordLabel);
     fieldRow->addWidget(passwordEdit);
     buttonRow->addStretch(1);
     buttonRow->addWidget(okButton);
     buttonRow->addWidget(cancelButton);
+    mainLayout->addWidget(archiveLabel);
     mainLayout->addLayout(fieldRow);
     mainLayout->addLayout(buttonRow);
 
     setLayout(mainLayout);
     setWindowTitle(tr("パスワード"));
     passwordEdit->setFocus(Qt::OtherFocusReason);
+}
+
+void vzA_PasswordDialog::setArchive(const QString& name, bool wrongBefore)
+{
+    QString text = tr("%1 のパスワードを入力して下さい。").arg(name);
+    if (wrongBefore)
+        text = tr("パスワードが違います。もう一度入力して下さい。") + QLatin1Char('\n') + text;
+    archiveLabel->setText(text);
+    archiveLabel->setVisible(!name.isEmpty());
+    if (wrongBefore)
+        passwordEdit->selectAll();  // typing replaces the wrong one
 }
 
 QString vzA_PasswordDialog::password() const

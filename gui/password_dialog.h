@@ -6,6 +6,7 @@
 #include <QDialog>
 #include <QString>
 
+class QLabel;
 class QLineEdit;
 
 class vzA_PasswordDialog : public QDialog {
@@ -17,6 +18,11 @@ public:
     // The current text of the password field.
     QString password() const;
 
+    // Names the archive the next showing asks for; wrongBefore says that
+    // the password given last was wrong. The field keeps its text.
+    void setArchive(const QString& name, bool wrongBefore);
+
 private:
     QLineEdit* passwordEdit;
+    QLabel* archiveLabel;
 };

@@ -33,6 +33,32 @@ const char* japaneseReason(int error)
     }
 }
 
+// The library's reasons, which it gives in English for the command line.
+const char* archiveReason(vza::ArchiveError error)
+{
+    using E = vza::ArchiveError;
+    switch (error) {
+    case E::None: return nullptr;
+    case E::CannotOpenArchive: return QT_TRANSLATE_NOOP("vzA_SystemReason", "アーカイブを開けません");
+    case E::NotAnArchive: return QT_TRANSLATE_NOOP("vzA_SystemReason", "VZA形式ではありません");
+    case E::EmptyPassword: return QT_TRANSLATE_NOOP("vzA_SystemReason", "パスワードが必要です");
+    case E::WrongPassword: return QT_TRANSLATE_NOOP("vzA_SystemReason", "パスワードが違うか、ヘッダが壊れています");
+    case E::DamagedIndex: return QT_TRANSLATE_NOOP("vzA_SystemReason", "インデックスが壊れています");
+    case E::NoSuchEntry: return QT_TRANSLATE_NOOP("vzA_SystemReason", "エントリがありません");
+    case E::EntryTruncated: return QT_TRANSLATE_NOOP("vzA_SystemReason", "データが途中で切れています");
+    case E::EntryCorrupt: return QT_TRANSLATE_NOOP("vzA_SystemReason", "データが壊れています");
+    case E::EntryTooLarge: return QT_TRANSLATE_NOOP("vzA_SystemReason", "データが記録された大きさを超えています");
+    case E::EntrySizeMismatch: return QT_TRANSLATE_NOOP("vzA_SystemReason", "データが記録された大きさに足りません");
+    case E::UnsafeName: return QT_TRANSLATE_NOOP("vzA_SystemReason", "安全なファイル名になりません");
+    case E::CannotReadInput: return QT_TRANSLATE_NOOP("vzA_SystemReason", "ファイルを読み込めません");
+    case E::InputChanged: return QT_TRANSLATE_NOOP("vzA_SystemReason", "読込中にファイルが変わりました");
+    case E::CannotWriteOutput: return QT_TRANSLATE_NOOP("vzA_SystemReason", "ファイルを書き込めません");
+    case E::ArchiveTooLarge: return QT_TRANSLATE_NOOP("vzA_SystemReason", "アーカイブが大きすぎます");
+    case E::CompressionFailed: return QT_TRANSLATE_NOOP("vzA_SystemReason", "圧縮に失敗しました");
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 QString systemReason(int error)
@@ -45,10 +71,16 @@ QString systemReason(int error)
     return QString::fromLocal8Bit(std::strerror(error));
 }
 
+QString archiveErrorReason(vza::ArchiveError error)
+{
+    const char* text = archiveReason(error);
+    return text ? QCoreApplication::translate("vzA_SystemReason", text) : QString();
+}
+
 QString failureReason(vza::ArchiveError error, int systemError)
 {
-    QString reason = QString::fromUtf8(vza::errorText(error));
+    QString reason = archiveErrorReason(error);
     if (systemError != 0)
-        reason += QStringLiteral(": ") + systemReason(systemError);
+        reason += (reason.isEmpty() ? QString() : QStringLiteral(": ")) + systemReason(systemError);
     return reason;
 }

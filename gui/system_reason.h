@@ -12,6 +12,9 @@
 // The reason for errno error; empty for 0.
 QString systemReason(int error);
 
-// The library's text for error, followed by systemReason(systemError) when
-// that is not 0.
+// The library's reason for error, in the user's language; empty for None.
+QString archiveErrorReason(vza::ArchiveError error);
+
+// archiveErrorReason(error), followed by systemReason(systemError) when that
+// is not 0.
 QString failureReason(vza::ArchiveError error, int systemError);

@@ -88,9 +88,23 @@ bool Archive::openFrom(std::FILE* file, const std::string& path, const std::stri
 
 Archive::OpenOutcome Archive::openWithPassword(const std::string& path, const PassphraseCallback& passphrase)
 {
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{std::fopen(path.c_str(), "rb"), &std::fclose};
+    // O_NONBLOCK: a FIFO named like an archive must not hold the caller (a
+    // window's event loop) until some writer comes; it is refused below, as
+    // is every file that is not a regular one (EISDIR for a folder, EINVAL
+    // for the rest).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    struct stat status {};
+    const int error = fd < 0                                ? errno
+                      : ::fstat(fd, &status) != 0           ? errno
+                      : S_ISDIR(status.st_mode)             ? EISDIR
+                      : !S_ISREG(status.st_mode)            ? EINVAL
+                      : ::fcntl(fd, F_SETFL, O_RDONLY) != 0 ? errno
+                                                            : 0;
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{error == 0 ? ::fdopen(fd, "rb") : nullptr, &std::fclose};
     if (!file) {
-        fail(ArchiveError::CannotOpenArchive, errno);
+        fail(ArchiveError::CannotOpenArchive, error != 0 ? error : errno);
+        if (fd >= 0)
+            ::close(fd);
         return OpenOutcome::NotAnArchive;
     }
     // The probe, on the descriptor the index is then read from: the file

@@ -58,7 +58,9 @@ public:
     enum class OpenOutcome {
         Opened,        // the archive at path is now this Archive's
         NotAnArchive,  // unreadable, or its first 8 bytes are not an archive's
-                       // header (what probeFlags reports as 255)
+                       // header (what probeFlags reports as 255), or not a
+                       // regular file: a folder (EISDIR) or a FIFO, device or
+                       // socket (EINVAL) is refused without waiting on it
         NoPassword,    // encrypted, and passphrase gave no password
         Failed,        // the header check or the index failed
     };

@@ -11,6 +11,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 
@@ -26,7 +27,6 @@
 
 class QAction;
 class QPushButton;
-class QTableView;
 
 namespace guitest {
 
@@ -45,6 +45,9 @@ inline QString overwriteQuestion(const QString& path)
 {
     return QStringLiteral("box+buttons|上書き確認|%1 は既にあります。上書きしますか？").arg(path);
 }
+// The question before every row is extracted; arg: the count.
+inline const QString AllRowsQuestion =
+    QStringLiteral("box+buttons|展開|選択がありません。全て (%1 個) を展開しますか？");
 inline const QString FolderDialog = QStringLiteral("file|展開先フォルダ|All Files (*)");
 inline const QString SelectOneRowBox = QStringLiteral("warning|指定エラー|データを1個だけ選択して下さい。");
 
@@ -72,6 +75,10 @@ protected:
     // Selects the given rows, in this order, and nothing else.
     void selectRows(const QList<int>& rows);
     QList<int> selectedRows() const;
+
+    // Makes the main window the active one, as a click on it would, and
+    // waits until it is (a dialog that just closed may still be).
+    bool activateMainWindow();
 
     // Waits until an extraction the window runs has ended and its outcome
     // has been closed.

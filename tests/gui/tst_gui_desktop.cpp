@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenuBar>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
@@ -15,6 +16,8 @@
 #include <QTableView>
 #include <QTest>
 #include <QUrl>
+
+#include <sys/stat.h>
 
 #include "command_line.h"
 #include "ext_window.h"
@@ -43,6 +46,9 @@ private slots:
     void commandLine();
     void dropArchive_data();
     void dropArchive();
+    void refusedBeforeReading_data();
+    void refusedBeforeReading();
+    void keyboard();
     void fileDialogRemembersFolder();
     void statusBar();
     void qtTextsInJapanese();
@@ -137,6 +143,72 @@ void DesktopTest::dropArchive()
     QApplication::sendEvent(window.get(), &drop);
     QVERIFY(drop.isAccepted());
     QTRY_COMPARE(column(1), QStringList{files[0] + "-entry"});
+}
+
+void DesktopTest::refusedBeforeReading_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("FIFO") << "fifo"
+                          << "通常のファイルではありません";
+    QTest::newRow("folder") << "folder"
+                            << "フォルダです";
+    QTest::newRow("missing (named on the command line)") << "missing"
+                                                         << "ファイルまたはフォルダがありません";
+}
+
+// Only a regular file is read: a FIFO named .vza is refused at once, where
+// reading it would hold the window until some writer came. Each box names
+// the file and says why; the archive listed before stays.
+void DesktopTest::refusedBeforeReading()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
+    QVERIFY(writeArchive("listed.vza", {{"kept.txt", "k"}}));
+    QCOMPARE(lines(read("listed.vza")), QStringList{FileDialog});
+    const QString path = QDir::current().absoluteFilePath("x.vza");
+    if (kind == "fifo")
+        QCOMPARE(mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+    else if (kind == "folder")
+        QVERIFY(QDir().mkdir(path));
+
+    ModalScript script({closeBox()});
+    if (kind == "missing") {
+        window->openArchive(path);
+    } else {
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(path)});
+        const QPoint middle = window->rect().center();
+        QDragEnterEvent enter(middle, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &enter);
+        QVERIFY(enter.isAccepted());  // by its name; what it is shows only when it is read
+        QDropEvent drop(QPointF(window->rect().center()), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(window.get(), &drop);
+    }
+    QTRY_COMPARE(lines(script.result()), QStringList{ReadFailedBox});
+    QCOMPARE(script.result()[0].value, "対象: x.vza\n原因: " + reason);
+    QCOMPARE(column(1), QStringList{"kept.txt"});
+    QCOMPARE(window->windowTitle(), "VZ Archive Extract - listed.vza");
+}
+
+// Once rows are listed the keys work on them: the table has the focus, Tab
+// leaves it for the buttons without moving the selection, and F10 opens the
+// first menu, from which every entry is reached.
+void DesktopTest::keyboard()
+{
+    QVERIFY(writeArchive("three.vza", numberedEntries(3, "e")));
+    QCOMPARE(lines(read("three.vza")), QStringList{FileDialog});
+    QVERIFY(activateMainWindow());
+    QTRY_COMPARE(QApplication::focusWidget(), table());
+    selectRows({1});
+    QTest::keyClick(table(), Qt::Key_Tab);
+    QVERIFY(qobject_cast<QPushButton*>(QApplication::focusWidget()));
+    QCOMPARE(selectedRows(), QList<int>{1});
+
+    QTest::keyClick(window.get(), Qt::Key_F10);
+    QTRY_COMPARE(window->menuBar()->activeAction(), window->menuBar()->actions().first());
+    QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : window.get(),
+                    Qt::Key_Escape);
 }
 
 // The file dialog starts in the folder of the archive read last, also in a

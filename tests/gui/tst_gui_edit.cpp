@@ -81,12 +81,22 @@ void EditTest::rename()
 
     listNames({"a.txt", "b.txt", "c.txt"});
     selectRows({1});
-    const QList<Seen> seen = run(&vzA_ExtWindow::changeItem, {confirm ? enterText(typed) : cancel()});
+    int width = 0;  // wide enough for a path, not Qt's 200 px
+    const ModalScript::Step answer = confirm ? enterText(typed) : cancel();
+    const QList<Seen> seen = run(&vzA_ExtWindow::changeItem, {[&](QWidget* dialog) {
+        width = dialog->width();
+        answer(dialog);
+    }});
     QCOMPARE(lines(seen), QStringList{RenameDialog});
+    QVERIFY2(width >= 440, qPrintable(QString::number(width)));
     QCOMPARE(seen[0].value, QStringLiteral("b.txt"));  // the dialog offers the current name
     QCOMPARE(column(0), (QStringList{"a.txt", expected, "c.txt"}));
     QCOMPARE(column(1), (QStringList{"a.txt", "b.txt", "c.txt"}));
     QCOMPARE(selectedRows(), QList<int>{1});
+    // A name the column cuts short is there in full as the cell's tooltip.
+    const QAbstractItemModel* model = table()->model();
+    for (int column : {0, 1})
+        QCOMPARE(model->index(1, column).data(Qt::ToolTipRole), model->index(1, column).data());
 }
 
 // Each case lists name, name + "2" and "other", selects the first two

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QDirIterator>
 #include <QDragEnterEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QProgressDialog>
@@ -42,9 +43,10 @@ QStringList filesBelow(const QString& root)
     return files;
 }
 
-// Enough entries that writing them takes well over the half second after
-// which the progress dialog shows.
-constexpr int ManyCount = 30000;
+// Enough entries for several threads; the progress tests hold the run
+// after its first row, so its speed does not matter.
+constexpr int ManyCount = 2000;
+const QString QuitQuestion = QStringLiteral("box+buttons|展開中|展開を中止して終了しますか？");
 
 QByteArray entryName(int i)
 {
@@ -61,6 +63,7 @@ private slots:
     void toFolderStartsAtArchiveThenLast();
     void cancelFromProgress();
     void escapeFromProgress();
+    void progressKeepsItsWidth();
     void closeDuringRun_data();
     void closeDuringRun();
     void toFolderQuestionsInRowOrder_data();
@@ -72,6 +75,7 @@ private slots:
 
 private:
     void listMany();
+    QProgressDialog* startHeld();
     QAction* action(const char* name) const { return window->findChild<QAction*>(name); }
 };
 
@@ -90,6 +94,7 @@ void ExtractRunTest::toFolderSummary()
     damage.close();
     QVERIFY(QDir().mkdir("out") && writeFile("out/b.txt", "old b"));
     QCOMPARE(lines(read("mixed.vza")), QStringList{FileDialog});
+    table()->selectAll();
 
     QString details;
     const auto summary = [&details](QWidget* widget) {
@@ -103,7 +108,7 @@ void ExtractRunTest::toFolderSummary()
              (QStringList{FolderDialog, overwriteQuestion("b.txt"),
                           "warning|展開結果|展開が終わりました。\n書き込み: 2 個、スキップ: 1 個、失敗: 1 個"}));
     QCOMPARE(seen[2].value, "展開先: " + QDir::current().absoluteFilePath("out"));
-    QCOMPARE(details, QStringLiteral("c.txt: エントリを読み出せません (entry data corrupt)\n"
+    QCOMPARE(details, QStringLiteral("c.txt: エントリを読み出せません (データが壊れています)\n"
                                      "b.txt: 既にあるため上書きしませんでした"));
     QCOMPARE(filesBelow("out"), (QStringList{"b.txt", "d.txt", "dir/a.txt"}));
     QCOMPARE(readFile("out/b.txt"), QByteArray("old b"));
@@ -134,6 +139,7 @@ void ExtractRunTest::toFolderQuestionsInRowOrder()
     for (const QString& name : existing)
         QVERIFY(writeFile("out/" + name, "old"));
     QCOMPARE(lines(read("many.vza")), QStringList{FileDialog});
+    table()->selectAll();
 
     const ModalScript::Step no = press(QMessageBox::No);
     const QList<Seen> seen =
@@ -203,6 +209,7 @@ void ExtractRunTest::reasonNoAccess()
     QVERIFY(writeArchive("one.vza", {{"a.txt", "a"}}));
     QVERIFY(QDir().mkdir("locked") && QFile::setPermissions("locked", QFile::ReadOwner | QFile::ExeOwner));
     QCOMPARE(lines(read("one.vza")), QStringList{FileDialog});
+    table()->selectAll();
     QString details;
     const auto summary = [&details](QWidget* widget) {
         if (auto* box = qobject_cast<QMessageBox*>(widget))
@@ -219,6 +226,7 @@ void ExtractRunTest::reasonTooManyOpenFiles()
 {
     QVERIFY(writeArchive("one.vza", {{"a.txt", "a"}}));
     QCOMPARE(lines(read("one.vza")), QStringList{FileDialog});
+    table()->selectAll();
     rlimit saved{};
     QVERIFY(getrlimit(RLIMIT_NOFILE, &saved) == 0);
     // A low limit, and every descriptor below it taken.
@@ -241,7 +249,7 @@ void ExtractRunTest::reasonTooManyOpenFiles()
     const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {restore});
     release();
     QCOMPARE(lines(seen), QStringList{ExtractFailedBox});
-    QCOMPARE(seen[0].value, QStringLiteral("原因: 開いているファイルが多すぎます"));
+    QCOMPARE(seen[0].value, "展開先: " + QDir::currentPath() + "\n原因: 開いているファイルが多すぎます");
 }
 
 // The first time the folder dialog starts in the archive's folder, later in
@@ -251,6 +259,7 @@ void ExtractRunTest::toFolderStartsAtArchiveThenLast()
     QVERIFY(QDir().mkdir("archives") && QDir().mkdir("target"));
     QVERIFY(writeArchive("archives/one.vza", {{"one.txt", "1"}}));
     QCOMPARE(lines(read("archives/one.vza")), QStringList{FileDialog});
+    table()->selectAll();
     QList<Seen> seen = run(&vzA_ExtWindow::extractToFolder, {chooseFolder("target"), closeBox()});
     QCOMPARE(seen[0].value, QDir::current().absoluteFilePath("archives"));
     QCOMPARE(seen[1].line, QStringLiteral("information|展開結果|展開が終わりました。\n"
@@ -269,6 +278,23 @@ void ExtractRunTest::listMany()
         entries.push_back({entryName(i), entryName(i)});
     QVERIFY(writeArchive("many.vza", entries, vza::FlagEncrypted, "pw"));
     QCOMPARE(lines(read("many.vza", {enterPassword("pw")})), (QStringList{FileDialog, PasswordDialog}));
+    table()->selectAll();
+}
+
+// Starts 展開 of every row, held after its first row (so it is still running
+// however fast the machine is), and waits for the progress dialog.
+QProgressDialog* ExtractRunTest::startHeld()
+{
+    vzA_ExtractionRun::holdAfterFirstRow(true);
+    vzA_ExtWindow::setProgressDelay(0);
+    window->extractFile();
+    QProgressDialog* progress = nullptr;
+    const auto shown = [&] {
+        progress = window->findChild<QProgressDialog*>("progressDialog");
+        return progress && progress->isVisible();
+    };
+    [&] { QTRY_VERIFY(shown()); }();
+    return progress;
 }
 
 // Cancel in the progress dialog stops the run: the entries written stay
@@ -277,26 +303,23 @@ void ExtractRunTest::listMany()
 void ExtractRunTest::cancelFromProgress()
 {
     listMany();
-    bool blocked = false;
-    const auto cancelProgress = [&](QWidget* widget) {
-        auto* progress = qobject_cast<QProgressDialog*>(widget);
-        QMimeData mime;
-        mime.setUrls({QUrl::fromLocalFile(QDir::current().absoluteFilePath("many.vza"))});
-        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(window.get(), &enter);
-        blocked = !enter.isAccepted() && !action("readAction")->isEnabled() && !action("extractAction")->isEnabled() &&
-                  !action("extractToFolderAction")->isEnabled() &&
-                  !window->findChild<QPushButton*>("readButton")->isEnabled();
-        if (progress)
-            progress->findChild<QPushButton*>()->click();  // キャンセル
-        else
-            widget->close();
-    };
-    const QList<Seen> seen = run(&vzA_ExtWindow::extractFile, {cancelProgress});
-    QCOMPARE(lines(seen), QStringList{"other|展開中|"});  // and no message after
-    QVERIFY(blocked);
-    QVERIFY(action("readAction")->isEnabled() && action("extractAction")->isEnabled());
+    ModalScript script({});
+    QProgressDialog* progress = startHeld();
+    QVERIFY(progress);
+    QVERIFY(!progress->isModal());  // the window still takes Ctrl+Q and its close box
+    QMimeData mime;
+    mime.setUrls({QUrl::fromLocalFile(QDir::current().absoluteFilePath("many.vza"))});
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(window.get(), &enter);
+    QVERIFY(!enter.isAccepted());
+    for (const char* name : {"readAction", "changeAction", "replaceAction", "extractAction", "extractToFolderAction"})
+        QVERIFY2(!action(name)->isEnabled(), name);
+    QVERIFY(!window->findChild<QPushButton*>("readButton")->isEnabled());
 
+    progress->findChild<QPushButton*>()->click();  // キャンセル
+    waitForExtraction();
+    QCOMPARE(lines(script.result()), QStringList{});  // and no message after
+    QVERIFY(action("readAction")->isEnabled() && action("extractAction")->isEnabled());
     const QStringList files = filesBelow(".");
     QVERIFY(files.size() < ManyCount + 1);
     for (const QString& file : files)
@@ -308,39 +331,74 @@ void ExtractRunTest::cancelFromProgress()
 void ExtractRunTest::escapeFromProgress()
 {
     listMany();
-    const auto escape = [](QWidget* widget) { QTest::keyClick(widget, Qt::Key_Escape); };
-    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {escape})), QStringList{"other|展開中|"});
+    ModalScript script({});
+    QTest::keyClick(startHeld(), Qt::Key_Escape);
+    waitForExtraction();
+    QCOMPARE(lines(script.result()), QStringList{});
     QVERIFY(filesBelow(".").size() < ManyCount + 1);
+}
+
+// A long name is shortened in the middle; the dialog does not grow.
+void ExtractRunTest::progressKeepsItsWidth()
+{
+    const QByteArray level = "とても長い日本語のフォルダ名がここに続きます";
+    const QByteArray name = level + "/" + level + "/" + level + "/最後のファイル.txt";
+    QVERIFY(writeArchive("long.vza", {{name, "1"}, {"second.txt", "2"}}));
+    QCOMPARE(lines(read("long.vza")), QStringList{FileDialog});
+    table()->selectAll();
+    ModalScript closeWhatComes({});  // the second row may be done before the cancel
+    QProgressDialog* progress = startHeld();
+    QTRY_VERIFY(progress->findChild<QLabel*>()->text().contains(QChar(0x2026)));
+    QCOMPARE(progress->width(), 420);
+    progress->findChild<QPushButton*>()->click();  // キャンセル
+    waitForExtraction();
 }
 
 void ExtractRunTest::closeDuringRun_data()
 {
-    QTest::addColumn<bool>("stop");
-    QTest::newRow("stop and close") << true;
-    QTest::newRow("keep running") << false;
+    QTest::addColumn<QString>("how");     // close box, Ctrl+Q in the window or in the progress dialog
+    QTest::addColumn<QString>("answer");  // yes, no, or none: the run ends while the question is up
+    for (const char* how : {"close box", "Ctrl+Q in the window", "Ctrl+Q in the progress dialog"})
+        for (const char* answer : {"yes", "no", "none"})
+            QTest::addRow("%s, %s", how, answer) << how << answer;
 }
 
-// Closing the window during a run asks first; Yes stops the run (joined
-// before the window goes), No lets it finish.
+// Closing the window during a run asks first. はい stops the run (joined
+// before the window goes); いいえ lets it finish and the program stays; when
+// the run ends while the question is up, the question goes, the outcome
+// shows and the program stays.
 void ExtractRunTest::closeDuringRun()
 {
-    QFETCH(bool, stop);
+    QFETCH(QString, how);
+    QFETCH(QString, answer);
     listMany();
-    const auto closeWindow = [this](QWidget*) { QTimer::singleShot(0, window.get(), &QWidget::close); };
-    // Once the question is answered No, the progress dialog is up again.
-    const auto progressAgain = [](QWidget*) {};
-    QList<Seen> seen = run(&vzA_ExtWindow::extractFile,
-                           {closeWindow, press(stop ? QMessageBox::Yes : QMessageBox::No), progressAgain, closeBox()});
-    if (stop) {
-        QCOMPARE(lines(seen).mid(0, 2),
-                 (QStringList{"other|展開中|", "box+buttons|展開中|展開を中止して終了しますか？"}));
-        QVERIFY(!window->isVisible());
+    const ModalScript::Step reply = answer == "yes" ? press(QMessageBox::Yes)
+                                    : answer == "no"
+                                        ? ModalScript::Step([](QWidget* widget) {
+                                              press(QMessageBox::No)(widget);
+                                              vzA_ExtractionRun::releaseHeld();
+                                          })
+                                        : ModalScript::Step([](QWidget*) { vzA_ExtractionRun::releaseHeld(); });
+    ModalScript script({reply, closeBox()});
+    QProgressDialog* progress = startHeld();
+    if (how == "close box") {
+        // Queued, as a window manager's request comes.
+        QMetaObject::invokeMethod(window.get(), &QWidget::close, Qt::QueuedConnection);
+    } else {
+        QWidget* target = how == "Ctrl+Q in the window" ? static_cast<QWidget*>(window.get()) : progress;
+        target->activateWindow();
+        QVERIFY(QTest::qWaitFor([target] { return QApplication::activeWindow() == target; }));
+        QTest::keySequence(target, QKeySequence(QStringLiteral("Ctrl+Q")));
+    }
+    if (answer == "yes") {
+        QTRY_VERIFY(!window->isVisible());
+        QCOMPARE(lines(script.result()).first(), QuitQuestion);
         QVERIFY(filesBelow(".").size() < ManyCount + 1);
         window.reset();  // nothing left running to outlive it
         return;
     }
-    QCOMPARE(lines(seen), (QStringList{"other|展開中|", "box+buttons|展開中|展開を中止して終了しますか？",
-                                       "other|展開中|", ExtractDoneBox}));
+    waitForExtraction();
+    QCOMPARE(lines(script.result()), (QStringList{QuitQuestion, ExtractDoneBox}));
     QVERIFY(window->isVisible());
     QCOMPARE(filesBelow(".").size(), ManyCount + 1);
 }

@@ -2,6 +2,7 @@
 // The read-archive command: every way a read can end, and what it leaves
 // in the table and the window's archive.
 #include <QDir>
+#include <QLabel>
 #include <QTableView>
 #include <QTest>
 
@@ -55,6 +56,7 @@ private slots:
     void readOutcome();
     void rereadResetsOutputNames();
     void passwordDialogKeepsLastPassword();
+    void wrongPasswordAsksAgain();
     void passwordDialogCentred_data();
     void passwordDialogCentred();
 
@@ -107,10 +109,12 @@ void ReadTest::readOutcome_data()
     QTest::newRow("encrypted, right password") << "encrypted"
                                                << "secret" << asked << false << ThreeNames;
     QTest::newRow("encrypted, password cancelled") << "encrypted" << cancel << asked << true << none;
+    // A wrong password is asked for again, three times in all.
+    const QStringList thrice{FileDialog, PasswordDialog, PasswordDialog, PasswordDialog, OpenFailedBox};
     QTest::newRow("encrypted, wrong password") << "encrypted"
-                                               << "Secret" << (asked + QStringList{OpenFailedBox}) << false << none;
+                                               << "Secret" << thrice << false << none;
     QTest::newRow("encrypted, empty password") << "encrypted"
-                                               << "" << (asked + QStringList{OpenFailedBox}) << false << none;
+                                               << "" << thrice << false << none;
     QTest::newRow("not an archive") << "text"
                                     << "" << notRead << true << none;
     QTest::newRow("7 bytes") << "7 bytes"
@@ -143,9 +147,9 @@ void ReadTest::readOutcome()
     QCOMPARE(lines(got), seen);
     // A failed open names the file and says why.
     const QMap<QByteArray, QString> reasons{
-        {"encrypted, wrong password", "wrong password or damaged header"},
-        {"encrypted, empty password", "password required"},
-        {"index cut short", "damaged index"},
+        {"encrypted, wrong password", "パスワードが違うか、ヘッダが壊れています"},
+        {"encrypted, empty password", "パスワードが必要です"},
+        {"index cut short", "インデックスが壊れています"},
     };
     if (seen.last() == OpenFailedBox)
         QCOMPARE(got.last().value, "対象: case.vza\n原因: " + reasons.value(QTest::currentDataTag()));
@@ -165,6 +169,7 @@ void ReadTest::readOutcome()
         QVERIFY(QDir().mkdir("dir"));
         selectRows({0, 1, 2});
         QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {closeBox()})), QStringList{ExtractDoneBox});
+        QCOMPARE(window->windowTitle(), "VZ Archive Extract - case.vza");
         for (std::size_t i = 0; i < ThreeEntries.size(); ++i)
             QCOMPARE(readFile(ThreeNames[int(i)]), ThreeEntries[i].data);
     }
@@ -199,6 +204,28 @@ void ReadTest::passwordDialogKeepsLastPassword()
     QCOMPARE(column(1), ThreeNames);  // cancelled: one.vza stays listed
 }
 
+// The dialog names the archive; after a wrong password it says so and asks
+// again, with the wrong one still there to correct.
+void ReadTest::wrongPasswordAsksAgain()
+{
+    QVERIFY(makeFile("encrypted", "one.vza"));
+    QStringList notes;
+    const auto note = [&notes](const ModalScript::Step& then) {
+        return [&notes, then](QWidget* dialog) {
+            notes << dialog->findChild<QLabel*>("passwordArchiveLabel")->text();
+            then(dialog);
+        };
+    };
+    const QList<Seen> seen =
+        read("one.vza", {note(enterPassword("Secret")), note(enterPassword("secreT")), note(enterPassword("secret"))});
+    QCOMPARE(lines(seen), (QStringList{FileDialog, PasswordDialog, PasswordDialog, PasswordDialog}));
+    QCOMPARE(seen[2].value, "Secret");
+    const QString ask = "one.vza のパスワードを入力して下さい。";
+    QCOMPARE(notes, (QStringList{ask, "パスワードが違います。もう一度入力して下さい。\n" + ask,
+                                 "パスワードが違います。もう一度入力して下さい。\n" + ask}));
+    QCOMPARE(column(1), ThreeNames);
+}
+
 void ReadTest::passwordDialogCentred_data()
 {
     QTest::addColumn<bool>("atStart");  // named on the command line, else read by the command
@@ -230,7 +257,8 @@ void ReadTest::passwordDialogCentred()
     } else {
         window = std::make_unique<vzA_ExtWindow>();
         window->openArchiveWhenShown(QDir::current().absoluteFilePath("one.vza"));
-        QTimer::singleShot(100, window.get(), [this] {
+        // Placed once the program is back in its event loop, after it asked.
+        QTimer::singleShot(0, window.get(), [this] {
             window->move(430, 170);
             window->show();
         });

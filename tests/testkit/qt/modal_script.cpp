@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QDialog>
 #include <QDir>
+#include <QEvent>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QLineEdit>
@@ -92,8 +93,29 @@ QStringList lines(const QList<Seen>& seen)
 
 ModalScript::ModalScript(std::vector<Step> steps) : steps_(std::move(steps))
 {
-    connect(&timer_, &QTimer::timeout, this, &ModalScript::poll);
-    timer_.start(5);
+    qApp->installEventFilter(this);
+    // A dialog that is up already.
+    QMetaObject::invokeMethod(this, &ModalScript::poll, Qt::QueuedConnection);
+}
+
+ModalScript::~ModalScript()
+{
+    qApp->removeEventFilter(this);
+}
+
+// A modal window that shows gets its step once its own event loop runs
+// (the call is queued), whenever that is: nothing here waits for a time.
+bool ModalScript::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!watched->isWidgetType())
+        return false;
+    auto* widget = static_cast<QWidget*>(watched);
+    if (event->type() == QEvent::Show && widget->isWindow() && widget->windowModality() != Qt::NonModal)
+        QMetaObject::invokeMethod(this, &ModalScript::poll, Qt::QueuedConnection);
+    // A dialog kept and shown again (the password dialog) is a new showing.
+    if (event->type() == QEvent::Hide && widget == handled_)
+        handled_ = nullptr;
+    return false;
 }
 
 QList<Seen> ModalScript::result() const
@@ -107,8 +129,8 @@ QList<Seen> ModalScript::result() const
 void ModalScript::poll()
 {
     QWidget* widget = QApplication::activeModalWidget();
-    if (!widget || widget == handled_)
-        return;  // nothing up yet, or the last one is still closing
+    if (!widget || widget == handled_ || !widget->isVisible())
+        return;  // nothing up, or the last one is still closing
     handled_ = widget;
     seen_.append(describe(widget));
     if (steps_.empty()) {

@@ -12,7 +12,6 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <functional>
 #include <vector>
@@ -36,7 +35,8 @@ struct Seen {
 QStringList lines(const QList<Seen>& seen);
 
 // Answers modal widgets one by one: each new modal widget that appears
-// gets the next step. A modal widget that no step is left for is recorded
+// gets the next step, once its event loop runs. Windows that are not modal
+// (a progress dialog) are no business of the script. A modal widget that no step is left for is recorded
 // and closed, so a wrong guess fails the test instead of hanging it; a step
 // that no widget came for is recorded as "never shown".
 class ModalScript : public QObject {
@@ -44,9 +44,13 @@ public:
     using Step = std::function<void(QWidget*)>;
 
     explicit ModalScript(std::vector<Step> steps);
+    ~ModalScript() override;
 
     // What was seen, with the steps that found no widget at the end.
     QList<Seen> result() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void poll();
@@ -54,7 +58,6 @@ private:
     std::vector<Step> steps_;
     QList<Seen> seen_;
     QPointer<QWidget> handled_;
-    QTimer timer_;
 };
 
 // Steps. Each one closes a widget it does not expect, so the test fails on
