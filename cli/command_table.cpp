@@ -75,7 +75,7 @@ const std::vector<OptionSpec> Options_ = {
     {'\0', "password-file", "FILE", "read the password from the first line of FILE", true,
      [](Options& o, const std::string& value, std::string& error) {
          if (value.empty()) {
-             error = "--password-file needs a file name";
+             error = "option " + error + " needs a file name";
              return false;
          }
          o.passwordFile = value;
@@ -93,7 +93,7 @@ const std::vector<OptionSpec> Options_ = {
     {'C', "", "DIR", "write under DIR (created when missing)", false,
      [](Options& o, const std::string& value, std::string& error) {
          if (value.empty()) {
-             error = "option -C needs a folder";
+             error = "option " + error + " needs a folder";
              return false;
          }
          o.outputDir = value;
@@ -116,7 +116,7 @@ const std::vector<OptionSpec> Options_ = {
              used = 0;
          }
          if (used == 0 || used != value.size() || value.front() == '-' || n == 0 || n > 64) {
-             error = "option -j takes a number of threads from 1 to 64";
+             error = "option " + error + " takes a number of threads from 1 to 64";
              return false;
          }
          o.threads = static_cast<unsigned>(n);
@@ -139,7 +139,7 @@ const std::vector<OptionSpec> Options_ = {
     {'x', "exclude", "PATTERN", "leave out the entries matching PATTERN (may be repeated)", false,
      [](Options& o, const std::string& value, std::string& error) {
          if (value.empty()) {
-             error = "option -x needs a pattern";
+             error = "option " + error + " needs a pattern";
              return false;
          }
          o.excludes.push_back(value);
@@ -152,7 +152,7 @@ const std::vector<OptionSpec> Options_ = {
                             "escaped)", false,
      [](Options& o, const std::string& value, std::string& error) {
          if (!parseNameEncodingChoice(value, o.names)) {
-             error = "--names takes auto, utf8, cp932, latin1 or raw";
+             error = "option " + error + " takes auto, utf8, cp932, latin1 or raw";
              return false;
          }
          return true;
@@ -164,13 +164,13 @@ const std::vector<CommandSpec> Commands = {
      "Prints the size, stored size, space saved and name of every entry in index\n"
      "order, then a totals line. With -q only the names, one a line; with -v also\n"
      "the archive's flags. NAMEs choose entries as for extract.\n",
-     {"x", "names", "json"}, 1, SIZE_MAX, "", "", nullptr, runList},
+     {"x", "names", "json"}, 1, SIZE_MAX, "", "", nullptr, runList, "l"},
     {"test", "ARCHIVE [NAME|PATTERN...]", "read and check every entry",
      "Reads every entry, unseals and inflates it and checks its length, and prints\n"
      "OK or FAILED for each. With -q only the failures are printed. NAMEs choose\n"
      "entries as for extract.\n",
-     {"x", "names"}, 1, SIZE_MAX, "", "", nullptr, runTest},
-    {"extract", "ARCHIVE [-C DIR] [-k] [-j N] [-O] [NAME|PATTERN...]", "write entries under DIR (default .)",
+     {"x", "names"}, 1, SIZE_MAX, "", "", nullptr, runTest, "t"},
+    {"extract", "ARCHIVE [-C DIR] [-o|-n] [-j N] [-O] [NAME|PATTERN...]", "write entries under DIR (default .)",
      "Writes entries under DIR (default: the current folder), creating folders as\n"
      "needed. Without names every entry is written; when two entries share a name\n"
      "the later one wins. A NAME given exactly picks the first entry of that name,\n"
@@ -180,7 +180,7 @@ const std::vector<CommandSpec> Commands = {
      "Names that would leave DIR are made safe and a warning is printed.\n"
      "\n"
      "Give -- before names that begin with '-'.\n",
-     {"C", "o", "n", "k", "j", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract},
+     {"C", "o", "n", "k", "j", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract, "x"},
     {"create", "ARCHIVE [-z] [-e] PATH...", "pack files and folders",
      "Packs files, and folders recursively in sorted order, into a new ARCHIVE.\n"
      "An existing ARCHIVE (or the file a link at ARCHIVE leads to) is replaced\n"
@@ -192,7 +192,7 @@ const std::vector<CommandSpec> Commands = {
      "tar's --exclude, leaves out what it matches as the whole path or as any\n"
      "trailing part of whole components ('-x b.txt' leaves out 'src/b.txt');\n"
      "an excluded folder is left out with everything in it.\n",
-     {"z", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "e", "x"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate},
+     {"z", "0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "e", "x"}, 2, SIZE_MAX, "create needs at least one file or folder to add", "", nullptr, runCreate, "c"},
     {"add", "ARCHIVE PATH...", "add files, or replace entries of their names",
      "Puts files, and folders recursively, into an existing ARCHIVE, named as\n"
      "create names them. A file whose name the archive holds takes the place of\n"
@@ -205,7 +205,7 @@ const std::vector<CommandSpec> Commands = {
      "would change how the archive's names read is refused (not plain ASCII in\n"
      "a Shift_JIS or Latin-1 archive, not UTF-8 in a UTF-8 one). Another vza\n"
      "changing the same archive is waited for.\n",
-     {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "names"}, 2, SIZE_MAX, "add needs at least one file or folder to add", "", nullptr, runAdd},
+     {"0", "1", "2", "3", "4", "5", "6", "7", "8", "9", "names"}, 2, SIZE_MAX, "add needs at least one file or folder to add", "", nullptr, runAdd, "a"},
     {"delete", "ARCHIVE NAME|PATTERN...", "remove entries",
      "Removes from ARCHIVE every entry of each NAME (all of them when several\n"
      "share it), and every entry under it when it names a folder. A NAME the\n"
@@ -215,7 +215,7 @@ const std::vector<CommandSpec> Commands = {
      "is replaced only by a complete archive and keeps its permissions.\n"
      "\n"
      "Give -- before names that begin with '-'.\n",
-     {"names"}, 2, SIZE_MAX, "delete needs the names of the entries to remove", "", nullptr, runDelete},
+     {"names"}, 2, SIZE_MAX, "delete needs the names of the entries to remove", "", nullptr, runDelete, "d"},
     {"help", "COMMAND", "the options of one command", "", {}, 0, 1, "", "help takes at most one command",
      checkHelpTopic, runHelp},
 };
@@ -236,7 +236,7 @@ const std::vector<OptionSpec>& optionTable()
 const CommandSpec* findCommand(std::string_view name)
 {
     for (const CommandSpec& command : Commands) {
-        if (command.name == name)
+        if (command.name == name || (!command.shortName.empty() && command.shortName == name))
             return &command;
     }
     return nullptr;
@@ -251,13 +251,16 @@ const OptionSpec* findOption(char letter)
     return nullptr;
 }
 
-const OptionSpec* findLongOption(std::string_view longName)
+std::vector<const OptionSpec*> findLongOptions(std::string_view longName)
 {
+    std::vector<const OptionSpec*> found;
     for (const OptionSpec& option : Options_) {
-        if (!option.longName.empty() && option.longName == longName)
-            return &option;
+        if (option.longName == longName)
+            return {&option};  // an exact match wins
+        if (!longName.empty() && option.longName.starts_with(longName))
+            found.push_back(&option);
     }
-    return nullptr;
+    return found;
 }
 
 bool takesOption(const CommandSpec& command, const OptionSpec& option)

@@ -23,7 +23,9 @@ struct OptionSpec {
     std::string_view help;       // its line in the help text; "" keeps it out of the help
     bool everyCommand;           // valid for every command, not only for those that list it
     // Stores value into options (value is "" for a switch). False with a
-    // one-line reason in error when the value is not acceptable.
+    // one-line reason in error when the value is not acceptable; on entry
+    // error holds the option as the user spelt it ("--exc", "-x"), for that
+    // reason to name it so.
     bool (*apply)(Options& options, const std::string& value, std::string& error);
 };
 
@@ -41,6 +43,7 @@ struct CommandSpec {
     // An extra check of the operands, or nullptr; false with the reason in error.
     bool (*check)(const Options& options, std::string& error);
     int (*run)(const Options& options, Console& console);
+    std::string_view shortName = "";  // "x" for extract, as 7z has them; "" when none
 };
 
 // Every command, in the order the overview shows them.
@@ -49,12 +52,16 @@ const std::vector<CommandSpec>& commandTable();
 // Every option, in the order the help texts show them.
 const std::vector<OptionSpec>& optionTable();
 
-// The command called name, or nullptr.
+// The command called name (or by its short name), or nullptr.
 const CommandSpec* findCommand(std::string_view name);
 
-// The option with that letter or long name, or nullptr.
+// The option with that letter, or nullptr.
 const OptionSpec* findOption(char letter);
-const OptionSpec* findLongOption(std::string_view longName);
+
+// The options whose long name is longName, or starts with it, as getopt_long
+// takes unique prefixes: the one exact match when there is one, else every
+// option it begins (none, one, or several when it is ambiguous).
+std::vector<const OptionSpec*> findLongOptions(std::string_view longName);
 
 // Whether command takes option (its own, or one for every command).
 bool takesOption(const CommandSpec& command, const OptionSpec& option);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "cli/console.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <unistd.h>
 
@@ -49,6 +50,20 @@ void Console::lines(std::string_view text)
     if (stdoutIsTerminal_)
         progress_.clear();
     std::fwrite(text.data(), 1, text.size(), stdout);
+}
+
+bool closeStandardOutput(int& error)
+{
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (!flushed)
+        error = errno != 0 ? errno : EIO;
+    errno = 0;
+    if (std::fclose(stdout) != 0 && flushed) {
+        error = errno != 0 ? errno : EIO;
+        return false;
+    }
+    return flushed;
 }
 
 }  // namespace vza::cli

@@ -43,4 +43,9 @@ private:
     ProgressLine progress_;
 };
 
+// Flushes and closes standard output; false with the errno in error when
+// anything written to it was lost (a full disk, a closed pipe's EPIPE when
+// SIGPIPE is ignored). Call once, at the very end.
+bool closeStandardOutput(int& error);
+
 }  // namespace vza::cli

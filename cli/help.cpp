@@ -76,6 +76,13 @@ std::string generalHelp()
         text += command.summary;
         text += '\n';
     }
+    text += "\nShort names, as 7z has them:";
+    for (const CommandSpec& command : commandTable()) {
+        if (!command.shortName.empty())
+            text += " " + std::string(command.shortName) + " " + std::string(command.name) + ",";
+    }
+    text.back() = '.';
+    text += "\nLong options may be cut to any unique beginning (--exc for --exclude).\n";
     return text + "\n" + commonOptions() + "\n" + ExitCodes + "\n" + "  vza --version    print the version\n";
 }
 
@@ -84,7 +91,7 @@ std::string commandHelp(const std::string& name)
     const CommandSpec* command = findCommand(name);
     if (command == nullptr || command->name == "help")
         return generalHelp();
-    std::string text = "Usage: vza " + name + " " + std::string(command->synopsis) + "\n";
+    std::string text = "Usage: vza " + std::string(command->name) + " " + std::string(command->synopsis) + "\n";
     text += command->description;
     bool first = true;
     for (const OptionSpec& option : optionTable()) {

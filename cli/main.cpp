@@ -3,6 +3,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "cli/command_table.h"
@@ -43,17 +44,24 @@ void installSignalHandlers()
         vza::forceNamedTemporaries(true);
 }
 
+// A listing (or a help text) cut short by a full disk must not end with
+// status 0: standard output is closed and checked on every way out.
+int endWith(int status)
+{
+    int error = 0;
+    if (!closeStandardOutput(error)) {
+        std::fprintf(stderr, "vza: cannot write to standard output: %s\n", std::strerror(error));
+        return ExitFatal;
+    }
+    return status;
+}
+
 int runCommand(const CommandSpec& command, const Options& options)
 {
     Console console(options.verbosity);
-    int status = command.run(options, console);
+    const int status = command.run(options, console);
     console.progress().clear();
-    // A listing cut short by a full disk must not end with status 0.
-    if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-        console.error("cannot write to standard output");
-        status = ExitFatal;
-    }
-    return status;
+    return endWith(status);
 }
 
 }  // namespace
@@ -69,11 +77,11 @@ int main(int argc, char** argv)
     }
     if (options.help) {
         std::fputs(options.command.empty() ? generalHelp().c_str() : commandHelp(options.command).c_str(), stdout);
-        return ExitOk;
+        return endWith(ExitOk);
     }
     if (options.version) {
         std::fputs(versionText().c_str(), stdout);
-        return ExitOk;
+        return endWith(ExitOk);
     }
     installSignalHandlers();
     return runCommand(*findCommand(options.command), options);

@@ -74,9 +74,16 @@ bool Parser::longOption(const std::string& arg, std::size_t& i)
 {
     const std::size_t equals = arg.find('=');
     const std::string name = arg.substr(0, equals);
-    const OptionSpec* option = findLongOption(std::string_view(name).substr(2));
-    if (option == nullptr)
+    const std::vector<const OptionSpec*> found = findLongOptions(std::string_view(name).substr(2));
+    if (found.empty())
         return fail("unknown option " + name);
+    if (found.size() > 1) {
+        std::string candidates;
+        for (const OptionSpec* candidate : found)
+            candidates += (candidates.empty() ? "--" : ", --") + std::string(candidate->longName);
+        return fail("option " + name + " is ambiguous: " + candidates);
+    }
+    const OptionSpec* option = found.front();
     if (option->valueName.empty()) {
         if (equals == std::string::npos)
             return apply(*option, name, "");
@@ -117,7 +124,7 @@ bool Parser::shortOptions(const std::string& arg, std::size_t& i)
 
 bool Parser::apply(const OptionSpec& option, std::string spelling, const std::string& value)
 {
-    std::string reason;
+    std::string reason = spelling;
     if (!option.apply(options_, value, reason))
         return fail(reason);
     if (!option.everyCommand)
@@ -136,6 +143,7 @@ bool Parser::checkForCommand()
     const CommandSpec* command = findCommand(name);
     if (command == nullptr)
         return fail("unknown command '" + name + "'");
+    options_.command = command->name;  // "x" is extract from here on
     for (const Used& used : used_) {
         if (!takesOption(*command, *used.option))
             return fail("option " + used.spelling + " is not valid for " + name);

@@ -46,6 +46,23 @@ std::string fitName(const std::string& name, std::size_t width)
 
 }  // namespace
 
+std::string timeLeftText(std::uint64_t done, std::uint64_t total, double seconds)
+{
+    constexpr double Settling = 3.0;  // seconds before the rate is trusted
+    if (seconds < Settling || done == 0 || done >= total)
+        return "";
+    const double left = static_cast<double>(total - done) * seconds / static_cast<double>(done);
+    if (!(left < 100.0 * 3600.0))
+        return "";  // days away, or not a number: saying nothing is as useful
+    const auto whole = static_cast<unsigned long>(left + 0.5);
+    char text[32];
+    if (whole >= 3600)
+        std::snprintf(text, sizeof text, "%lu:%02lu:%02lu left", whole / 3600, whole / 60 % 60, whole % 60);
+    else
+        std::snprintf(text, sizeof text, "%lu:%02lu left", whole / 60, whole % 60);
+    return text;
+}
+
 void ProgressLine::start(std::uint64_t totalBytes)
 {
     total_ = totalBytes;
@@ -79,6 +96,8 @@ void ProgressLine::draw()
     const int percent = total_ > 0 ? static_cast<int>(std::min<std::uint64_t>(done_ * 100 / total_, 100)) : 100;
     std::string line = std::to_string(percent) + "%  " + formatBytes(static_cast<double>(done_)) + " of " +
                        formatBytes(static_cast<double>(total_)) + "  " + formatBytes(rate) + "/s  ";
+    if (const std::string left = timeLeftText(done_, total_, seconds); !left.empty())
+        line += left + "  ";
     // One column is kept free: a line that fills the last column makes some
     // terminals wrap, and every redraw would then start a new line.
     const std::size_t columns = terminalColumns();

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The one updating status line on stderr: bytes done of total, rate, entry.
+// The one updating status line on stderr: bytes done of total, rate, time
+// left, entry.
 //
 // Drawn only when enabled (stderr is a terminal and -q was not given), and
 // at most ten times a second, so that many small entries cost nothing.
@@ -11,6 +12,11 @@
 #include <string_view>
 
 namespace vza::cli {
+
+// "1:05 left" (or "2:03:40 left") for done of total bytes after seconds:
+// the rest at the rate so far. "" until a few seconds have passed (early
+// rates mislead) and when nothing is left or nothing has moved.
+std::string timeLeftText(std::uint64_t done, std::uint64_t total, double seconds);
 
 class ProgressLine {
 public:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include "cli/cli_harness.h"
@@ -284,6 +285,68 @@ TEST_F(CliOptionsTest, HabitsFromOtherToolsGetAnAnswerThatHelps)
         const RunResult help = vza({"help", command});
         for (const std::string& option : options)
             EXPECT_TRUE(contains(help.out, "\n  " + option + " ")) << command << ": " << option;
+    }
+}
+
+// Habits from other tools: 7z's one-letter commands, getopt_long's unique
+// prefixes, and messages that name an option as it was typed.
+TEST_F(CliOptionsTest, ShortCommandsAndOptionPrefixes)
+{
+    writeArchive(dir / "a.vza", {{"one", "1"}, {"two", "22"}}, FlagCompressed);
+    struct Case {
+        Strings args;
+        int status;
+        std::string out;  // when status is 0
+        std::string err;  // part of stderr otherwise
+    };
+    const std::vector<Case> cases = {
+        {{"x", "-O", "a.vza", "two"}, 0, "22", ""},
+        {{"l", "-q", "a.vza"}, 0, "one\ntwo\n", ""},
+        {{"t", "-q", "a.vza"}, 0, "", ""},
+        {{"l", "--qu", "--exc", "one", "a.vza"}, 0, "two\n", ""},
+        {{"x", "--to", "a.vza", "--exclude=two"}, 0, "1", ""},
+        {{"list", "--exclude"}, 2, "", "vza: option --exclude needs a pattern\n"},
+        {{"list", "--exc"}, 2, "", "vza: option --exc needs a pattern\n"},
+        {{"list", "--na=latin9", "a.vza"}, 2, "", "vza: option --na takes auto, utf8, cp932, latin1 or raw\n"},
+        {{"x", "-j0", "a.vza"}, 2, "", "vza: option -j takes a number of threads from 1 to 64\n"},
+        {{"x", "--thr", "0", "a.vza"}, 2, "", "vza: option --thr takes a number of threads from 1 to 64\n"},
+        // An exact match wins: --password is the refusal, not --password-file.
+        {{"list", "--password", "a.vza"}, 2, "", "never taken from the command line"},
+        {{"list", "--pa=x", "a.vza"}, 2, "", "vza: option --pa is ambiguous: --password-file, --password\n"},
+        {{"list", "--ver", "a.vza"}, 2, "", "option --ver is ambiguous: --verbose, --version"},
+        {{"list", "--frob", "a.vza"}, 2, "", "unknown option --frob"},
+        {{"list", "--", "a.vza"}, 0, "", ""},
+        {{"l", "--over", "a.vza"}, 2, "", "option --over is not valid for list"},
+        {{"z", "a.vza"}, 2, "", "unknown command 'z'"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::PrintToString(c.args));
+        const RunResult result = vza(c.args);
+        EXPECT_EQ(result.status, c.status) << result.err;
+        if (c.status == 0) {
+            if (!c.out.empty()) {
+                EXPECT_EQ(result.out, c.out);
+            }
+        } else {
+            EXPECT_TRUE(contains(result.err, c.err)) << result.err;
+        }
+    }
+    EXPECT_TRUE(vza({"help", "x"}).out.starts_with("Usage: vza extract ARCHIVE"));
+}
+
+// What cannot be written to standard output is an error, whatever wrote it.
+TEST_F(CliOptionsTest, AWriteErrorOnStandardOutputIsAnError)
+{
+    writeArchive(dir / "a.vza", {{"one", "1"}}, 0);
+    for (const std::string args :
+         {"--help", "--version", "help extract", "list a.vza", "extract -O a.vza", "list --json a.vza", "test a.vza"}) {
+        SCOPED_TRACE(args);
+        const std::string command = "cd '" + dir.path() + "' && " + VZA_BINARY + " " + args + " >/dev/full 2>err.txt";
+        const int status = std::system(command.c_str());
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 2);
+        EXPECT_TRUE(contains(readFile(dir / "err.txt"), "cannot write to standard output: No space left on device"))
+            << readFile(dir / "err.txt");
     }
 }
 
