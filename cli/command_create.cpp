@@ -34,6 +34,14 @@ bool meansStdout(const std::string& path)
     return path == "-" || path == "/dev/stdout" || path == "/dev/fd/1" || path == "/proc/self/fd/1";
 }
 
+// The line that ends a failure: what became of the archive.
+std::string untouchedText(bool toStdout, bool archiveExists, const std::string& shownArchive)
+{
+    return toStdout        ? std::string("the archive on standard output is incomplete")
+           : archiveExists ? shownArchive + ": not replaced; the old archive is left as it was"
+                           : shownArchive + ": not created";
+}
+
 // The new archive's password, with -e; false (reported) when none came.
 bool newPassword(const Options& options, Console& console, const std::string& archivePath, std::string& password)
 {
@@ -161,9 +169,7 @@ int runCreate(const Options& options, Console& console)
     if (::fstat(output.descriptor(), &beingWritten) == 0 && S_ISREG(beingWritten.st_mode))
         tree.skip(beingWritten);
     walkInputs(options, tree);
-    const std::string untouched = toStdout        ? std::string("the archive on standard output is incomplete")
-                                  : archiveExists ? shownArchive + ": not replaced; the old archive is left as it was"
-                                                  : shownArchive + ": not created";
+    const std::string untouched = untouchedText(toStdout, archiveExists, shownArchive);
     const std::uint32_t flags = (options.compress ? FlagCompressed : 0) | (options.encrypt ? FlagEncrypted : 0);
     ArchiveWriter writer;
     if (!writer.begin(flags, password)) {

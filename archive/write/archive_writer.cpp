@@ -700,42 +700,52 @@ bool ArchiveWriter::write(ArchiveOutput& output)
     } else {
         // Compressed sizes are known only once compressed, and the index
         // comes first: the data area is spooled to a temporary file.
-        const int spool = openSpool();
-        if (spool < 0)
-            return fail(ArchiveError::CannotWriteOutput, errno);
-        Target target(spool, true, 0, dataStart, maxArchiveSize_);
-        bool ok = writeEntries(target);
-        if (ok) {
-            ok = writeHead(fd, false) || fail(ArchiveError::CannotWriteOutput, errno);
-            std::uint64_t left = dataSize();
-            std::vector<std::uint8_t> piece;
-            off_t position = 0;
-            while (ok && left > 0) {
-                const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, PieceSize));
-                ssize_t sent = ::sendfile(fd, spool, &position, step);
-                if (sent < 0 && errno == EINTR)
-                    continue;
-                if (sent < 0 && (errno == EINVAL || errno == ENOSYS)) {
-                    // Not every output takes sendfile: copy by hand.
-                    piece.resize(step);
-                    sent = ::pread(spool, piece.data(), step, position);
-                    if (sent > 0 && !writeAll(fd, piece.data(), static_cast<std::size_t>(sent)))
-                        sent = -1;
-                    if (sent > 0)
-                        position += sent;
-                }
-                if (sent <= 0)
-                    ok = fail(ArchiveError::CannotWriteOutput, sent < 0 ? errno : EIO);
-                else
-                    left -= static_cast<std::uint64_t>(sent);
-            }
-        }
-        ::close(spool);
-        if (!ok)
+        if (!writeSpooled(fd, dataStart))
             return false;
     }
     if (!output.commit())
         return fail(output.lastError(), output.systemError());
+    return true;
+}
+
+// A compressed archive to a stream: the data area into an unlinked spool
+// file first, then the header and index, then the spool.
+bool ArchiveWriter::writeSpooled(int fd, std::uint64_t dataStart)
+{
+    const int spool = openSpool();
+    if (spool < 0)
+        return fail(ArchiveError::CannotWriteOutput, errno);
+    Target target(spool, true, 0, dataStart, maxArchiveSize_);
+    const bool ok = writeEntries(target) && (writeHead(fd, false) || fail(ArchiveError::CannotWriteOutput, errno)) &&
+                    sendSpool(spool, fd);
+    ::close(spool);
+    return ok;
+}
+
+// Copies the spool's data area to the stream fd: by the kernel (sendfile),
+// or by hand where the output does not take it.
+bool ArchiveWriter::sendSpool(int spool, int fd)
+{
+    std::uint64_t left = dataSize();
+    std::vector<std::uint8_t> piece;
+    off_t position = 0;
+    while (left > 0) {
+        const std::size_t step = static_cast<std::size_t>(std::min<std::uint64_t>(left, PieceSize));
+        ssize_t sent = kernelCopyRefused ? (errno = EINVAL, -1) : ::sendfile(fd, spool, &position, step);
+        if (sent < 0 && errno == EINTR)
+            continue;
+        if (sent < 0 && (errno == EINVAL || errno == ENOSYS)) {
+            piece.resize(step);
+            sent = ::pread(spool, piece.data(), step, position);
+            if (sent > 0 && !writeAll(fd, piece.data(), static_cast<std::size_t>(sent)))
+                sent = -1;
+            if (sent > 0)
+                position += sent;
+        }
+        if (sent <= 0)
+            return fail(ArchiveError::CannotWriteOutput, sent < 0 ? errno : EIO);
+        left -= static_cast<std::uint64_t>(sent);
+    }
     return true;
 }
 

@@ -158,6 +158,8 @@ private:
                       std::uint32_t source);
     bool copyStored(std::size_t index, Target& target, std::uint64_t at);
     bool write(ArchiveOutput& output);
+    bool writeSpooled(int fd, std::uint64_t dataStart);
+    bool sendSpool(int spool, int fd);
     bool writeEntries(Target& target);
     bool writePrepared(Target& target);
     bool writeCompressed(Target& target);
@@ -204,7 +206,8 @@ private:
 };
 
 // For tests: true makes the writer act as where the kernel cannot copy
-// between an input and the output, so that it copies by hand. Not for programs.
+// between an input and the output, or from its spool into a stream, so that
+// it copies by hand. Not for programs.
 void refuseKernelCopyForTesting(bool refused);
 
 // Turns buffer's plain bytes into their stored form for an archive with the

@@ -48,6 +48,28 @@ int InputTree::openFolder(const std::string& parent)
     return fd;
 }
 
+// The name an operand path is stored under: its components without "." and
+// empty ones. False for a path with a ".." component.
+bool InputTree::operandName(const std::string& path, std::string& name)
+{
+    name.clear();
+    for (std::size_t start = 0; start <= path.size();) {
+        std::size_t end = path.find('/', start);
+        if (end == std::string::npos)
+            end = path.size();
+        const std::string_view component = std::string_view(path).substr(start, end - start);
+        if (component == "..")
+            return false;
+        if (!component.empty() && component != ".") {
+            if (!name.empty())
+                name += '/';
+            name += component;
+        }
+        start = end + 1;
+    }
+    return true;
+}
+
 void InputTree::add(const std::string& operand)
 {
     if (operand.empty()) {
@@ -62,24 +84,10 @@ void InputTree::add(const std::string& operand)
         notice(Notice::Kind::LeadingSlash, path);
     }
 
-    // The stored name: the path's components without "." and empty ones.
     std::string name;
-    std::size_t start = 0;
-    while (start <= path.size()) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string component = path.substr(start, end - start);
-        if (component == "..") {
-            notice(Notice::Kind::RefusedName, path);
-            return;
-        }
-        if (!component.empty() && component != ".") {
-            if (!name.empty())
-                name += '/';
-            name += component;
-        }
-        start = end + 1;
+    if (!operandName(path, name)) {
+        notice(Notice::Kind::RefusedName, path);
+        return;
     }
 
     // An operand inside an excluded folder is left out as that folder is.

@@ -124,6 +124,7 @@ private:
         std::uint32_t device;  // into devices_
     };
 
+    static bool operandName(const std::string& path, std::string& name);
     void notice(Notice::Kind kind, const std::string& path, int systemError = 0, const std::string& stored = {});
     // A name as found on disk and as it will be stored (backslashes made
     // slashes once, component by component, as the walk goes down).
