@@ -30,9 +30,9 @@ public:
     static constexpr std::size_t DictionarySize = 32768;
 
     // level: zlib's 0 (stored blocks) to 9, or -1 (Z_DEFAULT_COMPRESSION,
-    // 6). Where the build has ISA-L, levels 1 and 2 use its deflater (its
-    // levels 2 and 3), several times as fast as zlib's and no larger than
-    // zlib's level 1; its pieces join the same way.
+    // 6). Where the build has ISA-L, level 1 uses its deflater (its level
+    // 3): several times as fast as zlib's level 1, and no larger; its pieces
+    // join the same way.
     explicit BlockDeflater(int level = -1);
     ~BlockDeflater();
     BlockDeflater(const BlockDeflater&) = delete;
