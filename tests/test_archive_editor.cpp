@@ -3,6 +3,7 @@
 // read, one editor at a time, with names that keep reading as they did.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <condition_variable>
 #include <fcntl.h>
 #include <filesystem>
@@ -16,6 +17,7 @@
 #include "vza/archive/read/archive.h"
 #include "vza/archive/write/archive_editor.h"
 #include "vza/archive/write/archive_output.h"
+#include "vza/archive/write/archive_writer.h"
 #include "vza/archive/write/input_tree.h"
 
 using namespace vza;
@@ -159,7 +161,9 @@ TEST_F(ArchiveEditorTest, SecondEditorWaitsAndKeepsTheFirstOnesAddition)
     });
     {
         std::unique_lock<std::mutex> lock(mutex);
-        changed.wait(lock, [&] { return waits > 0; });
+        // A guard against hanging when nobody waits, not a timing: the
+        // other thread tells as soon as it waits.
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::minutes(2), [&] { return waits > 0; }));
     }
     InputTree tree({});
     EXPECT_TRUE(addFiles(*first, tree, {"x"}));
@@ -171,6 +175,46 @@ TEST_F(ArchiveEditorTest, SecondEditorWaitsAndKeepsTheFirstOnesAddition)
     ASSERT_EQ(entries.size(), 3u);
     EXPECT_EQ(entries[1], (std::pair<std::string, Bytes>{"x", bytesOf("from the first")}));
     EXPECT_EQ(entries[2], (std::pair<std::string, Bytes>{"y", bytesOf("from the second")}));
+}
+
+// Creating over an archive an editor has open waits for the editor, then
+// replaces what the editor wrote.
+TEST_F(ArchiveEditorTest, CreateOverAnArchiveWaitsForItsEditor)
+{
+    writeArchive("a.vza", {{"a", "aaa"}, {"b", "bbb"}}, 0, "pw");
+    auto editor = std::make_unique<ArchiveEditor>();
+    ASSERT_EQ(openEditor(*editor, "a.vza"), ArchiveEditor::OpenOutcome::Opened);
+    std::mutex mutex;
+    std::condition_variable changed;
+    int waits = 0;
+    bool created = false;
+    std::thread create([&] {
+        ArchiveWriter writer;
+        ASSERT_TRUE(writer.begin(0));
+        ASSERT_TRUE(writer.addBytes("new", "new", 3));
+        ArchiveOutput output;
+        ASSERT_TRUE(output.open("a.vza", [&](ArchiveLock::Event event) {
+            EXPECT_EQ(event, ArchiveLock::Event::Waiting);
+            std::lock_guard<std::mutex> lock(mutex);
+            ++waits;
+            changed.notify_all();
+        }));
+        created = writer.writeTo(output);
+    });
+    {
+        std::unique_lock<std::mutex> lock(mutex);
+        // A guard against hanging when nobody waits, not a timing: the
+        // other thread tells as soon as it waits.
+        ASSERT_TRUE(changed.wait_for(lock, std::chrono::minutes(2), [&] { return waits > 0; }));
+    }
+    editor->planDelete({true, false});
+    EXPECT_TRUE(editor->write());
+    EXPECT_EQ(contents("a.vza").size(), 1u);
+    editor.reset();
+    create.join();
+    EXPECT_TRUE(created);
+    EXPECT_EQ(contents("a.vza"), (std::vector<std::pair<std::string, Bytes>>{{"new", bytesOf("new")}}));
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"a.vza"}));
 }
 
 // A name joins an archive only when every old name reads as before.
