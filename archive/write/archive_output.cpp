@@ -193,23 +193,6 @@ bool ArchiveOutput::openStream(int fd)
     return true;
 }
 
-bool ArchiveOutput::append(const void* data, std::size_t length)
-{
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    while (length > 0) {
-        if (fd_ < 0)
-            return fail(EBADF);
-        const ssize_t done = ::write(fd_, bytes, length);
-        if (done < 0 && errno == EINTR)
-            continue;
-        if (done <= 0)
-            return fail(done < 0 ? errno : EIO);
-        bytes += done;
-        length -= static_cast<std::size_t>(done);
-    }
-    return true;
-}
-
 bool ArchiveOutput::commit()
 {
     if (fd_ < 0)

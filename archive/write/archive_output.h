@@ -60,9 +60,6 @@ public:
     // appears only at commit(); false for a stream, written in order.
     bool seekable() const { return seekable_; }
 
-    // Writes data after what was written so far (write(2) until done).
-    bool append(const void* data, std::size_t length);
-
     // Makes the archive durable: for a replaced file, flushes it, puts it in
     // place and flushes its folder; for a stream, flushes a regular file
     // behind it. False when any step fails; a replaced file then stays as it was.

@@ -254,7 +254,6 @@ void InputTree::addFile(const struct stat& status, const std::string& path, cons
     files_.push_back(File{nameAt, static_cast<std::uint64_t>(status.st_ino), static_cast<std::uint32_t>(status.st_size),
                           static_cast<std::uint32_t>(roots_.size() - 1), static_cast<std::uint32_t>(stored.size()),
                           static_cast<std::uint32_t>(lastDevice_)});
-    totalSize_ += static_cast<std::uint64_t>(status.st_size);
     namesSize_ += stored.size();
 }
 
@@ -340,7 +339,6 @@ void InputTree::handOver(const Taker& take)
     names_.clear();
     diskNames_.clear();
     names_.shrink_to_fit();
-    totalSize_ = 0;
     namesSize_ = 0;
 }
 
@@ -375,7 +373,6 @@ void InputTree::finish()
     std::size_t kept = 0;
     for (std::size_t i = 0; i < files_.size(); ++i) {
         if (repeated[i]) {
-            totalSize_ -= files_[i].size;
             namesSize_ -= files_[i].nameLength;
             continue;
         }

@@ -87,7 +87,6 @@ public:
     std::string storedName(std::size_t i) const;
     std::string path(std::size_t i) const;
     struct stat status(std::size_t i) const;
-    std::uint64_t totalSize() const { return totalSize_; }
     // The length of every file's name together.
     std::uint64_t namesSize() const { return namesSize_; }
 
@@ -196,7 +195,6 @@ private:
     std::map<std::uint64_t, std::string> diskNames_;
     std::vector<std::uint64_t> devices_;  // the few devices the files are on
     std::size_t lastDevice_ = 0;
-    std::uint64_t totalSize_ = 0;
     std::uint64_t namesSize_ = 0;
     // After handOver(): the first file of each operand, and the names on
     // disk that differ from the stored ones (with backslashes; rare).
