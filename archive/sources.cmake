@@ -19,7 +19,8 @@ set(VZA_ARCHIVE_ROLE_fs_SOURCES
   fs/file_identity.cpp
   fs/folder_walk.cpp
   fs/huge_pages.cpp
-  fs/output_file.cpp)
+  fs/output_file.cpp
+  fs/sibling_names.cpp)
 
 set(VZA_ARCHIVE_ROLE_format_USES fs)
 set(VZA_ARCHIVE_ROLE_format_SOURCES

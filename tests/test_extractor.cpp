@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
 #include <string>
 #include <thread>
@@ -415,6 +416,113 @@ TEST_P(ExtractorTest, OverwriteFolderAndReadOptions)
     EXPECT_EQ(asked, (Strings{"f", "f"}));
     EXPECT_FALSE(extractor.open(dir_ / "no/such"));
     EXPECT_EQ(extractor.openError(), ENOENT);
+}
+
+// The question about an existing file may be answered with a new name: the
+// entry goes beside the file, and the new name is asked about in its turn.
+// Enough entries that on several threads the questions come from workers.
+TEST_P(ExtractorTest, OverwriteQuestionsMayRename)
+{
+    std::vector<TestEntry> entries;
+    for (int n = 0; n < 70; ++n)
+        entries.push_back({"n" + std::to_string(n), bytesOf("filler")});
+    for (const char* name : {"keep", "swap", "bad", "loop"})
+        entries.push_back({name, bytesOf("new")});
+    for (int n = 70; n < 140; ++n)
+        entries.push_back({"n" + std::to_string(n), bytesOf("filler")});
+    openArchive(entries);
+    // Stopping at the first failure, entries are read ahead and renamed
+    // when they are put in place; the run ends at "bad".
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop ? "stopping at the first failure" : "going on past failures");
+        const std::string out = dir_ / (stop ? "out-stop" : "out");
+        ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+        for (const char* name : {"keep", "swap", "bad", "loop", "taken"})
+            writeBytes(out + "/" + name, bytesOf("old"));
+
+        using Answer = Extractor::OverwriteAnswer;
+        Extractor& extractor = engine();
+        extractor.options().stopAtFirstFailure = stop;
+        ASSERT_TRUE(extractor.open(out));
+        extractor.options().overwrite = Extractor::Overwrite::Ask;
+        Strings asked;
+        extractor.options().decideOverwrite = [&](std::int32_t, const std::string& path) {
+            asked.push_back(path);
+            if (path == "keep")
+                return Answer::rename(extractor.proposeFreeName(path));
+            if (path == "swap")
+                return Answer::rename("taken");
+            if (path == "taken")
+                return Answer::replace();
+            if (path == "bad")
+                return Answer::rename("../bad");
+            return Answer::rename(path);  // "loop": the same taken name, again and again
+        };
+        std::map<std::string, Extractor::Result> byName;
+        for (const Extractor::Result& result : extractor.extractAll(allEntries(archive_)))
+            byName[std::string(archive_.entryName(result.index))] = result;
+
+        EXPECT_EQ(byName["keep"].status, Status::Written);
+        EXPECT_EQ(byName["keep"].path, "keep (2)");
+        EXPECT_EQ(byName["swap"].status, Status::Written);
+        EXPECT_EQ(byName["swap"].path, "taken");
+        EXPECT_EQ(byName["bad"].problem, Problem::UnsafeName);
+        Strings expected{"keep", "swap", "taken", "bad"};
+        if (!stop) {
+            EXPECT_EQ(byName["loop"].problem, Problem::Exists);
+            EXPECT_EQ(byName["n139"].status, Status::Written);
+            expected.insert(expected.end(), Extractor::MaxOverwriteQuestions, "loop");
+        }
+        EXPECT_EQ(asked, expected);
+        for (const char* name : {"keep", "swap", "bad", "loop"})
+            EXPECT_EQ(readBytes(out + "/" + name), bytesOf("old")) << name;
+        EXPECT_EQ(readBytes(out + "/keep (2)"), bytesOf("new"));
+        EXPECT_EQ(readBytes(out + "/taken"), bytesOf("new"));
+        // The fillers written, the five old files and "keep (2)".
+        EXPECT_EQ(tree(out).size(), (stop ? 70u : 140u) + 6u);
+    }
+}
+
+// Free names beside existing files, for a caller to propose.
+TEST(ExtractorNames, ProposeFreeName)
+{
+    TempDir dir;
+    writeArchive(dir / "a.vza", {{"x", bytesOf("x")}}, 0);
+    Archive archive;
+    ASSERT_TRUE(archive.open(dir / "a.vza", ""));
+    const std::string out = dir / "out";
+    ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+    ASSERT_EQ(::mkdir((out + "/sub").c_str(), 0755), 0);
+    const std::string longStem(250, 'l');
+    const std::string japanese = [] {
+        std::string name;
+        for (int n = 0; n < 83; ++n)
+            name += "\xE6\x97\xA5";  // 日, 249 bytes
+        return name;
+    }();
+    for (const std::string& name : {std::string("sub/x.txt"), std::string("sub/x (2).txt"), std::string(".profile"),
+                                    longStem + ".txt", japanese + ".txt"})
+        writeBytes(out + "/" + name, bytesOf("taken"));
+    Extractor extractor(archive);
+    EXPECT_EQ(extractor.proposeFreeName("free.txt"), "");  // not opened yet
+    ASSERT_TRUE(extractor.open(out));
+    struct Case {
+        std::string path;
+        std::string proposed;
+    };
+    const Case cases[] = {
+        {"free.txt", "free.txt"},
+        {"sub/x.txt", "x (3).txt"},
+        {".profile", ".profile (2)"},
+        {"sub", "sub (2)"},  // a folder is there
+        {longStem + ".txt", std::string(NAME_MAX - 8, 'l') + " (2).txt"},
+        // Cut on a character boundary: 247 bytes of stem fit, 82 characters.
+        {japanese + ".txt", japanese.substr(0, 246) + " (2).txt"},
+        {"missing/x.txt", ""},
+        {"../x", ""},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(extractor.proposeFreeName(c.path), c.proposed) << c.path;
 }
 
 TEST_P(ExtractorTest, ProgressCancelAndDamage)

@@ -17,6 +17,7 @@
 
 #include "testkit/testkit.h"
 #include "vza/archive/fs/output_file.h"
+#include "vza/archive/fs/sibling_names.h"
 
 namespace vza {
 namespace {
@@ -262,6 +263,52 @@ TEST_P(OutputFileTest, KilledWriterLeavesNothing)
         }
         EXPECT_EQ(listed, expected);
     }
+}
+
+}  // namespace
+}  // namespace vza
+
+namespace vza {
+namespace {
+
+// Temporary names are made from the target's: a UTF-8 name is cut on a
+// character boundary (exFAT refused half a 日), a name that is not UTF-8
+// lends only its ASCII bytes.
+TEST(SiblingNames, StemsKeepWholeCharacters)
+{
+    std::string days;
+    for (int n = 0; n < 30; ++n)
+        days += "\xE6\x97\xA5";  // 日: 90 bytes
+    struct Case {
+        std::string name;
+        std::size_t size;
+        std::string stem;
+    };
+    const Case cases[] = {
+        {days, 64, days.substr(0, 63)},
+        {days, 90, days},
+        {"caf\xC3\xA9-\xF0\x9F\x98\x80", 9, "caf\xC3\xA9-"},  // the 4-byte emoji does not fit
+        {"caf\xE9 latin1", 64, "caf latin1"},
+        {"\xED\xA0\x80surrogate", 64, "surrogate"},  // no character, though shaped like one
+        {std::string(100, 'a'), 64, std::string(64, 'a')},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(nameStem(c.name, c.size), c.stem) << c.name;
+
+    // A named temporary beside such a target is all whole characters.
+    TempDir dir;
+    const int folder = ::open(dir.path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    ASSERT_GE(folder, 0);
+    forceNamedTemporaries(true);
+    OutputFile out;
+    ASSERT_TRUE(out.create(folder, days + ".txt"));
+    const Strings names = dir.list();
+    ASSERT_EQ(names.size(), 1u);
+    EXPECT_EQ(names[0].rfind("." + days.substr(0, 63) + ".", 0), 0u) << names[0];
+    EXPECT_EQ(names[0].size(), 1 + 63 + 1 + 12 + 4);
+    out.discard();
+    forceNamedTemporaries(false);
+    ::close(folder);
 }
 
 }  // namespace

@@ -73,3 +73,54 @@ TEST(PathComponents, AnchorsAndLimits)
 }
 
 }  // namespace
+
+namespace vza {
+namespace {
+
+// Output paths are taken apart once: the folder (with where each component
+// ends), the leaf, and the first problem met, component by component.
+TEST(PathComponents, OutputPathsTakenApartOnce)
+{
+    std::string tooMany;
+    for (std::size_t n = 0; n < MaxComponents; ++n)
+        tooMany += "d/";
+    struct Case {
+        std::string path;
+        bool mayClimb;
+        OutputPathProblem problem;
+        std::string folder;
+        std::string leaf;
+        bool climbs;
+    };
+    const Case cases[] = {
+        {"a//./b/c", false, OutputPathProblem::None, "a/b", "c", false},
+        {"/etc/x", false, OutputPathProblem::None, "etc", "x", false},  // data: the slash is no root
+        {"/etc/x", true, OutputPathProblem::None, "etc", "x", true},
+        {"a/../x", true, OutputPathProblem::None, "a/..", "x", true},
+        {"a/../x", false, OutputPathProblem::Climbs, "", "", false},
+        {"a/b/", false, OutputPathProblem::NamesAFolder, "", "", false},
+        {"a/..", true, OutputPathProblem::NamesAFolder, "", "", false},
+        {tooMany + "f", false, OutputPathProblem::TooManyComponents, "", "", false},
+        {tooMany.substr(2) + "f", false, OutputPathProblem::None, tooMany.substr(2, tooMany.size() - 3), "f", false},
+        {"a/" + std::string(MaxComponentLength + 1, 'n'), false, OutputPathProblem::ComponentTooLong, "", "", false},
+        // The first problem in order wins.
+        {"../" + tooMany + "f", false, OutputPathProblem::Climbs, "", "", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path.substr(0, 40));
+        OutputPath out;
+        ASSERT_EQ(splitOutputPath(c.path, c.mayClimb, out), c.problem);
+        if (c.problem != OutputPathProblem::None)
+            continue;
+        EXPECT_EQ(out.folder.text, c.folder);
+        EXPECT_EQ(out.leaf, c.leaf);
+        EXPECT_EQ(out.climbs, c.climbs);
+        std::string joined;
+        for (std::size_t k = 0; k < out.folder.size(); ++k)
+            joined += std::string(out.folder.component(k)) + (k + 1 < out.folder.size() ? "/" : "");
+        EXPECT_EQ(joined, c.folder);
+    }
+}
+
+}  // namespace
+}  // namespace vza

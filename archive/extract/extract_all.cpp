@@ -56,23 +56,6 @@ bool small(const EntryView& entry)
     return entry.storedSize <= SmallEntry && entry.originalSize <= SmallEntry;
 }
 
-// A path as given that goes up or starts at the root: it may name what a
-// path of other words names, which the check of conflicts cannot see.
-bool climbs(const std::string& folder, bool absolute)
-{
-    if (absolute)
-        return true;
-    for (std::size_t start = 0; start <= folder.size();) {
-        std::size_t end = folder.find('/', start);
-        if (end == std::string::npos)
-            end = folder.size();
-        if (end - start == 2 && folder.compare(start, 2, "..") == 0)
-            return true;
-        start = end + 1;
-    }
-    return false;
-}
-
 int heldFileLimit()
 {
     struct rlimit limit {};
@@ -134,9 +117,7 @@ void Extractor::Pool::work(Lane& lane)
             batch = waiting_.front();
             waiting_.pop_front();
         }
-        const Ask ask = [this, batch](std::int32_t index, const std::string& path) {
-            return askCaller(*batch, index, path);
-        };
+        const Ask ask = [this, batch](const Question& question) { return askCaller(*batch, question); };
         if (batch->prepareOnly) {
             // Read ahead while other threads write; then, in turn, in place.
             owner_.prepareBatch(lane, *batch);
@@ -166,17 +147,15 @@ void Extractor::Pool::work(Lane& lane)
 
 // A question from a worker goes to the calling thread, which asks it when
 // this batch is the oldest: questions come in job order.
-bool Extractor::Pool::askCaller(Batch& batch, std::int32_t index, const std::string& path)
+Extractor::OverwriteAnswer Extractor::Pool::askCaller(Batch& batch, const Question& question)
 {
     std::unique_lock<std::mutex> lock(mutex_);
-    batch.asking = true;
+    batch.question = &question;
     batch.answered = false;
-    batch.askIndex = index;
-    batch.askPath = path;
     progress_.notify_one();
     answers_.wait(lock, [&] { return batch.answered || stopping_; });
-    batch.asking = false;
-    return batch.answered && batch.answer;
+    batch.question = nullptr;
+    return batch.answered ? std::move(batch.answer) : OverwriteAnswer::keep();
 }
 
 std::unique_ptr<Extractor::Batch> Extractor::Pool::takeOldest(const Ask& ask)
@@ -184,15 +163,15 @@ std::unique_ptr<Extractor::Batch> Extractor::Pool::takeOldest(const Ask& ask)
     std::unique_lock<std::mutex> lock(mutex_);
     Batch& oldest = *order_.front();
     for (;;) {
-        progress_.wait(lock, [&] { return oldest.done || (oldest.asking && !oldest.answered); });
+        progress_.wait(lock, [&] { return oldest.done || (oldest.question && !oldest.answered); });
         if (oldest.done)
             break;
-        const std::int32_t index = oldest.askIndex;
-        const std::string path = oldest.askPath;
+        // The worker waits for the answer, so its question stays valid.
+        const Question& question = *oldest.question;
         lock.unlock();
-        const bool answer = ask(index, path);
+        OverwriteAnswer answer = ask(question);
         lock.lock();
-        oldest.answer = answer;
+        oldest.answer = std::move(answer);
         oldest.answered = true;
         answers_.notify_all();
     }
@@ -358,8 +337,14 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
         encoding_ = chooseNameEncoding(table.entries(), options_.names);
     const unsigned threads = caseBlind_ ? 1 : threadCount();
     const bool stopAtFailure = options_.stopAtFirstFailure;
-    const Ask ask = [this](std::int32_t index, const std::string& path) {
-        return options_.askOverwrite && options_.askOverwrite(index, path);
+    // A renamed entry's new path is one the check of conflicts did not
+    // plan: any later job with that path waits for every job planned so far.
+    std::int64_t planned = positions_;
+    const Ask ask = [this, &planned](const Question& question) {
+        OverwriteAnswer answer = askCaller(question);
+        if (answer.action == OverwriteAnswer::Action::Rename)
+            conflicts_->note(planned - 1, *question.folder, answer.newName);
+        return answer;
     };
     halt_.store(false);
     heldLimit_ = heldFileLimit();
@@ -442,6 +427,7 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
 
     for (std::size_t position = 0; position < jobs.size(); ++position) {
         const std::int64_t here = base + static_cast<std::int64_t>(position);
+        planned = here + 1;
         if (cancelled() || cancelReported || stopped)
             break;
         const Job& job = jobs[position];
@@ -462,7 +448,7 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
             const OutputConflicts::Verdict verdict = conflicts.add(here, item.target.folder, item.target.leaf);
             item.mayExist = verdict.seen || singles_;
             const std::int64_t follows = verdict.everything ? here - 1 : verdict.after;
-            const bool alone = climbs(item.target.folder, item.target.absolute);
+            const bool alone = item.target.climbs;
             if (!small(*entry) || alone) {
                 // Written here, after everything before it, block by block
                 // with progress.

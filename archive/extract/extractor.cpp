@@ -2,7 +2,6 @@
 #include "vza/archive/extract/extractor.h"
 
 #include <cerrno>
-#include <climits>
 #include <string_view>
 
 #include <fcntl.h>
@@ -15,6 +14,8 @@
 #include "vza/archive/extract/extractor_parts.h"
 #include "vza/archive/extract/output_conflicts.h"
 #include "vza/archive/fs/output_file.h"
+#include "vza/archive/fs/sibling_names.h"
+#include "vza/archive/names/safe_name.h"
 #include "vza/archive/read/archive.h"
 #include "vza/archive/read/sequential_archive.h"
 
@@ -215,43 +216,27 @@ bool Extractor::target(std::int32_t index, const std::string& path, Result& resu
         return done(result, Problem::NoSuchEntry, ArchiveError::NoSuchEntry);
     if (destination_ < 0)
         return done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, EBADF);
+    return judge(path, result, target);
+}
 
-    // The whole name is judged before anything is made for it: a hostile
-    // one costs one pass over its bytes.
+// The whole name is judged before anything is made for it: a hostile one
+// costs one pass over its bytes.
+bool Extractor::judge(const std::string& path, Result& result, Target& target) const
+{
     if (path.find('\0') != std::string::npos)
         return done(result, Problem::UnsafeName);  // it would be cut short by every system call
-    if (baseLength_ + 1 + path.size() >= PATH_MAX)
+    if (baseLength_ + 1 + path.size() >= MaxPathLength)
         return done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
-    target.absolute = asGiven_ && !path.empty() && path.front() == '/';
-    target.folder.clear();
-    std::string_view leaf;
-    std::size_t components = 0;
-    for (std::size_t start = 0; start <= path.size();) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string_view part(path.data() + start, end - start);
-        const bool last = end == path.size();
-        start = end + 1;
-        if (last && (part.empty() || part == "." || part == ".."))
-            return done(result, Problem::UnsafeName);  // it names a folder, not a file
-        if (part.empty() || part == ".")
-            continue;
-        if (part == ".." && !asGiven_)
-            return done(result, Problem::UnsafeName, ArchiveError::UnsafeName);
-        if (++components > MaxComponents)
-            return done(result, Problem::TooManyComponents, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
-        if (part.size() > NAME_MAX)
-            return done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
-        if (!leaf.empty()) {
-            if (!target.folder.empty())
-                target.folder += '/';
-            target.folder += leaf;
-        }
-        leaf = part;
+    switch (splitOutputPath(path, asGiven_, target)) {
+    case OutputPathProblem::None: return true;
+    case OutputPathProblem::NamesAFolder: return done(result, Problem::UnsafeName);
+    case OutputPathProblem::Climbs: return done(result, Problem::UnsafeName, ArchiveError::UnsafeName);
+    case OutputPathProblem::TooManyComponents:
+        return done(result, Problem::TooManyComponents, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
+    case OutputPathProblem::ComponentTooLong:
+        return done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
     }
-    target.leaf.assign(leaf);
-    return true;
+    return done(result, Problem::UnsafeName);
 }
 
 Extractor::Result Extractor::extract(std::int32_t index, const std::string& path)
@@ -261,9 +246,7 @@ Extractor::Result Extractor::extract(std::int32_t index, const std::string& path
     if (!target(index, path, result, where))
         return result;
     singles_ = true;  // a path extractAll's record of paths does not hold
-    const Ask ask = [this](std::int32_t entry, const std::string& name) {
-        return options_.askOverwrite && options_.askOverwrite(entry, name);
-    };
+    const Ask ask = [this](const Question& question) { return askCaller(question); };
     write(
         *lane_, where, true, ask, [this, index](OutputFile& out, Result& r) { return fillFromSource(index, out, r); },
         result);
@@ -291,14 +274,17 @@ bool Extractor::fillFromSource(std::int32_t index, OutputFile& out, Result& resu
     return done(result, Problem::ReadFailed, sourceError(), sourceSystemError());
 }
 
-// Creates the file for target, fills it and puts it in place. mayExist
-// false says that nothing can be at the path but what another process put
-// there since: in a folder this walk made, for a path no earlier entry had.
-// The look before writing is then left out; commit() looks in any case.
-// prepared, when given, is an unnamed file that already holds the entry:
-// it is put in place instead of a new one, after the same looks.
-void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result,
-                      OutputFile* prepared)
+Extractor::OverwriteAnswer Extractor::askCaller(const Question& question)
+{
+    if (options_.decideOverwrite)
+        return options_.decideOverwrite(question.index, question.path);
+    const bool replace = options_.askOverwrite && options_.askOverwrite(question.index, question.path);
+    return replace ? OverwriteAnswer::replace() : OverwriteAnswer::keep();
+}
+
+// The folder target's file goes in, walked on lane's descriptors; fresh
+// tells whether the walk made it. -1 with result set when it cannot be had.
+int Extractor::openParent(Lane& lane, const Target& target, Result& result, bool& fresh)
 {
     FolderWalk& walk = target.absolute ? lane.rootFolders : lane.folders;
     if (target.absolute && root_ < 0) {
@@ -306,75 +292,148 @@ void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask
         lane.rootFolders.start(root_, options_.createFolders);
     }
     FolderWalk::Failure failure;
-    bool fresh = false;
     const int parent = walk.open(target.folder, failure, &fresh);
     if (parent < 0) {
-        result.at = target.folder.substr(0, failure.end);
+        result.at = target.folder.text.substr(0, failure.end);
         done(result, problemOf(failure.problem), ArchiveError::CannotWriteOutput, failure.systemError);
-        return;
     }
-    const std::string& name = target.leaf;
+    return parent;
+}
 
-    // What is there now decides before the entry is read; commit() looks
-    // again just before the file goes in place.
-    OutputFile::Replace replace = OutputFile::Replace::Yes;
-    struct stat existing {};
-    if (mayExist || !fresh || options_.overwrite == Overwrite::Ask) {
-        if (::fstatat(parent, name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
-            if (S_ISDIR(existing.st_mode)) {
-                done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
-                return;
-            }
-            if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
-                done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
-                return;
-            }
-            if (isArchive(existing)) {
-                done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
-                return;
-            }
-            if (options_.overwrite == Overwrite::Keep ||
-                (options_.overwrite == Overwrite::Ask && !ask(result.index, result.path))) {
-                done(result, Problem::Exists);
-                return;
-            }
-        } else if (errno != ENOENT) {
-            done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, errno);
-            return;
-        } else if (options_.overwrite != Overwrite::Replace) {
-            replace = OutputFile::Replace::No;  // nobody agreed to replace what may appear meanwhile
+// What is at an output path that no entry may replace: a folder, a FIFO,
+// device or socket, the archive itself. True (result set) for those.
+bool Extractor::refusedInTheWay(const struct stat& existing, Result& result) const
+{
+    if (S_ISDIR(existing.st_mode))
+        return !done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
+    if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode))
+        return !done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+    if (isArchive(existing))
+        return !done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+    return false;
+}
+
+// The caller's answer Rename: the entry goes beside the file, under name.
+bool Extractor::rename(const Target& target, const std::string& name, Result& result, Placement& place) const
+{
+    if (!safeLeafName(name))
+        return done(result, Problem::UnsafeName, ArchiveError::UnsafeName);
+    std::string path = target.absolute ? "/" : "";
+    path += target.folder.text;
+    if (!target.folder.empty())
+        path += '/';
+    path += name;
+    if (baseLength_ + 1 + path.size() >= PATH_MAX)
+        return done(result, Problem::NameTooLong, ArchiveError::CannotWriteOutput, ENAMETOOLONG);
+    result.path = std::move(path);
+    place.leaf = name;
+    place.renamed = true;
+    return true;
+}
+
+// Looks at the output path before the entry is read and decides: write
+// (place says under which name, and whether what may be there by then is
+// replaced) or not (false, result set). look false says that nothing can
+// be there but what another process put there since: in a folder this walk
+// made, for a path no earlier entry had. commit() looks again in any case.
+bool Extractor::decide(int parent, const Target& target, bool look, const Ask& ask, Result& result, Placement& place)
+{
+    place.leaf = target.leaf;
+    // Nobody agreed to replace what may appear meanwhile.
+    place.replace = options_.overwrite == Overwrite::Replace ? OutputFile::Replace::Yes : OutputFile::Replace::No;
+    if (!look)
+        return true;
+    for (int asked = 0;; ++asked) {
+        struct stat existing {};
+        if (::fstatat(parent, place.leaf.c_str(), &existing, AT_SYMLINK_NOFOLLOW) != 0) {
+            if (errno != ENOENT)
+                return done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, errno);
+            if (place.renamed)
+                place.replace = OutputFile::Replace::No;
+            return true;
         }
-    } else if (options_.overwrite != Overwrite::Replace) {
-        replace = OutputFile::Replace::No;
+        if (refusedInTheWay(existing, result))
+            return false;
+        if (options_.overwrite == Overwrite::Replace)
+            return true;
+        if (options_.overwrite == Overwrite::Keep || asked == MaxOverwriteQuestions)
+            return done(result, Problem::Exists);
+        const Question question{result.index, result.path, &target.folder, place.leaf};
+        OverwriteAnswer answer = ask(question);
+        if (answer.action == OverwriteAnswer::Action::Keep)
+            return done(result, Problem::Exists);
+        if (answer.action == OverwriteAnswer::Action::Replace) {
+            place.replace = OutputFile::Replace::Yes;
+            return true;
+        }
+        if (!rename(target, answer.newName, result, place))
+            return false;
     }
+}
 
+void Extractor::commitFailed(const OutputFile& out, Result& result) const
+{
+    switch (out.problem()) {
+    case OutputFile::Problem::TargetIsFolder:
+        done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
+        break;
+    case OutputFile::Problem::TargetIsSpecial:
+        done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+        break;
+    case OutputFile::Problem::TargetRefused:
+        done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
+        break;
+    case OutputFile::Problem::TargetExists: done(result, Problem::Exists); break;
+    default: done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError()); break;
+    }
+}
+
+// Creates the file for target, fills it and puts it in place. mayExist
+// false says that nothing can be at the path but what another process put
+// there since (see decide()). prepared, when given, is an unnamed file that
+// already holds the entry: it is put in place instead of a new one, after
+// the same looks.
+void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result,
+                      OutputFile* prepared)
+{
+    bool fresh = false;
+    const int parent = openParent(lane, target, result, fresh);
+    if (parent < 0)
+        return;
+    Placement place;
+    if (!decide(parent, target, mayExist || !fresh || options_.overwrite == Overwrite::Ask, ask, result, place))
+        return;
     OutputFile own;
     OutputFile& out = prepared ? *prepared : own;
     if (prepared) {
-        prepared->placeIn(parent);
-    } else if (!out.create(parent, name)) {
+        prepared->placeIn(parent, place.leaf);
+    } else if (!out.create(parent, place.leaf)) {
         done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, out.systemError());
         return;
     }
     if (!fill(out, result))
         return;  // out is discarded: nothing is left
-    if (!out.commit(replace, [this](const struct stat& status) { return !isArchive(status); })) {
-        switch (out.problem()) {
-        case OutputFile::Problem::TargetIsFolder:
-            done(result, Problem::FolderInTheWay, ArchiveError::CannotWriteOutput, EISDIR);
-            break;
-        case OutputFile::Problem::TargetIsSpecial:
-            done(result, Problem::SpecialFileInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
-            break;
-        case OutputFile::Problem::TargetRefused:
-            done(result, Problem::ArchiveInTheWay, ArchiveError::CannotWriteOutput, EEXIST);
-            break;
-        case OutputFile::Problem::TargetExists: done(result, Problem::Exists); break;
-        default: done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError()); break;
-        }
-        return;
-    }
+    if (!out.commit(place.replace, [this](const struct stat& status) { return !isArchive(status); }))
+        return commitFailed(out, result);
     done(result, Problem::None, ArchiveError::None);
+}
+
+std::string Extractor::proposeFreeName(const std::string& path)
+{
+    Result result;
+    Target where;
+    if (destination_ < 0 || !judge(path, result, where))
+        return {};
+    const int base = where.absolute ? ::open("/", O_PATH | O_DIRECTORY | O_CLOEXEC) : destination_;
+    FolderWalk walk;  // one that makes nothing
+    walk.start(base, false);
+    FolderWalk::Failure failure;
+    const int folder = base >= 0 ? walk.open(where.folder, failure) : -1;
+    std::string name = folder >= 0 ? freeLeafName(folder, where.leaf) : std::string();
+    walk.clear();
+    if (where.absolute && base >= 0)
+        ::close(base);
+    return name;
 }
 
 }  // namespace vza

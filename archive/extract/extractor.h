@@ -69,8 +69,32 @@ public:
     enum class Overwrite {
         Replace,  // an existing file (or symbolic link) is replaced
         Keep,     // an existing file is kept; the entry is Skipped
-        Ask,      // askOverwrite decides for each existing file
+        Ask,      // decideOverwrite (or askOverwrite) decides for each existing file
     };
+
+    // What to do with a file that exists at an entry's output path.
+    struct OverwriteAnswer {
+        enum class Action {
+            Replace,  // replace it
+            Keep,     // keep it; the entry is Skipped (Exists)
+            Rename,   // write the entry beside it, under newName
+        };
+        Action action = Action::Keep;
+        // For Rename: the new last component, in the same folder. It must be
+        // a safe leaf name (see safeLeafName in safe_name.h), else the entry
+        // fails with UnsafeName. When a file exists under it too, the
+        // question is asked again for the new path; proposeFreeName() gives
+        // one that does not.
+        std::string newName;
+
+        static OverwriteAnswer replace() { return {Action::Replace, {}}; }
+        static OverwriteAnswer keep() { return {Action::Keep, {}}; }
+        static OverwriteAnswer rename(std::string name) { return {Action::Rename, std::move(name)}; }
+    };
+    // After this many answers for one entry that each named an existing
+    // file, the entry is kept (Skipped, Exists): a caller that keeps
+    // proposing taken names cannot hang the run.
+    static constexpr int MaxOverwriteQuestions = 100;
 
     struct Options {
         // Make missing folders on an entry's way (and the destination).
@@ -79,7 +103,17 @@ public:
         NameEncodingChoice names = NameEncodingChoice::Auto;
         Overwrite overwrite = Overwrite::Replace;
         // For Overwrite::Ask: called before the entry is read, with the
-        // entry's index and output path; true replaces the file there.
+        // entry's index and output path (relative to the destination), when
+        // a file or symbolic link is there. A renamed entry's Result.path is
+        // its new path. A file that appears at a path meanwhile is never
+        // replaced unasked: the entry is then Skipped (Exists). A new name
+        // is one the run did not plan: later entries with that very path
+        // wait for it and are asked about it, except those already under way
+        // on other threads when the answer came, of which either may take
+        // the name first (the other is Skipped, Exists).
+        std::function<OverwriteAnswer(std::int32_t index, const std::string& path)> decideOverwrite;
+        // The same question answered yes or no (replace or keep); used when
+        // decideOverwrite is not set.
         std::function<bool(std::int32_t index, const std::string& path)> askOverwrite;
         // Called after each block written: bytes done of the entry's total.
         std::function<void(std::int32_t index, std::uint64_t done, std::uint64_t total)> progress;
@@ -152,6 +186,14 @@ public:
 
     int openError() const { return openError_; }  // errno of a failed open()
 
+    // A last component under which nothing exists in the folder of path
+    // (relative to the destination, as decideOverwrite is given it): path's
+    // own leaf when it is free, else "name (2).ext", "name (3).ext" and so
+    // on (see freeLeafName in sibling_names.h). Looks through the descriptors
+    // this Extractor holds; makes nothing. "" when the folder cannot be
+    // opened or no such name is free. For decideOverwrite to propose a name.
+    std::string proposeFreeName(const std::string& path);
+
     // Writes entry index to its output name: the stored name decoded in the
     // archive's name encoding (decided at the first call), then made safe.
     Result extract(std::int32_t index);
@@ -206,15 +248,24 @@ public:
     void close();
 
 private:
-    struct Target;
+    using Target = OutputPath;
     struct Lane;
     struct Item;
     struct Batch;
     class Pool;
 
+    struct Question;
+    struct Placement;
     bool target(std::int32_t index, const std::string& path, Result& result, Target& target);
+    bool judge(const std::string& path, Result& result, Target& target) const;
     using Fill = std::function<bool(OutputFile& out, Result& result)>;
-    using Ask = std::function<bool(std::int32_t index, const std::string& path)>;
+    using Ask = std::function<OverwriteAnswer(const Question& question)>;
+    OverwriteAnswer askCaller(const Question& question);
+    int openParent(Lane& lane, const Target& target, Result& result, bool& fresh);
+    bool decide(int parent, const Target& target, bool look, const Ask& ask, Result& result, Placement& place);
+    bool refusedInTheWay(const struct stat& existing, Result& result) const;
+    bool rename(const Target& target, const std::string& name, Result& result, Placement& place) const;
+    void commitFailed(const OutputFile& out, Result& result) const;
     void write(Lane& lane, const Target& target, bool mayExist, const Ask& ask, const Fill& fill, Result& result,
                OutputFile* prepared = nullptr);
     bool fillFromSource(std::int32_t index, OutputFile& out, Result& result);

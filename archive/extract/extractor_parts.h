@@ -20,11 +20,19 @@
 
 namespace vza {
 
-// An output path whose name has been judged safe.
-struct Extractor::Target {
-    std::string folder;  // the components but the last, joined by '/'
-    std::string leaf;    // the last component
-    bool absolute = false;
+// A question about a file at an entry's output path, for the calling thread.
+struct Extractor::Question {
+    std::int32_t index = -1;
+    std::string path;                    // the output path, as the caller is shown it
+    const FolderPath* folder = nullptr;  // the folder it is in (Target::folder)
+    std::string_view leaf;               // its last component now
+};
+
+// How an entry's file goes in place, as decided after the look before it.
+struct Extractor::Placement {
+    std::string leaf;  // the target's, or the name the caller renamed it to
+    OutputFile::Replace replace = OutputFile::Replace::Yes;
+    bool renamed = false;
 };
 
 // What one thread writes with: its own open folders and buffers.
@@ -80,11 +88,9 @@ struct Extractor::Batch {
     std::int64_t sequence = 0;  // its place among the batches pushed
     // Under the pool's lock:
     bool done = false;
-    bool asking = false;  // a question waits for the calling thread
+    const Question* question = nullptr;  // waits for the calling thread
     bool answered = false;
-    bool answer = false;
-    std::int32_t askIndex = -1;
-    std::string askPath;
+    OverwriteAnswer answer;
 };
 
 // Threads that take batches in order and write them; the calling thread
@@ -105,7 +111,7 @@ public:
 
 private:
     void work(Lane& lane);
-    bool askCaller(Batch& batch, std::int32_t index, const std::string& path);
+    OverwriteAnswer askCaller(Batch& batch, const Question& question);
 
     Extractor& owner_;
     std::mutex mutex_;

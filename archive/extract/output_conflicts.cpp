@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vza/archive/extract/output_conflicts.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "vza/archive/format/name_hash.h"
@@ -37,29 +38,42 @@ void OutputConflicts::clear()
     folders_.clear();
 }
 
-OutputConflicts::Verdict OutputConflicts::add(std::int64_t position, std::string_view folder, std::string_view leaf)
+// The key of the path folder + '/' + leaf; prefixes gets the keys of every
+// folder on the way, shallowest first.
+std::uint64_t OutputConflicts::keys(const FolderPath& folder, std::string_view leaf,
+                                    std::vector<std::uint64_t>& prefixes) const
+{
+    prefixes.clear();
+    std::uint64_t hash = seed_;
+    std::size_t at = 0;
+    for (const std::size_t end : folder.ends) {
+        for (; at < end; ++at)
+            hash = step(hash, static_cast<unsigned char>(folder.text[at]));
+        prefixes.push_back(keyOf(hash));
+        hash = step(hash, '/');
+        ++at;  // past the separator
+    }
+    for (const char c : leaf)
+        hash = step(hash, static_cast<unsigned char>(c));
+    return keyOf(hash);
+}
+
+void OutputConflicts::note(std::int64_t position, const FolderPath& folder, std::string_view leaf)
+{
+    thread_local std::vector<std::uint64_t> prefixes;
+    std::int64_t& last = files_.try_emplace(keys(folder, leaf, prefixes), position).first->second;
+    last = std::max(last, position);
+}
+
+OutputConflicts::Verdict OutputConflicts::add(std::int64_t position, const FolderPath& folder, std::string_view leaf)
 {
     Verdict verdict;
     if (files_.size() + folders_.size() >= MaxKeys) {
         clear();
         verdict.everything = true;
     }
-    // The keys of every folder on the way, shallowest first, then the path.
     thread_local std::vector<std::uint64_t> prefixes;
-    prefixes.clear();
-    std::uint64_t hash = seed_;
-    for (const char c : folder) {
-        if (c == '/')
-            prefixes.push_back(keyOf(hash));
-        hash = step(hash, static_cast<unsigned char>(c));
-    }
-    if (!folder.empty()) {
-        prefixes.push_back(keyOf(hash));
-        hash = step(hash, '/');
-    }
-    for (const char c : leaf)
-        hash = step(hash, static_cast<unsigned char>(c));
-    const std::uint64_t path = keyOf(hash);
+    const std::uint64_t path = keys(folder, leaf, prefixes);
 
     // A file made earlier where this entry needs a folder.
     for (const std::uint64_t prefix : prefixes) {

@@ -21,6 +21,9 @@
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
+
+#include "vza/archive/fs/folder_walk.h"
 
 namespace vza {
 
@@ -36,9 +39,15 @@ public:
         bool seen = false;        // an earlier entry had this path, as a file or a folder
     };
 
-    // The output path folder + '/' + leaf (folder "" for the top) of the
+    // The output path folder + '/' + leaf (no folder for the top) of the
     // entry at position, which grows from call to call.
-    Verdict add(std::int64_t position, std::string_view folder, std::string_view leaf);
+    Verdict add(std::int64_t position, const FolderPath& folder, std::string_view leaf);
+
+    // Records a path in folder that the entry at an earlier position took
+    // after it was planned (a renamed output): later entries with that path
+    // wait for position. The folder is one add() was told already; nothing
+    // is dropped here, the next add() keeps the bound.
+    void note(std::int64_t position, const FolderPath& folder, std::string_view leaf);
 
     void clear();
 
@@ -46,6 +55,8 @@ private:
     struct Identity {
         std::size_t operator()(std::uint64_t key) const { return static_cast<std::size_t>(key); }
     };
+    std::uint64_t keys(const FolderPath& folder, std::string_view leaf, std::vector<std::uint64_t>& prefixes) const;
+
     std::uint64_t seed_;
     std::unordered_map<std::uint64_t, std::int64_t, Identity> files_;  // path -> last position with it as leaf
     std::unordered_set<std::uint64_t, Identity> folders_;              // paths used as folders

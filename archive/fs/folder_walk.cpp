@@ -52,7 +52,21 @@ void FolderWalk::clear()
     open_.clear();
 }
 
-int FolderWalk::open(std::string_view folder, Failure& failure, bool* made)
+void FolderPath::append(std::string_view component)
+{
+    if (!text.empty())
+        text += '/';
+    text += component;
+    ends.push_back(static_cast<std::uint16_t>(text.size()));
+}
+
+void FolderPath::clear()
+{
+    text.clear();
+    ends.clear();
+}
+
+int FolderWalk::open(const FolderPath& folder, Failure& failure, bool* made)
 {
     failure = Failure{};
     if (made)
@@ -62,31 +76,51 @@ int FolderWalk::open(std::string_view folder, Failure& failure, bool* made)
             *made = baseMade_;
         return base_;
     }
-    if (const auto hit = open_.find(folder); hit != open_.end()) {
+    if (const auto hit = open_.find(std::string_view(folder.text)); hit != open_.end()) {
         if (made)
             *made = hit->second.made;
         return hit->second.fd;
     }
+    bool madeLast = false;
+    int at = walk(folder, failure, madeLast);
+    if (at < 0 && failure.systemError == EMFILE && !open_.empty()) {
+        // Out of descriptors: the cache gives its own back, once.
+        clear();
+        at = walk(folder, failure, madeLast);
+    }
+    if (at < 0)
+        return -1;
+    // A full cache is emptied at once: simple, and the memory stays bounded.
+    if (open_.size() >= MaxOpenFolders)
+        clear();
+    if (shared_) {
+        if (madeLast)
+            shared_->add(folder.text);
+        else
+            madeLast = shared_->contains(folder.text);
+    }
+    open_.emplace(folder.text, Open{at, madeLast});
+    if (made)
+        *made = madeLast;
+    return at;
+}
 
-    // From the nearest folder that is open already, usually the parent.
+// Opens folder from the nearest folder that is open already (usually its
+// parent), a component at a time, making those missing when asked to.
+int FolderWalk::walk(const FolderPath& folder, Failure& failure, bool& madeLast)
+{
     int at = base_;
-    std::size_t start = 0;
-    for (std::size_t end = folder.rfind('/'); end != std::string_view::npos && end > 0;
-         end = folder.rfind('/', end - 1)) {
-        if (const auto hit = open_.find(folder.substr(0, end)); hit != open_.end()) {
+    std::size_t first = 0;
+    for (std::size_t count = folder.size() - 1; count > 0; --count) {
+        if (const auto hit = open_.find(folder.prefix(count)); hit != open_.end()) {
             at = hit->second.fd;
-            start = end + 1;
+            first = count;
             break;
         }
     }
-
     int walked = -1;  // the folder opened last by this walk, not cached
-    bool madeLast = false;
-    for (;;) {
-        std::size_t end = folder.find('/', start);
-        if (end == std::string_view::npos)
-            end = folder.size();
-        const std::string name(folder.substr(start, end - start));
+    for (std::size_t index = first; index < folder.size(); ++index) {
+        const std::string name(folder.component(index));
         int next = openFolder(at, name);
         madeLast = false;
         if (next < 0 && errno == ENOENT && createFolders_ && name != "..") {
@@ -97,16 +131,7 @@ int FolderWalk::open(std::string_view folder, Failure& failure, bool* made)
                 next = openFolder(at, name);
         }
         if (next < 0) {
-            failure.end = end;
-            failure.systemError = errno;
-            struct stat status {};
-            if (errno == ENOENT && !createFolders_)
-                failure.problem = Problem::Missing;
-            else if ((errno == ENOTDIR || errno == ELOOP || errno == EEXIST) &&
-                     ::fstatat(at, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
-                failure.problem = S_ISLNK(status.st_mode) ? Problem::Link : Problem::NotAFolder;
-            else
-                failure.problem = Problem::System;
+            failure = failureAt(at, name, folder.ends[index]);
             if (walked >= 0)
                 ::close(walked);
             return -1;
@@ -114,23 +139,25 @@ int FolderWalk::open(std::string_view folder, Failure& failure, bool* made)
         if (walked >= 0)
             ::close(walked);
         walked = at = next;
-        if (end == folder.size())
-            break;
-        start = end + 1;
     }
-    // A full cache is emptied at once: simple, and the memory stays bounded.
-    if (open_.size() >= MaxOpenFolders)
-        clear();
-    if (shared_) {
-        if (madeLast)
-            shared_->add(folder);
-        else
-            madeLast = shared_->contains(folder);
-    }
-    open_.emplace(std::string(folder), Open{at, madeLast});
-    if (made)
-        *made = madeLast;
     return at;
+}
+
+// Why name in the folder open as at could not be opened (errno says).
+FolderWalk::Failure FolderWalk::failureAt(int at, const std::string& name, std::size_t end) const
+{
+    Failure failure;
+    failure.end = end;
+    failure.systemError = errno;
+    struct stat status {};
+    if (failure.systemError == ENOENT && !createFolders_)
+        failure.problem = Problem::Missing;
+    else if ((failure.systemError == ENOTDIR || failure.systemError == ELOOP || failure.systemError == EEXIST) &&
+             ::fstatat(at, name.c_str(), &status, AT_SYMLINK_NOFOLLOW) == 0)
+        failure.problem = S_ISLNK(status.st_mode) ? Problem::Link : Problem::NotAFolder;
+    else
+        failure.problem = Problem::System;
+    return failure;
 }
 
 }  // namespace vza

@@ -18,11 +18,13 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <unordered_set>
+#include <vector>
 
 namespace vza {
 
@@ -41,6 +43,30 @@ public:
 private:
     mutable std::mutex mutex_;
     std::unordered_set<std::string, TransparentHash, std::equal_to<>> folders_;
+};
+
+// A folder path under a walk's base, taken apart once (see splitOutputPath
+// in path_components.h): its components joined by single '/', and where each
+// one ends in that text, so that nothing walks it looking for slashes again.
+struct FolderPath {
+    std::string text;
+    std::vector<std::uint16_t> ends;  // ends[i]: one past component i in text
+
+    // Adds component (not empty, no '/') at the end.
+    void append(std::string_view component);
+    void clear();
+    bool empty() const { return ends.empty(); }
+    std::size_t size() const { return ends.size(); }
+    // The text of the first count components.
+    std::string_view prefix(std::size_t count) const
+    {
+        return count == 0 ? std::string_view() : std::string_view(text).substr(0, ends[count - 1]);
+    }
+    std::string_view component(std::size_t index) const
+    {
+        const std::size_t start = index == 0 ? 0 : ends[index - 1] + 1u;
+        return std::string_view(text).substr(start, ends[index] - start);
+    }
 };
 
 class FolderWalk {
@@ -65,15 +91,16 @@ public:
     };
     struct Failure {
         Problem problem = Problem::None;
-        std::size_t end = 0;  // the failing component ends at folder[end]
+        std::size_t end = 0;  // the failing component ends at folder.text[end]
         int systemError = 0;
     };
 
-    // The descriptor of folder, components separated by single '/', none
-    // empty or "." ("" is base itself; ".." is allowed and goes up). It stays
-    // open until the next call; -1 with failure set when it cannot be opened.
-    // made, when given, is set to whether this walk made the folder.
-    int open(std::string_view folder, Failure& failure, bool* made = nullptr);
+    // The descriptor of folder, none of its components empty or "." (none
+    // is base itself; ".." is allowed and goes up). It stays open until the
+    // next call; -1 with failure set when it cannot be opened (failure.end
+    // is then an offset in folder.text). made, when given, is set to whether
+    // this walk made the folder.
+    int open(const FolderPath& folder, Failure& failure, bool* made = nullptr);
 
     // Whether open() makes missing folders from now on (start() sets it).
     void makeFolders(bool on) { createFolders_ = on; }
@@ -82,6 +109,9 @@ public:
     void clear();
 
 private:
+    int walk(const FolderPath& folder, Failure& failure, bool& madeLast);
+    Failure failureAt(int at, const std::string& name, std::size_t end) const;
+
     struct Open {
         int fd;
         bool made;

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "vza/archive/fs/output_file.h"
 
+#include "vza/archive/fs/sibling_names.h"
+
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <random>
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -21,7 +22,7 @@ namespace {
 // or is about to be registered.
 
 constexpr int RegistrySlots = 256;
-constexpr std::size_t TempNameSize = 96;  // ".STEM.XXXXXXXXXXXX.tmp" with a stem of at most 64 bytes
+constexpr std::size_t TempNameSize = TemporaryStemSize + 32;  // ".STEM.XXXXXXXXXXXX.tmp"
 
 enum SlotState : int { SlotFree, SlotFilling, SlotReady };
 
@@ -63,19 +64,6 @@ bool validName(const std::string& name)
 {
     return !name.empty() && name != "." && name != ".." && name.size() <= NAME_MAX &&
            name.find('/') == std::string::npos && name.find('\0') == std::string::npos;
-}
-
-// ".TARGET.XXXXXXXXXXXX.tmp": hidden, recognisably ours, short enough for any
-// target name, and unguessable so that nothing can be waiting under it.
-std::string temporaryName(const std::string& target)
-{
-    static thread_local std::mt19937_64 random{std::random_device{}()};
-    char suffix[24];
-    std::snprintf(suffix, sizeof suffix, ".%012llx.tmp", static_cast<unsigned long long>(random() & 0xFFFFFFFFFFFFull));
-    std::string name(1, '.');  // appended piece by piece: g++ 12 warns wrongly on "." + string
-    name.append(target, 0, 64);
-    name.append(suffix);
-    return name;
 }
 
 // O_TMPFILE files are linked in through /proc; without it they could not be.
@@ -350,11 +338,15 @@ void OutputFile::discard()
     unregisterName(slot_);
 }
 
-bool OutputFile::placeIn(int folder)
+bool OutputFile::placeIn(int folder, const std::string& name)
 {
     if (fd_ < 0 || !tempName_.empty())
         return fail(Problem::System, EINVAL);
+    if (!name.empty() && !validName(name))
+        return fail(Problem::BadName, ENAMETOOLONG);
     folder_ = folder;
+    if (!name.empty())
+        name_ = name;
     return true;
 }
 

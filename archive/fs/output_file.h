@@ -107,10 +107,12 @@ public:
 
     // For an unnamed file only (not namedTemporary()): commit() puts it in
     // folder instead of the folder given to create(), which the caller may
-    // then close. folder must be on the same file system (the same folder
-    // opened again, or one made meanwhile beside it); otherwise commit()
-    // fails with EXDEV and nothing is put in place. False for a named file.
-    bool placeIn(int folder);
+    // then close, and under name when one is given (one path component,
+    // as for create()). folder must be on the same file system (the same
+    // folder opened again, or one made meanwhile beside it); otherwise
+    // commit() fails with EXDEV and nothing is put in place. False for a
+    // named file or a bad name.
+    bool placeIn(int folder, const std::string& name = {});
 
     // The folder descriptor of the last create(), e.g. for syncFolder()
     // after a commit(); it stays open until the next create() or the end of

@@ -71,6 +71,39 @@ bool componentCountFits(std::size_t count)
     return count <= MaxComponents;
 }
 
+OutputPathProblem splitOutputPath(std::string_view path, bool mayClimb, OutputPath& out)
+{
+    out.folder.clear();
+    out.leaf.clear();
+    out.absolute = out.climbs = mayClimb && startsAtRoot(path);
+    std::string_view leaf;
+    std::size_t components = 0;
+    for (std::size_t start = 0; start <= path.size();) {
+        const std::size_t slash = path.find('/', start);
+        const std::size_t end = slash == std::string_view::npos ? path.size() : slash;
+        const std::string_view part = path.substr(start, end - start);
+        const ComponentKind kind = componentKind(part);
+        start = end + 1;
+        if (end == path.size() && kind != ComponentKind::Name)
+            return OutputPathProblem::NamesAFolder;
+        if (kind == ComponentKind::Empty || kind == ComponentKind::Dot)
+            continue;
+        if (kind == ComponentKind::DotDot && !mayClimb)
+            return OutputPathProblem::Climbs;
+        if (!componentCountFits(++components))
+            return OutputPathProblem::TooManyComponents;
+        if (!componentLengthFits(part))
+            return OutputPathProblem::ComponentTooLong;
+        if (!leaf.empty()) {
+            out.climbs = out.climbs || componentKind(leaf) == ComponentKind::DotDot;
+            out.folder.append(leaf);
+        }
+        leaf = part;
+    }
+    out.leaf.assign(leaf);
+    return OutputPathProblem::None;
+}
+
 bool safeStoredName(std::string_view name)
 {
     if (name.empty() || startsAtRoot(name))

@@ -10,11 +10,13 @@
 // output lands on.
 #pragma once
 
-#include <climits>
 #include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "vza/archive/format/limits.h"
+#include "vza/archive/fs/folder_walk.h"
 
 namespace vza {
 
@@ -44,13 +46,33 @@ bool startsAtRoot(std::string_view name);
 // True when name starts with a drive prefix: a letter and a colon, "C:".
 bool hasDrivePrefix(std::string_view name);
 
-// Length limits. A component longer than MaxComponentLength cannot be
-// created; a path of MaxPathLength bytes or more cannot be passed to the
-// system; names of more than MaxComponents components are refused before
-// any folder is walked for them.
-inline constexpr std::size_t MaxComponentLength = NAME_MAX;
-inline constexpr std::size_t MaxPathLength = PATH_MAX;
-inline constexpr std::size_t MaxComponents = 256;
+// The limits checked below (MaxComponentLength, MaxPathLength,
+// MaxComponents) are defined in limits.h.
+
+// An output path judged and taken apart by splitOutputPath.
+struct OutputPath {
+    FolderPath folder;      // the components but the last
+    std::string leaf;       // the last component: the file's name
+    bool absolute = false;  // it starts at '/' (only where climbing is allowed)
+    bool climbs = false;    // absolute, or a ".." on the way: it may name what
+                            // a path of other words names
+};
+
+enum class OutputPathProblem {
+    None,
+    NamesAFolder,       // the last component is empty, "." or ".."
+    Climbs,             // a ".." where climbing is not allowed
+    TooManyComponents,  // more than MaxComponents components
+    ComponentTooLong,   // a component of more than MaxComponentLength bytes
+};
+
+// Takes path apart at '/' into out, leaving empty and "." components out,
+// and judges it component by component, reporting the first problem met.
+// With mayClimb (paths a user typed), ".." steps up and a leading '/' makes
+// the path absolute; without it (names from data), ".." is refused and a
+// leading '/' is an empty component. The whole length and NUL bytes are
+// the caller's to check.
+OutputPathProblem splitOutputPath(std::string_view path, bool mayClimb, OutputPath& out);
 
 // The rule for every name stored in a new archive: name (slashes only,
 // backslashes already turned into slashes) is not empty, does not start with

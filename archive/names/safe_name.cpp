@@ -14,4 +14,10 @@ std::string safeOutputName(std::string_view name)
     return joinNameComponents(splitComponents(path, Backslash::IsSeparator));
 }
 
+bool safeLeafName(std::string_view name)
+{
+    return componentKind(name) == ComponentKind::Name &&
+           name.find_first_of(std::string_view("/\0", 2)) == std::string_view::npos && componentLengthFits(name);
+}
+
 }  // namespace vza

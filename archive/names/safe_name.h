@@ -13,4 +13,10 @@ namespace vza {
 // when nothing is left.
 std::string safeOutputName(std::string_view name);
 
+// Whether name can be the last component of an output path as it is: not
+// empty, ".", or "..", no '/' or NUL, at most MaxComponentLength bytes.
+// For a name a user gives a file in a folder (an overwrite question's
+// "rename"): nothing is taken out of it, it is refused instead.
+bool safeLeafName(std::string_view name);
+
 }  // namespace vza
