@@ -3,6 +3,7 @@
 BUILD ?= build
 SAN_BUILD ?= build-sanitize
 FUZZ_BUILD ?= build-fuzz
+PKG_BUILD ?= build-package
 FUZZ_SECONDS ?= 60
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
@@ -12,10 +13,14 @@ DESTDIR ?=
 BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev zlib1g-dev libisal-dev libgtest-dev libbenchmark-dev
 # The desktop program shows Qt's own texts (dialog buttons) in Japanese.
 QT_TEXT_PACKAGES = qt6-translations-l10n
+# The .deb packages take Debian's hardening flags from dpkg-buildflags.
+PACKAGE_PACKAGES = $(BUILD_PACKAGES) dpkg-dev
 # The tests also check the installed tree, the desktop entry, the MIME type,
-# the manual pages, the completion and the .deb packages.
+# the AppStream metainfo, the manual pages, the completion and the .deb
+# packages (lintian, and the hardening with binutils' readelf).
 TEST_PACKAGES = $(BUILD_PACKAGES) $(QT_TEXT_PACKAGES) desktop-file-utils shared-mime-info libglib2.0-bin \
-                libxml2-utils man-db groff-base bsdextrautils bash-completion pkgconf dpkg-dev file
+                gtk-update-icon-cache appstream libxml2-utils man-db groff-base bsdextrautils bash-completion pkgconf \
+                dpkg-dev file lintian binutils
 # A window on a real display needs Qt's platform plugins and a font with Japanese.
 RUN_PACKAGES = $(BUILD_PACKAGES) $(QT_TEXT_PACKAGES) qt6-qpa-plugins fonts-droid-fallback
 FUZZ_PACKAGES = clang libclang-rt-14-dev
@@ -97,10 +102,12 @@ bench: deps
 	bench/compare_create $(BUILD)
 
 # `make install` (PREFIX=/usr/local, DESTDIR for a staged tree) and its undo,
-# which removes what the last install wrote (build/install_manifest.txt).
-# Without DESTDIR the MIME, desktop and icon caches are refreshed. An
+# which removes what the last install wrote (build/install_manifest.txt) and
+# the folders it made (build/install_folders.txt), and nothing else.
+# Without DESTDIR the MIME, desktop and icon caches are refreshed, and
+# removed by the undo when ours were their last entries. An
 # existing build folder is not reconfigured, so `sudo make install` after a
-# build leaves no root-owned files in it but the manifest.
+# build leaves no root-owned files in it but those two lists.
 install:
 	@$(MAKE) --no-print-directory build
 	DESTDIR=$(DESTDIR) cmake --install $(BUILD) --prefix $(PREFIX)
@@ -108,10 +115,14 @@ install:
 uninstall:
 	DESTDIR=$(DESTDIR) cmake --build $(BUILD) --target uninstall
 
-# The .deb packages (vza-extract, libvza-dev), written to $(BUILD).
-package: deps
-	@$(MAKE) --no-print-directory build
-	cd $(BUILD) && cpack -G DEB
+# The .deb packages (vza, vza-extract, libvza-dev), built in a folder of
+# their own (prefix /usr, Debian's hardening flags: cmake/PackageCache.cmake)
+# and written to it.
+package:
+	$(call install_missing,$(PACKAGE_PACKAGES))
+	cmake -C cmake/PackageCache.cmake -S . -B $(PKG_BUILD) -G Ninja
+	cmake --build $(PKG_BUILD) -j $(JOBS)
+	cd $(PKG_BUILD) && cpack -G DEB
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) $(FUZZ_BUILD) $(PKG_BUILD)

@@ -3,11 +3,37 @@
 # manual pages compressed with `gzip -9n` (no name or time stored, so two
 # builds give the same bytes), and in share/doc/<package>/ a machine-readable
 # copyright file that carries the licence, and a compressed changelog.
-set(VZA_PROGRAMS_PACKAGE vza-extract)
+set(VZA_CLI_PACKAGE vza)
+set(VZA_DESKTOP_PACKAGE vza-extract)
 set(VZA_DEVELOPMENT_PACKAGE libvza-dev)
-set(VZA_MAINTAINER "The VZ Archive Extract developers <vza-extract@example.invalid>"
-    CACHE STRING "Maintainer field of the Debian packages and their changelog")
-# The day this version was made; moves with the version in project().
+
+# The Maintainer field of the packages and their changelog: taken, as dch
+# takes it, from DEBEMAIL ("Name <address>", or the address with the name in
+# DEBFULLNAME), else EMAIL and NAME, when the build folder is configured
+# first; a cache variable, so it can be set outright.
+set(maintainer_name "$ENV{DEBFULLNAME}")
+set(maintainer_mail "$ENV{DEBEMAIL}")
+if(maintainer_mail STREQUAL "")
+  set(maintainer_mail "$ENV{EMAIL}")
+endif()
+if(maintainer_name STREQUAL "")
+  set(maintainer_name "$ENV{NAME}")
+endif()
+if(maintainer_mail MATCHES "<.+@.+>")
+  set(maintainer "${maintainer_mail}")
+elseif(maintainer_mail MATCHES "@" AND NOT maintainer_name STREQUAL "")
+  set(maintainer "${maintainer_name} <${maintainer_mail}>")
+else()
+  set(maintainer "The VZ Archive Extract developers <vza-extract@example.invalid>")
+endif()
+set(VZA_MAINTAINER "${maintainer}"
+    CACHE STRING "Maintainer of the Debian packages: \"Name <address>\" (default from DEBFULLNAME/DEBEMAIL)")
+if(NOT VZA_MAINTAINER MATCHES "^[^<>]+ <[^<>@ ]+@[^<>@ ]+>$")
+  message(FATAL_ERROR "VZA_MAINTAINER must read \"Name <address>\", not \"${VZA_MAINTAINER}\"")
+endif()
+# The day this version was made, for the changelog and the AppStream
+# metainfo; moves with the version in project().
+set(VZA_RELEASE_DAY 2026-12-10)
 set(VZA_RELEASE_DATE "Thu, 10 Dec 2026 12:00:00 +0000")
 
 find_program(VZA_GZIP gzip REQUIRED)
@@ -59,7 +85,7 @@ License: Expat
 ${licence_body}")
 
 file(WRITE ${PROJECT_BINARY_DIR}/changelog.debian
-"${VZA_PROGRAMS_PACKAGE} (${PROJECT_VERSION}) unstable; urgency=medium
+"vza (${PROJECT_VERSION}) unstable; urgency=medium
 
   * Version ${PROJECT_VERSION}.
 
@@ -72,12 +98,16 @@ if(TARGET vza-extract)
 endif()
 add_custom_target(vza_docs ALL DEPENDS ${VZA_DOC_OUTPUTS})
 
-install(FILES ${VZA_DOC_BUILD}/vza.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT programs)
+vza_install(cli ${CMAKE_INSTALL_MANDIR}/man1 FILES ${VZA_DOC_BUILD}/vza.1.gz)
 if(TARGET vza-extract)
-  install(FILES ${VZA_DOC_BUILD}/vza-extract.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1 COMPONENT programs)
+  vza_install(desktop ${CMAKE_INSTALL_MANDIR}/man1 FILES ${VZA_DOC_BUILD}/vza-extract.1.gz)
 endif()
-foreach(component programs development)
+set(VZA_DOC_COMPONENTS cli development)
+if(TARGET vza-extract)
+  list(APPEND VZA_DOC_COMPONENTS desktop)
+endif()
+foreach(component IN LISTS VZA_DOC_COMPONENTS)
   string(TOUPPER ${component} upper)
-  install(FILES ${VZA_DOC_BUILD}/copyright ${VZA_DOC_BUILD}/changelog.gz
-          DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/${VZA_${upper}_PACKAGE} COMPONENT ${component})
+  vza_install(${component} ${CMAKE_INSTALL_DATADIR}/doc/${VZA_${upper}_PACKAGE}
+              FILES ${VZA_DOC_BUILD}/copyright ${VZA_DOC_BUILD}/changelog.gz)
 endforeach()

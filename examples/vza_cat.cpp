@@ -23,7 +23,8 @@ int main(int argc, char** argv)
 
     vza::Archive archive;
     if (!archive.open(argv[1], password ? password : "")) {
-        std::fprintf(stderr, "vza_cat: %s: %s\n", argv[1], vza::errorText(archive.lastError()));
+        std::fprintf(stderr, "vza_cat: %s: %s\n", argv[1],
+                     vza::errorMessage(archive.lastError(), archive.systemError()).c_str());
         return 1;
     }
     const std::int32_t index = archive.find(argv[2]);
@@ -35,7 +36,8 @@ int main(int argc, char** argv)
         return std::fwrite(data, 1, length, stdout) == length;
     });
     if (!ok || std::fflush(stdout) != 0) {
-        std::fprintf(stderr, "vza_cat: %s: %s\n", argv[2], vza::errorText(archive.lastError()));
+        std::fprintf(stderr, "vza_cat: %s: %s\n", argv[2],
+                     vza::errorMessage(archive.lastError(), archive.systemError()).c_str());
         return 1;
     }
     return 0;

@@ -7,9 +7,9 @@
 // An encrypted archive takes its password from VZA_PASSWORD.
 #include <cstdio>
 #include <cstdlib>
-#include <string>
+#include <cstring>
 
-#include <vza/archive/read/archive.h>
+#include <vza/vza.h>
 
 int main(int argc, char** argv)
 {
@@ -17,11 +17,15 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "usage: vza_list ARCHIVE\n");
         return 2;
     }
+    // Built against other headers than the library linked? Say so.
+    if (std::strcmp(vza::version(), VZA_VERSION_STRING) != 0)
+        std::fprintf(stderr, "vza_list: built with vza %s, running with %s\n", VZA_VERSION_STRING, vza::version());
     const char* password = std::getenv("VZA_PASSWORD");
 
     vza::Archive archive;
     if (!archive.open(argv[1], password ? password : "")) {
-        std::fprintf(stderr, "vza_list: %s: %s\n", argv[1], vza::errorText(archive.lastError()));
+        std::fprintf(stderr, "vza_list: %s: %s\n", argv[1],
+                     vza::errorMessage(archive.lastError(), archive.systemError()).c_str());
         return 1;
     }
     for (std::int32_t i = 0; i < archive.entryCount(); ++i) {
