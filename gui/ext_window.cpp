@@ -3,6 +3,7 @@
 #include "ext_window.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -12,8 +13,10 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
@@ -21,6 +24,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableView>
 #include <QUrl>
@@ -33,6 +37,8 @@
 #include "password_dialog.h"
 #include "plain_labels.h"
 #include "replace_dialog.h"
+#include "view_order.h"
+#include "vza/archive/format/format.h"
 
 namespace {
 
@@ -40,6 +46,7 @@ constexpr int RowHeight = 20;
 // Message labels get at least this width, so that a Japanese sentence is
 // not broken before its last kana.
 constexpr int MessageWidth = 380;
+constexpr int FilterWidth = 160;
 
 // The one local .vza file a drag carries, or an empty string.
 QString droppedArchive(const QMimeData* mime)
@@ -95,7 +102,8 @@ vzA_ExtWindow::vzA_ExtWindow()
 // with the QMainWindow base.
 vzA_ExtWindow::~vzA_ExtWindow()
 {
-    extraction.reset();  // cancels and joins: the worker is done with archive
+    extraction.reset();   // cancels and joins: the worker is done with archive
+    viewBuilder->stop();  // likewise the thread making the view order
     model->setArchive(nullptr);
 }
 
@@ -131,6 +139,15 @@ void vzA_ExtWindow::createActions()
     connect(quitAction, &QAction::triggered, this, &QWidget::close);
     connect(aboutQtAction, &QAction::triggered, qApp, &QApplication::aboutQt);
 
+    filterAction = new QAction(this);
+    filterAction->setObjectName(QStringLiteral("filterAction"));
+    filterAction->setShortcut(QKeySequence(QKeySequence::Find));
+    addAction(filterAction);
+    connect(filterAction, &QAction::triggered, this, [this] {
+        filterEdit->setFocus(Qt::ShortcutFocusReason);
+        filterEdit->selectAll();
+    });
+
     // F10 opens the first menu, as on other desktops; from there the arrow
     // keys reach every entry, Qtについて included.
     menuKeyAction = new QAction(this);
@@ -148,14 +165,19 @@ void vzA_ExtWindow::createActions()
 void vzA_ExtWindow::createTable(QWidget* central)
 {
     model = new vzA_EntryModel(this);
-    model->setHeaderData(0, Qt::Horizontal, tr("ファイル名"));
-    model->setHeaderData(1, Qt::Horizontal, tr("データ名"));
+    model->setHeaderData(vzA_EntryModel::OutputColumn, Qt::Horizontal, tr("ファイル名"));
+    model->setHeaderData(vzA_EntryModel::DataColumn, Qt::Horizontal, tr("データ名"));
+    model->setHeaderData(vzA_EntryModel::SizeColumn, Qt::Horizontal, tr("サイズ"));
+    model->setHeaderData(vzA_EntryModel::StoredSizeColumn, Qt::Horizontal, tr("格納サイズ"));
+    viewBuilder = new vzA_ViewOrderBuilder(this);
 
     table = new QTableView(central);
     table->setObjectName(QStringLiteral("entryTable"));
     table->setModel(model);
     table->setAlternatingRowColors(true);
     table->setFont(QFont("Times", 10, QFont::Normal, false));
+    // The view sorts itself (a header click), never through the model's
+    // sort(): the order is made off the GUI thread (requestViewOrder).
     table->setSortingEnabled(false);
     table->setSelectionBehavior(QAbstractItemView::SelectRows);
     table->setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -168,6 +190,15 @@ void vzA_ExtWindow::createTable(QWidget* central)
     // being sized one by one.
     table->verticalHeader()->setMinimumSectionSize(RowHeight);
     table->verticalHeader()->setDefaultSectionSize(RowHeight);
+    // A header click sorts by that column, a second one the other way, the
+    // third brings back the archive's order.
+    QHeaderView* header = table->horizontalHeader();
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicatorClearable(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(header, &QHeaderView::sortIndicatorChanged, this, &vzA_ExtWindow::requestViewOrder);
+    connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &vzA_ExtWindow::updateStatus);
     // The free width depends on the row-number header, which widens as rows
     // are added, and on the scroll bar, which comes and goes after a fill:
     // share the width again whenever either changes.
@@ -221,6 +252,16 @@ QHBoxLayout* vzA_ExtWindow::createButtonRow()
         row->addWidget(button);
     }
     row->addStretch(1);
+
+    // Narrows the rows to those whose names hold the text, as one types.
+    filterEdit = new QLineEdit(this);
+    filterEdit->setObjectName(QStringLiteral("filterEdit"));
+    filterEdit->setPlaceholderText(tr("絞り込み (Ctrl+F)"));
+    filterEdit->setClearButtonEnabled(true);
+    filterEdit->setMaximumWidth(FilterWidth);
+    filterEdit->installEventFilter(this);  // Escape clears it
+    connect(filterEdit, &QLineEdit::textChanged, this, &vzA_ExtWindow::requestViewOrder);
+    row->addWidget(filterEdit);
     return row;
 }
 
@@ -234,26 +275,56 @@ void vzA_ExtWindow::createMenus()
     extractMenu->addAction(replaceAction);
     extractMenu->addAction(extractAction);
     extractMenu->addAction(extractToFolderAction);
+    // How the archive's names are read: decided per archive, or forced.
+    QMenu* encodingMenu = menuBar()->addMenu(tr("文字コード"));
+    encodingMenu->setObjectName(QStringLiteral("encodingMenu"));
+    auto* encodings = new QActionGroup(this);
+    const std::pair<QString, vza::NameEncodingChoice> choices[] = {
+        {tr("自動"), vza::NameEncodingChoice::Auto},
+        {tr("UTF-8"), vza::NameEncodingChoice::Utf8},
+        {tr("Shift_JIS"), vza::NameEncodingChoice::Cp932},
+        {tr("Latin-1"), vza::NameEncodingChoice::Latin1},
+    };
+    for (const auto& [text, choice] : choices) {
+        QAction* action = encodingMenu->addAction(text);
+        action->setCheckable(true);
+        action->setChecked(choice == nameChoice);
+        action->setData(int(choice));
+        encodings->addAction(action);
+        connect(action, &QAction::triggered, this, [this, choice = choice] { setNameEncodingChoice(choice); });
+    }
     QMenu* versionMenu = menuBar()->addMenu(tr("バージョン"));
     versionMenu->addAction(aboutQtAction);
 }
 
+// The size columns are as wide as their longest text; the two name columns
+// share the rest equally.
 void vzA_ExtWindow::adjustColumnWidths()
 {
     const QScrollBar* bar = table->verticalScrollBar();
     const int free = table->width() - table->verticalHeader()->width() - (bar->isVisible() ? bar->width() : 0);
-    const int columnWidth = free / 2 - 2;
-    table->setColumnWidth(0, columnWidth);
-    table->setColumnWidth(1, columnWidth);
+    const QFontMetrics metrics(table->font());
+    const int sizeWidth =
+        std::max(metrics.horizontalAdvance(QStringLiteral("9999.9 MiB")),
+                 table->horizontalHeader()->fontMetrics().horizontalAdvance(
+                     model->headerData(vzA_EntryModel::StoredSizeColumn, Qt::Horizontal).toString())) +
+        16;
+    const int columnWidth = (free - 2 * sizeWidth) / 2 - 2;
+    table->setColumnWidth(vzA_EntryModel::OutputColumn, columnWidth);
+    table->setColumnWidth(vzA_EntryModel::DataColumn, columnWidth);
+    table->setColumnWidth(vzA_EntryModel::SizeColumn, sizeWidth);
+    table->setColumnWidth(vzA_EntryModel::StoredSizeColumn, sizeWidth);
 }
 
 // Row i shows entry i. The output name starts as the stored name made safe,
 // so that a plain extract never writes outside the working folder.
 void vzA_ExtWindow::fillTable()
 {
-    model->setArchive(&archive);
-    setWindowTitle(archivePath.isEmpty() ? tr("VZ Archive Extract")
-                                         : tr("VZ Archive Extract - %1").arg(QFileInfo(archivePath).fileName()));
+    resetView();
+    model->setArchive(&archive, nameChoice);
+    setWindowTitle(archivePath.isEmpty()
+                       ? tr("VZ Archive Extract")
+                       : tr("VZ Archive Extract - %1").arg(shownName(QFileInfo(archivePath).fileName())));
     resetDestination();
     updateCommands();
     table->scrollToTop();
@@ -265,19 +336,90 @@ void vzA_ExtWindow::fillTable()
     table->doItemsLayout();
     adjustColumnWidths();
 
+    totalSize = model->totalSize();
+    updateStatus();
+}
+
+// The archive, its count, total and kind; what is shown when filtered; and
+// what is selected.
+void vzA_ExtWindow::updateStatus()
+{
     if (archivePath.isEmpty()) {
         statusLabel->clear();
         return;
     }
     const QLocale locale(QLocale::Japanese);
-    statusLabel->setText(tr("%1　ファイル数: %2　合計サイズ: %3 バイト")
-                             .arg(QFileInfo(archivePath).fileName(), locale.toString(archive.entryCount()),
-                                  locale.toString(qulonglong(model->totalSize()))));
+    QString text = tr("%1　ファイル数: %2　合計サイズ: %3 バイト")
+                       .arg(shownName(QFileInfo(archivePath).fileName()), locale.toString(archive.entryCount()),
+                            locale.toString(qulonglong(totalSize)));
+    const bool encrypted = (archive.flags() & vza::FlagEncrypted) != 0;
+    const bool compressed = (archive.flags() & vza::FlagCompressed) != 0;
+    if (encrypted || compressed)
+        text += QStringLiteral("　") + (encrypted && compressed ? tr("暗号化・圧縮")
+                                        : encrypted             ? tr("暗号化")
+                                                                : tr("圧縮"));
+    if (model->rowCount() != archive.entryCount())
+        text += QStringLiteral("　") + tr("表示: %1 個").arg(locale.toString(model->rowCount()));
+    std::size_t count = 0;
+    std::uint64_t bytes = 0;
+    for (const QItemSelectionRange& range : table->selectionModel()->selection())
+        for (int row = range.top(); row <= range.bottom(); ++row, ++count)
+            bytes += archive.entry(model->entryAt(row))->originalSize;
+    if (count != 0)
+        text += QStringLiteral("　") + tr("選択: %1 個 (%2)").arg(locale.toString(qulonglong(count)), humanSize(bytes));
+    statusLabel->setText(text);
+}
+
+// Shows the rows the filter box and the sort column ask for. The order is
+// made on a worker thread and swapped in whole when done.
+void vzA_ExtWindow::requestViewOrder()
+{
+    vzA_ViewSpec spec;
+    spec.column = table->horizontalHeader()->sortIndicatorSection();
+    spec.order = table->horizontalHeader()->sortIndicatorOrder();
+    spec.filter = filterEdit->text();
+    if (spec.isIdentity() || archivePath.isEmpty()) {
+        viewBuilder->stop();
+        if (!archivePath.isEmpty())
+            showViewOrder({}, true);
+        return;
+    }
+    viewBuilder->start(archive, model->nameEncoding(), model->changedOutputNames(), spec,
+                       [this](std::vector<std::int32_t> rows) { showViewOrder(std::move(rows), false); });
+}
+
+void vzA_ExtWindow::showViewOrder(std::vector<std::int32_t> rows, bool identity)
+{
+    model->setViewOrder(std::move(rows), identity);
+    table->scrollToTop();
+    updateStatus();
+    emit viewOrderShown();
+}
+
+// Back to the archive's order with no filter, for a newly listed archive.
+void vzA_ExtWindow::resetView()
+{
+    viewBuilder->stop();
+    const QSignalBlocker headerQuiet(table->horizontalHeader());
+    const QSignalBlocker filterQuiet(filterEdit);
+    table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
+    filterEdit->clear();
+}
+
+// Reads the listed archive's names again in another encoding; the output
+// names the user typed stay as typed.
+void vzA_ExtWindow::setNameEncodingChoice(vza::NameEncodingChoice choice)
+{
+    nameChoice = choice;
+    viewBuilder->stop();
+    model->setNameEncodingChoice(choice);
+    requestViewOrder();
 }
 
 // Lists nothing: the state after a failed read.
 void vzA_ExtWindow::forgetArchive()
 {
+    resetView();
     model->setArchive(nullptr);
     archivePath.clear();
     archive.reset();
@@ -327,6 +469,14 @@ QList<int> vzA_ExtWindow::selectedRows() const
     return rows;
 }
 
+QList<int> vzA_ExtWindow::selectedEntries() const
+{
+    QList<int> entries = selectedRows();
+    for (int& row : entries)
+        row = model->entryAt(row);
+    return entries;
+}
+
 void vzA_ExtWindow::resizeEvent(QResizeEvent*)
 {
     adjustColumnWidths();
@@ -347,6 +497,11 @@ void vzA_ExtWindow::openArchiveWhenShown(const QString& path)
 bool vzA_ExtWindow::eventFilter(QObject* watched, QEvent* event)
 {
     const QEvent::Type type = event->type();
+    if (watched == filterEdit && type == QEvent::KeyPress && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape &&
+        !filterEdit->text().isEmpty()) {
+        filterEdit->clear();
+        return true;
+    }
     // The window is exposed only after the window manager has placed it.
     // The archive is read after this event has been handled, so that the
     // window is drawn behind the dialog.

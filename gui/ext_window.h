@@ -20,6 +20,7 @@ class QDropEvent;
 class QFrame;
 class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QMessageBox;
 class QProgressDialog;
 class QPushButton;
@@ -29,6 +30,7 @@ class QTableView;
 class vzA_EntryModel;
 class vzA_PasswordDialog;
 class vzA_ReplaceDialog;
+class vzA_ViewOrderBuilder;
 
 class vzA_ExtWindow : public QMainWindow {
     Q_OBJECT
@@ -86,10 +88,14 @@ public slots:
     void extractToFolder();
     // Lets the user choose the 展開先 folder.
     void chooseDestination();
+    // Reads the names by choice (the 文字コード menu); typed names stay.
+    void setNameEncodingChoice(vza::NameEncodingChoice choice);
 
 signals:
     // An extraction has ended and its outcome has been closed.
     void extractionEnded();
+    // The rows the filter and the sort column ask for are shown.
+    void viewOrderShown();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -111,8 +117,14 @@ private:
     void fillTable();
     void forgetArchive();
     void updateCommands();
-    // Rows the commands work on: the selected rows in selection order.
+    void updateStatus();
+    void requestViewOrder();
+    void showViewOrder(std::vector<std::int32_t> rows, bool identity);
+    void resetView();
+    // Rows the commands work on: the selected rows in selection order, and
+    // their entries.
     QList<int> selectedRows() const;
+    QList<int> selectedEntries() const;
     // The rows an extract command works on: the selection, or every row once
     // the user agrees; false when there is nothing to do.
     bool rowsToExtract(std::vector<std::int32_t>& rows);
@@ -144,6 +156,8 @@ private:
     vzA_ReplaceDialog* replaceDialog = nullptr;
     vzA_PasswordDialog* passwordDialog = nullptr;
     QLabel* statusLabel = nullptr;
+    QLineEdit* filterEdit = nullptr;
+    vzA_ViewOrderBuilder* viewBuilder = nullptr;
     QLabel* destinationLabel = nullptr;
     QPushButton* destinationButton = nullptr;
 
@@ -155,10 +169,13 @@ private:
     QAction* extractToFolderAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QAction* menuKeyAction = nullptr;
+    QAction* filterAction = nullptr;
 
     vza::Archive archive;
     QString archivePath;    // the listed archive, for the status bar
     QString archiveOnShow;  // to read once the window is exposed
+    std::uint64_t totalSize = 0;
+    vza::NameEncodingChoice nameChoice = vza::NameEncodingChoice::Auto;
 
     // Where 展開 writes: a folder the user chose or that was made beside the
     // archive, the working folder (destinationFolder empty, started from a

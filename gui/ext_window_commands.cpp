@@ -22,6 +22,7 @@
 #include "plain_labels.h"
 #include "replace_dialog.h"
 #include "system_reason.h"
+#include "view_order.h"
 
 namespace {
 
@@ -57,21 +58,21 @@ QString openReason(const vza::Archive& archive)
 
 void vzA_ExtWindow::changeItem()
 {
-    const QModelIndexList cells = table->selectionModel()->selectedIndexes();
-    // Rows are selected whole: two cells are exactly one row.
-    if (cells.size() != 2) {
+    // Rows are selected whole; read as ranges, never cell by cell.
+    const QList<int> rows = selectedRows();
+    if (rows.size() != 1) {
         QMessageBox::warning(this, tr("指定エラー"), tr("データを1個だけ選択して下さい。"), QMessageBox::Ok,
                              QMessageBox::NoButton);
         return;
     }
-    const QModelIndex cell = cells[0].column() == 0 ? cells[0] : cells[1];
+    const QModelIndex cell = model->index(rows.first(), vzA_EntryModel::OutputColumn);
 
     // The dialog of QInputDialog::getText, wide enough for a path.
     QInputDialog dialog(this, Qt::WindowFlags());
     dialog.setWindowTitle(tr("ファイル名変更"));
     dialog.setLabelText(tr("ファイル名を入力して下さい。"));
     dialog.setTextEchoMode(QLineEdit::Normal);
-    dialog.setTextValue(cell.data(Qt::DisplayRole).toString());
+    dialog.setTextValue(cell.data(Qt::EditRole).toString());  // the name itself, not as shown
     if (auto* field = dialog.findChild<QLineEdit*>())
         field->setMinimumWidth(RenameWidth);
     if (dialog.exec() == QDialog::Accepted)
@@ -87,7 +88,7 @@ void vzA_ExtWindow::replaceItem()
     const QString replacement = replaceDialog->replaceText();
 
     for (int row : selectedRows()) {
-        QString name = model->outputName(row);
+        QString name = model->outputName(model->entryAt(row));
         if (search.isEmpty())
             name.insert(0, replacement);
         else
@@ -116,7 +117,7 @@ void vzA_ExtWindow::openArchive(const QString& chosen)
         return;  // the running extraction reads the listed archive
     rememberFolder(QFileInfo(chosen).absolutePath());
     const std::string path = QFile::encodeName(chosen).toStdString();
-    const QString shown = QFileInfo(chosen).fileName();
+    const QString shown = shownName(QFileInfo(chosen).fileName());
 
     // A wrong password asks again, up to three times, naming the archive.
     int tries = 0;
@@ -130,6 +131,9 @@ void vzA_ExtWindow::openArchive(const QString& chosen)
         password = localBytes(passwordDialog->password());
         return true;
     };
+    // The thread making the view order reads the listed archive, which the
+    // open below may replace.
+    viewBuilder->stop();
     vza::Archive::OpenOutcome outcome;
     for (;;) {
         asked = false;
@@ -148,10 +152,13 @@ void vzA_ExtWindow::openArchive(const QString& chosen)
         fillTable();
         return;
     case vza::Archive::OpenOutcome::NotAnArchive:
+        requestViewOrder();  // the archive listed before stays, as it was shown
         warn(tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"),
              tr("対象: %1\n原因: %2").arg(shown, openReason(archive)));
         return;
-    case vza::Archive::OpenOutcome::NoPassword: return;  // cancelled: the archive listed before stays
+    case vza::Archive::OpenOutcome::NoPassword:  // cancelled: the archive listed before stays
+        requestViewOrder();
+        return;
     case vza::Archive::OpenOutcome::Failed: break;
     }
     // A header or index that fails leaves nothing listed.

@@ -62,7 +62,7 @@ void vzA_ExtWindow::setProgressDelay(int milliseconds)
 
 bool vzA_ExtWindow::rowsToExtract(std::vector<std::int32_t>& rows)
 {
-    const QList<int> selected = selectedRows();
+    const QList<int> selected = selectedEntries();
     if (!selected.isEmpty()) {
         rows.assign(selected.begin(), selected.end());
         return true;
@@ -85,7 +85,7 @@ bool vzA_ExtWindow::rowsToExtract(std::vector<std::int32_t>& rows)
         return false;
     rows.resize(std::size_t(shown));
     for (int row = 0; row < shown; ++row)
-        rows[std::size_t(row)] = row;
+        rows[std::size_t(row)] = model->entryAt(row);
     return true;
 }
 
@@ -201,7 +201,7 @@ void vzA_ExtWindow::askOverwrite()
     if (!extraction || !extraction->pendingQuestion(row, path))
         return;  // cancelled meanwhile
     QMessageBox box(QMessageBox::Question, tr("上書き確認"),
-                    tr("%1 は既にあります。上書きしますか？").arg(QFile::decodeName(path.c_str())),
+                    tr("%1 は既にあります。上書きしますか？").arg(shownName(QFile::decodeName(path.c_str()))),
                     QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("overwriteQuestion"));
     box.setDefaultButton(QMessageBox::No);
@@ -338,20 +338,21 @@ void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome& outcom
     offerFolder(box, folder);
 }
 
-// The name a row is written under, as the messages name it.
-QString vzA_ExtWindow::rowName(int row) const
+// The name an entry is written under, as the messages show it.
+QString vzA_ExtWindow::rowName(int entry) const
 {
-    const QString output = model->outputName(row);
-    if (!output.isEmpty())
-        return output;
-    const QString safe = model->defaultName(row);
-    return safe.isEmpty() ? model->dataName(row) : safe;
+    QString name = model->outputName(entry);
+    if (name.isEmpty())
+        name = model->defaultName(entry);
+    if (name.isEmpty())
+        name = model->dataName(entry);
+    return shownName(name);
 }
 
 QString vzA_ExtWindow::problemText(const vza::Extractor::Result& result) const
 {
     using Problem = vza::Extractor::Problem;
-    const QString at = QFile::decodeName(result.at.c_str());
+    const QString at = shownName(QFile::decodeName(result.at.c_str()));
     const QString system = systemReason(result.systemError);
     switch (result.problem) {
     case Problem::None:

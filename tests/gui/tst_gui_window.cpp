@@ -66,7 +66,7 @@ void WindowTest::builtWindow()
     QTableView* t = table();
     QVERIFY(t);
     QCOMPARE(t->model()->rowCount(), 0);
-    QCOMPARE(t->model()->columnCount(), 2);
+    QCOMPARE(t->model()->columnCount(), 4);  // the two names, then the two sizes
     QVERIFY(t->alternatingRowColors());
     QVERIFY(isFont(t->font(), QStringLiteral("Times"), 10, QFont::Normal));
     QVERIFY(!t->isSortingEnabled());
@@ -118,8 +118,8 @@ void WindowTest::visibleTexts()
     QStringList menus;
     for (QAction* menu : window->menuBar()->actions())
         menus << menu->text();
-    QCOMPARE(menus,
-             (QStringList{QStringLiteral("アプリケーション"), QStringLiteral("展開"), QStringLiteral("バージョン")}));
+    QCOMPARE(menus, (QStringList{QStringLiteral("アプリケーション"), QStringLiteral("展開"),
+                                 QStringLiteral("文字コード"), QStringLiteral("バージョン")}));
     const QList<QPair<QString, QString>> actions{
         {QStringLiteral("quitAction"), QStringLiteral("終了")},
         {QStringLiteral("readAction"), QStringLiteral("アーカイブ読込")},
@@ -163,6 +163,7 @@ void WindowTest::menusAndShortcuts()
         {QStringLiteral("quitAction")},
         {QStringLiteral("readAction"), QStringLiteral("changeAction"), QStringLiteral("replaceAction"),
          QStringLiteral("extractAction"), QStringLiteral("extractToFolderAction")},
+        {QString(), QString(), QString(), QString()},  // 自動, UTF-8, Shift_JIS, Latin-1
         {QStringLiteral("aboutQtAction")},
     };
     const QList<QAction*> menus = window->menuBar()->actions();
@@ -368,11 +369,12 @@ void WindowTest::columnsFillTheTable()
     const auto columnProblem = [t]() -> QString {
         const int first = t->columnWidth(0);
         const int second = t->columnWidth(1);
+        const int sizes = t->columnWidth(2) + t->columnWidth(3);
         const int room = t->viewport()->width();
-        const QString widths = QStringLiteral(": %1 + %2 in %3").arg(first).arg(second).arg(room);
-        if (first + second > room)
+        const QString widths = QStringLiteral(": %1 + %2 + %3 in %4").arg(first).arg(second).arg(sizes).arg(room);
+        if (first + second + sizes > room)
             return QStringLiteral("columns overflow") + widths;
-        if (first + second < room - 8)
+        if (first + second + sizes < room - 8)
             return QStringLiteral("room left over") + widths;
         if (qAbs(first - second) > 1)
             return QStringLiteral("unequal columns") + widths;

@@ -1,0 +1,208 @@
+// SPDX-License-Identifier: MIT
+#include "view_order.h"
+
+#include <QMetaObject>
+
+#include <algorithm>
+#include <numeric>
+#include <string>
+#include <string_view>
+
+#include "vza/archive/read/archive.h"
+
+namespace {
+
+constexpr std::int32_t CheckEvery = 4096;
+
+enum Column { OutputColumn = 0, DataColumn = 1, SizeColumn = 2, StoredColumn = 3 };
+
+std::string_view upToZero(std::string_view name)
+{
+    return name.substr(0, name.find('\0'));
+}
+
+// The names compared and searched, as UTF-8: the stored name as shown, and
+// the output name (the one the user typed, else the entry's default).
+struct Names {
+    const vza::Archive& archive;
+    vza::NameEncoding encoding;
+    const QHash<int, QString>& changed;
+
+    // Names of a UTF-8 (or raw) archive are their own text.
+    bool storedIsText() const { return encoding == vza::NameEncoding::Utf8 || encoding == vza::NameEncoding::Raw; }
+    std::string_view stored(std::int32_t entry) const { return archive.entry(entry)->name; }
+    std::string data(std::int32_t entry) const
+    {
+        return std::string(upToZero(vza::decodeName(upToZero(stored(entry)), encoding)));
+    }
+    std::string output(std::int32_t entry) const
+    {
+        const auto typed = changed.constFind(entry);
+        if (typed != changed.constEnd())
+            return typed->toStdString();
+        return vza::outputNameFor(stored(entry), encoding);
+    }
+};
+
+// Case-insensitive search: bytes for an ASCII needle (no byte of a multi-byte
+// UTF-8 character is ASCII, so nothing is split), Qt's case folding else.
+class Needle {
+public:
+    explicit Needle(const QString& text) : text_(text)
+    {
+        ascii_ = std::all_of(text.begin(), text.end(), [](QChar c) { return c.unicode() < 0x80; });
+        for (QChar c : text)
+            lower_.push_back(char(c.toLower().unicode()));
+    }
+    bool in(std::string_view hay) const
+    {
+        if (!ascii_)
+            return QString::fromUtf8(hay.data(), qsizetype(hay.size())).contains(text_, Qt::CaseInsensitive);
+        const auto same = [](char a, char b) { return (a >= 'A' && a <= 'Z' ? char(a - 'A' + 'a') : a) == b; };
+        return std::search(hay.begin(), hay.end(), lower_.begin(), lower_.end(), same) != hay.end();
+    }
+
+private:
+    QString text_;
+    std::string lower_;
+    bool ascii_ = true;
+};
+
+bool filterRows(const Names& names, const QString& filter, const std::atomic<bool>& stop,
+                std::vector<std::int32_t>& rows)
+{
+    const Needle needle(filter);
+    const std::int32_t count = names.archive.entryCount();
+    rows.clear();
+    for (std::int32_t entry = 0; entry < count; ++entry) {
+        if (entry % CheckEvery == 0 && stop.load(std::memory_order_relaxed))
+            return false;
+        const bool found =
+            names.storedIsText() ? needle.in(upToZero(names.stored(entry))) : needle.in(names.data(entry));
+        if (found || needle.in(names.output(entry)))
+            rows.push_back(entry);
+    }
+    return true;
+}
+
+template <typename Key>
+bool sortBy(std::vector<std::int32_t>& rows, const Key& key, Qt::SortOrder order, const std::atomic<bool>& stop)
+{
+    // Stable: rows of equal keys keep the archive's order, both ways. Once
+    // told to stop, every pair compares equal and the sort runs out at once.
+    const auto less = [&](std::int32_t a, std::int32_t b) {
+        if (stop.load(std::memory_order_relaxed))
+            return false;
+        return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+    };
+    std::stable_sort(rows.begin(), rows.end(), less);
+    return !stop.load();
+}
+
+// Sorts rows (entry indices) by spec's column.
+bool sortRows(const Names& names, const vzA_ViewSpec& spec, const std::atomic<bool>& stop,
+              std::vector<std::int32_t>& rows)
+{
+    const vza::Archive& archive = names.archive;
+    if (spec.column == SizeColumn || spec.column == StoredColumn) {
+        const bool plain = spec.column == SizeColumn;
+        return sortBy(
+            rows,
+            [&](std::int32_t entry) {
+                const vza::EntryView e = *archive.entry(entry);
+                return plain ? e.originalSize : e.storedSize;
+            },
+            spec.order, stop);
+    }
+    if (spec.column == DataColumn && names.storedIsText())
+        return sortBy(
+            rows, [&](std::int32_t entry) { return upToZero(names.stored(entry)); }, spec.order, stop);
+    // Names that must be made first: once each, by entry.
+    std::vector<std::string> keys(std::size_t(archive.entryCount()));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        if (i % CheckEvery == 0 && stop.load(std::memory_order_relaxed))
+            return false;
+        const std::int32_t entry = rows[i];
+        keys[std::size_t(entry)] = spec.column == DataColumn ? names.data(entry) : names.output(entry);
+    }
+    return sortBy(
+        rows, [&](std::int32_t entry) -> const std::string& { return keys[std::size_t(entry)]; }, spec.order, stop);
+}
+
+}  // namespace
+
+bool buildViewOrder(const vza::Archive& archive, vza::NameEncoding encoding, const QHash<int, QString>& changed,
+                    const vzA_ViewSpec& spec, const std::atomic<bool>& stop, std::vector<std::int32_t>& rows)
+{
+    const Names names{archive, encoding, changed};
+    if (!spec.filter.isEmpty()) {
+        if (!filterRows(names, spec.filter, stop, rows))
+            return false;
+    } else {
+        rows.resize(std::size_t(archive.entryCount()));
+        std::iota(rows.begin(), rows.end(), 0);
+    }
+    return spec.column < 0 || sortRows(names, spec, stop, rows);
+}
+
+vzA_ViewOrderBuilder::vzA_ViewOrderBuilder(QObject* parent) : QObject(parent) {}
+
+vzA_ViewOrderBuilder::~vzA_ViewOrderBuilder()
+{
+    stop();
+}
+
+void vzA_ViewOrderBuilder::start(const vza::Archive& archive, vza::NameEncoding encoding, QHash<int, QString> changed,
+                                 vzA_ViewSpec spec, Ready ready)
+{
+    for (Job& job : jobs_)
+        job.stop->store(true);
+    reap(false);
+    const std::uint64_t generation = ++generation_;
+    busy_ = true;
+    Job job{std::thread(), std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false)};
+    // The threads are joined before this object goes (stop()), and a queued
+    // call to an object that has gone is dropped.
+    job.thread = std::thread([this, &archive, encoding, changed = std::move(changed), spec = std::move(spec),
+                              ready = std::move(ready), stop = job.stop, done = job.done, generation]() mutable {
+        std::vector<std::int32_t> rows;
+        const bool built = buildViewOrder(archive, encoding, changed, spec, *stop, rows);
+        done->store(true);
+        if (!built)
+            return;
+        // Back on the GUI thread; a newer build or a stop() makes it moot.
+        QMetaObject::invokeMethod(
+            this,
+            [this, rows = std::move(rows), ready = std::move(ready), generation]() mutable {
+                if (generation_ != generation)
+                    return;
+                busy_ = false;
+                reap(false);
+                ready(std::move(rows));
+            },
+            Qt::QueuedConnection);
+    });
+    jobs_.push_back(std::move(job));
+}
+
+void vzA_ViewOrderBuilder::stop()
+{
+    ++generation_;
+    busy_ = false;
+    for (Job& job : jobs_)
+        job.stop->store(true);
+    reap(true);
+}
+
+// Joins the threads that are done (all of them when all is set).
+void vzA_ViewOrderBuilder::reap(bool all)
+{
+    for (auto it = jobs_.begin(); it != jobs_.end();) {
+        if (all || it->done->load()) {
+            it->thread.join();
+            it = jobs_.erase(it);
+        } else {
+            ++it;
+        }
+    }
+}
