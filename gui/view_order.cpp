@@ -99,6 +99,43 @@ bool sortBy(std::vector<std::int32_t>& rows, const Key& key, Qt::SortOrder order
     return !stop.load();
 }
 
+// The names of rows (entries) as UTF-8, made into pools on several threads,
+// one pool per thread: no allocation per name. keys[entry] views them.
+bool makeNameKeys(const Names& names, bool output, const std::vector<std::int32_t>& rows, const std::atomic<bool>& stop,
+                  std::vector<std::string>& pools, std::vector<std::string_view>& keys)
+{
+    const std::size_t parts = std::clamp<std::size_t>(std::thread::hardware_concurrency(), 1, 4);
+    pools.assign(parts, std::string());
+    std::vector<std::vector<std::size_t>> ends(parts);
+    const auto make = [&](std::size_t part) {
+        const std::size_t begin = rows.size() * part / parts, end = rows.size() * (part + 1) / parts;
+        ends[part].reserve(end - begin);
+        for (std::size_t i = begin; i < end; ++i) {
+            if (i % CheckEvery == 0 && stop.load(std::memory_order_relaxed))
+                return;
+            pools[part] += output ? names.output(rows[i]) : names.data(rows[i]);
+            ends[part].push_back(pools[part].size());
+        }
+    };
+    std::vector<std::thread> threads;
+    for (std::size_t part = 1; part < parts; ++part)
+        threads.emplace_back(make, part);
+    make(0);
+    for (std::thread& thread : threads)
+        thread.join();
+    if (stop.load())
+        return false;
+    for (std::size_t part = 0; part < parts; ++part) {
+        const std::size_t begin = rows.size() * part / parts;
+        std::size_t from = 0;
+        for (std::size_t k = 0; k < ends[part].size(); ++k) {
+            keys[std::size_t(rows[begin + k])] = std::string_view(pools[part]).substr(from, ends[part][k] - from);
+            from = ends[part][k];
+        }
+    }
+    return true;
+}
+
 // Sorts rows (entry indices) by spec's column.
 bool sortRows(const Names& names, const vzA_ViewSpec& spec, const std::atomic<bool>& stop,
               std::vector<std::int32_t>& rows)
@@ -106,27 +143,26 @@ bool sortRows(const Names& names, const vzA_ViewSpec& spec, const std::atomic<bo
     const vza::Archive& archive = names.archive;
     if (spec.column == SizeColumn || spec.column == StoredColumn) {
         const bool plain = spec.column == SizeColumn;
+        std::vector<std::uint32_t> sizes(std::size_t(archive.entryCount()));
+        for (const std::int32_t entry : rows) {
+            const vza::EntryView e = *archive.entry(entry);
+            sizes[std::size_t(entry)] = plain ? e.originalSize : e.storedSize;
+        }
         return sortBy(
-            rows,
-            [&](std::int32_t entry) {
-                const vza::EntryView e = *archive.entry(entry);
-                return plain ? e.originalSize : e.storedSize;
-            },
-            spec.order, stop);
+            rows, [&](std::int32_t entry) { return sizes[std::size_t(entry)]; }, spec.order, stop);
     }
-    if (spec.column == DataColumn && names.storedIsText())
-        return sortBy(
-            rows, [&](std::int32_t entry) { return upToZero(names.stored(entry)); }, spec.order, stop);
-    // Names that must be made first: once each, by entry.
-    std::vector<std::string> keys(std::size_t(archive.entryCount()));
-    for (std::size_t i = 0; i < rows.size(); ++i) {
-        if (i % CheckEvery == 0 && stop.load(std::memory_order_relaxed))
-            return false;
-        const std::int32_t entry = rows[i];
-        keys[std::size_t(entry)] = spec.column == DataColumn ? names.data(entry) : names.output(entry);
+    // Each name once, by entry: the stored bytes themselves where they are
+    // the text, else made first.
+    std::vector<std::string_view> keys(std::size_t(archive.entryCount()));
+    std::vector<std::string> pools;
+    if (spec.column == DataColumn && names.storedIsText()) {
+        for (const std::int32_t entry : rows)
+            keys[std::size_t(entry)] = upToZero(names.stored(entry));
+    } else if (!makeNameKeys(names, spec.column == OutputColumn, rows, stop, pools, keys)) {
+        return false;
     }
     return sortBy(
-        rows, [&](std::int32_t entry) -> const std::string& { return keys[std::size_t(entry)]; }, spec.order, stop);
+        rows, [&](std::int32_t entry) { return keys[std::size_t(entry)]; }, spec.order, stop);
 }
 
 }  // namespace
