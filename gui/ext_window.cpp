@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
+#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileInfo>
@@ -36,6 +37,7 @@
 #include "entry_table_model.h"
 #include "password_dialog.h"
 #include "plain_labels.h"
+#include "recent_archives.h"
 #include "replace_dialog.h"
 #include "view_order.h"
 #include "vza/archive/format/format.h"
@@ -94,6 +96,10 @@ vzA_ExtWindow::vzA_ExtWindow()
     setWindowTitle(tr("VZ Archive Extract"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/vza-extract.png")));
     resize(500, 500);
+    // The size and place the window had when it was last closed.
+    const QByteArray geometry = savedWindowGeometry();
+    if (!geometry.isEmpty())
+        restoreGeometry(geometry);
     resetDestination();
     updateCommands();
 }
@@ -271,6 +277,10 @@ void vzA_ExtWindow::createMenus()
     applicationMenu->addAction(quitAction);
     QMenu* extractMenu = menuBar()->addMenu(tr("展開"));
     extractMenu->addAction(readAction);
+    // The archives read last; made afresh each time the menu opens.
+    recentMenu = extractMenu->addMenu(tr("最近使ったファイル"));
+    recentMenu->menuAction()->setObjectName(QStringLiteral("recentMenuAction"));
+    connect(recentMenu, &QMenu::aboutToShow, this, &vzA_ExtWindow::fillRecentMenu);
     extractMenu->addAction(changeAction);
     extractMenu->addAction(replaceAction);
     extractMenu->addAction(extractAction);
@@ -404,6 +414,17 @@ void vzA_ExtWindow::resetView()
     const QSignalBlocker filterQuiet(filterEdit);
     table->horizontalHeader()->setSortIndicator(-1, Qt::AscendingOrder);
     filterEdit->clear();
+}
+
+void vzA_ExtWindow::fillRecentMenu()
+{
+    recentMenu->clear();
+    const QStringList paths = recentArchives();
+    for (const QString& path : paths) {
+        QAction* action = recentMenu->addAction(shownName(QDir::toNativeSeparators(path)));
+        connect(action, &QAction::triggered, this, [this, path] { openArchive(path); });
+    }
+    recentMenu->setEnabled(!paths.isEmpty() && !extracting);
 }
 
 // Reads the listed archive's names again in another encoding; the output

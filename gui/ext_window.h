@@ -21,6 +21,7 @@ class QFrame;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QMessageBox;
 class QProgressDialog;
 class QPushButton;
@@ -121,6 +122,7 @@ private:
     void requestViewOrder();
     void showViewOrder(std::vector<std::int32_t> rows, bool identity);
     void resetView();
+    void fillRecentMenu();
     // Rows the commands work on: the selected rows in selection order, and
     // their entries.
     QList<int> selectedRows() const;
@@ -170,6 +172,7 @@ private:
     QAction* aboutQtAction = nullptr;
     QAction* menuKeyAction = nullptr;
     QAction* filterAction = nullptr;
+    QMenu* recentMenu = nullptr;
 
     vza::Archive archive;
     QString archivePath;    // the listed archive, for the status bar

@@ -20,6 +20,7 @@
 #include "entry_table_model.h"
 #include "password_dialog.h"
 #include "plain_labels.h"
+#include "recent_archives.h"
 #include "replace_dialog.h"
 #include "system_reason.h"
 #include "view_order.h"
@@ -147,6 +148,7 @@ void vzA_ExtWindow::openArchive(const QString& chosen)
     // before showing the new one.
     switch (outcome) {
     case vza::Archive::OpenOutcome::Opened:
+        rememberRecentArchive(QFileInfo(chosen).absoluteFilePath());
         model->setArchive(nullptr);
         archivePath = chosen;
         fillTable();

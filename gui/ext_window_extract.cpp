@@ -24,6 +24,7 @@
 
 #include "entry_table_model.h"
 #include "plain_labels.h"
+#include "recent_archives.h"
 #include "system_reason.h"
 
 namespace {
@@ -200,10 +201,18 @@ void vzA_ExtWindow::askOverwrite()
     std::string path;
     if (!extraction || !extraction->pendingQuestion(row, path))
         return;  // cancelled meanwhile
-    QMessageBox box(QMessageBox::Question, tr("上書き確認"),
-                    tr("%1 は既にあります。上書きしますか？").arg(shownName(QFile::decodeName(path.c_str()))),
-                    QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::Cancel, this);
+    QMessageBox box(
+        QMessageBox::Question, tr("上書き確認"),
+        tr("%1 は既にあります。上書きしますか？").arg(shownName(QFile::decodeName(path.c_str()))),
+        QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll | QMessageBox::Cancel, this);
     box.setObjectName(QStringLiteral("overwriteQuestion"));
+    // Both sizes, to tell which to keep; the file's only as shown (its
+    // path is read again here, for the question alone).
+    const QFileInfo existing(QDir(extractionFolder).filePath(QFile::decodeName(path.c_str())));
+    const std::optional<vza::EntryView> entry = archive.entry(row);
+    box.setInformativeText(tr("既にあるファイル: %1\n展開するファイル: %2")
+                               .arg(humanSize(std::uint64_t(std::max<qint64>(existing.size(), 0))),
+                                    humanSize(entry ? entry->originalSize : 0)));
     box.setDefaultButton(QMessageBox::No);
     box.setEscapeButton(QMessageBox::Cancel);
     askingOverwrite = true;
@@ -215,6 +224,7 @@ void vzA_ExtWindow::askOverwrite()
     case QMessageBox::Yes: extraction->answer(vzA_ExtractionRun::Answer::Yes); break;
     case QMessageBox::YesToAll: extraction->answer(vzA_ExtractionRun::Answer::YesToAll); break;
     case QMessageBox::No: extraction->answer(vzA_ExtractionRun::Answer::No); break;
+    case QMessageBox::NoToAll: extraction->answer(vzA_ExtractionRun::Answer::NoToAll); break;
     default: extraction->answer(vzA_ExtractionRun::Answer::Cancel); break;
     }
 }
@@ -398,5 +408,6 @@ void vzA_ExtWindow::closeEvent(QCloseEvent* event)
         extracting = false;
         updateCommands();
     }
+    saveWindowGeometry(saveGeometry());
     event->accept();
 }

@@ -119,6 +119,8 @@ bool vzA_ExtractionRun::ask(std::int32_t row, const std::string& path)
 {
     if (yesToAll_)
         return true;
+    if (noToAll_)
+        return false;
     std::unique_lock<std::mutex> lock(mutex_);
     if (cancel_.load()) {
         refusedByCancel_.insert(row);
@@ -140,6 +142,7 @@ bool vzA_ExtractionRun::ask(std::int32_t row, const std::string& path)
     switch (answer_) {
     case Answer::YesToAll: yesToAll_ = true; return true;
     case Answer::Yes: return true;
+    case Answer::NoToAll: noToAll_ = true; return false;
     case Answer::No:
     case Answer::Cancel: return false;
     }

@@ -52,7 +52,7 @@ public:
         bool stopAtFirstFailure = true;
     };
 
-    enum class Answer { Yes, YesToAll, No, Cancel };
+    enum class Answer { Yes, YesToAll, No, NoToAll, Cancel };
 
     struct Progress {
         std::int32_t currentRow = -1;  // -1 before the first entry
@@ -134,6 +134,7 @@ private:
     std::int32_t questionRow_ = -1;
     std::string questionPath_;
     bool yesToAll_ = false;  // worker thread only
+    bool noToAll_ = false;   // worker thread only
     // Rows whose question was cut short by a cancel; worker thread only.
     std::unordered_set<std::int32_t> refusedByCancel_;
 };

@@ -49,6 +49,7 @@ private slots:
     void refusedBeforeReading_data();
     void refusedBeforeReading();
     void keyboard();
+    void recentArchivesAndGeometry();
     void fileDialogRemembersFolder();
     void statusBar();
     void qtTextsInJapanese();
@@ -209,6 +210,35 @@ void DesktopTest::keyboard()
     QTRY_COMPARE(window->menuBar()->activeAction(), window->menuBar()->actions().first());
     QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : window.get(),
                     Qt::Key_Escape);
+}
+
+// The 最近使ったファイル menu holds the last ten archives read, newest first,
+// each once, also in a later run; the window comes back where it was.
+void DesktopTest::recentArchivesAndGeometry()
+{
+    for (int i = 0; i < 12; ++i) {
+        const QString name = QStringLiteral("r%1.vza").arg(i);
+        QVERIFY(writeArchive(name, {{"x", "x"}}));
+        QCOMPARE(lines(read(name)), QStringList{FileDialog});
+    }
+    QCOMPARE(lines(read("r5.vza")), QStringList{FileDialog});
+    window->move(120, 90);
+    window->resize(640, 480);
+    QVERIFY(window->close());
+
+    window = std::make_unique<vzA_ExtWindow>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QCOMPARE(window->size(), QSize(640, 480));
+    auto* recent = window->findChild<QAction*>("recentMenuAction")->menu();
+    emit recent->aboutToShow();
+    QStringList shown;
+    for (QAction* action : recent->actions())
+        shown << QFileInfo(action->text()).fileName();
+    QCOMPARE(shown, (QStringList{"r5.vza", "r11.vza", "r10.vza", "r9.vza", "r8.vza", "r7.vza", "r6.vza", "r4.vza",
+                                 "r3.vza", "r2.vza"}));
+    recent->actions()[2]->trigger();
+    QCOMPARE(window->windowTitle(), "VZ Archive Extract - r10.vza");
 }
 
 // The file dialog starts in the folder of the archive read last, also in a

@@ -350,6 +350,8 @@ void ExtractTest::askBeforeReplacing_data()
                                 << QStringList{"alpha", QString(5000, 'b'), "gamma"};
     QTest::newRow("no to each") << QList<int>{QMessageBox::No, QMessageBox::No, QMessageBox::No}
                                 << QStringList{a, b, c, someKept} << QStringList{"old a", "old b", "old c"};
+    QTest::newRow("yes, no to all") << QList<int>{QMessageBox::Yes, QMessageBox::NoToAll} << QStringList{a, b, someKept}
+                                    << QStringList{"alpha", "old b", "old c"};
     QTest::newRow("cancel") << QList<int>{QMessageBox::Yes, QMessageBox::Cancel} << QStringList{a, b}
                             << QStringList{"alpha", "old b", "old c"};
     QTest::newRow("escape") << QList<int>{QMessageBox::NoButton} << QStringList{a}
@@ -377,7 +379,12 @@ void ExtractTest::askBeforeReplacing()
     if (!seen.last().startsWith("information"))
         got.removeLast();  // the closing step that no box came for
     QCOMPARE(lines(got), seen);
-    const int kept = int(std::count(answers.begin(), answers.end(), int(QMessageBox::No)));
+    // The question shows both sizes: "old a" and "alpha", 5 bytes each.
+    QCOMPARE(got[0].value, QStringLiteral("既にあるファイル: 5 B\n展開するファイル: 5 B"));
+    const bool cancelled = !seen.last().startsWith("information");
+    const int kept = cancelled ? 0 : int(std::count_if(contents.begin(), contents.end(), [](const QString& c) {
+        return c.startsWith("old ");
+    }));
     if (kept)
         QCOMPARE(got.last().value,
                  QStringLiteral("上書きしなかったファイル: %1 個\n展開先: %2").arg(kept).arg(QDir::currentPath()));
@@ -455,7 +462,7 @@ void ExtractTest::namesShownAsTheyAre()
     };
     QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {answer, readFailure})),
              (QStringList{overwriteQuestion(name), ExtractFailedBox}));
-    QCOMPARE(question, name + " は既にあります。上書きしますか？");
+    QCOMPARE(question, name + " は既にあります。上書きしますか？\n既にあるファイル: 3 B\n展開するファイル: 3 B");
     QVERIFY2(failure.contains("対象: " + failing + "\n"), qPrintable(failure));
     QCOMPARE(readFile(name), QByteArray("new"));
 }
