@@ -132,6 +132,7 @@ void vzA_ExtWindow::createActions()
         {extractAction, "extractAction", tr("ファイル展開"), tr("Ctrl+S"), &vzA_ExtWindow::extractFile},
         {extractToFolderAction, "extractToFolderAction", tr("フォルダへ展開…"), tr("Ctrl+E"),
          &vzA_ExtWindow::extractToFolder},
+        {testAction, "testAction", tr("テスト"), QString(), &vzA_ExtWindow::testArchive},
         {aboutQtAction, "aboutQtAction", tr("Qtについて"), QString(), nullptr},
     };
     for (const Command& command : commands) {
@@ -285,6 +286,7 @@ void vzA_ExtWindow::createMenus()
     extractMenu->addAction(replaceAction);
     extractMenu->addAction(extractAction);
     extractMenu->addAction(extractToFolderAction);
+    extractMenu->addAction(testAction);
     // How the archive's names are read: decided per archive, or forced.
     QMenu* encodingMenu = menuBar()->addMenu(tr("文字コード"));
     encodingMenu->setObjectName(QStringLiteral("encodingMenu"));
@@ -457,6 +459,7 @@ void vzA_ExtWindow::updateCommands()
     replaceAction->setEnabled(idle);
     extractAction->setEnabled(listed);
     extractToFolderAction->setEnabled(listed);
+    testAction->setEnabled(listed);
     if (destinationButton)
         destinationButton->setEnabled(idle);
 }

@@ -11,6 +11,7 @@
 #include <memory>
 
 #include "extraction_run.h"
+#include "test_run.h"
 #include "vza/archive/read/archive.h"
 
 class QAction;
@@ -87,6 +88,9 @@ public slots:
     // shown rows, once the user agrees, when none is selected) below it,
     // then sums up what was done.
     void extractToFolder();
+    // Reads every entry of the listed archive as 展開 would, writing
+    // nothing, and sums up what was checked.
+    void testArchive();
     // Lets the user choose the 展開先 folder.
     void chooseDestination();
     // Reads the names by choice (the 文字コード menu); typed names stay.
@@ -146,10 +150,12 @@ private:
     void askOverwrite();
     void finishExtraction();
     void stopExtraction();
+    void finishTest();
     void reportExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
     void summariseExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
     void offerFolder(QMessageBox& box, const QString& folder);
     QString problemText(const vza::Extractor::Result& result) const;
+    QString verdictText(vza::NameVerdict verdict) const;
     QString rowName(int row) const;
 
     QTableView* table = nullptr;
@@ -169,6 +175,7 @@ private:
     QAction* replaceAction = nullptr;
     QAction* extractAction = nullptr;
     QAction* extractToFolderAction = nullptr;
+    QAction* testAction = nullptr;
     QAction* aboutQtAction = nullptr;
     QAction* menuKeyAction = nullptr;
     QAction* filterAction = nullptr;
@@ -188,7 +195,8 @@ private:
 
     // The extraction running, if any; it is joined before archive goes.
     std::unique_ptr<vzA_ExtractionRun> extraction;
-    bool extracting = false;  // from the start until the outcome is closed
+    std::unique_ptr<vzA_TestRun> testRun;  // テスト, likewise
+    bool extracting = false;               // from the start until the outcome is closed
     bool askingOverwrite = false;
     QString extractionFolder;        // its destination, as shown
     bool extractionSummary = false;  // フォルダへ展開: one summary of everything

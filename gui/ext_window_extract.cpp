@@ -156,7 +156,7 @@ void vzA_ExtWindow::startExtraction(vzA_ExtractionRun::Request request)
 // still takes Ctrl+Q and its close box, which ask before stopping the run.
 void vzA_ExtWindow::showProgress()
 {
-    if (!extraction)
+    if (!extraction && !testRun)
         return;
     if (!progressDialog) {
         // Not over a question that waits for its answer.
@@ -164,7 +164,7 @@ void vzA_ExtWindow::showProgress()
             return;
         progressDialog = new QProgressDialog(this);
         progressDialog->setObjectName(QStringLiteral("progressDialog"));
-        progressDialog->setWindowTitle(tr("展開中"));
+        progressDialog->setWindowTitle(testRun ? tr("テスト中") : tr("展開中"));
         progressDialog->setCancelButtonText(tr("キャンセル"));
         progressDialog->setWindowModality(Qt::NonModal);
         progressDialog->setAutoClose(false);
@@ -180,17 +180,32 @@ void vzA_ExtWindow::showProgress()
         const auto cancel = [this] {
             if (extraction)
                 extraction->cancel();
+            if (testRun)
+                testRun->cancel();
         };
         connect(progressDialog, &QProgressDialog::canceled, this, cancel);
         connect(progressDialog, &QDialog::rejected, this, cancel);
         progressDialog->show();
     }
-    const vzA_ExtractionRun::Progress p = extraction->progress();
+    std::int32_t current = -1;
+    std::uint64_t done = 0, total = 0;
+    if (extraction) {
+        const vzA_ExtractionRun::Progress p = extraction->progress();
+        current = p.currentRow;
+        done = p.bytesDone;
+        total = p.bytesTotal;
+    } else {
+        current = testRun->currentEntry();
+        done = testRun->bytesDone();
+        total = testRun->bytesTotal();
+    }
     const QFontMetrics metrics(progressDialog->font());
-    const QString name =
-        metrics.elidedText(p.currentRow >= 0 ? rowName(p.currentRow) : QString(), Qt::ElideMiddle, ProgressWidth - 60);
-    progressDialog->setLabelText(tr("展開中: %1\n%2 / %3 バイト").arg(name, number(p.bytesDone), number(p.bytesTotal)));
-    const int value = p.bytesTotal ? int(p.bytesDone * 1000 / p.bytesTotal) : 0;
+    const QString name = metrics.elidedText(
+        current >= 0 ? (testRun ? shownName(model->dataName(current)) : rowName(current)) : QString(), Qt::ElideMiddle,
+        ProgressWidth - 60);
+    progressDialog->setLabelText((testRun ? tr("テスト中: %1\n%2 / %3 バイト") : tr("展開中: %1\n%2 / %3 バイト"))
+                                     .arg(name, number(done), number(total)));
+    const int value = total ? int(done * 1000 / total) : 0;
     progressDialog->setValue(std::min(value, 999));
 }
 
@@ -254,6 +269,83 @@ void vzA_ExtWindow::finishExtraction()
     emit extractionEnded();
 }
 
+void vzA_ExtWindow::testArchive()
+{
+    if (isExtracting() || archivePath.isEmpty())
+        return;
+    extracting = true;
+    updateCommands();
+    testRun = std::make_unique<vzA_TestRun>(archive, model->nameEncoding());
+    connect(testRun.get(), &vzA_TestRun::finished, this, &vzA_ExtWindow::finishTest, Qt::QueuedConnection);
+    if (!progressTimer) {
+        progressTimer = new QTimer(this);
+        progressTimer->setInterval(ProgressTickMs);
+        connect(progressTimer, &QTimer::timeout, this, &vzA_ExtWindow::showProgress);
+    }
+    extractionClock.start();
+    progressTimer->start();
+    testRun->start();
+    if (progressDelayMs == 0)
+        showProgress();
+}
+
+// One summary, in the words of what reading can vouch for: entries checked,
+// stored entries read whole with nothing to check them by, and failures.
+void vzA_ExtWindow::finishTest()
+{
+    if (!testRun)
+        return;
+    testRun->join();
+    const vzA_TestRun::Outcome outcome = testRun->outcome();
+    stopExtraction();
+    if (!outcome.cancelled) {
+        const vza::CheckTally& tally = outcome.tally;
+        const bool failed = tally.failed != 0;
+        QMessageBox box(failed ? QMessageBox::Warning : QMessageBox::Information, tr("テスト結果"),
+                        failed ? tr("テストで問題が見つかりました。") : tr("テストが終わりました。"), QMessageBox::Ok,
+                        this);
+        box.setObjectName(QStringLiteral("testSummary"));
+        QStringList lines;
+        if (failed)
+            lines << tr("%1 個中 %2 個が失敗しました").arg(number(tally.total()), number(tally.failed));
+        if (tally.checked != 0)
+            lines << tr("%1 個のファイルに問題はありません").arg(number(tally.checked));
+        if (tally.unchecked != 0)
+            lines << tr("格納のみの %1 個は、この形式では検査できません").arg(number(tally.unchecked));
+        box.setInformativeText(lines.join(QLatin1Char('\n')));
+        QStringList details;
+        for (const vzA_TestRun::Failure& failure : outcome.failed) {
+            if (std::size_t(details.size()) >= SummaryListLimit) {
+                details << tr("ほか %1 個").arg(number(outcome.failed.size() - SummaryListLimit));
+                break;
+            }
+            const QString reason = failure.error != vza::ArchiveError::None
+                                       ? failureReason(failure.error, failure.systemError)
+                                       : tr("展開できない名前です (%1)").arg(verdictText(failure.verdict));
+            details << tr("%1: %2").arg(shownName(model->dataName(failure.entry)), reason);
+        }
+        if (!details.isEmpty())
+            box.setDetailedText(details.join(QLatin1Char('\n')));
+        showBox(box);
+    }
+    extracting = false;
+    updateCommands();
+    emit extractionEnded();
+}
+
+QString vzA_ExtWindow::verdictText(vza::NameVerdict verdict) const
+{
+    switch (verdict) {
+    case vza::NameVerdict::Writable: break;
+    case vza::NameVerdict::Empty: return tr("名前が空です");
+    case vza::NameVerdict::HoldsNul: return tr("名前にゼロバイトがあります");
+    case vza::NameVerdict::NothingSafe: return tr("安全なファイル名になりません");
+    case vza::NameVerdict::TooManyComponents: return tr("フォルダの階層が深すぎます");
+    case vza::NameVerdict::ComponentTooLong: return tr("名前が長すぎます");
+    }
+    return QString();
+}
+
 // Ends the worker (cancelled unless it is done) and puts the dialog away.
 void vzA_ExtWindow::stopExtraction()
 {
@@ -265,6 +357,7 @@ void vzA_ExtWindow::stopExtraction()
         progressDialog = nullptr;
     }
     extraction.reset();
+    testRun.reset();
 }
 
 // 展開: one message; a failure names the row and the reason, a success the
@@ -392,6 +485,11 @@ QString vzA_ExtWindow::problemText(const vza::Extractor::Result& result) const
 // question goes and the program stays (finishExtraction).
 void vzA_ExtWindow::closeEvent(QCloseEvent* event)
 {
+    // A test writes nothing: it simply stops.
+    if (testRun) {
+        stopExtraction();
+        extracting = false;
+    }
     if (extraction) {
         QMessageBox box(QMessageBox::Question, tr("展開中"), tr("展開を中止して終了しますか？"),
                         QMessageBox::Yes | QMessageBox::No, this);

@@ -68,6 +68,8 @@ private slots:
     void closeDuringRun();
     void toFolderQuestionsInRowOrder_data();
     void toFolderQuestionsInRowOrder();
+    void testArchive_data();
+    void testArchive();
     void systemReasonTexts_data();
     void systemReasonTexts();
     void reasonNoAccess();
@@ -170,6 +172,64 @@ void ExtractRunTest::toFolderQuestionsInRowOrder()
     for (int i = 0; i < 220; ++i)
         QVERIFY(files.contains(QStringLiteral("f%1").arg(i, 3, 10, QLatin1Char('0'))));
     QCOMPARE(readFile("out/f219"), QByteArray("new 219"));
+}
+
+void ExtractRunTest::testArchive_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("summary");
+    QTest::addColumn<QString>("details");
+    QTest::newRow("compressed") << "compressed"
+                                << "information|テスト結果|テストが終わりました。"
+                                << "3 個のファイルに問題はありません"
+                                << "";
+    // Stored entries are read whole, but nothing in the format checks them.
+    QTest::newRow("stored") << "stored"
+                            << "information|テスト結果|テストが終わりました。"
+                            << "格納のみの 3 個は、この形式では検査できません"
+                            << "";
+    QTest::newRow("damaged") << "damaged"
+                             << "warning|テスト結果|テストで問題が見つかりました。"
+                             << "3 個中 1 個が失敗しました\n2 個のファイルに問題はありません"
+                             << "b.txt: データが壊れています";
+    QTest::newRow("name extraction refuses") << "unsafe name"
+                                             << "warning|テスト結果|テストで問題が見つかりました。"
+                                             << "3 個中 1 個が失敗しました\n2 個のファイルに問題はありません"
+                                             << "../..: 展開できない名前です (安全なファイル名になりません)";
+}
+
+// テスト reads every entry, writes nothing, and sums up in the words of what
+// reading can vouch for.
+void ExtractRunTest::testArchive()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, line);
+    QFETCH(QString, summary);
+    QFETCH(QString, details);
+    const std::vector<Entry> entries{{"a.txt", QByteArray(4000, 'a')},
+                                     {kind == "unsafe name" ? "../.." : "b.txt", QByteArray(5000, 'b')},
+                                     {"c.txt", QByteArray(3000, 'c')}};
+    QVERIFY(writeArchiveAsGiven("t.vza", entries, kind == "stored" ? 0u : std::uint32_t(vza::FlagCompressed)));
+    if (kind == "damaged") {
+        vza::Archive archive;
+        QVERIFY(archive.open("t.vza", std::string()));
+        QFile file("t.vza");
+        QVERIFY(file.open(QIODevice::ReadWrite) && file.seek(qint64(archive.archiveIndex().entryOffset(1)) + 4) &&
+                file.write(QByteArray(8, '\xff')) == 8);
+    }
+    QCOMPARE(lines(read("t.vza")), QStringList{FileDialog});
+    QString detailText;
+    const auto summaryBox = [&detailText](QWidget* widget) {
+        if (auto* box = qobject_cast<QMessageBox*>(widget))
+            detailText = box->detailedText();
+        closeBox()(widget);
+    };
+    const QList<Seen> seen = run(&vzA_ExtWindow::testArchive, {summaryBox});
+    QCOMPARE(lines(seen), QStringList{line});
+    QCOMPARE(seen[0].value, summary);
+    QCOMPARE(detailText, details);
+    QCOMPARE(filesBelow("."), QStringList{"t.vza"});
 }
 
 // The common causes read in Japanese, the rest in the system's own words.

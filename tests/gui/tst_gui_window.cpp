@@ -162,7 +162,8 @@ void WindowTest::menusAndShortcuts()
     const QList<QStringList> expected{
         {QStringLiteral("quitAction")},
         {QStringLiteral("readAction"), QStringLiteral("recentMenuAction"), QStringLiteral("changeAction"),
-         QStringLiteral("replaceAction"), QStringLiteral("extractAction"), QStringLiteral("extractToFolderAction")},
+         QStringLiteral("replaceAction"), QStringLiteral("extractAction"), QStringLiteral("extractToFolderAction"),
+         QStringLiteral("testAction")},
         {QString(), QString(), QString(), QString()},  // 自動, UTF-8, Shift_JIS, Latin-1
         {QStringLiteral("aboutQtAction")},
     };
