@@ -28,6 +28,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QTableView>
+#include <QTemporaryDir>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -206,6 +207,8 @@ void vzA_ExtWindow::createTable(QWidget* central)
     header->setSortIndicator(-1, Qt::AscendingOrder);
     connect(header, &QHeaderView::sortIndicatorChanged, this, &vzA_ExtWindow::requestViewOrder);
     connect(table->selectionModel(), &QItemSelectionModel::selectionChanged, this, &vzA_ExtWindow::updateStatus);
+    // Double-click or Enter opens the entry with the desktop's application.
+    connect(table, &QAbstractItemView::activated, this, &vzA_ExtWindow::openEntry);
     // The free width depends on the row-number header, which widens as rows
     // are added, and on the scroll bar, which comes and goes after a fill:
     // share the width again whenever either changes.

@@ -27,6 +27,7 @@ class QMessageBox;
 class QProgressDialog;
 class QPushButton;
 class QResizeEvent;
+class QTemporaryDir;
 class QTimer;
 class QTableView;
 class vzA_EntryModel;
@@ -91,6 +92,10 @@ public slots:
     // Reads every entry of the listed archive as 展開 would, writing
     // nothing, and sums up what was checked.
     void testArchive();
+    // Extracts the entry of the row at index into a private temporary
+    // folder and hands it to the desktop's opener (its folder instead when
+    // the file could run).
+    void openEntry(const QModelIndex& index);
     // Lets the user choose the 展開先 folder.
     void chooseDestination();
     // Reads the names by choice (the 文字コード menu); typed names stay.
@@ -151,6 +156,7 @@ private:
     void finishExtraction();
     void stopExtraction();
     void finishTest();
+    void openExtracted(const vzA_ExtractionRun::Outcome& outcome);
     void reportExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
     void summariseExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
     void offerFolder(QMessageBox& box, const QString& folder);
@@ -198,8 +204,13 @@ private:
     std::unique_ptr<vzA_TestRun> testRun;  // テスト, likewise
     bool extracting = false;               // from the start until the outcome is closed
     bool askingOverwrite = false;
-    QString extractionFolder;        // its destination, as shown
-    bool extractionSummary = false;  // フォルダへ展開: one summary of everything
+    QString extractionFolder;  // its destination, as shown
+    // What follows the run: 展開's one message, フォルダへ展開's summary, or
+    // handing the one file to the desktop's opener.
+    enum class AfterRun { Report, Summary, Open };
+    AfterRun afterRun = AfterRun::Report;
+    std::unique_ptr<QTemporaryDir> openFolder;  // entries opened, until the program ends
+    int opened = 0;
     QElapsedTimer extractionClock;
     QTimer* progressTimer = nullptr;
     QProgressDialog* progressDialog = nullptr;

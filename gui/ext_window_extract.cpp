@@ -19,10 +19,12 @@
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
 
 #include "entry_table_model.h"
+#include "open_policy.h"
 #include "plain_labels.h"
 #include "recent_archives.h"
 #include "system_reason.h"
@@ -101,7 +103,7 @@ void vzA_ExtWindow::extractFile()
     request.encoding = model->nameEncoding();
     request.stopAtFirstFailure = true;
     extractionFolder = destinationFolder.isEmpty() ? QDir::currentPath() : destinationFolder;
-    extractionSummary = false;
+    afterRun = AfterRun::Report;
     startExtraction(std::move(request));
 }
 
@@ -125,7 +127,7 @@ void vzA_ExtWindow::extractToFolder()
     request.destination = QFile::encodeName(folder).toStdString();
     request.stopAtFirstFailure = false;
     extractionFolder = folder;
-    extractionSummary = true;
+    afterRun = AfterRun::Summary;
     startExtraction(std::move(request));
 }
 
@@ -260,13 +262,58 @@ void vzA_ExtWindow::finishExtraction()
     const vzA_ExtractionRun::Outcome outcome = extraction->outcome();
     stopExtraction();
     // The commands stay disabled until the outcome has been seen.
-    if (extractionSummary)
+    if (afterRun == AfterRun::Summary)
         summariseExtraction(outcome, extractionFolder);
+    else if (afterRun == AfterRun::Open && outcome.opened && outcome.failed.empty() && !outcome.cancelled)
+        openExtracted(outcome);
     else
         reportExtraction(outcome, extractionFolder);
     extracting = false;
     updateCommands();
     emit extractionEnded();
+}
+
+void vzA_ExtWindow::openEntry(const QModelIndex& index)
+{
+    if (isExtracting() || archivePath.isEmpty() || !index.isValid())
+        return;
+    // One private folder (0700, as mkdtemp makes it) for the program's life,
+    // one folder in it per opening, so that names never meet.
+    if (!openFolder)
+        openFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vza-extract-XXXXXX"));
+    const QString folder = openFolder->filePath(QString::number(++opened));
+    if (!openFolder->isValid() || !QDir().mkdir(folder) ||
+        !QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
+        warn(tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
+             tr("原因: %1").arg(tr("一時フォルダを作成できません")));
+        return;
+    }
+    const std::int32_t entry = model->entryAt(index.row());
+    QString name =
+        QFileInfo(model->outputName(entry).isEmpty() ? model->defaultName(entry) : model->outputName(entry)).fileName();
+    if (name.isEmpty())
+        name = QStringLiteral("entry");
+    vzA_ExtractionRun::Request request;
+    request.rows = {entry};
+    request.changedNames.insert(entry, name);
+    request.encoding = model->nameEncoding();
+    request.destination = QFile::encodeName(folder).toStdString();
+    extractionFolder = folder;
+    afterRun = AfterRun::Open;
+    startExtraction(std::move(request));
+}
+
+// The file is read-only; what could run is shown in its folder instead.
+void vzA_ExtWindow::openExtracted(const vzA_ExtractionRun::Outcome&)
+{
+    const QStringList files = QDir(extractionFolder).entryList(QDir::Files | QDir::Hidden);
+    if (files.size() != 1)
+        return;
+    const QString path = QDir(extractionFolder).filePath(files.first());
+    QFile::setPermissions(path, QFileDevice::ReadOwner);
+    QFile file(path);
+    const QByteArray head = file.open(QIODevice::ReadOnly) ? file.read(4096) : QByteArray();
+    QDesktopServices::openUrl(QUrl::fromLocalFile(mayRunWhenOpened(files.first(), head) ? extractionFolder : path));
 }
 
 void vzA_ExtWindow::testArchive()

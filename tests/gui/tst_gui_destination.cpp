@@ -52,6 +52,8 @@ private slots:
     void terminalStartWritesToWorkingFolder();
     void chosenFolder();
     void openFolderButton();
+    void openEntry_data();
+    void openEntry();
 
 private:
     QString shownDestination() const { return window->findChild<QLabel*>("destinationLabel")->text(); }
@@ -148,6 +150,52 @@ void DestinationTest::openFolderButton()
     QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {openFolder})), QStringList{ExtractDoneBox});
     QDesktopServices::unsetUrlHandler("file");
     QCOMPARE(opened, QList<QUrl>{QUrl::fromLocalFile(QDir::current().absoluteFilePath("one"))});
+}
+
+void DestinationTest::openEntry_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<bool>("folderInstead");
+    QTest::newRow("text") << QByteArray("docs/notes.txt") << QByteArray("plain text") << false;
+    QTest::newRow("script named .txt") << QByteArray("run.txt") << QByteArray("#!/bin/sh\nrm -rf ~\n") << true;
+    QTest::newRow("desktop entry") << QByteArray("update.desktop") << QByteArray("[Desktop Entry]\nExec=x") << true;
+    QTest::newRow("ELF program") << QByteArray("viewer")
+                                 << QByteArray("\x7f"
+                                               "ELF\x02\x01")
+                                 << true;
+    QTest::newRow("PE program") << QByteArray("photo.jpg") << QByteArray("MZ\x90\x00") << true;
+    QTest::newRow("shell suffix") << QByteArray("install.sh") << QByteArray("echo hi") << true;
+}
+
+// Enter (or a double-click) extracts the entry, read-only, into a private
+// folder and hands it to the desktop's opener; a file that could run is
+// shown in its folder instead. Nothing lands in the 展開先.
+void DestinationTest::openEntry()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, content);
+    QFETCH(bool, folderInstead);
+    QDesktopServices::setUrlHandler("file", this, "openUrl");
+    opened.clear();
+    listFromDesktop("one.vza", {{"first.txt", "1"}, {name, content}});
+    table()->setCurrentIndex(table()->model()->index(1, 0));
+    QTest::keyClick(table(), Qt::Key_Return);
+    QTRY_COMPARE(opened.size(), 1);
+    waitForExtraction();
+    QDesktopServices::unsetUrlHandler("file");
+
+    const QString shown = opened.first().toLocalFile();
+    const QString folder = folderInstead ? shown : QFileInfo(shown).absolutePath();
+    const QString file = QDir(folder).filePath(QFileInfo(QString(name)).fileName());
+    QCOMPARE(QFileInfo(shown).isDir(), folderInstead);
+    QCOMPARE(readFile(file), content);
+    QCOMPARE(QFileInfo(file).permissions() & 0x7777, QFileDevice::ReadOwner | QFileDevice::ReadUser);
+    const QFileInfo parent(QFileInfo(folder).absolutePath());  // the program's own temporary folder
+    QCOMPARE(parent.permissions() & 0x0077, QFileDevice::Permissions());
+    QCOMPARE(filesBelow("."), QStringList{"one.vza"});
+    window.reset();  // the temporary files go with the program
+    QVERIFY(!QFileInfo::exists(file));
 }
 
 QTEST_MAIN(DestinationTest)
