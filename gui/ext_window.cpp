@@ -36,6 +36,7 @@
 #include <utility>
 
 #include "entry_table_model.h"
+#include "entry_view.h"
 #include "password_dialog.h"
 #include "plain_labels.h"
 #include "recent_archives.h"
@@ -179,7 +180,9 @@ void vzA_ExtWindow::createTable(QWidget* central)
     model->setHeaderData(vzA_EntryModel::StoredSizeColumn, Qt::Horizontal, tr("格納サイズ"));
     viewBuilder = new vzA_ViewOrderBuilder(this);
 
-    table = new QTableView(central);
+    auto* view = new vzA_EntryView(central);
+    connect(view, &vzA_EntryView::dragRequested, this, &vzA_ExtWindow::dragOut);
+    table = view;
     table->setObjectName(QStringLiteral("entryTable"));
     table->setModel(model);
     table->setAlternatingRowColors(true);

@@ -8,6 +8,7 @@
 #include <QPointer>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 #include "extraction_run.h"
@@ -23,6 +24,7 @@ class QHBoxLayout;
 class QLabel;
 class QLineEdit;
 class QMenu;
+class QMimeData;
 class QMessageBox;
 class QProgressDialog;
 class QPushButton;
@@ -75,6 +77,11 @@ public:
     // start unless set).
     static void setStartedFromTerminal(bool terminal);
 
+    // What a drag out starts with the files' mime data; by default
+    // QDrag::exec with the copy action. Tests set their own.
+    using DragStarter = std::function<void(QWidget* source, QMimeData* files)>;
+    static void setDragStarter(DragStarter starter);
+
 public slots:
     // Renames the output name of the one selected row.
     void changeItem();
@@ -96,6 +103,9 @@ public slots:
     // folder and hands it to the desktop's opener (its folder instead when
     // the file could run).
     void openEntry(const QModelIndex& index);
+    // Extracts the selected rows into a private temporary folder (with
+    // progress) and offers the files to a drag, as copies only.
+    void dragOut();
     // Lets the user choose the 展開先 folder.
     void chooseDestination();
     // Reads the names by choice (the 文字コード menu); typed names stay.
@@ -157,6 +167,7 @@ private:
     void stopExtraction();
     void finishTest();
     void openExtracted(const vzA_ExtractionRun::Outcome& outcome);
+    QString newPrivateFolder();
     void reportExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
     void summariseExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
     void offerFolder(QMessageBox& box, const QString& folder);
@@ -207,10 +218,12 @@ private:
     QString extractionFolder;  // its destination, as shown
     // What follows the run: 展開's one message, フォルダへ展開's summary, or
     // handing the one file to the desktop's opener.
-    enum class AfterRun { Report, Summary, Open };
+    enum class AfterRun { Report, Summary, Open, Drag };
     AfterRun afterRun = AfterRun::Report;
     std::unique_ptr<QTemporaryDir> openFolder;  // entries opened, until the program ends
     int opened = 0;
+    bool* draggedOk = nullptr;  // set while a drag out waits for its files
+    static DragStarter dragStarter;
     QElapsedTimer extractionClock;
     QTimer* progressTimer = nullptr;
     QProgressDialog* progressDialog = nullptr;

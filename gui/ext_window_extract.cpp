@@ -9,16 +9,20 @@
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
+#include <QDrag>
+#include <QEventLoop>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
 #include <QLocale>
 #include <QMessageBox>
+#include <QMimeData>
 #include <QPointer>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QSettings>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QUrl>
@@ -57,6 +61,8 @@ QString number(std::uint64_t value)
 }
 
 }  // namespace
+
+vzA_ExtWindow::DragStarter vzA_ExtWindow::dragStarter;
 
 void vzA_ExtWindow::setProgressDelay(int milliseconds)
 {
@@ -266,7 +272,10 @@ void vzA_ExtWindow::finishExtraction()
         summariseExtraction(outcome, extractionFolder);
     else if (afterRun == AfterRun::Open && outcome.opened && outcome.failed.empty() && !outcome.cancelled)
         openExtracted(outcome);
-    else
+    else if (afterRun == AfterRun::Drag && outcome.opened && outcome.failed.empty() && !outcome.cancelled) {
+        if (draggedOk)
+            *draggedOk = true;
+    } else
         reportExtraction(outcome, extractionFolder);
     extracting = false;
     updateCommands();
@@ -277,17 +286,9 @@ void vzA_ExtWindow::openEntry(const QModelIndex& index)
 {
     if (isExtracting() || archivePath.isEmpty() || !index.isValid())
         return;
-    // One private folder (0700, as mkdtemp makes it) for the program's life,
-    // one folder in it per opening, so that names never meet.
-    if (!openFolder)
-        openFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vza-extract-XXXXXX"));
-    const QString folder = openFolder->filePath(QString::number(++opened));
-    if (!openFolder->isValid() || !QDir().mkdir(folder) ||
-        !QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
-        warn(tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
-             tr("原因: %1").arg(tr("一時フォルダを作成できません")));
+    const QString folder = newPrivateFolder();
+    if (folder.isEmpty())
         return;
-    }
     const std::int32_t entry = model->entryAt(index.row());
     QString name =
         QFileInfo(model->outputName(entry).isEmpty() ? model->defaultName(entry) : model->outputName(entry)).fileName();
@@ -301,6 +302,70 @@ void vzA_ExtWindow::openEntry(const QModelIndex& index)
     extractionFolder = folder;
     afterRun = AfterRun::Open;
     startExtraction(std::move(request));
+}
+
+// A new folder for entries opened or dragged out: one private folder (0700,
+// as mkdtemp makes it) for the program's life, one folder in it each time,
+// so that names never meet. Empty, after saying why, when it cannot be made.
+QString vzA_ExtWindow::newPrivateFolder()
+{
+    if (!openFolder)
+        openFolder = std::make_unique<QTemporaryDir>(QDir::tempPath() + QStringLiteral("/vza-extract-XXXXXX"));
+    const QString folder = openFolder->filePath(QString::number(++opened));
+    if (!openFolder->isValid() || !QDir().mkdir(folder) ||
+        !QFile::setPermissions(folder, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
+        warn(tr("展開失敗"), tr("アーカイブの展開に失敗しました。"),
+             tr("原因: %1").arg(tr("一時フォルダを作成できません")));
+        return QString();
+    }
+    return folder;
+}
+
+void vzA_ExtWindow::setDragStarter(DragStarter starter)
+{
+    dragStarter = std::move(starter);
+}
+
+// The selected rows are extracted first, with progress, into a folder of
+// their own that stays until the program ends; then the drag offers what
+// is in it, to be copied.
+void vzA_ExtWindow::dragOut()
+{
+    const QList<int> entries = selectedEntries();
+    if (isExtracting() || archivePath.isEmpty() || entries.isEmpty())
+        return;
+    const QString folder = newPrivateFolder();
+    if (folder.isEmpty())
+        return;
+    vzA_ExtractionRun::Request request;
+    request.rows.assign(entries.begin(), entries.end());
+    request.changedNames = model->changedOutputNames();
+    request.encoding = model->nameEncoding();
+    request.destination = QFile::encodeName(folder).toStdString();
+    extractionFolder = folder;
+    afterRun = AfterRun::Drag;
+    bool written = false;
+    QEventLoop done;
+    const auto ended = connect(this, &vzA_ExtWindow::extractionEnded, &done, &QEventLoop::quit);
+    startExtraction(std::move(request));
+    draggedOk = &written;
+    done.exec();
+    draggedOk = nullptr;
+    disconnect(ended);
+    if (!written)
+        return;
+    QList<QUrl> urls;
+    for (const QString& name : QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot))
+        urls << QUrl::fromLocalFile(QDir(folder).filePath(name));
+    auto* mime = new QMimeData;
+    mime->setUrls(urls);
+    if (dragStarter) {
+        dragStarter(table, mime);
+        return;
+    }
+    auto* drag = new QDrag(table);
+    drag->setMimeData(mime);
+    drag->exec(Qt::CopyAction, Qt::CopyAction);
 }
 
 // The file is read-only; what could run is shown in its folder instead.
