@@ -10,7 +10,7 @@ PREFIX ?= /usr/local
 DESTDIR ?=
 # What each goal needs from Debian, installed with apt-get when missing.
 # Configuring looks for GoogleTest and Google Benchmark as well.
-BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev zlib1g-dev libisal-dev libgtest-dev libbenchmark-dev
+BUILD_PACKAGES = cmake ninja-build g++ qt6-base-dev qt6-l10n-tools zlib1g-dev libisal-dev libgtest-dev libbenchmark-dev
 # The desktop program shows Qt's own texts (dialog buttons) in Japanese.
 QT_TEXT_PACKAGES = qt6-translations-l10n
 # The .deb packages take Debian's hardening flags from dpkg-buildflags.

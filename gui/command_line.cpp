@@ -5,15 +5,6 @@
 
 #include <cstring>
 
-namespace {
-
-QString tr(const char* text)
-{
-    return QCoreApplication::translate("CommandLine", text);
-}
-
-}  // namespace
-
 CommandLine earlyCommandLine(int argc, char* argv[])
 {
     CommandLine line;
@@ -43,7 +34,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
             line.action = CommandLine::Action::Version;
         } else if (options && argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
             line.action = CommandLine::Action::Error;
-            line.error = tr("不明なオプションです: %1").arg(argument);
+            line.error = QCoreApplication::translate("CommandLine", "不明なオプションです: %1").arg(argument);
             return line;
         } else {
             files << argument;
@@ -51,7 +42,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
     }
     if (line.action == CommandLine::Action::Run && files.size() > 1) {
         line.action = CommandLine::Action::Error;
-        line.error = tr("開けるファイルは1つだけです: %1").arg(files.join(QLatin1Char(' ')));
+        line.error = QCoreApplication::translate("CommandLine", "開けるファイルは1つだけです: %1")
+                         .arg(files.join(QLatin1Char(' ')));
     } else if (!files.isEmpty()) {
         line.file = files.first();
     }
@@ -60,12 +52,13 @@ CommandLine parseCommandLine(const QStringList& arguments)
 
 QString helpText()
 {
-    return tr("使い方: vza-extract [ファイル]\n"
-              "VZ Archive形式 (*.vza) のアーカイブを一覧表示し、選んだファイルを展開します。\n"
-              "ファイルを指定すると、起動時にそのアーカイブを読み込みます。\n"
-              "\n"
-              "  --help     この説明を表示して終了します\n"
-              "  --version  バージョンを表示して終了します\n");
+    return QCoreApplication::translate("CommandLine",
+                                       "使い方: vza-extract [ファイル]\n"
+                                       "VZ Archive形式 (*.vza) のアーカイブを一覧表示し、選んだファイルを展開します。\n"
+                                       "ファイルを指定すると、起動時にそのアーカイブを読み込みます。\n"
+                                       "\n"
+                                       "  --help     この説明を表示して終了します\n"
+                                       "  --version  バージョンを表示して終了します\n");
 }
 
 QString versionText()

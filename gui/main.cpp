@@ -11,7 +11,7 @@
 
 #include "command_line.h"
 #include "ext_window.h"
-#include "qt_translation.h"
+#include "ui_language.h"
 
 namespace {
 
@@ -71,7 +71,7 @@ int main(int argc, char* argv[])
         print(stderr, QStringLiteral("vza-extract: %1\n").arg(line.error) + helpText());
         return 2;
     }
-    loadQtTranslation(app);
+    installTranslations(app, wantsJapanese());
 
     vzA_ExtWindow window;
     window.show();

@@ -26,3 +26,9 @@ add_test(NAME gui_no_display
 add_test(NAME gui_help_version
   COMMAND ${CMAKE_COMMAND} -DPROGRAM=$<TARGET_FILE:vza-extract> -DVERSION=${PROJECT_VERSION}
           -P ${CMAKE_CURRENT_SOURCE_DIR}/gui/help_version.cmake)
+
+# Every text of the window has its English translation: lrelease reports no
+# unfinished one.
+add_test(NAME gui_translations_finished
+  COMMAND ${CMAKE_COMMAND} -DLRELEASE=${VZA_LRELEASE} -DTS=${PROJECT_SOURCE_DIR}/gui/translations/vza-extract_en.ts
+          -P ${CMAKE_CURRENT_SOURCE_DIR}/gui/translations_finished.cmake)

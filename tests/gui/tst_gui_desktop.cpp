@@ -15,6 +15,7 @@
 #include <QScrollBar>
 #include <QTableView>
 #include <QTest>
+#include <QTranslator>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -23,6 +24,7 @@
 #include "ext_window.h"
 #include "gui_test_support.h"
 #include "qt_translation.h"
+#include "ui_language.h"
 
 using namespace guitest;
 
@@ -49,6 +51,8 @@ private slots:
     void refusedBeforeReading_data();
     void refusedBeforeReading();
     void keyboard();
+    void languageRule();
+    void englishTexts();
     void recentArchivesAndGeometry();
     void fileDialogRemembersFolder();
     void statusBar();
@@ -210,6 +214,54 @@ void DesktopTest::keyboard()
     QTRY_COMPARE(window->menuBar()->activeAction(), window->menuBar()->actions().first());
     QTest::keyClick(QApplication::activePopupWidget() ? QApplication::activePopupWidget() : window.get(),
                     Qt::Key_Escape);
+}
+
+// The first entry of LANGUAGE, else LC_ALL, LC_MESSAGES, LANG: unset, C,
+// POSIX or ja* mean Japanese.
+void DesktopTest::languageRule()
+{
+    const char* names[] = {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"};
+    struct Case {
+        const char* values[4];
+        bool japanese;
+    };
+    const Case cases[] = {
+        {{"", "", "", ""}, true},
+        {{"", "", "", "C"}, true},
+        {{"", "", "", "C.UTF-8"}, true},
+        {{"", "POSIX", "", "en_US.UTF-8"}, true},
+        {{"", "", "", "ja_JP.UTF-8"}, true},
+        {{"", "", "", "en_US.UTF-8"}, false},
+        {{"", "", "de_DE.UTF-8", "ja_JP.UTF-8"}, false},
+        {{"ja", "en_US.UTF-8", "", ""}, true},
+        {{"en", "ja_JP.UTF-8", "", ""}, false},
+        {{"en_GB:ja", "", "", "ja_JP.UTF-8"}, false},
+        {{"ja:en", "", "", "en_US.UTF-8"}, true},
+    };
+    QList<QByteArray> saved;
+    for (const char* name : names)
+        saved << qgetenv(name);
+    for (const Case& c : cases) {
+        for (int i = 0; i < 4; ++i)
+            qputenv(names[i], c.values[i]);
+        const QString values = QStringList{c.values[0], c.values[1], c.values[2], c.values[3]}.join('|');
+        QVERIFY2(wantsJapanese() == c.japanese, qPrintable(values));
+    }
+    for (int i = 0; i < 4; ++i)
+        qputenv(names[i], saved[i]);
+}
+
+// In English the window's texts come from the embedded translation.
+void DesktopTest::englishTexts()
+{
+    QVERIFY(installTranslations(*qApp, false));
+    window = std::make_unique<vzA_ExtWindow>();
+    QStringList shown{
+        window->findChild<QPushButton*>("readButton")->text(), window->findChild<QPushButton*>("extractButton")->text(),
+        window->menuBar()->actions().first()->text(), table()->model()->headerData(2, Qt::Horizontal).toString()};
+    for (QTranslator* translator : qApp->findChildren<QTranslator*>())
+        qApp->removeTranslator(translator), delete translator;
+    QCOMPARE(shown, (QStringList{"Open", "Extract", "Application", "Size"}));
 }
 
 // The 最近使ったファイル menu holds the last ten archives read, newest first,
