@@ -161,6 +161,7 @@ private:
 
     // Extraction (ext_window_extract.cpp).
     void startExtraction(vzA_ExtractionRun::Request request);
+    void startProgress();
     void showProgress();
     void askOverwrite();
     void finishExtraction();

@@ -146,6 +146,14 @@ void vzA_ExtWindow::startExtraction(vzA_ExtractionRun::Request request)
             Qt::QueuedConnection);
     connect(extraction.get(), &vzA_ExtractionRun::finished, this, &vzA_ExtWindow::finishExtraction,
             Qt::QueuedConnection);
+    extraction->start();
+    startProgress();
+}
+
+// The progress dialog follows the run from now on, coming up after the
+// delay (at once when it is 0).
+void vzA_ExtWindow::startProgress()
+{
     if (!progressTimer) {
         progressTimer = new QTimer(this);
         progressTimer->setInterval(ProgressTickMs);
@@ -153,7 +161,6 @@ void vzA_ExtWindow::startExtraction(vzA_ExtractionRun::Request request)
     }
     extractionClock.start();
     progressTimer->start();
-    extraction->start();
     if (progressDelayMs == 0)
         showProgress();
 }
@@ -389,16 +396,8 @@ void vzA_ExtWindow::testArchive()
     updateCommands();
     testRun = std::make_unique<vzA_TestRun>(archive, model->nameEncoding());
     connect(testRun.get(), &vzA_TestRun::finished, this, &vzA_ExtWindow::finishTest, Qt::QueuedConnection);
-    if (!progressTimer) {
-        progressTimer = new QTimer(this);
-        progressTimer->setInterval(ProgressTickMs);
-        connect(progressTimer, &QTimer::timeout, this, &vzA_ExtWindow::showProgress);
-    }
-    extractionClock.start();
-    progressTimer->start();
     testRun->start();
-    if (progressDelayMs == 0)
-        showProgress();
+    startProgress();
 }
 
 // One summary, in the words of what reading can vouch for: entries checked,
