@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/prctl.h>
 
 #include "cli/command_table.h"
 #include "cli/commands.h"
@@ -12,6 +13,7 @@
 #include "cli/display_name.h"
 #include "cli/help.h"
 #include "cli/options.h"
+#include "cli/password.h"
 #include "vza/archive/fs/output_file.h"
 
 namespace {
@@ -68,6 +70,10 @@ int runCommand(const CommandSpec& command, const Options& options)
 
 int main(int argc, char** argv)
 {
+    // No core file, and no other process of the same user reading our
+    // memory, while a password may be held: from the start.
+    prctl(PR_SET_DUMPABLE, 0);
+    takePasswordFromEnvironment();
     initDisplay();
     Options options;
     std::string error;

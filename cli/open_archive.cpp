@@ -33,6 +33,7 @@ bool askArchivePassword(const std::string& shown, const Options& options, Consol
 
 ArchiveInput::~ArchiveInput()
 {
+    wipe(password_);
     if (ownsFd_ && fd_ >= 0)
         close(fd_);
 }
@@ -76,6 +77,7 @@ bool openArchive(const std::string& path, const Options& options, Console& conso
     }
 
     std::string password;
+    const WipeOnExit wipePassword(password);
     if (standardInput || !S_ISREG(status.st_mode)) {
         // A pipe or a device: what is read is gone, so the flags are taken
         // from the same pass that then reads the index.

@@ -46,16 +46,19 @@ std::vector<char*> pointersTo(std::vector<std::string>& strings)
 
 namespace {
 
-// Runs vza with stdin from inputFd (or /dev/null when it is -1).
+// Runs vza with stdin from inputFd (or /dev/null when it is -1), started
+// through the programs in prefix (e.g. setpriv and its arguments) when given.
 RunResult spawnVza(const std::vector<std::string>& args, const std::string& cwd, const std::vector<std::string>& env,
-                   int inputFd, const std::function<void(pid_t)>& whileRunning)
+                   int inputFd, const std::function<void(pid_t)>& whileRunning,
+                   const std::vector<std::string>& prefix = {})
 {
     // Unnamed files, so that nothing appears in the folders the tests look at.
     std::FILE* outFile = std::tmpfile();
     std::FILE* errFile = std::tmpfile();
     if (outFile == nullptr || errFile == nullptr)
         throw std::runtime_error("tmpfile failed");
-    std::vector<std::string> argStrings{VZA_BINARY};
+    std::vector<std::string> argStrings(prefix);
+    argStrings.push_back(VZA_BINARY);
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<char*> argv = pointersTo(argStrings);
     std::vector<std::string> envStrings{"PATH=/usr/bin:/bin"};
@@ -130,6 +133,13 @@ RunResult runVzaWatched(const std::vector<std::string>& args, const std::string&
                         const std::vector<std::string>& env, const std::function<void(pid_t)>& watch)
 {
     return spawnVza(args, cwd, env, -1, watch);
+}
+
+RunResult runVzaAsNobodyWatched(const std::vector<std::string>& args, const std::string& cwd,
+                                const std::vector<std::string>& env, const std::function<void(pid_t)>& watch)
+{
+    return spawnVza(args, cwd, env, -1, watch,
+                    {"/usr/bin/setpriv", "--reuid=nobody", "--regid=nogroup", "--clear-groups", "--"});
 }
 
 RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& cwd, const std::string& input,

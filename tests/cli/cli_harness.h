@@ -38,6 +38,11 @@ RunResult runVzaWithFileSizeLimit(const std::vector<std::string>& args, const st
 RunResult runVzaWatched(const std::vector<std::string>& args, const std::string& cwd,
                         const std::vector<std::string>& env, const std::function<void(pid_t)>& watch);
 
+// As runVzaWatched, with vza run as the user nobody through setpriv (which
+// replaces itself with vza, so pid is vza's). Only root may do this.
+RunResult runVzaAsNobodyWatched(const std::vector<std::string>& args, const std::string& cwd,
+                                const std::vector<std::string>& env, const std::function<void(pid_t)>& watch);
+
 // As runVza, with stdin a pipe that is fed input (and then closed) while vza
 // runs. vza may stop reading early; the rest is then dropped.
 RunResult runVzaPiped(const std::vector<std::string>& args, const std::string& cwd, const std::string& input,

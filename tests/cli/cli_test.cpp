@@ -276,6 +276,69 @@ TEST_F(CliTest, PasswordComesFromTheEnvironmentElseTheFile)
     }
 }
 
+// The password leaves the environment at start: /proc/PID/environ (which
+// the same user and root can read) no longer holds it, and the process is
+// not dumpable, so its /proc files belong to root and no core file is made.
+// Run as nobody when we are root, or that would prove nothing.
+TEST_F(CliTest, PasswordLeavesTheEnvironmentAndTheProcessIsNotDumpable)
+{
+    const bool root = geteuid() == 0;
+    writeArchive(at("secret.vza"), {{"doc.txt", "the contents"}}, FlagEncrypted, "very-secret-pw");
+    const std::string archive = readFile(at("secret.vza"));
+    // vza opens the FIFO and waits there for the archive: a state the test
+    // can wait for (its own open returns), with vza's start well behind it.
+    ASSERT_EQ(mkfifo(at("fifo").c_str(), 0600), 0);
+    if (root) {
+        ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+        ASSERT_EQ(chmod(at("fifo").c_str(), 0666), 0);
+    }
+    std::string environ;
+    bool environReadable = false;
+    struct stat procStatus {};
+    const auto watch = [&](pid_t pid) {
+        const int fifo = open(at("fifo").c_str(), O_WRONLY | O_CLOEXEC);
+        ASSERT_GE(fifo, 0);
+        const std::string proc = "/proc/" + std::to_string(pid);
+        stat((proc + "/status").c_str(), &procStatus);
+        std::ifstream in(proc + "/environ", std::ios::binary);
+        environReadable = in.good();
+        environ.assign(std::istreambuf_iterator<char>(in), {});
+        EXPECT_EQ(write(fifo, archive.data(), archive.size()), static_cast<ssize_t>(archive.size()));
+        close(fifo);
+    };
+    const Strings args{"list", "-q", "fifo"};
+    const Strings env{"VZA_PASSWORD=very-secret-pw"};
+    const RunResult result =
+        root ? runVzaAsNobodyWatched(args, dir.path(), env, watch) : runVzaWatched(args, dir.path(), env, watch);
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(result.out, "doc.txt\n");  // the password was still there to use
+    EXPECT_EQ(procStatus.st_uid, 0u);    // not dumpable: owned by root, though vza is not
+    EXPECT_FALSE(contains(environ, "very-secret-pw"));
+    EXPECT_FALSE(contains(environ, "secret"));
+    if (root) {
+        EXPECT_TRUE(environReadable);  // root reads it: what it holds is what counts
+    }
+}
+
+// Linking a finished file into place (through /proc/self/fd where the
+// kernel wants it) still works for a user without privileges, though the
+// process is not dumpable.
+TEST_F(CliTest, ExtractWorksForAPlainUser)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "runs vza as nobody through setpriv, which needs root";
+    writeArchive(at("a.vza"), {{"dir/doc.txt", "the contents"}, {"top", "x"}}, FlagCompressed);
+    ASSERT_EQ(chmod(dir.path().c_str(), 0777), 0);
+    ASSERT_EQ(chmod(at("a.vza").c_str(), 0644), 0);
+    const RunResult result =
+        runVzaAsNobodyWatched({"extract", "-q", "a.vza", "-C", "out"}, dir.path(), {}, [](pid_t) {});
+    EXPECT_EQ(result.status, 0) << result.err;
+    EXPECT_EQ(readFile(at("out/dir/doc.txt")), "the contents");
+    struct stat status {};
+    ASSERT_EQ(stat(at("out/dir/doc.txt").c_str(), &status), 0);
+    EXPECT_NE(status.st_uid, 0u);
+}
+
 TEST_F(CliTest, PasswordIsAskedOnTheTerminalWithoutEcho)
 {
     writeFile(at("doc.txt"), "the contents");
