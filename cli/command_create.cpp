@@ -84,9 +84,9 @@ bool planFiles(InputTree& tree, ArchiveWriter& writer, Console& console, std::ui
 {
     writer.reserve(tree.count(), static_cast<std::size_t>(tree.namesSize()));
     bool refused = false;
-    tree.handOver([&](std::size_t i, const std::string& name, const struct stat& status) {
+    tree.handOver([&](std::size_t i, const InputTree::StoredName& name, const struct stat& status) {
         if (!writer.addFile(name, status)) {
-            console.error(quoted(tree.path(i, name)) + ": " + errorText(writer.lastError()));
+            console.error(quoted(tree.path(i, name.text())) + ": " + errorText(writer.lastError()));
             refused = true;
             return false;
         }

@@ -710,10 +710,10 @@ TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)
     // Handed over, the tree keeps no names: each file is found again from
     // the stored name it gave (on disk with its backslash), in its operand.
     std::vector<std::string> handed;
-    tree.handOver([&](std::size_t i, const std::string& name, const struct stat& status) {
+    tree.handOver([&](std::size_t i, const InputTree::StoredName& name, const struct stat& status) {
         EXPECT_EQ(i, handed.size());
         EXPECT_TRUE(S_ISREG(status.st_mode));
-        handed.push_back(name);
+        handed.push_back(name.text());
         return true;
     });
     EXPECT_EQ(handed, names);

@@ -200,7 +200,7 @@ bool ArchiveEditor::planWriter()
         const Item& item = items_[n];
         const bool planned = item.entry >= 0
                                  ? writer_.addStored(*archive_.entry(item.entry), fd, archive_.storedOffset(item.entry))
-                                 : writer_.addFile(tree_->storedName(item.file), tree_->status(item.file));
+                                 : writer_.addFile(tree_->checkedName(item.file), tree_->status(item.file));
         if (!planned)
             return fail(writer_.lastError(), 0, static_cast<std::int64_t>(n));
         if (item.entry < 0)

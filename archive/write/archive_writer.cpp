@@ -447,6 +447,12 @@ bool ArchiveWriter::plan(const std::string& name, std::uint64_t size, std::uint3
     const std::string stored = toSlashes(name);
     if (!safeStoredName(stored))
         return fail(ArchiveError::UnsafeName);
+    return planSized(stored, size, source);
+}
+
+// An entry of a stored name already judged, size bytes before sealing.
+bool ArchiveWriter::planSized(std::string_view stored, std::uint64_t size, std::uint32_t source)
+{
     if (size > UINT32_MAX)
         return fail(ArchiveError::ArchiveTooLarge);
     const bool encrypted = (flags_ & FlagEncrypted) != 0;
@@ -572,9 +578,27 @@ bool ArchiveWriter::addBytes(const std::string& name, const void* bytes, std::si
 
 bool ArchiveWriter::addFile(const std::string& name, const struct stat& seen)
 {
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    const std::string stored = toSlashes(name);
+    if (!safeStoredName(stored))
+        return fail(ArchiveError::UnsafeName);
+    return planFile(stored, seen);
+}
+
+bool ArchiveWriter::addFile(const InputTree::StoredName& name, const struct stat& seen)
+{
+    if (!begun_)
+        return fail(lastError_ == ArchiveError::None ? ArchiveError::CannotWriteOutput : lastError_);
+    return planFile(name.text(), seen);
+}
+
+// A file planned under its stored name, its identity kept for writing.
+bool ArchiveWriter::planFile(std::string_view storedName, const struct stat& seen)
+{
     if (!S_ISREG(seen.st_mode) || seen.st_size < 0)
         return fail(ArchiveError::CannotReadInput, EINVAL);
-    if (!plan(name, static_cast<std::uint64_t>(seen.st_size), static_cast<std::uint32_t>(inodes_.size())))
+    if (!planSized(storedName, static_cast<std::uint64_t>(seen.st_size), static_cast<std::uint32_t>(inodes_.size())))
         return false;
     const auto device = static_cast<std::uint64_t>(seen.st_dev);
     std::size_t number = fileDevices_.empty() ? 0 : fileDevices_.back();

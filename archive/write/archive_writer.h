@@ -26,6 +26,7 @@
 #include "vza/archive/format/archive_entry.h"
 #include "vza/archive/format/archive_error.h"
 #include "vza/archive/format/format.h"
+#include "vza/archive/write/input_tree.h"
 #include "vza/codec/blowfish.h"
 
 namespace vza {
@@ -64,6 +65,8 @@ public:
     // then opened has the same device, inode and size, and reads that many
     // bytes, no more. Files are numbered 0, 1, ... in the order they are added.
     bool addFile(const std::string& name, const struct stat& seen);
+    // The same for a name an InputTree has made and judged: taken as it is.
+    bool addFile(const InputTree::StoredName& name, const struct stat& seen);
 
     // Plans an entry whose bytes are already in their stored form for this
     // archive's flags and password: taken from another archive that has
@@ -154,6 +157,8 @@ private:
 
     bool fail(ArchiveError error, int systemError = 0);
     bool plan(const std::string& name, std::uint64_t size, std::uint32_t source);
+    bool planSized(std::string_view stored, std::uint64_t size, std::uint32_t source);
+    bool planFile(std::string_view storedName, const struct stat& seen);
     bool appendRecord(std::string_view name, std::uint64_t originalSize, std::uint64_t storedSize,
                       std::uint32_t source);
     bool copyStored(std::size_t index, Target& target, std::uint64_t at);

@@ -330,10 +330,10 @@ void InputTree::handOver(const Taker& take)
             continue;
         if (rootStarts_.empty() || rootStarts_.back().second != file.root)
             rootStarts_.emplace_back(i, file.root);
-        const std::string stored(storedView(file));
+        std::string stored(storedView(file));
         if (const auto raw = diskNames_.find(file.nameAt); raw != diskNames_.end())
             rawNames_.emplace(i, raw->second);
-        going = take(i, stored, statusOf(file));
+        going = take(i, StoredName(std::move(stored)), statusOf(file));
     }
     files_.clear();
     names_.clear();

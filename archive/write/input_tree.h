@@ -81,10 +81,24 @@ public:
     // the first. Call once, after the last add().
     void finish();
 
+    // A stored name the walk has made and judged safe (slashes only, see
+    // safeStoredName). Only an InputTree makes one, so a writer given one
+    // (ArchiveWriter::addFile) need not judge it again.
+    class StoredName {
+    public:
+        const std::string& text() const { return text_; }
+
+    private:
+        friend class InputTree;
+        explicit StoredName(std::string text) : text_(std::move(text)) {}
+        std::string text_;
+    };
+
     std::size_t count() const { return files_.size(); }
     // The stored name of file i (slashes only) and its status when found:
     // only its device, inode, size and file type (S_IFREG) are kept.
     std::string storedName(std::size_t i) const;
+    StoredName checkedName(std::size_t i) const { return StoredName(storedName(i)); }
     std::string path(std::size_t i) const;
     struct stat status(std::size_t i) const;
     // The length of every file's name together.
@@ -102,7 +116,7 @@ public:
     // held twice. take returns false to stop (the rest is forgotten too).
     // Call once, after finish(); count() is 0 afterwards, and a file is
     // opened and named with the stored name take was given.
-    using Taker = std::function<bool(std::size_t i, const std::string& storedName, const struct stat& status)>;
+    using Taker = std::function<bool(std::size_t i, const StoredName& storedName, const struct stat& status)>;
     void handOver(const Taker& take);
     int open(std::size_t i, std::string_view storedName) const;
     std::string path(std::size_t i, std::string_view storedName) const;
