@@ -305,7 +305,13 @@ namespace {
 template <class Cipher, class Target>
 class Sealer {
 public:
-    Sealer(Cipher* cipher, Target& target, std::uint64_t at) : cipher_(cipher), target_(target), at_(at) {}
+    // payload, when known, sizes the buffer: a small entry does not get a
+    // whole piece allocated and cleared for it.
+    Sealer(Cipher* cipher, Target& target, std::uint64_t at, std::uint64_t payload = PieceSize)
+        : cipher_(cipher), target_(target), at_(at),
+          capacity_(static_cast<std::size_t>(std::min<std::uint64_t>(
+              PieceSize, roundUp8(static_cast<std::int64_t>(std::max<std::uint64_t>(payload, 8))))))
+    {}
 
     ArchiveError writePrefix(std::uint32_t length)
     {
@@ -320,13 +326,13 @@ public:
     {
         while (length > 0) {
             if (buffer_.empty())
-                buffer_.resize(PieceSize);
-            const std::size_t take = std::min(length, PieceSize - fill_);
+                buffer_.resize(capacity_);
+            const std::size_t take = std::min(length, capacity_ - fill_);
             std::memcpy(buffer_.data() + fill_, data, take);
             fill_ += take;
             data += take;
             length -= take;
-            if (fill_ == PieceSize) {
+            if (fill_ == capacity_) {
                 if (const ArchiveError error = flush(); error != ArchiveError::None)
                     return error;
             }
@@ -340,7 +346,7 @@ public:
     {
         const std::size_t padded = static_cast<std::size_t>(roundUp8(static_cast<std::int64_t>(fill_)));
         if (padded > 0 && buffer_.size() < padded)
-            buffer_.resize(PieceSize);
+            buffer_.resize(capacity_);
         std::fill(buffer_.begin() + static_cast<std::ptrdiff_t>(fill_),
                   buffer_.begin() + static_cast<std::ptrdiff_t>(padded), 0);
         fill_ = padded;
@@ -370,6 +376,7 @@ private:
     Cipher* cipher_;
     Target& target_;
     std::uint64_t at_;
+    std::size_t capacity_;  // a multiple of 8, at most PieceSize
     std::vector<std::uint8_t> buffer_;
     std::size_t fill_ = 0;
     std::uint64_t written_ = 0;
@@ -1163,7 +1170,7 @@ bool ArchiveWriter::copyByKernel(std::size_t index, EntryInput& input, Target& t
 bool ArchiveWriter::writeThrough(std::size_t index, EntryInput& input, Target& target, std::uint64_t at,
                                  std::uint32_t& stored)
 {
-    Sealer<Cipher, Target> sealer(cipher_.get(), target, at);
+    Sealer<Cipher, Target> sealer(cipher_.get(), target, at, input.size);
     std::uint64_t payload = 0;
     // The length is known: the seal's first block can go first, as a
     // stream needs it.
