@@ -87,6 +87,8 @@ public:
     class StoredName {
     public:
         const std::string& text() const { return text_; }
+        // Where a plain name is wanted (a taker written for one, say).
+        operator const std::string&() const { return text_; }
 
     private:
         friend class InputTree;
