@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,6 +18,7 @@
 #include "cli/entry_selection.h"
 #include "cli/extract_to_stdout.h"
 #include "cli/open_archive.h"
+#include "cli/overwrite_question.h"
 #include "vza/archive/extract/extractor.h"
 #include "vza/archive/format/entry_check.h"
 #include "vza/archive/names/name_verdict.h"
@@ -239,7 +241,16 @@ int runExtract(const Options& options, Console& console)
     else
         engine.emplace(input.archive());
     Extractor& extractor = *engine;
-    extractor.options().overwrite = options.keepExisting ? Extractor::Overwrite::Keep : Extractor::Overwrite::Replace;
+    // Asked only where someone can answer; scripts see no change.
+    OverwriteQuestion question(extractor, console, options.outputDir);
+    if (options.keepExisting) {
+        extractor.options().overwrite = Extractor::Overwrite::Keep;
+    } else if (!options.replaceExisting && askingPossible(options.operands.front())) {
+        extractor.options().overwrite = Extractor::Overwrite::Ask;
+        extractor.options().decideOverwrite = std::ref(question);
+    } else {
+        extractor.options().overwrite = Extractor::Overwrite::Replace;
+    }
     extractor.options().threads = options.threads;
     if (!extractor.open(options.outputDir)) {
         console.error("cannot use output folder " + quoted(options.outputDir) + ": " +

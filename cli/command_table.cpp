@@ -167,8 +167,9 @@ const std::vector<CommandSpec> Commands = {
      {"x", "names", "json"}, 1, SIZE_MAX, "", "", nullptr, runList, "l"},
     {"test", "ARCHIVE [NAME|PATTERN...]", "read and check every entry",
      "Reads every entry, unseals and inflates it and checks its length, and prints\n"
-     "OK or FAILED for each. With -q only the failures are printed. NAMEs choose\n"
-     "entries as for extract.\n",
+     "OK or FAILED for each; STORED for an entry kept as it is, whose bytes have no\n"
+     "check in this format (only what went through zlib is checked). With -q only\n"
+     "the failures are printed. NAMEs choose entries as for extract.\n",
      {"x", "names"}, 1, SIZE_MAX, "", "", nullptr, runTest, "t"},
     {"extract", "ARCHIVE [-C DIR] [-o|-n] [-j N] [-O] [NAME|PATTERN...]", "write entries under DIR (default .)",
      "Writes entries under DIR (default: the current folder), creating folders as\n"
@@ -178,6 +179,10 @@ const std::vector<CommandSpec> Commands = {
      "(* ? [...], '*' also matches '/') picks every matching entry. Names are\n"
      "matched as list shows them, a backslash the same as a slash.\n"
      "Names that would leave DIR are made safe and a warning is printed.\n"
+     "\n"
+     "On a terminal an existing file is asked about, as unzip asks: yes, no,\n"
+     "all, none, rename. Without a terminal it is replaced; -o replaces and -n\n"
+     "keeps without asking.\n"
      "\n"
      "Give -- before names that begin with '-'.\n",
      {"C", "o", "n", "k", "j", "O", "x", "names"}, 1, SIZE_MAX, "", "", checkExtract, runExtract, "x"},

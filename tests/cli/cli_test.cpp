@@ -617,6 +617,81 @@ TEST_F(CliTest, ExistingFilesAreReplacedOrWithNKept)
     EXPECT_TRUE(contains(both.err, "-o replaces existing files and -n (-k) keeps them")) << both.err;
 }
 
+// On a terminal an existing file is asked about, as unzip asks: yes, no, all,
+// none, rename. The test answers through a pseudo-terminal, waiting for each
+// question to appear.
+TEST_F(CliTest, ExistingFilesAreAskedAboutOnATerminal)
+{
+    writeArchive(at("a.vza"), {{"a.txt", "new a"}, {"b.txt", "new b"}, {"c.txt", "new c"}}, FlagCompressed);
+    const auto question = [](const std::string& name) {
+        return "replace out/" + name + "? [y]es, [n]o, [A]ll, [N]one, [r]ename: ";
+    };
+    struct Case {
+        const char* what;
+        std::vector<TerminalTurn> turns;
+        Strings files;     // out/ afterwards: name=contents
+        std::string says;  // part of what the terminal showed
+    };
+    const std::vector<Case> cases = {
+        {"yes, no, yes",
+         {{question("a.txt"), "y"}, {question("b.txt"), "n"}, {question("c.txt"), "y"}},
+         {"a.txt=new a", "b.txt=old b", "c.txt=new c"},
+         "2 entries written, 1 existing file kept, 2 stored entries have no check"},
+        {"all", {{question("a.txt"), "A"}}, {"a.txt=new a", "b.txt=new b", "c.txt=new c"}, "3 entries written"},
+        {"none",
+         {{question("a.txt"), "N"}},
+         {"a.txt=old a", "b.txt=old b", "c.txt=old c"},
+         "0 entries written, 3 existing files kept"},
+        {"asked again after an answer it does not know",
+         {{question("a.txt"), "maybe"}, {"error: invalid response [maybe]\r\n" + question("a.txt"), "N"}},
+         {"a.txt=old a", "b.txt=old b", "c.txt=old c"},
+         ""},
+        {"rename: the name offered, then one of its own after a refused one",
+         {{question("a.txt"), "r"},
+          {"new name [a (2).txt]: ", ""},
+          {question("b.txt"), "r"},
+          {"new name [b (2).txt]: ", "../b.txt"},
+          {"is not a name for a file in that folder\r\nnew name [b (2).txt]: ", "mine.txt"},
+          {question("c.txt"), "n"}},
+         {"a (2).txt=new a", "a.txt=old a", "b.txt=old b", "c.txt=old c", "mine.txt=new b"},
+         "2 entries written, 1 existing file kept"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(at("out"));
+        for (const char* name : {"a", "b", "c"})
+            writeFile(at("out/" + std::string(name) + ".txt"), "old " + std::string(name));
+        const RunResult result = runVzaOnTerminal({"extract", "a.vza", "-C", "out"}, dir.path(), c.turns);
+        EXPECT_EQ(result.status, 0) << result.out;
+        EXPECT_TRUE(contains(result.out, c.says)) << result.out;
+        Strings files;
+        for (const std::string& name : listTree(at("out")))
+            files.push_back(name + "=" + readFile(at("out/" + name)));
+        EXPECT_EQ(files, c.files) << result.out;
+    }
+    // -o and -n ask nothing, terminal or not.
+    const RunResult replaced = runVzaOnTerminal({"extract", "-o", "a.vza", "-C", "out"}, dir.path(), {});
+    EXPECT_EQ(replaced.status, 0) << replaced.out;
+    EXPECT_FALSE(contains(replaced.out, "replace ")) << replaced.out;
+    EXPECT_EQ(readFile(at("out/b.txt")), "new b");
+}
+
+// Ctrl-C at the question ends the run as any interrupt does: the file asked
+// about is untouched, nothing half-written is left, and the terminal's
+// settings were never changed.
+TEST_F(CliTest, InterruptAtTheQuestionEndsCleanly)
+{
+    writeArchive(at("a.vza"), {{"a.txt", "new a"}, {"b.txt", "new b"}}, FlagCompressed);
+    writeFile(at("out/b.txt"), "old b");
+    const RunResult result = runVzaOnTerminal({"extract", "-j", "1", "a.vza", "-C", "out"}, dir.path(),
+                                              {{"replace out/b.txt? [y]es, [n]o, [A]ll, [N]one, [r]ename: ", "\x03"}},
+                                              {"VZA_TEST_NAMED_TEMPORARIES=1"});
+    EXPECT_EQ(result.status, -1) << result.out;  // died of SIGINT
+    EXPECT_EQ(listTree(at("out")), (Strings{"a.txt", "b.txt"}));
+    EXPECT_EQ(readFile(at("out/a.txt")), "new a");
+    EXPECT_EQ(readFile(at("out/b.txt")), "old b");
+}
+
 TEST_F(CliTest, NamesAndPatternsChooseEntries)
 {
     writeArchiveAsGiven(at("a.vza"),
