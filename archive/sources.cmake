@@ -20,6 +20,7 @@ set(VZA_ARCHIVE_ROLE_fs_SOURCES
   fs/folder_walk.cpp
   fs/huge_pages.cpp
   fs/output_file.cpp
+  fs/process_limits.cpp
   fs/sibling_names.cpp)
 
 set(VZA_ARCHIVE_ROLE_format_USES fs)
@@ -57,6 +58,7 @@ set(VZA_ARCHIVE_ROLE_extract_SOURCES
   extract/archive_extract.cpp
   extract/default_destination.cpp
   extract/extract_all.cpp
+  extract/extract_pool.cpp
   extract/extractor.cpp
   extract/output_conflicts.cpp)
 

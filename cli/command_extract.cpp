@@ -21,6 +21,7 @@
 #include "cli/overwrite_question.h"
 #include "vza/archive/extract/extractor.h"
 #include "vza/archive/format/entry_check.h"
+#include "vza/archive/format/limits.h"
 #include "vza/archive/names/name_verdict.h"
 #include "vza/archive/read/archive.h"
 
@@ -140,6 +141,9 @@ std::string problemText(const Extractor::Result& result)
     case Problem::SpecialFileInTheWay:
         return "a FIFO, device or socket is in the way at " + quoted(result.path) + "; not replacing it";
     case Problem::ArchiveInTheWay: return "not writing over the archive being read";
+    case Problem::TooManyFolders:
+        return "the entries would make more folders than one extraction may (" + std::to_string(MaxFoldersPerRun) +
+               ", or one an entry, or half the free inodes); nothing was written";
     case Problem::Exists: return "it exists";
     case Problem::CannotCreate: return "cannot create " + quoted(result.path) + ": " + system;
     case Problem::ReadFailed:

@@ -582,6 +582,7 @@ QString vzA_ExtWindow::problemText(const vza::Extractor::Result& result) const
     case Problem::FolderInTheWay: return tr("同じ名前のフォルダがあります");
     case Problem::SpecialFileInTheWay: return tr("同じ名前の特殊ファイルがあるため置き換えません");
     case Problem::ArchiveInTheWay: return tr("読込中のアーカイブ自身には書き込みません");
+    case Problem::TooManyFolders: return tr("作成するフォルダが多すぎるため、何も書き込みませんでした");
     case Problem::Exists: return tr("既にあるため上書きしませんでした");
     case Problem::CannotCreate: return tr("ファイルを作成できません (%1)").arg(system);
     case Problem::ReadFailed:

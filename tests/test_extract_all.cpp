@@ -8,14 +8,23 @@
 #include <atomic>
 #include <filesystem>
 #include <functional>
+#include <numeric>
 #include <string>
+#include <thread>
+#include <tuple>
 #include <vector>
 
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "testkit/testkit.h"
 #include "vza/archive/extract/extractor.h"
 #include "vza/archive/format/format.h"
+#include "vza/archive/format/limits.h"
+#include "vza/archive/fs/process_limits.h"
 #include "vza/archive/read/archive.h"
 
 namespace vza {
@@ -250,56 +259,215 @@ TEST(ExtractAllTest, SameOutcomeOnOneThreadAndOnSeveral)
     }
 }
 
-// Cancelled from the report of the 100th entry: what is on disk is exactly
-// what was reported written, the rest never began, and no temporary is left.
-TEST(ExtractAllTest, CancelLeavesWhatItReports)
+// Cancelled from the report of the 100th job. What is on disk is exactly what
+// was reported written, in job order, and no temporary is left. Going on past
+// failures, entries under way end Written or Cancelled and those never begun
+// are not reported; stopping at the first failure, every job up to the one
+// reported Cancelled (the last) is written, and nothing else is there, not
+// even a folder for a job not reported.
+class ExtractAllCancelTest : public ::testing::TestWithParam<std::tuple<bool, unsigned>> {};
+
+TEST_P(ExtractAllCancelTest, CancelLeavesWhatItReports)
+{
+    const auto [stop, threads] = GetParam();
+    const auto pathOf = [](int i) { return "d" + std::to_string(i / 40) + "/" + std::to_string(i); };
+    TempDir dir;
+    writeArchive(
+        dir / "a.vza", 2000, [&](int i) { return TestEntry(pathOf(i), "entry " + std::to_string(i)); },
+        FlagCompressed | FlagEncrypted);
+    Archive archive;
+    ASSERT_TRUE(archive.open(dir / "a.vza", test::DefaultPassword));
+    const std::string out = dir / "out";
+    Extractor extractor(archive);
+    std::atomic<bool> cancel{false};
+    extractor.options().threads = threads;
+    extractor.options().stopAtFirstFailure = stop;
+    extractor.options().cancel = &cancel;
+    ASSERT_TRUE(extractor.open(out));
+    std::vector<Extractor::Job> all;
+    for (std::int32_t i = 0; i < archive.entryCount(); ++i)
+        all.push_back({i, ""});
+    std::vector<Extractor::Result> results;
+    extractor.extractAll(all, [&](const Extractor::Result& r) {
+        results.push_back(r);
+        if (results.size() == 100)
+            cancel = true;
+    });
+    ASSERT_GT(results.size(), 100u);
+    EXPECT_LT(results.size(), all.size());
+
+    Strings expected;  // what is on the disk: the files written, and their folders stopping
+    int cancelled = 0;
+    for (std::size_t k = 0; k < results.size(); ++k) {
+        const Extractor::Result& result = results[k];
+        if (k < 100 || stop) {
+            EXPECT_EQ(result.index, static_cast<std::int32_t>(k));  // in order, none left out
+        } else {
+            EXPECT_GT(result.index, results[k - 1].index);  // in order, those never begun left out
+        }
+        if (stop) {
+            EXPECT_EQ(result.status, k + 1 == results.size() ? Status::Cancelled : Status::Written) << k;
+        }
+        cancelled += result.status == Status::Cancelled;
+        if (result.status != Status::Written)
+            continue;
+        const std::string path = pathOf(result.index);
+        expected.push_back(path + " entry " + std::to_string(result.index));
+        if (stop)
+            expected.push_back(path.substr(0, path.find('/')) + "/");
+    }
+    EXPECT_GE(cancelled, 1);
+    std::sort(expected.begin(), expected.end());
+    expected.erase(std::unique(expected.begin(), expected.end()), expected.end());
+    Strings onDisk;
+    for (const auto& item : fs::recursive_directory_iterator(out)) {
+        const std::string path = fs::relative(item.path(), out).string();
+        if (item.is_directory()) {
+            if (stop)  // going on, a folder may stay for an entry cancelled under way
+                onDisk.push_back(path + "/");
+            continue;
+        }
+        const Bytes bytes = readBytes(item.path());
+        onDisk.push_back(path + " " + std::string(bytes.begin(), bytes.end()));
+    }
+    std::sort(onDisk.begin(), onDisk.end());
+    EXPECT_EQ(onDisk, expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ExtractAllCancelTest,
+                         ::testing::Values(std::make_tuple(false, 1u), std::make_tuple(false, 4u),
+                                           std::make_tuple(true, 1u), std::make_tuple(true, 2u),
+                                           std::make_tuple(true, 4u)),
+                         [](const auto& info) {
+                             return std::string(std::get<0>(info.param) ? "Stopping" : "GoingOn") +
+                                    std::to_string(std::get<1>(info.param)) + "Threads";
+                         });
+
+// Run in a child process: the exit status (0 to 100) or 255 when it died.
+template <typename F>
+int inChild(F f)
+{
+    const pid_t child = ::fork();
+    if (child == 0)
+        ::_exit(f());
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 255;
+}
+
+// Sixteen threads under a descriptor limit of 128 (the library never raises
+// it): the threads, their open folders and the files read ahead share what
+// there is, and no entry fails for want of a descriptor. Before, each thread
+// kept up to 64 folders open and thousands of entries failed with EMFILE.
+TEST(ExtractAllTest, FewDescriptorsFailNoEntry)
 {
     TempDir dir;
-    std::vector<TestEntry> entries;
-    for (int i = 0; i < 2000; ++i)
-        entries.push_back({"c/" + std::to_string(i), "entry " + std::to_string(i)});
-    writeArchive(dir / "a.vza", entries, FlagCompressed | FlagEncrypted);
+    writeArchive(
+        dir / "a.vza", 2000,
+        [](int i) { return TestEntry("d" + std::to_string(i % 200) + "/" + std::to_string(i), "x"); }, 0);
+    for (bool stop : {false, true}) {
+        SCOPED_TRACE(stop);
+        const std::string out = dir / (stop ? "stop" : "on");
+        const int failures = inChild([&] {
+            const rlimit low{128, 128};
+            if (::setrlimit(RLIMIT_NOFILE, &low) != 0)
+                return 100;
+            Archive archive;
+            Extractor extractor(archive);
+            extractor.options().threads = 16;
+            extractor.options().stopAtFirstFailure = stop;
+            if (!archive.open(dir / "a.vza", "") || !extractor.open(out))
+                return 99;
+            std::vector<std::int32_t> all(2000);
+            std::iota(all.begin(), all.end(), 0);
+            int failed = 0;
+            for (const Extractor::Result& result : extractor.extractAll(all))
+                failed += result.status != Status::Written;
+            return std::min(failed, 98);
+        });
+        EXPECT_EQ(failures, 0);
+        EXPECT_EQ(readBytes(out + "/d7/1207"), bytesOf("x"));
+    }
+}
+
+// Threads follow the CPUs the process may run on (taskset), not the
+// machine's: on one CPU nothing but the calling thread writes.
+TEST(ExtractAllTest, ThreadsFollowTheCpuAffinity)
+{
+    TempDir dir;
+    writeArchive(
+        dir / "a.vza", 500, [](int i) { return TestEntry(std::to_string(i), "x"); }, 0);
+    const auto threadsSeen = [&](int cpus) {
+        return inChild([&] {
+            cpu_set_t set;
+            CPU_ZERO(&set);
+            for (int cpu = 0; cpu < cpus; ++cpu)
+                CPU_SET(cpu, &set);
+            if (::sched_setaffinity(0, sizeof set, &set) != 0 || usableCpuCount() != static_cast<unsigned>(cpus))
+                return 100;
+            Archive archive;
+            Extractor extractor(archive);
+            if (!archive.open(dir / "a.vza", "") || !extractor.open(dir / ("out" + std::to_string(cpus))))
+                return 99;
+            std::vector<Extractor::Job> all;
+            for (std::int32_t i = 0; i < 500; ++i)
+                all.push_back({i, ""});
+            int most = 0;
+            extractor.extractAll(all, [&](const Extractor::Result&) {
+                most = std::max(most, static_cast<int>(std::distance(fs::directory_iterator("/proc/self/task"),
+                                                                     fs::directory_iterator())));
+            });
+            return most;
+        });
+    };
+    EXPECT_EQ(threadsSeen(1), 1);
+    if (usableCpuCount() >= 2 && std::thread::hardware_concurrency() >= 2) {
+        EXPECT_EQ(threadsSeen(2), 3);  // the calling thread and two writers
+    }
+}
+
+// 400 names of 256 components would make 102 000 folders from an archive of
+// a few hundred kilobytes: the run is refused before anything is made, the
+// first job saying why. Folders are counted once however many names share
+// them.
+TEST(ExtractAllTest, TooManyFoldersAreRefusedBeforeAnythingIsMade)
+{
+    TempDir dir;
+    const auto deep = [](int i, int branches) {
+        std::string name = "t" + std::to_string(i % branches);
+        for (std::size_t level = 2; level < MaxComponents; ++level)
+            name += "/" + std::to_string(level);
+        return name + "/f" + std::to_string(i);
+    };
+    writeArchive(
+        dir / "bomb.vza", 400, [&](int i) { return TestEntry(deep(i, 400), "x"); }, 0);
+    writeArchive(
+        dir / "shared.vza", 40, [&](int i) { return TestEntry(deep(i, 2), "x"); }, 0);
     for (unsigned threads : {1u, 4u}) {
         SCOPED_TRACE(threads);
-        Archive archive;
-        ASSERT_TRUE(archive.open(dir / "a.vza", test::DefaultPassword));
-        const std::string out = dir / ("out" + std::to_string(threads));
-        Extractor extractor(archive);
-        std::atomic<bool> cancel{false};
+        Archive bomb;
+        ASSERT_TRUE(bomb.open(dir / "bomb.vza", ""));
+        Extractor extractor(bomb);
         extractor.options().threads = threads;
-        extractor.options().cancel = &cancel;
+        const std::string out = dir / ("out" + std::to_string(threads));
         ASSERT_TRUE(extractor.open(out));
-        std::vector<Extractor::Job> all;
-        for (std::int32_t i = 0; i < archive.entryCount(); ++i)
-            all.push_back({i, ""});
-        std::vector<Extractor::Result> results;
-        extractor.extractAll(all, [&](const Extractor::Result& r) {
-            results.push_back(r);
-            if (results.size() == 100)
-                cancel = true;
-        });
-        ASSERT_GT(results.size(), 100u);
-        EXPECT_LT(results.size(), entries.size());
-        Strings written;
-        int cancelled = 0;
-        for (std::size_t k = 0; k < results.size(); ++k) {
-            if (k < 100)
-                EXPECT_EQ(results[k].index, static_cast<std::int32_t>(k));  // in order, none left out
-            else
-                EXPECT_GT(results[k].index, results[k - 1].index);  // in order, those never begun left out
-            if (results[k].status == Status::Written)
-                written.push_back(std::to_string(results[k].index));
-            else
-                cancelled += results[k].status == Status::Cancelled;
-        }
-        EXPECT_GE(cancelled, 1);
-        std::sort(written.begin(), written.end());
-        Strings onDisk;
-        for (const auto& item : fs::directory_iterator(out + "/c"))
-            onDisk.push_back(item.path().filename().string());
-        std::sort(onDisk.begin(), onDisk.end());
-        EXPECT_EQ(onDisk, written);
-        EXPECT_EQ(readBytes(out + "/c/99"), bytesOf("entry 99"));
+        std::vector<std::int32_t> all(400);
+        std::iota(all.begin(), all.end(), 0);
+        const std::vector<Extractor::Result> results = extractor.extractAll(all);
+        ASSERT_EQ(results.size(), 1u);
+        EXPECT_EQ(results[0].status, Status::Failed);
+        EXPECT_EQ(results[0].problem, Problem::TooManyFolders);
+        EXPECT_TRUE(fs::is_empty(out));
+
+        Archive shared;  // 2 x 255 folders
+        ASSERT_TRUE(shared.open(dir / "shared.vza", ""));
+        Extractor fine(shared);
+        fine.options().threads = threads;
+        ASSERT_TRUE(fine.open(out));
+        const std::vector<Extractor::Result> written = fine.extractAll({0, 1, 39});
+        ASSERT_EQ(written.size(), 3u);
+        for (const Extractor::Result& result : written)
+            EXPECT_EQ(result.status, Status::Written);
     }
 }
 

@@ -590,6 +590,65 @@ TEST_P(ExtractorTest, TheArchiveBeingReadIsNeverATarget)
     EXPECT_EQ(fs::file_size(dir_ / "a.vza"), fs::file_size(dir_ / "hard"));
 }
 
+// Something put at the output path after the engine looked and before the
+// file goes in place (the hook runs at the start of the commit): a folder, a
+// FIFO or the archive itself is refused and left as it is; a file that
+// appears is kept when nobody agreed to replace it.
+TEST_P(ExtractorTest, WhatAppearsBeforeTheCommitIsLeftAlone)
+{
+    openArchive(
+        {{"folder", bytesOf("new")}, {"fifo", bytesOf("new")}, {"archive", bytesOf("new")}, {"file", bytesOf("new")}});
+    const std::string archivePath = dir_ / "a.vza";
+    const Bytes archived = readBytes(archivePath);
+    OutputFileFaults faults;
+    faults.beforeCommit = [&](int folder, const std::string& name) {
+        if (name == "folder")
+            ::mkdirat(folder, "folder", 0755);
+        else if (name == "fifo")
+            ::mkfifoat(folder, "fifo", 0644);
+        else if (name == "archive")
+            ::linkat(AT_FDCWD, archivePath.c_str(), folder, "archive", 0);
+        else if (const int fd = ::openat(folder, "file", O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644); fd >= 0) {
+            (void)!::write(fd, "theirs", 6);
+            ::close(fd);
+        }
+    };
+    struct Case {
+        const char* name;
+        Extractor::Overwrite overwrite;
+        Problem problem;
+    };
+    const Case cases[] = {
+        {"folder", Extractor::Overwrite::Replace, Problem::FolderInTheWay},
+        {"fifo", Extractor::Overwrite::Replace, Problem::SpecialFileInTheWay},
+        {"archive", Extractor::Overwrite::Replace, Problem::ArchiveInTheWay},
+        {"file", Extractor::Overwrite::Keep, Problem::Exists},
+    };
+    for (bool named : {false, true}) {
+        SCOPED_TRACE(named ? "named temporaries" : "unnamed files");
+        const std::string out = dir_ / (named ? "named" : "unnamed");
+        ASSERT_EQ(::mkdir(out.c_str(), 0755), 0);
+        forceNamedTemporaries(named);
+        setOutputFileFaults(&faults);
+        for (std::int32_t index = 0; index < 4; ++index) {
+            const Case& c = cases[index];
+            Extractor& extractor = engine();
+            extractor.options().overwrite = c.overwrite;
+            ASSERT_TRUE(extractor.open(out));
+            const std::vector<Extractor::Result> results = extractor.extractAll({index});
+            ASSERT_EQ(results.size(), 1u);
+            EXPECT_EQ(results[0].problem, c.problem) << c.name;
+        }
+        setOutputFileFaults(nullptr);
+        forceNamedTemporaries(false);
+        EXPECT_EQ(modeOf(out + "/folder") & S_IFMT, static_cast<mode_t>(S_IFDIR));
+        EXPECT_EQ(modeOf(out + "/fifo") & S_IFMT, static_cast<mode_t>(S_IFIFO));
+        EXPECT_EQ(readBytes(out + "/archive"), archived);
+        EXPECT_EQ(readBytes(out + "/file"), bytesOf("theirs"));
+        EXPECT_EQ(tree(out), (Strings{"archive", "fifo", "file", "folder"}));
+    }
+}
+
 // The archive is the file its descriptor is open on, whatever a path names:
 // a backslash in the name the user gave, the archive moved and another file
 // put at its name, standard input redirected from it.

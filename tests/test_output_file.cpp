@@ -64,6 +64,86 @@ protected:
 INSTANTIATE_TEST_SUITE_P(Modes, OutputFileTest, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "NamedTemporary" : "Unnamed"; });
 
+// Faults in force for one scope.
+class Injected {
+public:
+    explicit Injected(const OutputFileFaults& faults) : faults_(faults) { setOutputFileFaults(&faults_); }
+    ~Injected() { setOutputFileFaults(nullptr); }
+    Injected(const Injected&) = delete;
+    Injected& operator=(const Injected&) = delete;
+
+private:
+    OutputFileFaults faults_;
+};
+
+// A late write error reported by close: a named temporary is closed before
+// it is renamed, so the old file stays; an unnamed file can only be closed
+// once it is linked in, so it stays in place, reported (before, the target
+// was then removed by name: old and new both lost).
+TEST_P(OutputFileTest, CloseFailureNeverLosesTheOldFile)
+{
+    const bool named = GetParam();
+    ASSERT_TRUE(put("old", "old bytes"));
+    OutputFileFaults faults;
+    faults.closeError = EIO;
+    const Injected injected(faults);
+    for (const char* name : {"old", "new"}) {
+        SCOPED_TRACE(name);
+        OutputFile out;
+        ASSERT_TRUE(out.create(folder_, name));
+        ASSERT_TRUE(out.write("new bytes", 9));
+        EXPECT_FALSE(out.commit());
+        EXPECT_EQ(out.problem(), OutputFile::Problem::System);
+        EXPECT_EQ(out.systemError(), EIO);
+        EXPECT_EQ(out.placed(), !named);
+    }
+    if (named) {
+        EXPECT_EQ(dir_.list(), Strings{"old"});
+        EXPECT_EQ(readBytes(dir_ / "old"), bytesOf("old bytes"));
+    } else {
+        EXPECT_EQ(dir_.list(), (Strings{"new", "old"}));
+        EXPECT_EQ(readBytes(dir_ / "old"), bytesOf("new bytes"));
+    }
+}
+
+// Where the system refuses a step, the file still goes in place the other
+// way: an exclusive rename the file system lacks (a hard link then), a link
+// through /proc that is refused (the bytes move to a named temporary, and
+// later files of the same destination are named from the start).
+TEST_P(OutputFileTest, FallbacksWhereTheSystemRefuses)
+{
+    const bool named = GetParam();
+    ASSERT_TRUE(put("taken", "old"));
+    {
+        OutputFileFaults faults;
+        faults.noExclusiveRename = true;
+        const Injected injected(faults);
+        EXPECT_TRUE(put("fresh", "new", OutputFile::Replace::No));
+        EXPECT_FALSE(put("taken", "new", OutputFile::Replace::No));
+        EXPECT_EQ(readBytes(dir_ / "taken"), bytesOf("old"));
+        EXPECT_EQ(dir_.list(), (Strings{"fresh", "taken"}));
+    }
+    for (int error : {EACCES, EPERM, ENOENT, EXDEV}) {
+        SCOPED_TRACE(error);
+        OutputFileFaults faults;
+        faults.procLinkError = error;
+        const Injected injected(faults);
+        TemporaryChoice choice;
+        for (const char* name : {"linked", "taken"}) {
+            OutputFile out;
+            ASSERT_TRUE(out.create(folder_, name, &choice));
+            // Unnamed at first; named once the first was refused.
+            EXPECT_EQ(out.namedTemporary(), named || std::string(name) == "taken");
+            ASSERT_TRUE(out.write("rescued", 7));
+            ASSERT_TRUE(out.commit()) << out.systemError();
+            EXPECT_EQ(readBytes(dir_ / name), bytesOf("rescued"));
+        }
+        EXPECT_EQ(choice.named.load(), !named);
+        EXPECT_EQ(dir_.list(), (Strings{"fresh", "linked", "taken"}));
+        ASSERT_EQ(::unlinkat(folder_, "linked", 0), 0);
+    }
+}
+
 TEST_P(OutputFileTest, NothingIsVisibleUntilCommit)
 {
     OutputFile out;

@@ -6,12 +6,12 @@
 // earlier job it must follow, and gathers consecutive small jobs into
 // batches. Each batch is written in order by one thread, which reads each
 // entry whole into memory through its own EntryReader (neighbours come from
-// one read ahead) and writes it with one write. A job that must follow an earlier job of another batch
-// is held back until that batch is done; a large entry waits for everything
-// before it and is written on the calling thread, block by block, with
-// progress as it goes. The calling thread takes the batches back in order
-// and reports their results, so callbacks see the same sequence whatever the
-// number of threads.
+// one read ahead) and writes it with one write (extract_pool.cpp). A job
+// that must follow an earlier job of another batch is held back until that
+// batch is done; a large entry waits for everything before it and is written
+// on the calling thread, block by block, with progress as it goes. The
+// calling thread takes the batches back in order and reports their results,
+// so callbacks see the same sequence whatever the number of threads.
 //
 // Stopping at the first failure, a later job may leave nothing on the disk
 // until every job before it has ended well. A thread then first prepares
@@ -22,16 +22,24 @@
 // makes the folders, looks, asks, links the prepared file in; the same
 // steps as write() in the same order. The first job that fails ends the
 // run: no later batch takes its turn, and what they prepared is dropped.
+//
+// Descriptors: the run shares what the limit leaves (the soft limit, less
+// those open when it starts and a few for the rest of the program) between
+// its threads, their folder caches and the files read ahead; a thread that
+// still finds none gives its cache back and tries once more.
 #include <algorithm>
 #include <cerrno>
+#include <unordered_set>
 
-#include <sys/resource.h>
+#include <sys/statvfs.h>
 
 #include "vza/archive/extract/extractor_parts.h"
 #include "vza/archive/extract/output_conflicts.h"
 #include "vza/archive/format/format.h"
+#include "vza/archive/format/limits.h"
+#include "vza/archive/format/name_hash.h"
+#include "vza/archive/fs/process_limits.h"
 #include "vza/archive/read/archive.h"
-#include "vza/archive/read/entry_reader.h"
 
 namespace vza {
 namespace {
@@ -44,277 +52,101 @@ constexpr std::uint64_t SmallEntry = 512 << 10;
 constexpr std::size_t BatchJobs = 64;
 constexpr std::uint64_t BatchBytes = 1 << 20;
 constexpr unsigned MaxThreads = 64;
-// Prepared files held open at most, and the share of the descriptor limit
-// they may take: an eighth leaves room for the folders each thread keeps
-// open and for the rest of the program (one batch a thread fits in 1 024).
-// Past it an entry read ahead waits in memory instead.
-constexpr int MaxHeldFiles = 512;
-constexpr rlim_t HeldShare = 8;
+// Prepared files held open at most; past the budget an entry read ahead
+// waits in memory instead.
+constexpr std::size_t MaxHeldFiles = 512;
+// Descriptors left to the rest of the program, and those a thread needs at
+// once besides its folder cache: the folder walked, the file, a temporary.
+constexpr std::size_t SpareDescriptors = 16;
+constexpr std::size_t ThreadDescriptors = 4;
 
 bool small(const EntryView& entry)
 {
     return entry.storedSize <= SmallEntry && entry.originalSize <= SmallEntry;
 }
 
-int heldFileLimit()
-{
-    struct rlimit limit {};
-    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0)
-        return 0;
-    if (limit.rlim_cur == RLIM_INFINITY)
-        return MaxHeldFiles;
-    return static_cast<int>(std::min<rlim_t>(MaxHeldFiles, limit.rlim_cur / HeldShare));
-}
-
 }  // namespace
 
-// --- Pool ----------------------------------------------------------------------
+// --- limits of one run -------------------------------------------------------------
 
-Extractor::Pool::Pool(Extractor& owner, unsigned threads) : owner_(owner)
+Extractor::Budget Extractor::budget() const
 {
-    for (unsigned n = 0; n < threads; ++n) {
-        lanes_.push_back(std::make_unique<Lane>());
-        lanes_.back()->folders.start(owner.destination_, owner.options_.createFolders, owner.destinationMade_,
-                                     owner.made_.get());
-    }
-    for (auto& lane : lanes_)
-        threads_.emplace_back([this, &lane] { work(*lane); });
+    unsigned wanted = options_.threads == 0 ? usableCpuCount() : options_.threads;
+    wanted = std::min(caseBlind_ ? 1u : wanted, MaxThreads);
+    const std::size_t limit = descriptorLimit();
+    const std::size_t held = descriptorsOpen() + SpareDescriptors;
+    const std::size_t total = limit > held ? limit - held : 0;
+    Budget budget;
+    // Threads that fit with a couple of cached folders each, the calling
+    // thread's lane included.
+    const std::size_t lanes = total / (ThreadDescriptors + 2);
+    budget.threads = static_cast<unsigned>(std::clamp<std::size_t>(lanes > 1 ? lanes - 1 : 1, 1, wanted));
+    const std::size_t users = budget.threads + 1u;
+    const std::size_t spare = total > users * ThreadDescriptors ? total - users * ThreadDescriptors : 0;
+    budget.folders = std::clamp<std::size_t>(spare / 2 / users, 1, FolderWalk::MaxOpenFolders);
+    const std::size_t cached = users * budget.folders;
+    budget.heldFiles = static_cast<int>(std::min(MaxHeldFiles, spare > cached ? spare - cached : 0));
+    return budget;
 }
 
-Extractor::Pool::~Pool()
+// The distinct folders the jobs' paths need, counted up to cap + 1 (the
+// destination's own not included); paths refused later count nothing. A
+// folder's key is the keyed hash of its parent's key and its own name, so
+// the count costs one pass over each name and cannot be steered into
+// collisions.
+std::uint64_t Extractor::folderCount(const std::vector<Job>& jobs, std::uint64_t cap) const
 {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stopping_ = true;
-    }
-    work_.notify_all();
-    answers_.notify_all();
-    turns_.notify_all();
-    for (std::thread& thread : threads_)
-        thread.join();
-}
-
-void Extractor::Pool::push(std::unique_ptr<Batch> batch)
-{
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        batch->sequence = pushed_++;
-        waiting_.push_back(batch.get());
-        order_.push_back(std::move(batch));
-    }
-    work_.notify_one();
-}
-
-void Extractor::Pool::work(Lane& lane)
-{
-    for (;;) {
-        Batch* batch = nullptr;
-        {
-            std::unique_lock<std::mutex> lock(mutex_);
-            work_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
-            if (waiting_.empty())
-                return;
-            batch = waiting_.front();
-            waiting_.pop_front();
+    std::unordered_set<std::uint64_t> folders;
+    std::vector<std::uint64_t> keys;
+    std::string link;
+    Target target;
+    for (const Job& job : jobs) {
+        const std::optional<EntryView> entry = entryTable().at(job.index);
+        if (!entry)
+            continue;
+        const std::string decoded = job.path.empty() ? outputNameFor(entry->name, *encoding_) : std::string();
+        if (splitOutputPath(job.path.empty() ? decoded : job.path, asGiven_, target) != OutputPathProblem::None)
+            continue;
+        keys.clear();
+        std::uint64_t parent = target.absolute ? 1 : 0;
+        for (std::size_t index = 0; index < target.folder.size(); ++index) {
+            link.assign(reinterpret_cast<const char*>(&parent), sizeof parent);
+            link += target.folder.component(index);
+            keys.push_back(parent = nameHash(link));
         }
-        const Ask ask = [this, batch](const Question& question) { return askCaller(*batch, question); };
-        if (batch->prepareOnly) {
-            // Read ahead while other threads write; then, in turn, in place.
-            owner_.prepareBatch(lane, *batch);
-            bool turn = false;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                turns_.wait(lock, [&] { return turn_ == batch->sequence || stopping_; });
-                turn = turn_ == batch->sequence;
-            }
-            if (turn)
-                owner_.placeBatch(lane, *batch, ask);
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                ++turn_;
-            }
-            turns_.notify_all();
-        } else {
-            owner_.runBatch(lane, *batch, ask);
+        // Deepest first: a folder already counted has its parents counted.
+        for (auto key = keys.rbegin(); key != keys.rend() && folders.insert(*key).second; ++key) {
         }
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            batch->done = true;
-        }
-        progress_.notify_one();
-    }
-}
-
-// A question from a worker goes to the calling thread, which asks it when
-// this batch is the oldest: questions come in job order.
-Extractor::OverwriteAnswer Extractor::Pool::askCaller(Batch& batch, const Question& question)
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    batch.question = &question;
-    batch.answered = false;
-    progress_.notify_one();
-    answers_.wait(lock, [&] { return batch.answered || stopping_; });
-    batch.question = nullptr;
-    return batch.answered ? std::move(batch.answer) : OverwriteAnswer::keep();
-}
-
-std::unique_ptr<Extractor::Batch> Extractor::Pool::takeOldest(const Ask& ask)
-{
-    std::unique_lock<std::mutex> lock(mutex_);
-    Batch& oldest = *order_.front();
-    for (;;) {
-        progress_.wait(lock, [&] { return oldest.done || (oldest.question && !oldest.answered); });
-        if (oldest.done)
+        if (folders.size() > cap)
             break;
-        // The worker waits for the answer, so its question stays valid.
-        const Question& question = *oldest.question;
-        lock.unlock();
-        OverwriteAnswer answer = ask(question);
-        lock.lock();
-        oldest.answer = std::move(answer);
-        oldest.answered = true;
-        answers_.notify_all();
     }
-    std::unique_ptr<Batch> batch = std::move(order_.front());
-    order_.pop_front();
-    return batch;
+    return folders.size();
 }
 
-// --- one batch -------------------------------------------------------------------
-
-bool Extractor::Lane::readWhole(Archive& archive, std::int32_t index)
+// Whether the jobs would make more folders than one run may: the larger of
+// MaxFoldersPerRun and the number of jobs, and at most half the destination's
+// free inodes. Counted only when the names could reach the bound at all.
+bool Extractor::tooManyFolders(const std::vector<Job>& jobs) const
 {
-    if (!reader)
-        reader = std::make_unique<EntryReader>(archive);
-    plain.clear();
-    return reader->streamEntry(index, [this](const std::uint8_t* data, std::size_t length) {
-        plain.insert(plain.end(), data, data + length);
-        return true;
-    });
-}
-
-// Writes the batch's jobs in order on lane: each entry is read whole into
-// memory by the lane's own reader (neighbouring small entries come from one
-// read ahead) and written in one call.
-void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
-{
-    const bool stopAtFailure = options_.stopAtFirstFailure;
-    bool failed = false;
-    for (Item& item : batch.items) {
-        if (failed)
-            continue;  // not started, and not reported
-        if (cancelled()) {
-            done(item.result, Problem::Cancelled, ArchiveError::None);
-            continue;  // not started
-        }
-        item.started = true;
-        if (item.refused) {
-            failed = stopAtFailure && item.result.status == Status::Failed;
-            continue;
-        }
-        const std::int32_t index = item.result.index;
-        write(
-            lane, item.target, item.mayExist, ask,
-            [&](OutputFile& out, Result& result) {
-                if (!lane.readWhole(*archive_, index))
-                    return done(result, Problem::ReadFailed, lane.reader->lastError(), lane.reader->systemError());
-                if (lane.plain.empty())
-                    return true;
-                if (!out.write(lane.plain.data(), lane.plain.size()))
-                    return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError());
-                item.written = lane.plain.size();
-                // As after each block of a large entry.
-                return !cancelled() || done(result, Problem::Cancelled, ArchiveError::None);
-            },
-            item.result);
-        failed = stopAtFailure && item.result.status == Status::Failed;
+    std::uint64_t cap = std::max<std::uint64_t>(MaxFoldersPerRun, jobs.size());
+    struct statvfs system {};
+    if (::fstatvfs(destination_, &system) == 0 && system.f_files > 0)
+        cap = std::min<std::uint64_t>(cap, system.f_favail / 2);
+    std::uint64_t separators = 0;  // a bound on the folders the names name
+    for (const Job& job : jobs) {
+        const std::optional<EntryView> entry = entryTable().at(job.index);
+        const std::string_view name = !job.path.empty() ? std::string_view(job.path)
+                                      : entry           ? entry->name
+                                                        : std::string_view();
+        separators += static_cast<std::uint64_t>(
+            std::count_if(name.begin(), name.end(), [](char c) { return c == '/' || c == '\\'; }));
+        if (separators > cap)
+            return folderCount(jobs, cap) > cap;
     }
-}
-
-// Reads the batch's entries ahead, leaving nothing anyone can see: each goes
-// into an unnamed file in its folder when the folder is there and a file
-// may be held open, else into memory. Nothing is made, looked at or asked.
-void Extractor::prepareBatch(Lane& lane, Batch& batch)
-{
-    lane.folders.makeFolders(false);
-    for (Item& item : batch.items) {
-        if (halt_.load(std::memory_order_relaxed) || cancelled())
-            continue;  // not started
-        item.started = true;
-        if (item.refused)
-            continue;
-        if (!lane.readWhole(*archive_, item.result.index)) {
-            item.readFailed = true;
-            item.readError = lane.reader->lastError();
-            item.readSystemError = lane.reader->systemError();
-            continue;
-        }
-        item.written = lane.plain.size();
-        if (unnamedFiles_.load(std::memory_order_relaxed) && heldFiles_.load(std::memory_order_relaxed) < heldLimit_) {
-            heldFiles_.fetch_add(1, std::memory_order_relaxed);
-            HeldFile file(new OutputFile, HeldFileRelease{&heldFiles_});
-            FolderWalk::Failure failure;
-            const int parent = lane.folders.open(item.target.folder, failure);
-            if (parent >= 0 && file->create(parent, item.target.leaf)) {
-                if (file->namedTemporary())
-                    unnamedFiles_.store(false, std::memory_order_relaxed);  // a name would be seen
-                else if (file->write(lane.plain.data(), lane.plain.size())) {
-                    item.file = std::move(file);
-                    continue;
-                }
-            }
-            // Not here: the calling thread makes the file, and meets
-            // whatever stood in the way, in its turn.
-        }
-        item.bytes.assign(lane.plain.begin(), lane.plain.end());
-    }
-}
-
-// The batch's turn: every job before it has ended not Failed. Its jobs go
-// in place in order, through the same steps as write() one after the other,
-// up to the first that fails or finds cancel set; that one ends the run.
-void Extractor::placeBatch(Lane& lane, Batch& batch, const Ask& ask)
-{
-    lane.folders.makeFolders(options_.createFolders);
-    for (Item& item : batch.items) {
-        if (halt_.load(std::memory_order_relaxed))
-            return;
-        item.placed = true;
-        if (!item.started || cancelled()) {
-            done(item.result, Problem::Cancelled, ArchiveError::None);
-            halt_.store(true);
-            return;
-        }
-        if (!item.refused) {
-            write(
-                lane, item.target, item.mayExist, ask,
-                [this, &item](OutputFile& out, Result& result) {
-                    if (item.readFailed)
-                        return done(result, Problem::ReadFailed, item.readError, item.readSystemError);
-                    if (item.file || item.bytes.empty() || out.write(item.bytes.data(), item.bytes.size()))
-                        return true;
-                    return done(result, Problem::CannotWrite, ArchiveError::CannotWriteOutput, out.systemError());
-                },
-                item.result, item.file.get());
-            item.file.reset();
-            item.bytes = {};
-        }
-        if (item.result.status == Status::Failed || item.result.status == Status::Cancelled) {
-            halt_.store(true);
-            return;
-        }
-    }
+    return false;
 }
 
 // --- the run ---------------------------------------------------------------------
-
-unsigned Extractor::threadCount() const
-{
-    unsigned threads = options_.threads;
-    if (threads == 0)
-        threads = std::max(1u, std::thread::hardware_concurrency());
-    return std::min(threads, MaxThreads);
-}
 
 void Extractor::extractInOrder(const std::vector<Job>& jobs, const Report& report)
 {
@@ -332,187 +164,24 @@ void Extractor::extractAll(const std::vector<Job>& jobs, const Report& report)
         extractInOrder(jobs, report);
         return;
     }
-    const EntryTable& table = entryTable();
     if (!encoding_)
-        encoding_ = chooseNameEncoding(table.entries(), options_.names);
-    const unsigned threads = caseBlind_ ? 1 : threadCount();
-    const bool stopAtFailure = options_.stopAtFirstFailure;
-    // A renamed entry's new path is one the check of conflicts did not
-    // plan: any later job with that path waits for every job planned so far.
-    std::int64_t planned = positions_;
-    const Ask ask = [this, &planned](const Question& question) {
-        OverwriteAnswer answer = askCaller(question);
-        if (answer.action == OverwriteAnswer::Action::Rename)
-            conflicts_->note(planned - 1, *question.folder, answer.newName);
-        return answer;
-    };
+        encoding_ = chooseNameEncoding(entryTable().entries(), options_.names);
+    if (tooManyFolders(jobs)) {
+        // Refused whole, before anything is made: the first job says why.
+        Result result;
+        result.index = jobs.front().index;
+        done(result, Problem::TooManyFolders, ArchiveError::CannotWriteOutput, EMLINK);
+        report(result);
+        return;
+    }
+    const Budget limits = budget();
     halt_.store(false);
-    heldLimit_ = heldFileLimit();
+    heldLimit_ = limits.heldFiles;
     unnamedFiles_.store(true);  // tried again: the destination may have changed
-
-    std::unique_ptr<Pool> pool;
-    OutputConflicts& conflicts = *conflicts_;
-    // Positions go on from the last call, whose paths conflicts still holds.
-    const std::int64_t base = positions_;
-    positions_ += static_cast<std::int64_t>(jobs.size());
-    auto batch = std::make_unique<Batch>();
-    std::int64_t batchStart = base;  // the position of batch's first job
-    std::int64_t reported = base;    // every job before it is written and reported
-    bool cancelReported = false;
-    bool stopped = false;  // stopAtFirstFailure: a job failed, nothing more is reported
-
-    const auto stopHere = [&](const Result& result) {
-        if (stopAtFailure && result.status == Status::Failed) {
-            stopped = true;
-            halt_.store(true);  // the threads prepare nothing more
-        }
-    };
-    const auto reportWritten = [&](const Item& item) {
-        if (item.written > 0 && options_.progress)
-            options_.progress(item.result.index, item.written, table.at(item.result.index)->originalSize);
-        cancelReported = cancelReported || item.result.status == Status::Cancelled;
-        report(item.result);
-        stopHere(item.result);
-    };
-    auto reportItems = [&](Batch& finished) {
-        if (finished.prepareOnly) {
-            // Put in place in their turn: each job up to the one that
-            // ended the run.
-            for (Item& item : finished.items) {
-                if (stopped || cancelReported || !item.placed)
-                    break;
-                reportWritten(item);
-            }
-        } else {
-            for (Item& item : finished.items) {
-                if (stopped)
-                    break;  // the jobs after a failure are not reported
-                if (!item.started) {
-                    // Cancelled before it began: the first such job is reported,
-                    // as extract() would; no later job is.
-                    if (!cancelReported)
-                        report(item.result);
-                    cancelReported = true;
-                    continue;
-                }
-                reportWritten(item);
-            }
-        }
-        reported += static_cast<std::int64_t>(finished.items.size());
-    };
-    auto takeOne = [&] { reportItems(*pool->takeOldest(ask)); };
-    auto drainAll = [&] {
-        while (pool && pool->inFlight() > 0)
-            takeOne();
-    };
-    auto flush = [&](bool moreToCome) {
-        if (batch->items.empty())
-            return;
-        const std::int64_t size = static_cast<std::int64_t>(batch->items.size());
-        if (!pool && threads > 1 && moreToCome)
-            pool = std::make_unique<Pool>(*this, threads);
-        if (pool) {
-            batch->prepareOnly = stopAtFailure;
-            pool->push(std::move(batch));
-            // Memory stays bounded: a few batches a thread at most.
-            if (pool->inFlight() > 2 * static_cast<std::size_t>(threads))
-                takeOne();
-        } else {
-            runBatch(*lane_, *batch, ask);
-            reportItems(*batch);
-        }
-        batch = std::make_unique<Batch>();
-        batchStart += size;
-    };
-
-    for (std::size_t position = 0; position < jobs.size(); ++position) {
-        const std::int64_t here = base + static_cast<std::int64_t>(position);
-        planned = here + 1;
-        if (cancelled() || cancelReported || stopped)
-            break;
-        const Job& job = jobs[position];
-        Item item;
-        const std::optional<EntryView> entry = table.at(job.index);
-        std::string path = job.path;
-        if (path.empty() && entry) {
-            path = outputNameFor(entry->name, *encoding_);
-            if (path.empty()) {
-                item.result.index = job.index;
-                item.refused = true;
-                done(item.result, Problem::UnsafeName, ArchiveError::UnsafeName);
-            }
-        }
-        if (!item.refused)
-            item.refused = !target(job.index, path, item.result, item.target);
-        if (!item.refused) {
-            const OutputConflicts::Verdict verdict = conflicts.add(here, item.target.folder, item.target.leaf);
-            item.mayExist = verdict.seen || singles_;
-            const std::int64_t follows = verdict.everything ? here - 1 : verdict.after;
-            const bool alone = item.target.climbs;
-            if (!small(*entry) || alone) {
-                // Written here, after everything before it, block by block
-                // with progress.
-                flush(false);
-                drainAll();
-                if (stopped || cancelReported)
-                    break;
-                Result result = item.result;
-                write(
-                    *lane_, item.target, item.mayExist || alone, ask,
-                    [this, &job](OutputFile& out, Result& r) { return fillFromSource(job.index, out, r); }, result);
-                // Where a path that climbs ends is not known to the check
-                // of conflicts: every later path looks before it is written.
-                singles_ = singles_ || alone;
-                report(result);
-                cancelReported = result.status == Status::Cancelled;
-                stopHere(result);
-                ++reported;
-                ++batchStart;
-                continue;
-            }
-            // Held back until the job it must follow is written, unless
-            // that one is in this batch, written before it by the same
-            // thread. Jobs read ahead wait for nothing: their batches are
-            // put in place one after the other in any case.
-            const bool prepared = stopAtFailure && pool;
-            if (!prepared && follows >= reported && follows < batchStart) {
-                flush(true);
-                while (reported <= follows)
-                    takeOne();
-            }
-            batch->storedBytes += entry->storedSize;
-            if (stopAtFailure)
-                batch->storedBytes += entry->originalSize;  // held in memory, possibly
-        }
-        const bool refused = item.refused;
-        batch->items.push_back(std::move(item));
-        // Stopping at a failure, nothing after a refused name is wanted.
-        if (refused && stopAtFailure) {
-            flush(false);
-            break;
-        }
-        if (batch->items.size() >= BatchJobs || batch->storedBytes >= BatchBytes)
-            flush(position + 1 < jobs.size());
-    }
-    if (stopped) {
-        batch->items.clear();
-        drainAll();  // what the threads still hold is dropped
-        return;
-    }
-    if (!cancelReported && cancelled()) {
-        // Cancelled between jobs: the next one says so, as extract() would.
-        flush(false);
-        drainAll();
-        if (!cancelReported && !stopped && reported < positions_) {
-            Result result;
-            result.index = jobs[static_cast<std::size_t>(reported - base)].index;
-            done(result, Problem::Cancelled, ArchiveError::None);
-            report(result);
-        }
-        return;
-    }
-    flush(false);
-    drainAll();
+    lane_->folders.setCacheLimit(limits.folders);
+    Run run(*this, jobs, report, limits);
+    run.go();
+    lane_->folders.setCacheLimit(FolderWalk::MaxOpenFolders);
 }
 
 std::vector<Extractor::Result> Extractor::extractAll(const std::vector<std::int32_t>& indices)
@@ -525,6 +194,216 @@ std::vector<Extractor::Result> Extractor::extractAll(const std::vector<std::int3
     results.reserve(indices.size());
     extractAll(jobs, [&results](const Result& result) { results.push_back(result); });
     return results;
+}
+
+// --- Run --------------------------------------------------------------------------
+
+Extractor::Run::Run(Extractor& owner, const std::vector<Job>& jobs, const Report& report, const Budget& limits)
+    : owner_(owner), jobs_(jobs), report_(report), table_(owner.entryTable()), limits_(limits),
+      stopAtFailure_(owner.options_.stopAtFirstFailure), batch_(std::make_unique<Batch>())
+{
+    // Positions go on from the last call, whose paths the check of
+    // conflicts still holds.
+    base_ = owner.positions_;
+    owner.positions_ += static_cast<std::int64_t>(jobs.size());
+    batchStart_ = reported_ = planned_ = base_;
+    // A renamed entry's new path is one the check of conflicts did not
+    // plan: any later job with that path waits for every job planned so far.
+    ask_ = [this](const Question& question) {
+        OverwriteAnswer answer = owner_.askCaller(question);
+        if (answer.action == OverwriteAnswer::Action::Rename)
+            owner_.conflicts_->note(planned_ - 1, *question.folder, answer.newName);
+        return answer;
+    };
+}
+
+Extractor::Run::~Run() = default;
+
+void Extractor::Run::go()
+{
+    for (std::size_t position = 0; position < jobs_.size(); ++position) {
+        if (owner_.cancelled() || cancelReported_ || stopped_ || !take(position))
+            break;
+    }
+    finish();
+}
+
+// Judges job position and plans it: into the batch, or written here when
+// it is large or its path climbs. False when the run ends with it.
+bool Extractor::Run::take(std::size_t position)
+{
+    const std::int64_t here = base_ + static_cast<std::int64_t>(position);
+    planned_ = here + 1;
+    const Job& job = jobs_[position];
+    Item item;
+    judge(job, item);
+    if (!item.refused) {
+        const EntryView entry = *table_.at(job.index);
+        const OutputConflicts::Verdict verdict = owner_.conflicts_->add(here, item.target.folder, item.target.leaf);
+        item.mayExist = verdict.seen || owner_.singles_;
+        if (!small(entry) || item.target.climbs)
+            return writeHere(item, job);
+        // Held back until the job it must follow is written, unless that
+        // one is in this batch, written before it by the same thread. Jobs
+        // read ahead wait for nothing: their batches are put in place one
+        // after the other in any case.
+        const std::int64_t follows = verdict.everything ? here - 1 : verdict.after;
+        if (!(stopAtFailure_ && pool_) && follows >= reported_ && follows < batchStart_) {
+            flush(true);
+            while (reported_ <= follows)
+                takeOne();
+        }
+        batch_->storedBytes += entry.storedSize;
+        if (stopAtFailure_)
+            batch_->storedBytes += entry.originalSize;  // held in memory, possibly
+    }
+    const bool refused = item.refused;
+    batch_->items.push_back(std::move(item));
+    if (refused && stopAtFailure_) {
+        flush(false);  // stopping at a failure, nothing after it is wanted
+        return false;
+    }
+    if (batch_->items.size() >= BatchJobs || batch_->storedBytes >= BatchBytes)
+        flush(position + 1 < jobs_.size());
+    return true;
+}
+
+// The job's name, decoded and made safe when the caller gave no path, and
+// judged: item.refused with its result when it is refused.
+void Extractor::Run::judge(const Job& job, Item& item)
+{
+    const std::optional<EntryView> entry = table_.at(job.index);
+    std::string path = job.path;
+    if (path.empty() && entry) {
+        path = outputNameFor(entry->name, *owner_.encoding_);
+        if (path.empty()) {
+            item.result.index = job.index;
+            item.refused = true;
+            owner_.done(item.result, Problem::UnsafeName, ArchiveError::UnsafeName);
+            return;
+        }
+    }
+    item.refused = !owner_.target(job.index, path, item.result, item.target);
+}
+
+// A large entry, or a path that climbs, written on this thread after
+// everything before it, block by block with progress. False when the run
+// ended before it.
+bool Extractor::Run::writeHere(Item& item, const Job& job)
+{
+    flush(false);
+    drainAll();
+    if (stopped_ || cancelReported_)
+        return false;
+    Result result = item.result;
+    const bool climbs = item.target.climbs;
+    owner_.write(
+        *owner_.lane_, item.target, item.mayExist || climbs, ask_,
+        [this, &job](OutputFile& out, Result& r) { return owner_.fillFromSource(job.index, out, r); }, result);
+    // Where a path that climbs ends is not known to the check of conflicts:
+    // every later path looks before it is written.
+    owner_.singles_ = owner_.singles_ || climbs;
+    report_(result);
+    cancelReported_ = result.status == Status::Cancelled;
+    stopHere(result);
+    ++reported_;
+    ++batchStart_;
+    return true;
+}
+
+// Hands the batch gathered so far to the threads (or writes it here when
+// there are none), and starts a new one.
+void Extractor::Run::flush(bool moreToCome)
+{
+    if (batch_->items.empty())
+        return;
+    const std::int64_t size = static_cast<std::int64_t>(batch_->items.size());
+    if (!pool_ && limits_.threads > 1 && moreToCome)
+        pool_ = std::make_unique<Pool>(owner_, limits_.threads, limits_.folders);
+    if (pool_) {
+        batch_->prepareOnly = stopAtFailure_;
+        pool_->push(std::move(batch_));
+        // Memory stays bounded: a few batches a thread at most.
+        if (pool_->inFlight() > 2 * static_cast<std::size_t>(limits_.threads))
+            takeOne();
+    } else {
+        owner_.runBatch(*owner_.lane_, *batch_, ask_);
+        reportItems(*batch_);
+    }
+    batch_ = std::make_unique<Batch>();
+    batchStart_ += size;
+}
+
+void Extractor::Run::takeOne()
+{
+    reportItems(*pool_->takeOldest(ask_));
+}
+
+void Extractor::Run::drainAll()
+{
+    while (pool_ && pool_->inFlight() > 0)
+        takeOne();
+}
+
+void Extractor::Run::finish()
+{
+    if (stopped_) {
+        batch_->items.clear();
+        drainAll();  // what the threads still hold is dropped
+        return;
+    }
+    const bool cancelledBetween = !cancelReported_ && owner_.cancelled();
+    flush(false);
+    drainAll();
+    if (cancelledBetween && !cancelReported_ && !stopped_ && reported_ < owner_.positions_) {
+        // Cancelled between jobs: the next one says so, as extract() would.
+        Result result;
+        result.index = jobs_[static_cast<std::size_t>(reported_ - base_)].index;
+        owner_.done(result, Problem::Cancelled, ArchiveError::None);
+        report_(result);
+    }
+}
+
+void Extractor::Run::stopHere(const Result& result)
+{
+    if (stopAtFailure_ && result.status == Status::Failed) {
+        stopped_ = true;
+        owner_.halt_.store(true);  // the threads prepare nothing more
+    }
+}
+
+void Extractor::Run::reportWritten(const Item& item)
+{
+    if (item.written > 0 && owner_.options_.progress)
+        owner_.options_.progress(item.result.index, item.written, table_.at(item.result.index)->originalSize);
+    cancelReported_ = cancelReported_ || item.result.status == Status::Cancelled;
+    report_(item.result);
+    stopHere(item.result);
+}
+
+// A finished batch's results, in order: those of jobs read ahead up to the
+// one that ended the run; the others up to a failure that stops the run,
+// and of jobs cancelled before they began only the first.
+void Extractor::Run::reportItems(Batch& finished)
+{
+    for (Item& item : finished.items) {
+        if (finished.prepareOnly) {
+            if (stopped_ || cancelReported_ || !item.placed)
+                break;
+            reportWritten(item);
+            continue;
+        }
+        if (stopped_)
+            break;
+        if (!item.started) {
+            if (!cancelReported_)
+                report_(item.result);
+            cancelReported_ = true;
+            continue;
+        }
+        reportWritten(item);
+    }
+    reported_ += static_cast<std::int64_t>(finished.items.size());
 }
 
 }  // namespace vza

@@ -154,6 +154,7 @@ bool Extractor::open(const std::string& destination)
     singles_ = false;
     lane_->folders.start(destination_, options_.createFolders, destinationMade_, made_.get());
     caseBlind_ = caseBlind(destination_);
+    temporaries_.named.store(false, std::memory_order_relaxed);
     // The archive by the file its descriptor is open on, whatever its path
     // names now: entries are read through that descriptor. The link the user
     // named it by is left alone too, so that the name still leads to it.
@@ -397,7 +398,7 @@ void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask
                       OutputFile* prepared)
 {
     bool fresh = false;
-    const int parent = openParent(lane, target, result, fresh);
+    int parent = openParent(lane, target, result, fresh);
     if (parent < 0)
         return;
     Placement place;
@@ -405,17 +406,35 @@ void Extractor::write(Lane& lane, const Target& target, bool mayExist, const Ask
         return;
     OutputFile own;
     OutputFile& out = prepared ? *prepared : own;
-    if (prepared) {
+    if (prepared)
         prepared->placeIn(parent, place.leaf);
-    } else if (!out.create(parent, place.leaf)) {
-        done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, out.systemError());
+    else if (!createFile(lane, target, place, out, parent, result))
         return;
-    }
     if (!fill(out, result))
         return;  // out is discarded: nothing is left
     if (!out.commit(place.replace, [this](const struct stat& status) { return !isArchive(status); }))
         return commitFailed(out, result);
     done(result, Problem::None, ArchiveError::None);
+}
+
+// Creates out for place in parent. Out of descriptors, the lane's open
+// folders are given back and it is tried once more (parent reopened).
+bool Extractor::createFile(Lane& lane, const Target& target, const Placement& place, OutputFile& out, int& parent,
+                           Result& result)
+{
+    if (out.create(parent, place.leaf, &temporaries_))
+        return true;
+    if (out.systemError() == EMFILE) {
+        lane.folders.clear();
+        lane.rootFolders.clear();
+        bool fresh = false;
+        parent = openParent(lane, target, result, fresh);
+        if (parent < 0)
+            return false;
+        if (out.create(parent, place.leaf, &temporaries_))
+            return true;
+    }
+    return done(result, Problem::CannotCreate, ArchiveError::CannotWriteOutput, out.systemError());
 }
 
 std::string Extractor::proposeFreeName(const std::string& path)

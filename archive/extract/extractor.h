@@ -16,7 +16,15 @@
 //
 // Names that could make the work grow without bound are refused before
 // anything is created: more than MaxComponents components, a component longer
-// than NAME_MAX, an output path of PATH_MAX bytes or more.
+// than NAME_MAX, an output path of PATH_MAX bytes or more. A run of
+// extractAll that would make more folders than MaxFoldersPerRun (or more
+// than its jobs, whichever is larger), or more than half the free inodes of
+// the destination, is refused whole before anything is made (limits.h).
+//
+// Descriptors: extractAll shares what the soft limit leaves between its
+// threads, their open folders and the files it reads ahead; it never raises
+// the limit (a program may, see vza's main) and never fails an entry for
+// want of descriptors that it could give back.
 //
 //     vza::Extractor extractor(archive);
 //     extractor.options().overwrite = vza::Extractor::Overwrite::Keep;
@@ -50,6 +58,7 @@
 
 #include "vza/archive/format/archive_error.h"
 #include "vza/archive/fs/file_identity.h"
+#include "vza/archive/fs/output_file.h"
 #include "vza/archive/names/name_decoding.h"
 #include "vza/archive/names/path_components.h"
 
@@ -59,7 +68,6 @@ class Archive;
 class EntryTable;
 class MadeFolders;
 class OutputConflicts;
-class OutputFile;
 class SequentialArchive;
 
 class Extractor {
@@ -120,8 +128,9 @@ public:
         // When set and true, the entry being written is dropped at the next
         // block and no further entry is started (Status::Cancelled).
         const std::atomic<bool>* cancel = nullptr;
-        // Threads extractAll() writes small entries on; 0 for one per core.
-        // 1 writes everything on the calling thread.
+        // Threads extractAll() writes small entries on; 0 for one per CPU
+        // this process may run on. 1 writes everything on the calling
+        // thread. Fewer run when the descriptor limit is low.
         unsigned threads = 0;
         // extractAll() ends at the first Failed job, as a loop of extract()
         // calls that stops there would: see extractAll().
@@ -144,6 +153,8 @@ public:
         FolderInTheWay,       // a folder is at the output path
         SpecialFileInTheWay,  // a FIFO, device or socket is at the output path
         ArchiveInTheWay,      // the archive being read is at the output path
+        TooManyFolders,       // extractAll: the jobs would make more folders than
+                              // one run may (see limits.h); nothing was made
         Exists,               // kept (Keep, or askOverwrite said no): Skipped
         CannotCreate,         // the output file cannot be created (systemError)
         ReadFailed,           // the entry cannot be read: error says why
@@ -222,6 +233,10 @@ public:
     // that are absolute or hold "..", are written on the calling thread, the
     // latter after every job before them and before any job after them.
     //
+    // A run that would make too many folders (see above) is refused before
+    // anything is made: report hears the first job only, Failed with
+    // TooManyFolders.
+    //
     // With stopAtFirstFailure the run ends at the first job whose Result is
     // Failed (a refused name included): that Result is the last one
     // reported, and no later job is reported or leaves any trace. Threads
@@ -253,6 +268,13 @@ private:
     struct Item;
     struct Batch;
     class Pool;
+    struct Run;
+    // What one extractAll run may use, from the descriptor limit.
+    struct Budget {
+        unsigned threads = 1;
+        std::size_t folders = 1;  // kept open by each thread
+        int heldFiles = 0;        // read ahead, held open
+    };
 
     struct Question;
     struct Placement;
@@ -272,8 +294,13 @@ private:
     void runBatch(Lane& lane, Batch& batch, const Ask& ask);
     void prepareBatch(Lane& lane, Batch& batch);
     void placeBatch(Lane& lane, Batch& batch, const Ask& ask);
+    bool holdPrepared(Lane& lane, Item& item);
+    bool createFile(Lane& lane, const Target& target, const Placement& place, OutputFile& out, int& parent,
+                    Result& result);
     void extractInOrder(const std::vector<Job>& jobs, const Report& report);
-    unsigned threadCount() const;
+    Budget budget() const;
+    std::uint64_t folderCount(const std::vector<Job>& jobs, std::uint64_t cap) const;
+    bool tooManyFolders(const std::vector<Job>& jobs) const;
     bool done(Result& result, Problem problem, ArchiveError error = ArchiveError::CannotWriteOutput,
               int systemError = 0) const;
     bool isArchive(const struct stat& status) const;
@@ -312,6 +339,7 @@ private:
     std::atomic<int> heldFiles_{0};
     int heldLimit_ = 0;
     std::atomic<bool> unnamedFiles_{true};  // the destination takes unnamed files
+    TemporaryChoice temporaries_;           // linking through /proc was refused here
 };
 
 }  // namespace vza

@@ -97,7 +97,8 @@ struct Extractor::Batch {
 // takes them back in the same order and answers their questions.
 class Extractor::Pool {
 public:
-    Pool(Extractor& owner, unsigned threads);
+    // threads threads, each keeping up to folders folders open.
+    Pool(Extractor& owner, unsigned threads, std::size_t folders);
     ~Pool();
     Pool(const Pool&) = delete;
     Pool& operator=(const Pool&) = delete;
@@ -126,6 +127,45 @@ private:
     bool stopping_ = false;
     std::vector<std::unique_ptr<Lane>> lanes_;
     std::vector<std::thread> threads_;
+};
+
+// One extractAll call: jobs judged and planned in order on the calling
+// thread, batches handed to the pool (or written here), results reported
+// in job order.
+struct Extractor::Run {
+    Run(Extractor& owner, const std::vector<Job>& jobs, const Report& report, const Budget& limits);
+    ~Run();
+    Run(const Run&) = delete;
+    Run& operator=(const Run&) = delete;
+    void go();
+
+private:
+    bool take(std::size_t position);
+    void judge(const Job& job, Item& item);
+    bool writeHere(Item& item, const Job& job);
+    void flush(bool moreToCome);
+    void takeOne();
+    void drainAll();
+    void finish();
+    void stopHere(const Result& result);
+    void reportWritten(const Item& item);
+    void reportItems(Batch& finished);
+
+    Extractor& owner_;
+    const std::vector<Job>& jobs_;
+    const Report& report_;
+    const EntryTable& table_;
+    const Budget limits_;
+    const bool stopAtFailure_;
+    Ask ask_;
+    std::unique_ptr<Pool> pool_;
+    std::unique_ptr<Batch> batch_;
+    std::int64_t base_ = 0;        // the position of the first job
+    std::int64_t batchStart_ = 0;  // the position of batch_'s first job
+    std::int64_t reported_ = 0;    // every job before it is written and reported
+    std::int64_t planned_ = 0;     // every job before it is planned
+    bool cancelReported_ = false;
+    bool stopped_ = false;  // stopAtFirstFailure: a job failed, nothing more is reported
 };
 
 }  // namespace vza

@@ -45,6 +45,13 @@ void FolderWalk::start(int base, bool createFolders, bool baseMade, MadeFolders*
     shared_ = shared;
 }
 
+void FolderWalk::setCacheLimit(std::size_t limit)
+{
+    cacheLimit_ = limit < 1 ? 1 : limit > MaxOpenFolders ? MaxOpenFolders : limit;
+    if (open_.size() >= cacheLimit_)
+        clear();
+}
+
 void FolderWalk::clear()
 {
     for (const auto& [path, folder] : open_)
@@ -91,7 +98,7 @@ int FolderWalk::open(const FolderPath& folder, Failure& failure, bool* made)
     if (at < 0)
         return -1;
     // A full cache is emptied at once: simple, and the memory stays bounded.
-    if (open_.size() >= MaxOpenFolders)
+    if (open_.size() >= cacheLimit_)
         clear();
     if (shared_) {
         if (madeLast)

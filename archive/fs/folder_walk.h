@@ -10,7 +10,10 @@
 //
 // The last few folders opened are kept open, so the many entries of one
 // folder cost no lookup at all; the cache holds at most MaxOpenFolders
-// descriptors and their paths, whatever the depth or number of the names.
+// descriptors and their paths (fewer when the owner's descriptor budget says
+// so), whatever the depth or number of the names. When the process runs out
+// of descriptors (EMFILE) the cache gives its own back and the walk is tried
+// once more.
 //
 // A walk remembers which of its open folders it (or a walk sharing its
 // MadeFolders) made: nothing was in those when they were made, which spares
@@ -105,6 +108,9 @@ public:
     // Whether open() makes missing folders from now on (start() sets it).
     void makeFolders(bool on) { createFolders_ = on; }
 
+    // Keeps at most limit (1 to MaxOpenFolders) folders open from now on.
+    void setCacheLimit(std::size_t limit);
+
     // Closes every cached descriptor.
     void clear();
 
@@ -119,6 +125,7 @@ private:
     int base_ = -1;
     bool createFolders_ = false;
     bool baseMade_ = false;
+    std::size_t cacheLimit_ = MaxOpenFolders;
     MadeFolders* shared_ = nullptr;
     std::unordered_map<std::string, Open, TransparentHash, std::equal_to<>> open_;
 };

@@ -11,18 +11,35 @@
 // name at all while it is written, so even SIGKILL or a power cut leaves
 // nothing behind. commit() links it in with
 //     linkat(AT_FDCWD, "/proc/self/fd/N", folder, name, AT_SYMLINK_FOLLOW)
-// (the AT_EMPTY_PATH form needs a capability on many kernels). linkat never
-// replaces, so when the target exists the file is linked under a random name
-// ".TARGET.XXXXXXXXXXXX.tmp" first and then renamed over the target: if the
-// process is killed with SIGKILL between those two calls, that one name is
-// left behind. On other signals it is removed (see below).
+// (never the AT_EMPTY_PATH form, which needs a capability on many kernels).
+// linkat never replaces, so when the target exists the file is linked under
+// a random name ".TARGET.XXXXXXXXXXXX.tmp" first and then renamed over the
+// target: if the process is killed with SIGKILL between those two calls,
+// that one name is left behind. On other signals it is removed (see below).
 //
-// Where O_TMPFILE is not supported (vfat, exfat, NFS, no /proc) the file is
-// written under such a random name from the start and renamed over the target
-// by commit(). Each such name is kept in a small registry that
-// removePendingOutputFiles() empties; it is async-signal-safe, so a program's
-// SIGINT, SIGTERM and SIGHUP handlers call it before the program dies. Only
-// SIGKILL (or a crash) can then leave a temporary file.
+// Where O_TMPFILE is not supported (vfat, exfat, NFS), or /proc is not procfs,
+// the file is written under such a random name from the start and renamed
+// over the target by commit(); SIGKILL then leaves that name. Where linking
+// through /proc is refused at commit() (ENOENT, EACCES, EPERM, EXDEV: a
+// hardened /proc, a security module), the file's bytes are copied into a
+// named temporary that takes its place, and the TemporaryChoice given to
+// create() makes the destination's later files named from the start.
+//
+// Each temporary name is kept in a small registry. removePendingOutputFiles()
+// empties it and is async-signal-safe, for a program's SIGINT, SIGTERM and
+// SIGHUP handlers. A program with several threads instead blocks those
+// signals and waits for them on a thread of its own, which calls
+// holdOutputFilesAndRemovePending(): it waits for every file that is just
+// making or renaming a temporary, removes them all and lets no new one
+// appear, so the cleanup is complete whatever the other threads are doing.
+// Only SIGKILL (or a crash) can then leave a temporary file.
+//
+// Closing: a named temporary is closed, and the close checked, before it is
+// renamed: a late write error (NFS, a quota) never replaces anything. An
+// unnamed file can only be closed once it is linked in; when that close
+// fails the file stays in place and commit() reports the failure (placed()
+// tells): removing it by name could remove what another process put there,
+// and a file it replaced is gone either way.
 //
 // Permissions: a new file gets 0666 less the umask, as fopen(path, "w")
 // would. A regular file that is replaced passes its permission bits (0777,
@@ -44,6 +61,7 @@
 // used by different threads.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -51,6 +69,12 @@
 #include <sys/stat.h>
 
 namespace vza {
+
+// Shared by the files of one destination: once linking an unnamed file in
+// through /proc is refused there, later files are named from the start.
+struct TemporaryChoice {
+    std::atomic<bool> named{false};
+};
 
 class OutputFile {
 public:
@@ -73,8 +97,15 @@ public:
     // Starts a new file that will be called name (one path component) in the
     // folder open as folder (an O_DIRECTORY or O_PATH descriptor, or
     // AT_FDCWD). The caller keeps folder open until commit() or discard().
-    // An earlier uncommitted file of this object is discarded first.
-    bool create(int folder, const std::string& name);
+    // An earlier uncommitted file of this object is discarded first. choice,
+    // when given, is read here and set by commit() (see TemporaryChoice); it
+    // outlives the file.
+    bool create(int folder, const std::string& name, TemporaryChoice* choice = nullptr);
+
+    // As create(), but only ever an unnamed file: false (System, EOPNOTSUPP)
+    // where it would be named, having made nothing anyone can see. For
+    // files read ahead that must not show until their turn.
+    bool createUnnamed(int folder, const std::string& name, TemporaryChoice* choice = nullptr);
 
     // As create() for a path typed by a user: its folder part is opened as
     // given (symbolic links in it followed, as the user meant them), its last
@@ -98,8 +129,12 @@ public:
 
     // Puts the file in place under its name and closes it. With Replace::No
     // an existing target is never replaced, atomically (TargetExists). When
-    // commit() fails the file is discarded and the target is untouched.
+    // commit() fails the file is discarded and the target is untouched, but
+    // for an unnamed file whose close failed once it was in place (placed()).
     bool commit(Replace replace = Replace::Yes, const TargetCheck& check = {});
+
+    // Whether the last commit() put the file in place, even if it failed.
+    bool placed() const { return placed_; }
 
     // Closes and removes the file; the target is untouched. Harmless when
     // nothing is open.
@@ -127,7 +162,13 @@ public:
 
 private:
     bool fail(Problem problem, int error = 0);
+    bool start(int folder, const std::string& name, TemporaryChoice* choice);
+    bool openUnnamed();
+    bool createNamed();
     bool linkUnnamed(const std::string& name);
+    bool rescueUnnamed();
+    bool renameExclusive();
+    bool replaceByRename();
     bool checkTarget(const struct stat& existing, const TargetCheck& check);
     bool commitUnnamed(Replace replace, const TargetCheck& check);
     bool commitNamed(Replace replace, const TargetCheck& check);
@@ -138,6 +179,8 @@ private:
     std::string name_;      // the target
     std::string tempName_;  // the named temporary, "" with O_TMPFILE
     int slot_ = -1;         // its place in the cleanup registry
+    TemporaryChoice* choice_ = nullptr;
+    bool placed_ = false;
     Problem problem_ = Problem::None;
     int systemError_ = 0;
 };
@@ -151,8 +194,32 @@ bool syncFolder(int folder);
 // program; OutputFiles used after the call fail on commit().
 void removePendingOutputFiles() noexcept;
 
+// For a program's signal thread that then ends the program (see above):
+// takes the lock every OutputFile holds while a named temporary comes into
+// being and is registered, or is renamed or removed and forgotten, and never
+// gives it back; then removes every named temporary. When it returns none
+// exists and none can appear: threads that try wait for good. Not
+// async-signal-safe (use removePendingOutputFiles in a handler).
+void holdOutputFilesAndRemovePending() noexcept;
+
 // For tests: true makes every later create() use a named temporary as where
 // O_TMPFILE is not supported; false returns to the normal choice.
 void forceNamedTemporaries(bool on);
+
+// For tests: faults injected at fixed moments, so that races and rare
+// failures are tried deterministically. Not for programs.
+struct OutputFileFaults {
+    // Called at the start of create() and createUnnamed() with the folder and
+    // the target name (e.g. to wait until a thread has come that far).
+    std::function<void(int folder, const std::string& name)> beforeCreate;
+    // Called at the start of commit() with the folder and the target name
+    // (e.g. to put a folder or a FIFO there after the caller's own look).
+    std::function<void(int folder, const std::string& name)> beforeCommit;
+    int closeError = 0;              // the file's close in commit() fails so
+    int procLinkError = 0;           // linking through /proc fails so
+    bool noExclusiveRename = false;  // renameat2(RENAME_NOREPLACE) is unsupported
+};
+// faults stays in force, shared by every thread, until called with nullptr.
+void setOutputFileFaults(const OutputFileFaults* faults);
 
 }  // namespace vza

@@ -8,7 +8,6 @@
 #include <deque>
 #include <fcntl.h>
 #include <optional>
-#include <sched.h>
 #include <sys/sendfile.h>
 #include <thread>
 #include <unistd.h>
@@ -16,6 +15,7 @@
 #include "vza/archive/format/data_buffer.h"
 #include "vza/archive/format/entry_table.h"
 #include "vza/archive/format/format.h"
+#include "vza/archive/fs/process_limits.h"
 #include "vza/archive/names/path_components.h"
 #include "vza/archive/write/archive_output.h"
 #include "vza/archive/write/deflate_pool.h"
@@ -784,11 +784,7 @@ unsigned ArchiveWriter::threadCount() const
 {
     if (threads_ != 0)
         return threads_;
-    cpu_set_t cpus;
-    CPU_ZERO(&cpus);
-    const int allowed = ::sched_getaffinity(0, sizeof cpus, &cpus) == 0 ? CPU_COUNT(&cpus) : 0;
-    const unsigned count = allowed > 0 ? static_cast<unsigned>(allowed) : std::thread::hardware_concurrency();
-    return std::clamp(count, 1u, 16u);
+    return std::clamp(usableCpuCount(), 1u, 16u);
 }
 
 // The data area of beginPrepared(), as it stands.
