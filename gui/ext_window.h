@@ -21,6 +21,7 @@ class QDragEnterEvent;
 class QDropEvent;
 class QFrame;
 class QHBoxLayout;
+class QInputDialog;
 class QLabel;
 class QLineEdit;
 class QMenu;
@@ -152,6 +153,9 @@ private:
     // The message boxes of the window: plain-text labels wide enough for
     // Japanese lines, answered by exec().
     int showBox(QMessageBox& box);
+    // A dialog asking for a file name: title, the label, name filled in,
+    // the field wide enough for a path.
+    void prepareNameDialog(QInputDialog& dialog, const QString& title, const QString& name);
     void warn(const QString& title, const QString& text, const QString& detail = QString());
 
     // The 展開先 (ext_window_destination.cpp).
@@ -164,6 +168,8 @@ private:
     void startProgress();
     void showProgress();
     void askOverwrite();
+    vzA_ExtractionRun::Answer overwriteAnswer(const vzA_ExtractionRun::Question& question, std::string& newName);
+    bool askNewName(const QString& proposed, QString& name);
     void finishExtraction();
     void stopExtraction();
     void finishTest();

@@ -68,16 +68,23 @@ void vzA_ExtWindow::changeItem()
     }
     const QModelIndex cell = model->index(rows.first(), vzA_EntryModel::OutputColumn);
 
-    // The dialog of QInputDialog::getText, wide enough for a path.
     QInputDialog dialog(this, Qt::WindowFlags());
-    dialog.setWindowTitle(tr("ファイル名変更"));
-    dialog.setLabelText(tr("ファイル名を入力して下さい。"));
-    dialog.setTextEchoMode(QLineEdit::Normal);
-    dialog.setTextValue(cell.data(Qt::EditRole).toString());  // the name itself, not as shown
-    if (auto* field = dialog.findChild<QLineEdit*>())
-        field->setMinimumWidth(RenameWidth);
+    prepareNameDialog(dialog, tr("ファイル名変更"),
+                      cell.data(Qt::EditRole).toString());  // the name itself, not as shown
     if (dialog.exec() == QDialog::Accepted)
         model->setData(cell, dialog.textValue(), Qt::DisplayRole);
+}
+
+// The dialog of QInputDialog::getText, wide enough for a path.
+void vzA_ExtWindow::prepareNameDialog(QInputDialog& dialog, const QString& title, const QString& name)
+{
+    dialog.setWindowTitle(title);
+    dialog.setLabelText(tr("ファイル名を入力して下さい。"));
+    dialog.setInputMode(QInputDialog::TextInput);
+    dialog.setTextEchoMode(QLineEdit::Normal);
+    dialog.setTextValue(name);
+    if (auto* field = dialog.findChild<QLineEdit*>())
+        field->setMinimumWidth(RenameWidth);
 }
 
 void vzA_ExtWindow::replaceItem()

@@ -8,6 +8,7 @@
 #include <QAction>
 #include <QCloseEvent>
 #include <QDesktopServices>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDrag>
 #include <QEventLoop>
@@ -15,6 +16,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QInputDialog>
 #include <QLocale>
 #include <QMessageBox>
 #include <QMimeData>
@@ -32,6 +34,7 @@
 #include "plain_labels.h"
 #include "recent_archives.h"
 #include "system_reason.h"
+#include "vza/archive/names/safe_name.h"
 
 namespace {
 
@@ -227,36 +230,89 @@ void vzA_ExtWindow::showProgress()
 // Runs on the GUI thread while the worker waits for the answer.
 void vzA_ExtWindow::askOverwrite()
 {
-    std::int32_t row = -1;
-    std::string path;
-    if (!extraction || !extraction->pendingQuestion(row, path))
+    vzA_ExtractionRun::Question question;
+    if (!extraction || !extraction->pendingQuestion(question))
         return;  // cancelled meanwhile
-    QMessageBox box(
-        QMessageBox::Question, tr("上書き確認"),
-        tr("%1 は既にあります。上書きしますか？").arg(shownName(QFile::decodeName(path.c_str()))),
-        QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll | QMessageBox::Cancel, this);
-    box.setObjectName(QStringLiteral("overwriteQuestion"));
+    askingOverwrite = true;
+    std::string newName;
+    const vzA_ExtractionRun::Answer answer = overwriteAnswer(question, newName);
+    askingOverwrite = false;
+    if (extraction)
+        extraction->answer(answer, newName);
+}
+
+// The question, until it has an answer: 名前を変えて保存 asks for the new
+// name, proposed free, and going back from there asks again.
+vzA_ExtractionRun::Answer vzA_ExtWindow::overwriteAnswer(const vzA_ExtractionRun::Question& question,
+                                                         std::string& newName)
+{
+    using Answer = vzA_ExtractionRun::Answer;
+    const QString path = QFile::decodeName(question.path.c_str());
     // Both sizes, to tell which to keep; the file's only as shown (its
     // path is read again here, for the question alone).
-    const QFileInfo existing(QDir(extractionFolder).filePath(QFile::decodeName(path.c_str())));
-    const std::optional<vza::EntryView> entry = archive.entry(row);
-    box.setInformativeText(tr("既にあるファイル: %1\n展開するファイル: %2")
-                               .arg(humanSize(std::uint64_t(std::max<qint64>(existing.size(), 0))),
-                                    humanSize(entry ? entry->originalSize : 0)));
-    box.setDefaultButton(QMessageBox::No);
-    box.setEscapeButton(QMessageBox::Cancel);
-    askingOverwrite = true;
-    const int chosen = showBox(box);
-    askingOverwrite = false;
-    if (!extraction)
-        return;
-    switch (chosen) {
-    case QMessageBox::Yes: extraction->answer(vzA_ExtractionRun::Answer::Yes); break;
-    case QMessageBox::YesToAll: extraction->answer(vzA_ExtractionRun::Answer::YesToAll); break;
-    case QMessageBox::No: extraction->answer(vzA_ExtractionRun::Answer::No); break;
-    case QMessageBox::NoToAll: extraction->answer(vzA_ExtractionRun::Answer::NoToAll); break;
-    default: extraction->answer(vzA_ExtractionRun::Answer::Cancel); break;
+    const QFileInfo existing(QDir(extractionFolder).filePath(path));
+    const std::optional<vza::EntryView> entry = archive.entry(question.row);
+    for (;;) {
+        QMessageBox box(
+            QMessageBox::Question, tr("上書き確認"), tr("%1 は既にあります。上書きしますか？").arg(shownName(path)),
+            QMessageBox::Yes | QMessageBox::YesToAll | QMessageBox::No | QMessageBox::NoToAll | QMessageBox::Cancel,
+            this);
+        box.setObjectName(QStringLiteral("overwriteQuestion"));
+        box.setInformativeText(tr("既にあるファイル: %1\n展開するファイル: %2")
+                                   .arg(humanSize(std::uint64_t(std::max<qint64>(existing.size(), 0))),
+                                        humanSize(entry ? entry->originalSize : 0)));
+        // Between いいえ and キャンセル where the desktop orders buttons so.
+        QPushButton* rename = box.addButton(tr("名前を変えて保存"), QMessageBox::ActionRole);
+        rename->setObjectName(QStringLiteral("saveAsButton"));
+        rename->setEnabled(!question.freeName.empty());
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::Cancel);
+        const int chosen = showBox(box);
+        if (!extraction)
+            return Answer::Cancel;
+        if (box.clickedButton() == rename) {
+            QString name;
+            const bool named = askNewName(QFile::decodeName(question.freeName.c_str()), name);
+            if (!extraction)
+                return Answer::Cancel;
+            if (!named)
+                continue;
+            newName = QFile::encodeName(name).toStdString();
+            return Answer::Rename;
+        }
+        switch (chosen) {
+        case QMessageBox::Yes: return Answer::Yes;
+        case QMessageBox::YesToAll: return Answer::YesToAll;
+        case QMessageBox::No: return Answer::No;
+        case QMessageBox::NoToAll: return Answer::NoToAll;
+        default: return Answer::Cancel;
+        }
     }
+}
+
+// The name to save under, in the existing file's folder; it may be edited.
+// OK only while it can be a file's name there as it is (not empty, "." or
+// "..", no '/', not too long): nothing is taken out of what the user sees.
+// False when the user goes back.
+bool vzA_ExtWindow::askNewName(const QString& proposed, QString& name)
+{
+    QInputDialog dialog(this, Qt::WindowFlags());
+    dialog.setObjectName(QStringLiteral("saveAsDialog"));
+    prepareNameDialog(dialog, tr("名前を変えて保存"), proposed);
+    // Its buttons are made when first needed: now.
+    dialog.setOkButtonText(dialog.okButtonText());
+    auto* buttons = dialog.findChild<QDialogButtonBox*>();
+    if (QPushButton* ok = buttons ? buttons->button(QDialogButtonBox::Ok) : nullptr) {
+        const auto check = [ok](const QString& text) {
+            ok->setEnabled(vza::safeLeafName(QFile::encodeName(text).toStdString()));
+        };
+        connect(&dialog, &QInputDialog::textValueChanged, ok, check);
+        check(proposed);
+    }
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    name = dialog.textValue();
+    return true;
 }
 
 void vzA_ExtWindow::finishExtraction()

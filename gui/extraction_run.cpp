@@ -79,23 +79,23 @@ vzA_ExtractionRun::Progress vzA_ExtractionRun::progress() const
     return p;
 }
 
-bool vzA_ExtractionRun::pendingQuestion(std::int32_t& row, std::string& path) const
+bool vzA_ExtractionRun::pendingQuestion(Question& question) const
 {
     const std::lock_guard<std::mutex> lock(mutex_);
     if (!questionPending_ || hasAnswer_ || cancel_.load())
         return false;
-    row = questionRow_;
-    path = questionPath_;
+    question = question_;
     return true;
 }
 
-void vzA_ExtractionRun::answer(Answer answer)
+void vzA_ExtractionRun::answer(Answer answer, const std::string& newName)
 {
     {
         const std::lock_guard<std::mutex> lock(mutex_);
         if (!questionPending_)
             return;
         answer_ = answer;
+        newName_ = newName;
         hasAnswer_ = true;
         if (answer == Answer::Cancel)
             cancel_.store(true);
@@ -114,22 +114,25 @@ std::string vzA_ExtractionRun::outputPath(const vza::Archive& archive, const Req
     return entry ? vza::outputNameFor(entry->name, request.encoding) : std::string();
 }
 
-// Runs on the worker thread.
-bool vzA_ExtractionRun::ask(std::int32_t row, const std::string& path)
+// Runs on the worker thread, which the engine asks in row order.
+vza::Extractor::OverwriteAnswer vzA_ExtractionRun::ask(vza::Extractor& extractor, std::int32_t row,
+                                                       const std::string& path)
 {
+    using Reply = vza::Extractor::OverwriteAnswer;
     if (yesToAll_)
-        return true;
+        return Reply::replace();
     if (noToAll_)
-        return false;
+        return Reply::keep();
+    // Looked for before the lock: the GUI thread may wait on it meanwhile.
+    std::string freeName = extractor.proposeFreeName(path);
     std::unique_lock<std::mutex> lock(mutex_);
     if (cancel_.load()) {
         refusedByCancel_.insert(row);
-        return false;
+        return Reply::keep();
     }
     questionPending_ = true;
     hasAnswer_ = false;
-    questionRow_ = row;
-    questionPath_ = path;
+    question_ = {row, path, std::move(freeName)};
     lock.unlock();
     emit questionAsked();
     lock.lock();
@@ -137,16 +140,17 @@ bool vzA_ExtractionRun::ask(std::int32_t row, const std::string& path)
     questionPending_ = false;
     if (!hasAnswer_ || answer_ == Answer::Cancel) {
         refusedByCancel_.insert(row);
-        return false;
+        return Reply::keep();
     }
     switch (answer_) {
-    case Answer::YesToAll: yesToAll_ = true; return true;
-    case Answer::Yes: return true;
-    case Answer::NoToAll: noToAll_ = true; return false;
+    case Answer::YesToAll: yesToAll_ = true; return Reply::replace();
+    case Answer::Yes: return Reply::replace();
+    case Answer::NoToAll: noToAll_ = true; return Reply::keep();
+    case Answer::Rename: return Reply::rename(newName_);
     case Answer::No:
-    case Answer::Cancel: return false;
+    case Answer::Cancel: return Reply::keep();
     }
-    return false;
+    return Reply::keep();
 }
 
 // Runs on the worker thread.
@@ -162,7 +166,9 @@ void vzA_ExtractionRun::work()
     vza::Extractor::Options& options = extractor.options();
     options.createFolders = true;
     options.overwrite = vza::Extractor::Overwrite::Ask;
-    options.askOverwrite = [this](std::int32_t row, const std::string& path) { return ask(row, path); };
+    options.decideOverwrite = [this, &extractor](std::int32_t row, const std::string& path) {
+        return ask(extractor, row, path);
+    };
     options.progress = [this](std::int32_t row, std::uint64_t done, std::uint64_t) {
         currentRow_.store(row, std::memory_order_relaxed);
         entryDone_.store(done, std::memory_order_relaxed);

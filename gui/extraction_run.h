@@ -12,7 +12,9 @@
 // Questions go the other way: before replacing an existing file the worker
 // signals questionAsked() and waits; the GUI thread shows the question and
 // calls answer(). cancel() also ends such a wait, so the GUI thread can
-// stop and join a run without running its event loop.
+// stop and join a run without running its event loop. The worker looks for
+// a free name beside the file before it asks, so that the GUI thread never
+// touches the engine.
 #pragma once
 
 #include <QHash>
@@ -52,7 +54,16 @@ public:
         bool stopAtFirstFailure = true;
     };
 
-    enum class Answer { Yes, YesToAll, No, NoToAll, Cancel };
+    // Rename: write the entry beside the existing file, under a new name
+    // in the same folder (asked again when that name is taken too).
+    enum class Answer { Yes, YesToAll, No, NoToAll, Rename, Cancel };
+
+    // A question the worker waits on.
+    struct Question {
+        std::int32_t row = -1;
+        std::string path;      // the output path, relative to the destination
+        std::string freeName;  // a last component free in its folder; "" when none was found
+    };
 
     struct Progress {
         std::int32_t currentRow = -1;  // -1 before the first entry
@@ -86,10 +97,11 @@ public:
 
     Progress progress() const;
 
-    // The question the worker waits on: the row and its output path. False
-    // when none is waiting.
-    bool pendingQuestion(std::int32_t& row, std::string& path) const;
-    void answer(Answer answer);
+    // The question the worker waits on. False when none is waiting.
+    bool pendingQuestion(Question& question) const;
+    // newName, for Rename: the new last component, as bytes for the file
+    // system; the engine refuses the row when it is not a safe leaf name.
+    void answer(Answer answer, const std::string& newName = std::string());
 
     // Valid after finished(), or after join().
     const Outcome& outcome() const { return outcome_; }
@@ -111,7 +123,7 @@ signals:
 
 private:
     void work();
-    bool ask(std::int32_t row, const std::string& path);
+    vza::Extractor::OverwriteAnswer ask(vza::Extractor& extractor, std::int32_t row, const std::string& path);
     void waitIfHeld();
 
     vza::Archive& archive_;
@@ -131,8 +143,8 @@ private:
     bool questionPending_ = false;
     bool hasAnswer_ = false;
     Answer answer_ = Answer::Cancel;
-    std::int32_t questionRow_ = -1;
-    std::string questionPath_;
+    std::string newName_;
+    Question question_;
     bool yesToAll_ = false;  // worker thread only
     bool noToAll_ = false;   // worker thread only
     // Rows whose question was cut short by a cancel; worker thread only.

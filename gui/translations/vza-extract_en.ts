@@ -400,6 +400,12 @@ Reason: %2</translation>
 File to extract: %2</translation>
     </message>
     <message>
+        <location filename="../ext_window_extract.cpp" line="265" />
+        <location filename="../ext_window_extract.cpp" line="301" />
+        <source>名前を変えて保存</source>
+        <translation>Save Under Another Name</translation>
+    </message>
+    <message>
         <location filename="../ext_window_extract.cpp" line="318" />
         <location filename="../ext_window_extract.cpp" line="487" />
         <source>原因: %1</source>

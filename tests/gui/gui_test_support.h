@@ -45,6 +45,10 @@ inline QString overwriteQuestion(const QString& path)
 {
     return QStringLiteral("box+buttons|上書き確認|%1 は既にあります。上書きしますか？").arg(path);
 }
+// 名前を変えて保存 of the overwrite question: its button, and the dialog
+// that asks for the name (its value: the name proposed).
+inline const QString SaveAsButton = QStringLiteral("saveAsButton");
+inline const QString SaveAsDialog = QStringLiteral("input|名前を変えて保存|ファイル名を入力して下さい。");
 // The question before every row is extracted; arg: the count.
 inline const QString AllRowsQuestion =
     QStringLiteral("box+buttons|展開|選択がありません。全て (%1 個) を展開しますか？");

@@ -2,9 +2,11 @@
 // The extract command: which rows it writes where, when it stops, and how
 // stored names of every kind reach the disk.
 #include <QAction>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QInputDialog>
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
@@ -91,6 +93,9 @@ private slots:
     void duplicateNames();
     void askBeforeReplacing_data();
     void askBeforeReplacing();
+    void saveUnderAnotherName_data();
+    void saveUnderAnotherName();
+    void saveAsNameMustBeALeaf();
     void linkInWorkingFolder();
     void archiveNeverATarget();
     void namesShownAsTheyAre_data();
@@ -98,6 +103,7 @@ private slots:
 
 private:
     void listThree(std::uint32_t flags = 0);
+    void listConflicts(const QString& folder);
     void rename(int row, const QString& name);
 };
 
@@ -392,6 +398,144 @@ void ExtractTest::askBeforeReplacing()
         QCOMPARE(QString::fromUtf8(readFile(column(0)[i])), contents[i]);
     QCOMPARE(filesBelow("."), (QStringList{"a.txt", "b.txt", "c.txt", "three.vza"}));
     QVERIFY(window->findChild<QAction*>("extractAction")->isEnabled());
+}
+
+// 写真.jpg, then two entries of one name, each meeting a file already there.
+void ExtractTest::listConflicts(const QString& folder)
+{
+    QVERIFY(writeArchive("conflicts.vza", {{"写真.jpg", "photo"}, {"dup.txt", "first"}, {"dup.txt", "second"}}));
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(writeFile(folder + "/写真.jpg", "old photo") && writeFile(folder + "/dup.txt", "old dup"));
+    QCOMPARE(lines(read("conflicts.vza")), QStringList{FileDialog});
+    table()->selectAll();
+}
+
+// 名前を変えて保存 proposes a free name beside the existing file, which the
+// user may take or edit; the existing file stays. A name that is taken too
+// is asked about in turn, and going back from the name asks the question
+// again.
+void ExtractTest::saveUnderAnotherName_data()
+{
+    QTest::addColumn<bool>("toFolder");      // フォルダへ展開 into out/, else 展開
+    QTest::addColumn<QStringList>("steps");  // see the test
+    QTest::addColumn<QStringList>("seen");
+    QTest::addColumn<QStringList>("proposed");  // the names the dialog came up with
+    QTest::addColumn<QStringList>("files");     // "name=content", below the destination
+
+    const QString photo = overwriteQuestion("写真.jpg");
+    const QString dup = overwriteQuestion("dup.txt");
+    const QString someKept = QStringLiteral("information|展開結果|展開が終わりました。");
+    const QStringList untouched{"dup.txt=old dup", "写真.jpg=old photo"};
+    // The second dup.txt finds dup (2).txt written by the first.
+    QTest::newRow("as proposed, each time")
+        << false << QStringList{"rename", "ok", "rename", "ok", "rename", "ok", "close"}
+        << QStringList{photo, SaveAsDialog, dup, SaveAsDialog, dup, SaveAsDialog, ExtractDoneBox}
+        << QStringList{"写真 (2).jpg", "dup (2).txt", "dup (3).txt"}
+        << QStringList{"dup (2).txt=first", "dup (3).txt=second", "dup.txt=old dup", "写真 (2).jpg=photo",
+                       "写真.jpg=old photo"};
+    QTest::newRow("edited") << false << QStringList{"rename", "type:アルバム 1.jpg", "no", "no", "close"}
+                            << QStringList{photo, SaveAsDialog, dup, dup, someKept} << QStringList{"写真 (2).jpg"}
+                            << QStringList{"dup.txt=old dup", "アルバム 1.jpg=photo", "写真.jpg=old photo"};
+    QTest::newRow("a taken name is asked about")
+        << false << QStringList{"rename", "type:dup.txt", "notoall", "close"}
+        << QStringList{photo, SaveAsDialog, dup, someKept} << QStringList{"写真 (2).jpg"} << untouched;
+    QTest::newRow("back from the name, then cancel")
+        << false << QStringList{"rename", "escape", "cancel"} << QStringList{photo, SaveAsDialog, photo}
+        << QStringList{"写真 (2).jpg"} << untouched;
+    // A file saved under another name is one written.
+    QTest::newRow("to a folder: counted as written")
+        << true << QStringList{"folder", "rename", "ok", "no", "no", "close"}
+        << QStringList{FolderDialog,
+                       photo,
+                       SaveAsDialog,
+                       dup,
+                       dup,
+                       "information|展開結果|展開が終わりました。\n書き込み: 1 個、スキップ: 2 個、失敗: 0 個"}
+        << QStringList{"写真 (2).jpg"} << QStringList{"dup.txt=old dup", "写真 (2).jpg=photo", "写真.jpg=old photo"};
+}
+
+void ExtractTest::saveUnderAnotherName()
+{
+    QFETCH(bool, toFolder);
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, seen);
+    QFETCH(QStringList, proposed);
+    QFETCH(QStringList, files);
+
+    const QString destination = toFolder ? "out" : ".";
+    listConflicts(destination);
+    std::vector<ModalScript::Step> script;
+    for (const QString& step : steps) {
+        if (step.startsWith("type:"))
+            script.push_back([name = step.mid(5)](QWidget* widget) {
+                if (auto* input = qobject_cast<QInputDialog*>(widget))
+                    input->setTextValue(name);
+                pressOk()(widget);
+            });
+        else if (step == "rename")
+            script.push_back(pressButton(SaveAsButton));
+        else if (step == "ok")
+            script.push_back(pressOk());
+        else if (step == "escape")
+            script.push_back(cancel());
+        else if (step == "close")
+            script.push_back(closeBox());
+        else if (step == "folder")
+            script.push_back(chooseFolder("out"));
+        else
+            script.push_back(press(step == "no"        ? QMessageBox::No
+                                   : step == "notoall" ? QMessageBox::NoToAll
+                                                       : QMessageBox::Cancel));
+    }
+    ModalScript answers(script);
+    if (toFolder)
+        window->extractToFolder();
+    else
+        window->extractFile();
+    waitForExtraction();
+    const QList<Seen> got = answers.result();
+    QCOMPARE(lines(got), seen);
+    QStringList shown;
+    for (const Seen& s : got)
+        if (s.line == SaveAsDialog)
+            shown << s.value;
+    QCOMPARE(shown, proposed);
+    // Nothing else, no temporary file either.
+    QStringList expected = files;
+    if (!toFolder)
+        expected << "conflicts.vza=";
+    expected.sort();
+    QStringList found;
+    for (const QString& name : filesBelow(QDir(destination).absolutePath()))
+        found << name + "=" +
+                     (name.endsWith(".vza") ? QString() : QString::fromUtf8(readFile(destination + "/" + name)));
+    QCOMPARE(found, expected);
+    QVERIFY(action("extractAction")->isEnabled());
+}
+
+// The name dialog takes only a name the file can have in that folder as it
+// is: OK is off for anything the engine would refuse.
+void ExtractTest::saveAsNameMustBeALeaf()
+{
+    listConflicts(".");
+    QMap<QString, bool> okFor;
+    const auto tryNames = [&okFor](QWidget* widget) {
+        auto* input = qobject_cast<QInputDialog*>(widget);
+        QAbstractButton* ok = widget->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
+        okFor["as proposed"] = ok->isEnabled();
+        for (const QString& name : {QString(), QString("."), QString(".."), QString("sub/写真.jpg"), QString(256, 'n'),
+                                    QString(255, 'n'), QString("..写真.jpg")}) {
+            input->setTextValue(name);
+            okFor[name.size() > 10 ? QString::number(name.size()) : name] = ok->isEnabled();
+        }
+        widget->close();
+    };
+    QCOMPARE(lines(run(&vzA_ExtWindow::extractFile, {pressButton(SaveAsButton), tryNames, press(QMessageBox::Cancel)})),
+             (QStringList{overwriteQuestion("写真.jpg"), SaveAsDialog, overwriteQuestion("写真.jpg")}));
+    const QMap<QString, bool> expected{{"as proposed", true},   {"", false},    {".", false},  {"..", false},
+                                       {"sub/写真.jpg", false}, {"256", false}, {"255", true}, {"..写真.jpg", true}};
+    QCOMPARE(okFor, expected);
+    QCOMPARE(filesBelow("."), (QStringList{"conflicts.vza", "dup.txt", "写真.jpg"}));
 }
 
 // A link in the working folder on an entry's way is never followed, whatever

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QEvent>
 #include <QFileDialog>
@@ -65,12 +66,19 @@ void fill(QWidget* dialog, const char* field, const QString& text)
         edit->setText(text);
 }
 
-void press(QWidget* dialog, const char* button)
+// A button that is missing or disabled closes the dialog instead: a click
+// on it would leave the dialog up, and the test waiting.
+void click(QWidget* dialog, QAbstractButton* button)
 {
-    if (auto* found = dialog->findChild<QPushButton*>(QLatin1String(button)))
-        found->click();
+    if (button && button->isEnabled())
+        button->click();
     else
         dialog->close();
+}
+
+void press(QWidget* dialog, const char* button)
+{
+    click(dialog, dialog->findChild<QPushButton*>(QLatin1String(button)));
 }
 
 QtMessageHandler nextHandler = nullptr;
@@ -199,6 +207,19 @@ ModalScript::Step enterReplace(const QString& search, const QString& replacement
             fill(widget, "replaceEdit", replacement);
             press(widget, "replaceOkButton");
         });
+    };
+}
+
+ModalScript::Step pressButton(const QString& objectName)
+{
+    return [objectName](QWidget* widget) { click(widget, widget->findChild<QPushButton*>(objectName)); };
+}
+
+ModalScript::Step pressOk()
+{
+    return [](QWidget* widget) {
+        auto* buttons = widget->findChild<QDialogButtonBox*>();
+        click(widget, buttons ? buttons->button(QDialogButtonBox::Ok) : nullptr);
     };
 }
 

@@ -68,6 +68,11 @@ ModalScript::Step closeBox();                       // presses OK on a message b
 ModalScript::Step enterPassword(const QString& password);
 ModalScript::Step enterText(const QString& text);  // a QInputDialog
 ModalScript::Step enterReplace(const QString& search, const QString& replacement);
+// Click a push button (found by objectName; the OK of a dialog's button box
+// for pressOk) as the user would: a disabled one does nothing, so the
+// dialog is closed instead.
+ModalScript::Step pressButton(const QString& objectName);
+ModalScript::Step pressOk();
 
 // Installs a message handler that drops the offscreen platform's warning,
 // given for every dialog, that it cannot pass size hints on. Idempotent.
