@@ -59,7 +59,7 @@ int main(int argc, char** argv)
     try {
         const std::string password(vza::fuzz::FuzzPassword);
         for (const auto& [form, flags] : forms) {
-            vza::test::writeArchive(folder + "/archive/" + form + ".vza", Entries, flags, password);
+            vza::test::writeArchiveAsGiven(folder + "/archive/" + form + ".vza", Entries, flags, password);
             vza::test::writeArchive(folder + "/archive/" + form + "-empty.vza", {}, flags, password);
 
             int number = 0;
