@@ -132,8 +132,9 @@ void suggestLatin1(const ArchiveInput& archive, const EntryNames& names, Console
 // Says, once for each, which entries extract would refuse by their names.
 void warnRefused(const EntryNames& names, const std::vector<std::int32_t>& chosen, Console& console)
 {
+    const EntryRecords& entries = names.table().entries();
     for (const std::int32_t index : chosen) {
-        const NameVerdict verdict = judgeStoredName(names.table().at(index)->name, names.encoding());
+        const NameVerdict verdict = judgeStoredName(entries.name(static_cast<std::size_t>(index)), names.encoding());
         if (verdict == NameVerdict::Writable)
             continue;
         const std::string who =

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: MIT
 #include "vza/archive/names/name_verdict.h"
 
+#include <optional>
+
 #include "vza/archive/names/path_components.h"
 #include "vza/archive/names/safe_name.h"
 
@@ -23,26 +25,34 @@ NameVerdict measure(std::string_view path)
     return componentCountFits(components) ? NameVerdict::Writable : NameVerdict::TooManyComponents;
 }
 
-// Whether stored is its own output path in every encoding: ASCII without
-// a backslash or zero byte, neither anchored nor holding "", "." or "..".
-bool safeAsItStands(std::string_view stored)
+// The verdict on stored when it is its own output path in every encoding
+// (ASCII without a backslash or zero byte, neither anchored nor holding "",
+// "." or ".."), in one pass over its bytes; nothing when it is not.
+std::optional<NameVerdict> judgeAsItStands(std::string_view stored)
 {
     if (stored.empty() || startsAtRoot(stored) || hasDrivePrefix(stored))
-        return false;
-    std::size_t componentStart = 0;
+        return std::nullopt;
+    std::size_t components = 0;
+    std::size_t start = 0;
+    bool tooLong = false;
     for (std::size_t i = 0; i <= stored.size(); ++i) {
         if (i < stored.size()) {
             const auto byte = static_cast<unsigned char>(stored[i]);
             if (byte == 0 || byte == '\\' || byte >= 0x80)
-                return false;
+                return std::nullopt;
             if (byte != '/')
                 continue;
         }
-        if (componentKind(stored.substr(componentStart, i - componentStart)) != ComponentKind::Name)
-            return false;
-        componentStart = i + 1;
+        const std::string_view component = stored.substr(start, i - start);
+        if (componentKind(component) != ComponentKind::Name)
+            return std::nullopt;
+        tooLong = tooLong || !componentLengthFits(component);
+        ++components;
+        start = i + 1;
     }
-    return true;
+    if (tooLong)
+        return NameVerdict::ComponentTooLong;
+    return componentCountFits(components) ? NameVerdict::Writable : NameVerdict::TooManyComponents;
 }
 
 }  // namespace
@@ -51,11 +61,10 @@ NameVerdict judgeStoredName(std::string_view stored, NameEncoding encoding, std:
 {
     if (stored.empty())
         return NameVerdict::Empty;
-    if (safeAsItStands(stored)) {
-        const NameVerdict verdict = measure(stored);
-        if (verdict == NameVerdict::Writable && outputPath != nullptr)
+    if (const std::optional<NameVerdict> verdict = judgeAsItStands(stored)) {
+        if (*verdict == NameVerdict::Writable && outputPath != nullptr)
             outputPath->assign(stored);
-        return verdict;
+        return *verdict;
     }
     const std::string decoded = decodeName(stored, encoding);
     if (decoded.find('\0') != std::string::npos)
