@@ -40,7 +40,10 @@ g++ -shared -fPIC -Wl,-z,defs -o "$work/shared/libvza_all.so" -Wl,--whole-archiv
     "$libdir/libvza_codec.a" -Wl,--no-whole-archive "${libs[@]}" || fail "the static libraries cannot go into a shared object"
 g++ -std=c++20 "${cflags[@]}" -o "$work/shared/vza_list" "$source/examples/vza_list.cpp" \
     -L"$work/shared" -lvza_all -Wl,-rpath,"$work/shared" || fail "vza_list does not link with the shared object"
-ldd "$work/shared/vza_list" | grep -q libvza_all.so || fail "vza_list does not use the shared object"
+# grep reads all of ldd's output: with pipefail, grep -q quitting early could
+# end ldd by SIGPIPE and fail the pipeline although the library was found.
+ldd "$work/shared/vza_list" >"$work/shared/ldd.txt"
+grep -q libvza_all.so "$work/shared/ldd.txt" || fail "vza_list does not use the shared object"
 
 printf 'first file\n' >"$work/input/a.txt"
 head -c 300000 /dev/urandom >"$work/input/sub/random.bin"
