@@ -81,8 +81,9 @@ const std::vector<OptionSpec> Options_ = {
          o.passwordFile = value;
          return true;
      }},
-    {'h', "help", "", "", true, [](Options& o, const std::string&, std::string&) { o.help = true; return true; }},
-    {'\0', "version", "", "", true,
+    {'h', "help", "", "print this help; after a command, that command's", true,
+     [](Options& o, const std::string&, std::string&) { o.help = true; return true; }},
+    {'\0', "version", "", "print the version", true,
      [](Options& o, const std::string&, std::string&) { o.version = true; return true; }},
     // Asked for out of habit from other tools: the answer says where a
     // password may come from instead.
@@ -266,6 +267,11 @@ std::vector<const OptionSpec*> findLongOptions(std::string_view longName)
             found.push_back(&option);
     }
     return found;
+}
+
+bool isRefused(const OptionSpec& option)
+{
+    return option.apply == refusePassword || option.apply == refuseP;
 }
 
 bool takesOption(const CommandSpec& command, const OptionSpec& option)

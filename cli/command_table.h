@@ -63,6 +63,10 @@ const OptionSpec* findOption(char letter);
 // option it begins (none, one, or several when it is ambiguous).
 std::vector<const OptionSpec*> findLongOptions(std::string_view longName);
 
+// Whether option is there only to be refused with a reason (-p, -P,
+// --password): no help line, never offered by the completion.
+bool isRefused(const OptionSpec& option);
+
 // Whether command takes option (its own, or one for every command).
 bool takesOption(const CommandSpec& command, const OptionSpec& option);
 

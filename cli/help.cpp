@@ -83,7 +83,7 @@ std::string generalHelp()
     }
     text.back() = '.';
     text += "\nLong options may be cut to any unique beginning (--exc for --exclude).\n";
-    return text + "\n" + commonOptions() + "\n" + ExitCodes + "\n" + "  vza --version    print the version\n";
+    return text + "\n" + commonOptions() + "\n" + ExitCodes;
 }
 
 std::string commandHelp(const std::string& name)

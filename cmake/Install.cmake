@@ -35,7 +35,7 @@ install(CODE "set(VZA_INSTALL_STEP before)
 
 # --- cli ------------------------------------------------------------------
 vza_install(cli ${CMAKE_INSTALL_BINDIR} TARGETS vza RUNTIME)
-vza_install(cli ${CMAKE_INSTALL_DATADIR}/bash-completion/completions FILES ${VZA_DATA_DIR}/vza.bash RENAME vza)
+vza_install(cli ${CMAKE_INSTALL_DATADIR}/bash-completion/completions FILES ${PROJECT_BINARY_DIR}/vza.bash RENAME vza)
 # The MIME type is known to the system even without the desktop program, so
 # that file managers and `gio info` name .vza files whatever reads them.
 vza_install(cli ${CMAKE_INSTALL_DATADIR}/mime/packages FILES ${VZA_DATA_DIR}/vza.xml)

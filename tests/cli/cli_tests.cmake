@@ -26,3 +26,11 @@ if(TARGET vza)
   target_link_libraries(cli_unit_test PRIVATE vza_archive GTest::gtest GTest::gtest_main)
   gtest_discover_tests(cli_unit_test DISCOVERY_TIMEOUT 60)
 endif()
+
+# The man page, --help and the bash completion against the command table.
+if(TARGET vza-command-surface)
+  add_test(NAME cli_command_surface
+    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/install/command_surface.sh $<TARGET_FILE:vza-command-surface>
+            $<TARGET_FILE:vza> ${PROJECT_SOURCE_DIR}/man/vza.1 ${PROJECT_BINARY_DIR}/vza.bash
+            ${CMAKE_CURRENT_BINARY_DIR}/command-surface)
+endif()

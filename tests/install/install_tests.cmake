@@ -39,10 +39,10 @@ endif()
 add_test(NAME install_mime_type
   COMMAND ${VZA_INSTALL_TESTS}/mime_type.sh $<TARGET_FILE:vza> ${PROJECT_SOURCE_DIR} ${VZA_INSTALL_WORK}/mime)
 add_test(NAME install_man_pages
-  COMMAND ${CMAKE_COMMAND} -E env VZA=$<TARGET_FILE:vza> ${VZA_EXTRACT_ENV}
+  COMMAND ${CMAKE_COMMAND} -E env ${VZA_EXTRACT_ENV}
           ${VZA_INSTALL_TESTS}/man_pages.sh ${PROJECT_SOURCE_DIR}/man/vza.1 ${PROJECT_SOURCE_DIR}/man/vza-extract.1)
 add_test(NAME install_bash_completion
-  COMMAND ${VZA_INSTALL_TESTS}/completion.sh ${PROJECT_SOURCE_DIR} ${VZA_INSTALL_WORK}/completion)
+  COMMAND ${VZA_INSTALL_TESTS}/completion.sh ${PROJECT_BINARY_DIR}/vza.bash ${VZA_INSTALL_WORK}/completion)
 add_test(NAME install_examples
   COMMAND ${VZA_INSTALL_TESTS}/examples.sh ${PROJECT_BINARY_DIR} ${PROJECT_SOURCE_DIR}
           ${VZA_INSTALL_WORK}/examples $<TARGET_FILE:vza>)
