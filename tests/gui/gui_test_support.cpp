@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -13,8 +15,30 @@
 #include <QTest>
 
 #include "ext_window.h"
+#include "vza/archive/read/archive.h"
 
 namespace guitest {
+
+QStringList filesBelow(const QString& root)
+{
+    const QDir base(QDir(root).absolutePath());
+    QStringList files;
+    QDirIterator it(base.path(), QDir::Files | QDir::Hidden | QDir::System, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << base.relativeFilePath(it.next());
+    files.sort();
+    return files;
+}
+
+bool damageEntry(const QString& path, int index)
+{
+    vza::Archive archive;
+    if (!archive.open(QFile::encodeName(path).toStdString(), std::string()))
+        return false;
+    QFile file(path);
+    return file.open(QIODevice::ReadWrite) && file.seek(qint64(archive.archiveIndex().entryOffset(index))) &&
+           file.write(QByteArray(qsizetype(archive.entry(index)->storedSize), '\xff')) > 0;
+}
 
 ModalScript::Step press(int standardButton)
 {

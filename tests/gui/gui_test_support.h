@@ -55,6 +55,13 @@ inline const QString AllRowsQuestion =
 inline const QString FolderDialog = QStringLiteral("file|展開先フォルダ|All Files (*)");
 inline const QString SelectOneRowBox = QStringLiteral("warning|指定エラー|データを1個だけ選択して下さい。");
 
+// Every file below root, as paths relative to it, sorted; hidden ones too,
+// so that a temporary file left behind shows.
+QStringList filesBelow(const QString& root);
+
+// Overwrites the stored bytes of entry index of the archive at path.
+bool damageEntry(const QString& path, int index);
+
 // Steps for the extract commands.
 ModalScript::Step press(int standardButton);          // a button of a message box
 ModalScript::Step chooseFolder(const QString& path);  // the folder dialog of フォルダへ展開

@@ -5,7 +5,6 @@
 // the folder, lets the user change it, and the summary offers to open it.
 #include <QDesktopServices>
 #include <QDir>
-#include <QDirIterator>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
@@ -20,16 +19,6 @@
 using namespace guitest;
 
 namespace {
-
-QStringList filesBelow(const QString& root)
-{
-    QStringList files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(root).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
 
 // What a hostile archive would put into a home folder.
 const std::vector<Entry> HomeFiles{

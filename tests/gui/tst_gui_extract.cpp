@@ -4,7 +4,6 @@
 #include <QAction>
 #include <QDialogButtonBox>
 #include <QDir>
-#include <QDirIterator>
 #include <QFile>
 #include <QInputDialog>
 #include <QLabel>
@@ -29,28 +28,6 @@ const std::vector<Entry> ThreeEntries{
     {"b.txt", QByteArray(5000, 'b')},  // compresses, so damage shows
     {"c.txt", "gamma"},
 };
-
-// Every file below root, as paths relative to it, sorted.
-QStringList filesBelow(const QString& root)
-{
-    QStringList files;
-    QDirIterator it(root, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(root).relativeFilePath(it.next());
-    files.sort();
-    return files;
-}
-
-// Overwrites the stored bytes of entry index of the archive at path.
-bool damageEntry(const QString& path, int index)
-{
-    vza::Archive archive;
-    if (!archive.open(QFile::encodeName(path).toStdString(), std::string()))
-        return false;
-    QFile file(path);
-    return file.open(QIODevice::ReadWrite) && file.seek(qint64(archive.archiveIndex().entryOffset(index))) &&
-           file.write(QByteArray(qsizetype(archive.entry(index)->storedSize), '\xff')) > 0;
-}
 
 // What a label shows: its text itself, or what the text renders to when the
 // label takes it for markup.
