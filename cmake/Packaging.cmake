@@ -68,12 +68,14 @@ output folder, and no half-written file is ever left behind.")
 
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME ${VZA_DEVELOPMENT_PACKAGE})
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
-# The programs' libisal2 comes from shlibdeps; a static link of the library
-# needs the development files.
+# The programs' libisal2 and libdeflate0 come from shlibdeps; a static link
+# of the library needs the development files.
+set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "zlib1g-dev")
 if(VZA_WITH_ISAL)
-  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "zlib1g-dev, libisal-dev")
-else()
-  set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "zlib1g-dev")
+  string(APPEND CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS ", libisal-dev")
+endif()
+if(VZA_WITH_LIBDEFLATE)
+  string(APPEND CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS ", libdeflate-dev")
 endif()
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
 "static C++20 library for .vza archives

@@ -1,52 +1,90 @@
 // SPDX-License-Identifier: MIT
 #include "vza/codec/block_deflater.h"
 
-#ifdef VZA_HAVE_ISAL
-#include <isa-l/igzip_lib.h>
+#include <zlib.h>
+
+#ifdef VZA_HAVE_LIBDEFLATE
+#include <libdeflate.h>
 #endif
+
+#include "vza/codec/deflate_backend.h"
 
 namespace vza {
 
 namespace {
+
 // The zlib header for deflate with a 32 KiB window, by the level's class
 // (FLEVEL: 0 fastest, 1 fast, 2 default, 3 best), check bits included.
 constexpr std::uint8_t Headers[4][2] = {{0x78, 0x01}, {0x78, 0x5E}, {0x78, 0x9C}, {0x78, 0xDA}};
-}  // namespace
 
-#ifdef VZA_HAVE_ISAL
-// ISA-L's deflater: a raw stream, its level's work buffer beside it.
-struct BlockDeflater::Isal {
-    isal_zstream stream{};
-    std::vector<std::uint8_t> levelBuffer;
-    std::uint32_t level = 1;
-};
-#else
-struct BlockDeflater::Isal {};
-#endif
-
-BlockDeflater::BlockDeflater(int level)
+std::uint32_t adler32Of(const std::uint8_t* data, std::size_t length)
 {
-#ifdef VZA_HAVE_ISAL
-    // Level 1 through ISA-L's level 3: several times as fast as zlib's
-    // level 1 and a little smaller (ISA-L's own levels 1 and 2 come out
-    // about as large as zlib's, sometimes larger).
-    if (level == 1) {
-        isal_ = std::make_unique<Isal>();
-        isal_->level = 3;
-        isal_->levelBuffer.resize(ISAL_DEF_LVL3_DEFAULT);
-        initialised_ = true;
-        return;
-    }
+#ifdef VZA_HAVE_LIBDEFLATE
+    return libdeflate_adler32(1, data, length);  // several times zlib's speed
+#else
+    return static_cast<std::uint32_t>(adler32_z(1, data, length));
 #endif
-    // A raw deflate stream: the zlib header and trailer are the caller's,
-    // once for the whole input.
-    initialised_ = deflateInit2(&stream_, level, Z_DEFLATED, -15, 8, Z_DEFAULT_STRATEGY) == Z_OK;
 }
 
-BlockDeflater::~BlockDeflater()
+std::size_t slot(DeflateEngine engine)
 {
-    if (initialised_ && !isal_)
-        deflateEnd(&stream_);
+    return static_cast<std::size_t>(engine);
+}
+
+}  // namespace
+
+BlockDeflater::BlockDeflater(int level) : level_(level) {}
+
+BlockDeflater::BlockDeflater(int level, DeflateEngine engine)
+    : level_(level), forced_(true), engine_(engineAvailable(engine) ? engine : DeflateEngine::Zlib)
+{}
+
+BlockDeflater::~BlockDeflater() = default;
+
+bool BlockDeflater::engineAvailable(DeflateEngine engine)
+{
+    switch (engine) {
+    case DeflateEngine::Zlib: return true;
+#ifdef VZA_HAVE_ISAL
+    case DeflateEngine::Isal: return true;
+#endif
+#ifdef VZA_HAVE_LIBDEFLATE
+    case DeflateEngine::Libdeflate: return true;
+#endif
+    default: return false;
+    }
+}
+
+const char* BlockDeflater::engineName(DeflateEngine engine)
+{
+    switch (engine) {
+    case DeflateEngine::Isal: return "isa-l";
+    case DeflateEngine::Libdeflate: return "libdeflate";
+    default: return "zlib";
+    }
+}
+
+// Whole inputs: libdeflate wherever it is built. Pieces of a large input:
+// ISA-L at level 1 (primed, and faster than libdeflate's level 1 with the
+// decoding its pieces need), else libdeflate, else zlib.
+DeflateBackend* BlockDeflater::backendFor(bool whole)
+{
+    DeflateEngine engine = engine_;
+    if (!forced_) {
+        const bool isalFirst = level_ == 1 && !whole && engineAvailable(DeflateEngine::Isal);
+        engine = isalFirst                                             ? DeflateEngine::Isal
+                 : engineAvailable(DeflateEngine::Libdeflate)          ? DeflateEngine::Libdeflate
+                 : level_ == 1 && engineAvailable(DeflateEngine::Isal) ? DeflateEngine::Isal
+                                                                       : DeflateEngine::Zlib;
+    }
+    const std::size_t at = slot(engine);
+    if (!backends_[at] && !failed_[at]) {
+        backends_[at] = engine == DeflateEngine::Isal         ? makeIsalDeflater()
+                        : engine == DeflateEngine::Libdeflate ? makeLibdeflateDeflater(level_)
+                                                              : makeZlibDeflater(level_);
+        failed_[at] = !backends_[at];
+    }
+    return backends_[at].get();
 }
 
 const std::uint8_t* BlockDeflater::zlibHeader(int level)
@@ -59,70 +97,15 @@ bool BlockDeflater::compress(const std::uint8_t* dictionary, std::size_t diction
                              std::size_t length, bool last, std::vector<std::uint8_t>& out, std::uint32_t& checksum)
 {
     out.clear();
-    if (!initialised_ || length > 0x40000000 || dictionaryLength > DictionarySize)
+    if (length > 0x40000000 || dictionaryLength > DictionarySize)
         return false;
-    if (isal_) {
-        if (!compressIsal(dictionary, dictionaryLength, data, length, last, out))
-            return false;
-        checksum = static_cast<std::uint32_t>(adler32(1, data, static_cast<uInt>(length)));
-        return true;
-    }
-    if (deflateReset(&stream_) != Z_OK)
-        return false;
-    if (dictionaryLength > 0 && deflateSetDictionary(&stream_, dictionary, static_cast<uInt>(dictionaryLength)) != Z_OK)
-        return false;
-    // deflateBound covers a finished stream; a sync flush adds an empty
-    // stored block (5 bytes) and at most one byte of bits before it.
-    out.resize(deflateBound(&stream_, static_cast<uLong>(length)) + 16);
-    stream_.next_in = const_cast<Bytef*>(data);
-    stream_.avail_in = static_cast<uInt>(length);
-    stream_.next_out = out.data();
-    stream_.avail_out = static_cast<uInt>(out.size());
-    const int status = deflate(&stream_, last ? Z_FINISH : Z_SYNC_FLUSH);
-    const bool done =
-        last ? status == Z_STREAM_END : (status == Z_OK && stream_.avail_in == 0 && stream_.avail_out > 0);
-    if (!done) {
+    DeflateBackend* backend = backendFor(dictionaryLength == 0 && last);
+    if (!backend || !backend->compress(dictionary, dictionaryLength, data, length, last, out)) {
         out.clear();
         return false;
     }
-    out.resize(out.size() - stream_.avail_out);
-    checksum = static_cast<std::uint32_t>(adler32(1, data, static_cast<uInt>(length)));
+    checksum = adler32Of(data, length);
     return true;
-}
-
-bool BlockDeflater::compressIsal([[maybe_unused]] const std::uint8_t* dictionary,
-                                 [[maybe_unused]] std::size_t dictionaryLength,
-                                 [[maybe_unused]] const std::uint8_t* data, [[maybe_unused]] std::size_t length,
-                                 [[maybe_unused]] bool last, [[maybe_unused]] std::vector<std::uint8_t>& out)
-{
-#ifdef VZA_HAVE_ISAL
-    isal_zstream& stream = isal_->stream;
-    isal_deflate_init(&stream);
-    stream.level = isal_->level;
-    stream.level_buf = isal_->levelBuffer.data();
-    stream.level_buf_size = static_cast<std::uint32_t>(isal_->levelBuffer.size());
-    stream.gzip_flag = IGZIP_DEFLATE;
-    if (dictionaryLength > 0 && isal_deflate_set_dict(&stream, const_cast<std::uint8_t*>(dictionary),
-                                                      static_cast<std::uint32_t>(dictionaryLength)) != COMP_OK)
-        return false;
-    // Stored blocks at worst, and the flush's empty block.
-    out.resize(length + length / 16 + 1024);
-    stream.next_in = const_cast<std::uint8_t*>(data);
-    stream.avail_in = static_cast<std::uint32_t>(length);
-    stream.next_out = out.data();
-    stream.avail_out = static_cast<std::uint32_t>(out.size());
-    stream.end_of_stream = last ? 1 : 0;
-    stream.flush = last ? NO_FLUSH : SYNC_FLUSH;
-    if (isal_deflate(&stream) != COMP_OK || stream.avail_in != 0 ||
-        (last && stream.internal_state.state != ZSTATE_END)) {
-        out.clear();
-        return false;
-    }
-    out.resize(out.size() - stream.avail_out);
-    return true;
-#else
-    return false;
-#endif
 }
 
 std::uint32_t BlockDeflater::joinChecksums(std::uint32_t first, std::uint32_t second, std::uint64_t secondLength)

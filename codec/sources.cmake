@@ -7,6 +7,10 @@ set(VZA_CODEC_SOURCES
   blowfish_fast_portable.cpp
   blowfish_tables.cpp
   block_deflater.cpp
+  deflate_isal.cpp
+  deflate_libdeflate.cpp
+  deflate_seam.cpp
+  deflate_zlib.cpp
   inflate_isal.cpp
   inflate_stream.cpp
   inflate_zlib.cpp

@@ -1,10 +1,11 @@
 // SPDX-License-Identifier: MIT
 // Whole buffers to and from one zlib stream.
 //
-// Which path the programs use: archives are written through deflateBytes()
-// (by way of DataBuffer::compress) and read piece by piece through
-// InflateStream (EntryDecoder). inflateBytes() is the whole-buffer reader on
-// top of the same InflateStream, kept for DataBuffer::decompress.
+// Which path the programs use: archives are written through BlockDeflater
+// (ArchiveWriter) and read piece by piece through InflateStream
+// (EntryDecoder). deflateBytes() is zlib's deflate over a whole buffer, for
+// DataBuffer::compress (archives built in memory); inflateBytes() the
+// whole-buffer reader on top of InflateStream, for DataBuffer::decompress.
 #pragma once
 
 #include <cstdint>

@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: MIT
 // Writes the seed corpus of the fuzz targets with the library's own writer:
-// small archives (plain, compressed, encrypted, both) for fuzz_archive and
-// stored entries in every form for fuzz_decoder.
+// small archives (plain, compressed, encrypted, both) for fuzz_archive,
+// stored entries in every form for fuzz_decoder, zlib streams for
+// fuzz_inflate and plain bytes for fuzz_deflate.
 //
-// Usage: make_seeds <folder>; creates <folder>/archive and <folder>/decoder.
+// Usage: make_seeds <folder>; creates <folder>/archive, decoder, inflate and deflate.
 #include <zlib.h>
 
 #include <algorithm>
@@ -49,6 +50,7 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(folder + "/archive");
     std::filesystem::create_directories(folder + "/decoder");
     std::filesystem::create_directories(folder + "/inflate");
+    std::filesystem::create_directories(folder + "/deflate");
 
     const std::vector<std::pair<std::string, std::uint32_t>> forms = {
         {"plain", 0},
@@ -94,6 +96,18 @@ int main(int argc, char** argv)
                                                    static_cast<std::uint8_t>(limit)};
                 input.insert(input.end(), stream.begin(), stream.end());
                 vza::test::writeBytes(folder + "/inflate/stream-" + std::to_string(number++), input);
+            }
+        }
+        // fuzz_deflate: each entry at the default level and at 1, whole and
+        // in pieces of 98 bytes.
+        number = 0;
+        for (const TestEntry& entry : Entries) {
+            for (const std::uint8_t level : {0, 2}) {
+                for (const std::uint8_t piece : {0, 1}) {
+                    std::vector<std::uint8_t> input = {level, piece};
+                    input.insert(input.end(), entry.data.begin(), entry.data.end());
+                    vza::test::writeBytes(folder + "/deflate/plain-" + std::to_string(number++), input);
+                }
             }
         }
     } catch (const std::exception& error) {

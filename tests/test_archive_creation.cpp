@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
@@ -98,8 +100,8 @@ struct TreeWriter {
 
 // Every level reads back, whatever way the bytes go: to a file (copied by the
 // kernel, or by hand where the kernel cannot copy), or to a FIFO named as the
-// output, written as a stream. The default is zlib's level 6, byte for byte,
-// and a higher level is never larger here.
+// output, written as a stream. The default is level 6, byte for byte, and a
+// higher level is never larger here.
 TEST(ArchiveCreation, EveryLevelAndEveryWayOutReadsBack)
 {
     TempDir dir;
@@ -658,6 +660,64 @@ TEST(ArchiveCreation, AOneGiBInputStreamsThroughInPieces)
     EXPECT_EQ(seen, size);
     EXPECT_TRUE(zeros);
     EXPECT_EQ(tail, bytesOf("end"));
+}
+
+// The entries' zlib streams as an independent reader sees them: Python's
+// zlib module inflates every compressed entry of a compressed archive, each
+// to its end and no further, at the default level and the fastest (whole
+// small files, a file of exactly one piece, and a large one whose pieces
+// were joined).
+TEST(ArchiveCreation, AnIndependentZlibReadsEveryCompressedEntry)
+{
+    if (std::system("python3 -c 'import zlib' 2>/dev/null") != 0)
+        GTEST_SKIP() << "python3 with its zlib module is not installed";
+    TempDir dir;
+    const std::vector<TestEntry> entries = {
+        {"small.txt", compressibleBytes(1500, 2)},
+        {"piece.txt", compressibleBytes(1 << 20, 3)},
+        {"large.txt", compressibleBytes((3 << 20) + 77, 4)},
+        {"noise.bin", randomBytes(5000, 5)},
+    };
+    // Prints every entry's plain bytes, one after the other.
+    writeBytes(dir / "read.py", bytesOf(R"(import struct, sys, zlib
+data = open(sys.argv[1], "rb").read()
+count, index_length = struct.unpack(">2I", data[24:32])
+sizes, at = [], 32
+for _ in range(count):
+    name_length, stored, original = struct.unpack(">3I", data[at:at + 12])
+    sizes.append((stored, original))
+    at += 12 + name_length
+at = 32 + index_length
+for stored, original in sizes:
+    bytes_ = data[at:at + stored]
+    at += stored
+    if stored != original:
+        inflater = zlib.decompressobj()
+        bytes_ = inflater.decompress(bytes_)
+        assert inflater.eof and not inflater.unused_data
+    sys.stdout.buffer.write(bytes_)
+)"));
+    Bytes expected;
+    for (const TestEntry& entry : entries)
+        expected.insert(expected.end(), entry.data.begin(), entry.data.end());
+    for (const int level : {-1, 1}) {
+        SCOPED_TRACE(level);
+        ArchiveWriter writer;
+        ASSERT_TRUE(writer.begin(FlagCompressed));
+        writer.setLevel(level);
+        for (const TestEntry& entry : entries)
+            ASSERT_TRUE(writer.addBytes(entry.name, entry.data.data(), entry.data.size()));
+        ASSERT_TRUE(writer.writeTo(dir / "out.vza"));
+        FILE* reader = popen(("python3 " + (dir / "read.py") + " " + (dir / "out.vza")).c_str(), "r");
+        ASSERT_NE(reader, nullptr);
+        Bytes read;
+        std::uint8_t block[65536];
+        std::size_t got;
+        while ((got = fread(block, 1, sizeof block, reader)) > 0)
+            read.insert(read.end(), block, block + got);
+        EXPECT_EQ(pclose(reader), 0);
+        EXPECT_TRUE(read == expected);
+    }
 }
 
 TEST(InputTree, NamesTheFilesAndReportsWhatItLeavesOut)

@@ -17,7 +17,8 @@ rm -rf "$out" && mkdir -p "$out"
 cached() { sed -n "s/^$1:[A-Z]*=//p" "$build/CMakeCache.txt"; }
 gui=$([ "$have_gui" = 1 ] && echo ON || echo OFF)
 cmake -C "$source/cmake/PackageCache.cmake" -S "$source" -B "$pkgbuild" -G Ninja -DVZA_BUILD_GUI="$gui" \
-    -DVZA_WITH_ISAL="$(cached VZA_WITH_ISAL)" -DCMAKE_CXX_COMPILER_LAUNCHER="$(cached CMAKE_CXX_COMPILER_LAUNCHER)" \
+    -DVZA_WITH_ISAL="$(cached VZA_WITH_ISAL)" -DVZA_WITH_LIBDEFLATE="$(cached VZA_WITH_LIBDEFLATE)" \
+    -DCMAKE_CXX_COMPILER_LAUNCHER="$(cached CMAKE_CXX_COMPILER_LAUNCHER)" \
     >"$out/configure.log" 2>&1 || { cat "$out/configure.log"; exit 1; }
 cmake --build "$pkgbuild" -j 2 >"$out/build.log" 2>&1 || { tail -50 "$out/build.log"; exit 1; }
 (cd "$pkgbuild" && cpack -G DEB -B "$out" >"$out/cpack.log" 2>&1) || { cat "$out/cpack.log"; exit 1; }
@@ -93,6 +94,11 @@ grep -q zlib1g-dev <<<"$(field "$development" Depends)" || fail "libvza-dev must
 if [ "$(cached VZA_WITH_ISAL)" = ON ]; then
     grep -qxF libisal2 <<<"$cli_depends" || fail "vza Depends lacks libisal2: $cli_depends"
     grep -q libisal-dev <<<"$(field "$development" Depends)" || fail "libvza-dev must depend on libisal-dev"
+fi
+# The same for libdeflate's deflater.
+if [ "$(cached VZA_WITH_LIBDEFLATE)" = ON ]; then
+    grep -qxF libdeflate0 <<<"$cli_depends" || fail "vza Depends lacks libdeflate0: $cli_depends"
+    grep -q libdeflate-dev <<<"$(field "$development" Depends)" || fail "libvza-dev must depend on libdeflate-dev"
 fi
 
 # Unpacked, the programs are hardened (full RELRO, fortified, PIE) and work.
