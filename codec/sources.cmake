@@ -14,6 +14,7 @@ set(VZA_CODEC_SOURCES
   inflate_isal.cpp
   inflate_stream.cpp
   inflate_zlib.cpp
+  parallel_cipher.cpp
   sealed_form.cpp
   zlib_codec.cpp)
 list(TRANSFORM VZA_CODEC_SOURCES PREPEND ${CMAKE_CURRENT_LIST_DIR}/)

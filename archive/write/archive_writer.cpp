@@ -9,7 +9,6 @@
 #include <fcntl.h>
 #include <optional>
 #include <sys/sendfile.h>
-#include <thread>
 #include <unistd.h>
 
 #include "vza/archive/format/data_buffer.h"
@@ -21,6 +20,7 @@
 #include "vza/archive/write/deflate_pool.h"
 #include "vza/codec/block_deflater.h"
 #include "vza/codec/blowfish.h"
+#include "vza/codec/parallel_cipher.h"
 
 namespace vza {
 
@@ -99,10 +99,12 @@ bool prepareStored(DataBuffer& buffer, std::uint32_t flags)
     return true;
 }
 
-// The writer's own key schedule, made from the password at begin().
+// The writer's own key schedule, made from the password at begin(). Long
+// runs (the pieces of a large entry) are enciphered on every processor.
 struct ArchiveWriter::Cipher {
     CipherState state;
-    void encipher(std::uint8_t* bytes, std::size_t length) const { encryptBuffer(state, bytes, length); }
+    mutable ParallelCipher parallel{usableCpuCount()};
+    void encipher(std::uint8_t* bytes, std::size_t length) const { parallel.encrypt(state, bytes, length); }
 };
 
 // Where the data area goes: the output itself (at offset base), or a spool.
