@@ -67,16 +67,20 @@ const char* BlockDeflater::engineName(DeflateEngine engine)
 // Whole inputs: libdeflate wherever it is built. Pieces of a large input:
 // ISA-L at level 1 (primed, and faster than libdeflate's level 1 with the
 // decoding its pieces need), else libdeflate, else zlib.
-DeflateBackend* BlockDeflater::backendFor(bool whole)
+DeflateEngine BlockDeflater::engineFor(bool whole) const
 {
-    DeflateEngine engine = engine_;
-    if (!forced_) {
-        const bool isalFirst = level_ == 1 && !whole && engineAvailable(DeflateEngine::Isal);
-        engine = isalFirst                                             ? DeflateEngine::Isal
-                 : engineAvailable(DeflateEngine::Libdeflate)          ? DeflateEngine::Libdeflate
-                 : level_ == 1 && engineAvailable(DeflateEngine::Isal) ? DeflateEngine::Isal
-                                                                       : DeflateEngine::Zlib;
-    }
+    if (forced_)
+        return engine_;
+    if (level_ == 1 && !whole && engineAvailable(DeflateEngine::Isal))
+        return DeflateEngine::Isal;
+    if (engineAvailable(DeflateEngine::Libdeflate))
+        return DeflateEngine::Libdeflate;
+    return level_ == 1 && engineAvailable(DeflateEngine::Isal) ? DeflateEngine::Isal : DeflateEngine::Zlib;
+}
+
+// The engine's deflater, made when first needed; null when it cannot be.
+DeflateBackend* BlockDeflater::backend(DeflateEngine engine)
+{
     const std::size_t at = slot(engine);
     if (!backends_[at] && !failed_[at]) {
         backends_[at] = engine == DeflateEngine::Isal         ? makeIsalDeflater()
@@ -99,8 +103,17 @@ bool BlockDeflater::compress(const std::uint8_t* dictionary, std::size_t diction
     out.clear();
     if (length > 0x40000000 || dictionaryLength > DictionarySize)
         return false;
-    DeflateBackend* backend = backendFor(dictionaryLength == 0 && last);
-    if (!backend || !backend->compress(dictionary, dictionaryLength, data, length, last, out)) {
+    const DeflateEngine engine = engineFor(dictionaryLength == 0 && last);
+    auto compressWith = [&](DeflateBackend* deflater) {
+        return deflater && deflater->compress(dictionary, dictionaryLength, data, length, last, out);
+    };
+    bool made = compressWith(backend(engine));
+    // An engine that could not be set up or could not make this piece (a
+    // libdeflate piece whose end could not be reopened) leaves it to zlib,
+    // which every build has: one engine's slip never fails the archive.
+    if (!made && !forced_ && engine != DeflateEngine::Zlib)
+        made = compressWith(backend(DeflateEngine::Zlib));
+    if (!made) {
         out.clear();
         return false;
     }

@@ -74,7 +74,8 @@ public:
     static constexpr std::uint32_t EmptyChecksum = 1;
 
 private:
-    DeflateBackend* backendFor(bool whole);
+    DeflateEngine engineFor(bool whole) const;
+    DeflateBackend* backend(DeflateEngine engine);
 
     int level_;
     bool forced_ = false;

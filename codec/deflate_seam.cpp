@@ -47,7 +47,7 @@ bool findFinalBlock(const std::uint8_t* stream, std::size_t length, const std::u
         const int status = inflate(&inflater, Z_BLOCK);
         const std::size_t made = inflater.total_out - before;
         if ((status != Z_OK && status != Z_BUF_ERROR) || inflater.total_out > plainLength ||
-            std::memcmp(decoded, plain + before, made) != 0)
+            (made > 0 && std::memcmp(decoded, plain + before, made) != 0))
             break;
         const int state = inflater.data_type;
         const std::uint64_t position = std::uint64_t{inflater.total_in} * 8 - static_cast<unsigned>(state & 7);

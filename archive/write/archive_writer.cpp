@@ -100,11 +100,26 @@ bool prepareStored(DataBuffer& buffer, std::uint32_t flags)
 }
 
 // The writer's own key schedule, made from the password at begin(). Long
-// runs (the pieces of a large entry) are enciphered on every processor.
+// runs (the pieces of a large entry) are enciphered on as many threads as
+// the writer compresses on, set when the archive is written.
 struct ArchiveWriter::Cipher {
     CipherState state;
-    mutable ParallelCipher parallel{usableCpuCount()};
-    void encipher(std::uint8_t* bytes, std::size_t length) const { parallel.encrypt(state, bytes, length); }
+    std::unique_ptr<ParallelCipher> parallel;
+    unsigned threads = 0;
+
+    void useThreads(unsigned count)
+    {
+        if (count != threads)
+            parallel = count > 1 ? std::make_unique<ParallelCipher>(count) : nullptr;
+        threads = count;
+    }
+    void encipher(std::uint8_t* bytes, std::size_t length) const
+    {
+        if (parallel)
+            parallel->encrypt(state, bytes, length);
+        else
+            encryptBuffer(state, bytes, length);
+    }
 };
 
 // Where the data area goes: the output itself (at offset base), or a spool.
@@ -713,6 +728,8 @@ bool ArchiveWriter::write(ArchiveOutput& output)
         HeaderSize + static_cast<std::uint64_t>(
                          (flags_ & FlagEncrypted) ? roundUp8(static_cast<std::int64_t>(index_.size())) : index_.size());
     const int fd = output.descriptor();
+    if (cipher_)
+        cipher_->useThreads(threadCount());
 
     if (output.seekable()) {
         // Header and index go in last, over the room left for them: only
