@@ -21,20 +21,56 @@ bool readsWhole(std::string_view stored, NameEncoding encoding)
     return false;
 }
 
+// The code point of the UTF-8 sequence at text[at], 0 when it is not one of
+// two or three bytes (the only lengths of what is escaped below).
+char32_t codePointAt(std::string_view text, std::size_t at, std::size_t& length)
+{
+    const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(text[at + i]); };
+    const std::size_t left = text.size() - at;
+    if (left >= 2 && (byte(0) & 0xE0) == 0xC0 && (byte(1) & 0xC0) == 0x80) {
+        length = 2;
+        return static_cast<char32_t>(((byte(0) & 0x1F) << 6) | (byte(1) & 0x3F));
+    }
+    if (left >= 3 && (byte(0) & 0xF0) == 0xE0 && (byte(1) & 0xC0) == 0x80 && (byte(2) & 0xC0) == 0x80) {
+        length = 3;
+        return static_cast<char32_t>(((byte(0) & 0x0F) << 12) | ((byte(1) & 0x3F) << 6) | (byte(2) & 0x3F));
+    }
+    return 0;
+}
+
+// Characters a terminal acts on or reorders (DEL, the C1 controls, the
+// bidirectional controls) and the line separators JavaScript reads as line
+// ends: written as \u escapes, which every JSON reader turns back into the
+// same character, so the document stays exact and is safe to print.
+bool escapedInJson(char32_t point)
+{
+    return point == 0x7F || (point >= 0x80 && point <= 0x9F) || point == 0x200E || point == 0x200F ||
+           (point >= 0x2028 && point <= 0x202E) || (point >= 0x2066 && point <= 0x2069);
+}
+
+void appendEscape(std::string& out, char32_t point)
+{
+    out += "\\u";
+    for (int shift = 12; shift >= 0; shift -= 4)
+        out += Hex[(point >> shift) & 15];
+}
+
 }  // namespace
 
 void appendJsonString(std::string& out, std::string_view text)
 {
     out += '"';
-    for (const char c : text) {
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        const char c = text[at];
         const auto byte = static_cast<unsigned char>(c);
+        std::size_t length = 1;
+        const char32_t point = byte < 0x80 ? byte : codePointAt(text, at, length);
         if (byte == '"' || byte == '\\') {
             out += '\\';
             out += c;
-        } else if (byte < 0x20) {
-            out += "\\u00";
-            out += Hex[byte >> 4];
-            out += Hex[byte & 15];
+        } else if (byte < 0x20 || escapedInJson(point)) {
+            appendEscape(out, point);
+            at += length - 1;
         } else {
             out += c;
         }

@@ -23,7 +23,9 @@
 namespace vza::cli {
 
 // text (UTF-8) as a JSON string, quotes included: '"', '\' and U+0000 to
-// U+001F escaped, everything else as it is.
+// U+001F escaped as JSON requires; DEL, the C1 and bidirectional controls
+// and U+2028/U+2029 escaped as \uXXXX too, so that printing the document
+// cannot drive or reorder a terminal; everything else as it is.
 void appendJsonString(std::string& out, std::string_view text);
 
 // The document's opening up to the entries' '[' and its line end.

@@ -197,7 +197,7 @@ TEST(CliNames, JsonListingGivesExactNamesAndTheirBytesWhenNeeded)
     TempDir dir;
     const std::string report = "\x93\xfa\x96\x7b\x8c\xea/\x95\xf1\x8d\x90\x8f\x91.txt";  // 日本語/報告書.txt
     writeArchiveAsGiven(dir / "sjis.vza", {{report, "report"}, {"\x95\x5C.txt", "table"}}, 0);
-    writeArchiveAsGiven(dir / "odd.vza", {{"q\"b\\s\x01\u202E.txt", "x"}}, FlagCompressed);
+    writeArchiveAsGiven(dir / "odd.vza", {{"q\"b\\s\x01\u202E\x7f\u009B\u00C4.txt", "x"}}, FlagCompressed);
     writeArchive(dir / "latin1.vza", {{"\xC4rger", "y"}}, 0);
     writeArchive(dir / "empty.vza", {}, FlagEncrypted, "pw");
 
@@ -216,11 +216,12 @@ TEST(CliNames, JsonListingGivesExactNamesAndTheirBytesWhenNeeded)
          "{\"flags\":0,\"encrypted\":false,\"compressed\":false,\"encoding\":\"utf8\",\"entries\":[\n"
          "{\"index\":1,\"name\":\"\uFFFD\\\\.txt\",\"name_hex\":\"955c2e747874\",\"size\":5,\"stored_size\":5}\n"
          "]}\n"},
-        // Quotes, backslashes and control characters escaped as JSON wants,
-        // nothing else (a bidi control is a character like any other here).
+        // Quotes, backslashes and control characters escaped as JSON wants;
+        // a bidi override, DEL and a C1 control escaped too, so the document
+        // prints safely and still reads back exact; other characters as they are.
         {{"list", "--json", "-q", "odd.vza"},
          "{\"flags\":4,\"encrypted\":false,\"compressed\":true,\"encoding\":\"utf8\",\"entries\":[\n"
-         "{\"index\":0,\"name\":\"q\\\"b\\\\s\\u0001\u202E.txt\",\"size\":1,\"stored_size\":1}\n"
+         "{\"index\":0,\"name\":\"q\\\"b\\\\s\\u0001\\u202e\\u007f\\u009b\u00C4.txt\",\"size\":1,\"stored_size\":1}\n"
          "]}\n"},
         // No note about Latin-1 with --json.
         {{"list", "--json", "latin1.vza"},
