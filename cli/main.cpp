@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
 // vza: lists, tests, extracts, creates and changes .vza archives from the command line.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -14,34 +13,16 @@
 #include "cli/help.h"
 #include "cli/options.h"
 #include "cli/password.h"
+#include "cli/process_setup.h"
 #include "vza/archive/fs/output_file.h"
 
 namespace {
 
 using namespace vza::cli;
 
-// Interrupted, the program removes the half-written files that still have a
-// name (where the file system cannot keep them nameless), then dies of the
-// signal as it would have without the handler.
-extern "C" void removeOutputsAndDie(int signal)
+// For the tests: behave as on a file system without O_TMPFILE.
+void takeTestSwitches()
 {
-    vza::removePendingOutputFiles();
-    std::signal(signal, SIG_DFL);
-    std::raise(signal);
-}
-
-void installSignalHandlers()
-{
-    struct sigaction action {};
-    action.sa_handler = removeOutputsAndDie;
-    sigemptyset(&action.sa_mask);
-    for (int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        struct sigaction old {};
-        // A signal ignored by whoever started us stays ignored.
-        if (sigaction(signal, nullptr, &old) == 0 && old.sa_handler != SIG_IGN)
-            sigaction(signal, &action, nullptr);
-    }
-    // For the tests: behave as on a file system without O_TMPFILE.
     if (const char* forced = std::getenv("VZA_TEST_NAMED_TEMPORARIES"); forced && *forced == '1')
         vza::forceNamedTemporaries(true);
 }
@@ -70,6 +51,9 @@ int runCommand(const CommandSpec& command, const Options& options)
 
 int main(int argc, char** argv)
 {
+    // Before any thread starts (see process_setup.h).
+    watchSignals();
+    raiseDescriptorLimit();
     // No core file, and no other process of the same user reading our
     // memory, while a password may be held: from the start.
     prctl(PR_SET_DUMPABLE, 0);
@@ -89,6 +73,6 @@ int main(int argc, char** argv)
         std::fputs(versionText().c_str(), stdout);
         return endWith(ExitOk);
     }
-    installSignalHandlers();
+    takeTestSwitches();
     return runCommand(*findCommand(options.command), options);
 }

@@ -3,11 +3,16 @@
 // nothing left behind; in both the O_TMPFILE and the named-temporary mode.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cerrno>
+#include <condition_variable>
 #include <csignal>
+#include <mutex>
 #include <string>
+#include <thread>
 
 #include <fcntl.h>
+#include <sched.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/sysmacros.h>
@@ -343,6 +348,85 @@ TEST_P(OutputFileTest, KilledWriterLeavesNothing)
         }
         EXPECT_EQ(listed, expected);
     }
+}
+
+// Whether the thread tid of this process sleeps (state S in its stat line).
+bool sleeping(pid_t tid)
+{
+    std::string path = "/proc/self/task/";
+    path += std::to_string(tid);
+    path += "/stat";
+    const std::string stat = test::readFile(path);
+    const std::size_t close = stat.rfind(')');
+    return close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'S';
+}
+
+// The cleanup of a program's signal thread against a file that is just
+// being named: holdOutputFilesAndRemovePending waits for it, removes its name
+// once made, and no name appears after it. The writer stops in the naming
+// step; it goes on once the cleanup has either returned (what a cleanup that
+// does not wait would do: the name then appears after it) or sleeps waiting
+// for the writer. In a child, as the hold is never given back.
+TEST(OutputFileCleanup, HoldWaitsForANameBeingMadeAndLeavesNone)
+{
+    TempDir dir;
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        ::alarm(300);  // a guard against a hang only
+        forceNamedTemporaries(true);
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool naming = false, go = false, held = false, atCommit = false;
+        std::atomic<pid_t> holder{0};
+        const auto set = [&](bool& flag) {
+            const std::lock_guard<std::mutex> lock(mutex);
+            flag = true;
+            changed.notify_all();
+        };
+        OutputFileFaults faults;
+        faults.namingTemporary = [&](int, const std::string&) {
+            set(naming);
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return go; });
+        };
+        faults.beforeCommit = [&](int, const std::string&) {
+            set(atCommit);
+            ::pause();  // the hold would keep it out of the rename anyway
+        };
+        setOutputFileFaults(&faults);
+        std::thread writer([&] {
+            OutputFile out;
+            if (out.create(dir / "target") && out.write("x", 1))
+                out.commit();
+        });
+        {
+            std::unique_lock<std::mutex> lock(mutex);
+            changed.wait(lock, [&] { return naming; });
+        }
+        std::thread cleaner([&] {
+            holder = static_cast<pid_t>(::gettid());
+            holdOutputFilesAndRemovePending();
+            set(held);
+        });
+        for (;;) {
+            {
+                const std::lock_guard<std::mutex> lock(mutex);
+                if (held)
+                    break;
+            }
+            if (holder != 0 && sleeping(holder))
+                break;
+            ::sched_yield();
+        }
+        set(go);
+        std::unique_lock<std::mutex> lock(mutex);
+        changed.wait(lock, [&] { return held && atCommit; });
+        ::_exit(dir.list().empty() ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status << ", left " << dir.list().size();
 }
 
 }  // namespace

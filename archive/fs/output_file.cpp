@@ -56,6 +56,7 @@ public:
     NameStep& operator=(const NameStep&) = delete;
 };
 
+// Called with a NameStep held, before the name is made on the disk.
 int registerName(int folder, const std::string& name)
 {
     if (name.size() >= TempNameSize)
@@ -67,6 +68,9 @@ int registerName(int folder, const std::string& name)
         registry[slot].folder = folder;
         std::memcpy(registry[slot].name, name.c_str(), name.size() + 1);
         registry[slot].state.store(SlotReady, std::memory_order_release);
+        if (const OutputFileFaults* injected = faults.load(std::memory_order_relaxed);
+            injected && injected->namingTemporary)
+            injected->namingTemporary(folder, name);
         return slot;
     }
     return -1;

@@ -215,6 +215,10 @@ struct OutputFileFaults {
     // Called at the start of commit() with the folder and the target name
     // (e.g. to put a folder or a FIFO there after the caller's own look).
     std::function<void(int folder, const std::string& name)> beforeCommit;
+    // Called while a temporary name is made: registered, not yet on the
+    // disk, the registry's lock held shared (e.g. to show that the cleanup
+    // of holdOutputFilesAndRemovePending waits for it).
+    std::function<void(int folder, const std::string& temporary)> namingTemporary;
     int closeError = 0;              // the file's close in commit() fails so
     int procLinkError = 0;           // linking through /proc fails so
     bool noExclusiveRename = false;  // renameat2(RENAME_NOREPLACE) is unsupported

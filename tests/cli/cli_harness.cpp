@@ -102,11 +102,13 @@ RunResult spawnVza(const std::vector<std::string>& args, const std::string& cwd,
 }  // namespace
 
 RunResult runVzaWithFileSizeLimit(const std::vector<std::string>& args, const std::string& cwd,
-                                  std::uint64_t maxFileSize)
+                                  std::uint64_t maxFileSize, bool signalDefault, const std::vector<std::string>& env)
 {
     // The child inherits both the ignored signal and the limit; the limit is
-    // lowered only around the spawn, so the test itself writes freely.
-    std::signal(SIGXFSZ, SIG_IGN);
+    // lowered only around the spawn, so the test itself writes freely. The
+    // signal stays ignored here (the test's own writes never pass the limit);
+    // a spawned child gets the default only when asked.
+    std::signal(SIGXFSZ, signalDefault ? SIG_DFL : SIG_IGN);
     rlimit saved{};
     getrlimit(RLIMIT_FSIZE, &saved);
     rlimit lowered = saved;
@@ -115,12 +117,13 @@ RunResult runVzaWithFileSizeLimit(const std::vector<std::string>& args, const st
         throw std::runtime_error("setrlimit failed");
     RunResult result;
     try {
-        result = runVza(args, cwd);
+        result = runVza(args, cwd, env);
     } catch (...) {
         setrlimit(RLIMIT_FSIZE, &saved);
         throw;
     }
     setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, SIG_IGN);
     return result;
 }
 

@@ -29,9 +29,11 @@ RunResult runVza(const std::vector<std::string>& args, const std::string& cwd,
 
 // runVza with no file it writes allowed to grow past maxFileSize bytes
 // (RLIMIT_FSIZE, with SIGXFSZ ignored): writes past it fail with EFBIG, as
-// on a full disk, but deterministically.
+// on a full disk, but deterministically. With signalDefault, vza starts with
+// SIGXFSZ at its default action (killing), as from a shell.
 RunResult runVzaWithFileSizeLimit(const std::vector<std::string>& args, const std::string& cwd,
-                                  std::uint64_t maxFileSize);
+                                  std::uint64_t maxFileSize, bool signalDefault = false,
+                                  const std::vector<std::string>& env = {});
 
 // As runVza, calling watch with vza's process id while it runs (e.g. to
 // send it a signal); vza is waited for once watch returns.

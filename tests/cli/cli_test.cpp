@@ -1128,17 +1128,28 @@ TEST_F(CliTest, CreateFailingToWriteLeavesNothingAndKeepsTheOldArchive)
 }
 
 // Extracting into a file that cannot take the entry (the kernel's copy
-// fails, as the hand copy does) reports the entry and leaves no partial file.
+// fails, as the hand copy does) reports the entry and leaves no partial file,
+// also where SIGXFSZ comes with its default action (it killed vza silently,
+// status 153, leaving a partial temporary where files are named).
 TEST_F(CliTest, ExtractFailingToWriteLeavesNoPartialFile)
 {
     writeArchive(at("a.vza"), {{"small", "fits"}, {"stored", randomBytes(200000, 2)}, {"packed", compressible(200000)}},
                  FlagCompressed);
-    const RunResult result = runVzaWithFileSizeLimit({"extract", "a.vza", "-C", "out"}, dir.path(), 150000);
-    EXPECT_EQ(result.status, 1) << result.err;
-    EXPECT_TRUE(contains(result.err, "vza: 'stored': cannot write output")) << result.err;
-    EXPECT_TRUE(contains(result.err, "vza: 'packed': cannot write output")) << result.err;
-    EXPECT_EQ(listTree(at("out")), Strings{"small"});
-    EXPECT_EQ(readFile(at("out/small")), "fits");
+    for (bool signalDefault : {false, true}) {
+        for (bool named : {false, true}) {
+            SCOPED_TRACE(std::string(signalDefault ? "SIGXFSZ default" : "SIGXFSZ ignored") +
+                         (named ? ", named temporaries" : ""));
+            std::filesystem::remove_all(at("out"));
+            const RunResult result =
+                runVzaWithFileSizeLimit({"extract", "a.vza", "-C", "out"}, dir.path(), 150000, signalDefault,
+                                        named ? Strings{"VZA_TEST_NAMED_TEMPORARIES=1"} : Strings{});
+            EXPECT_EQ(result.status, 1) << result.err;
+            EXPECT_TRUE(contains(result.err, "vza: 'stored': cannot write output: File too large")) << result.err;
+            EXPECT_TRUE(contains(result.err, "vza: 'packed': cannot write output: File too large")) << result.err;
+            EXPECT_EQ(listTree(at("out")), Strings{"small"});
+            EXPECT_EQ(readFile(at("out/small")), "fits");
+        }
+    }
 }
 
 TEST_F(CliTest, CreateDoesNotPackTheArchiveItWrites)

@@ -20,10 +20,12 @@ endif()
 if(TARGET vza)
   add_executable(cli_unit_test
     ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_unit_test.cpp
+    ${CMAKE_CURRENT_SOURCE_DIR}/cli/cli_signal_test.cpp
+    ${PROJECT_SOURCE_DIR}/cli/process_setup.cpp
     ${PROJECT_SOURCE_DIR}/cli/progress.cpp
     ${PROJECT_SOURCE_DIR}/cli/display_name.cpp)
   target_include_directories(cli_unit_test PRIVATE ${PROJECT_SOURCE_DIR})
-  target_link_libraries(cli_unit_test PRIVATE vza_archive GTest::gtest GTest::gtest_main)
+  target_link_libraries(cli_unit_test PRIVATE vza_testkit GTest::gtest GTest::gtest_main)
   gtest_discover_tests(cli_unit_test DISCOVERY_TIMEOUT 60)
 endif()
 
