@@ -112,6 +112,31 @@ TEST_F(ArchiveEditorTest, ReplacesOnlyTheFileThatWasRead)
     }
 }
 
+// The archive is read through the descriptor the editor locked, never by
+// its path again: what was read is the locked file, and another archive put
+// at the name afterwards (a valid one, so only the file tells them apart)
+// is neither read nor replaced.
+TEST_F(ArchiveEditorTest, ReadsTheLockedFileAndLeavesOneSwappedInAlone)
+{
+    writeArchive("a.vza", {{"a", "aaa"}, {"b", "bbb"}}, FlagCompressed | FlagEncrypted, "pw");
+    writeArchive("other.vza", {{"z", "zzz"}, {"y", "yyy"}}, FlagCompressed | FlagEncrypted, "pw");
+    const Bytes original = readBytes("a.vza");
+    const Bytes other = readBytes("other.vza");
+    ArchiveEditor editor;
+    ASSERT_EQ(openEditor(editor, "a.vza"), ArchiveEditor::OpenOutcome::Opened);
+    EXPECT_TRUE(editor.archive().identity().is(editor.lockedStatus()));
+    ASSERT_EQ(::rename("a.vza", "moved.vza"), 0);
+    ASSERT_EQ(::rename("other.vza", "a.vza"), 0);
+    EXPECT_EQ(editor.archive().entryName(0), "a");
+    editor.planDelete({true, false});
+    EXPECT_FALSE(editor.write());
+    EXPECT_EQ(editor.lastError(), ArchiveError::InputChanged);
+    EXPECT_EQ(editor.failedItem(), -1);
+    EXPECT_EQ(readBytes("a.vza"), other);
+    EXPECT_EQ(readBytes("moved.vza"), original);
+    EXPECT_EQ(dir.list(), (std::vector<std::string>{"a.vza", "moved.vza"}));
+}
+
 // A program that does not lock rewrites the archive in place after it was
 // read: the index read no longer describes it, so nothing is written.
 TEST_F(ArchiveEditorTest, ArchiveChangedSinceItWasOpenedIsLeftAlone)

@@ -90,21 +90,41 @@ Archive::OpenOutcome Archive::openWithPassword(const std::string& path, const Pa
 {
     // O_NONBLOCK: a FIFO named like an archive must not hold the caller (a
     // window's event loop) until some writer comes; it is refused below, as
-    // is every file that is not a regular one (EISDIR for a folder, EINVAL
-    // for the rest).
+    // is every file that is not a regular one.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        fail(ArchiveError::CannotOpenArchive, errno);
+        return OpenOutcome::NotAnArchive;
+    }
+    return openOwned(fd, path, passphrase);
+}
+
+Archive::OpenOutcome Archive::openWithPassword(int fd, const std::string& path, const PassphraseCallback& passphrase)
+{
+    const int own = ::fcntl(fd, F_DUPFD_CLOEXEC, 0);
+    if (own < 0) {
+        fail(ArchiveError::CannotOpenArchive, errno);
+        return OpenOutcome::NotAnArchive;
+    }
+    return openOwned(own, path, passphrase);
+}
+
+// openWithPassword on fd, which this call closes (the Archive keeps a
+// descriptor of its own on success). A folder is refused with EISDIR, any
+// other file that is not a regular one with EINVAL.
+Archive::OpenOutcome Archive::openOwned(int fd, const std::string& path, const PassphraseCallback& passphrase)
+{
     struct stat status {};
-    const int error = fd < 0                                ? errno
-                      : ::fstat(fd, &status) != 0           ? errno
+    const int error = ::fstat(fd, &status) != 0             ? errno
                       : S_ISDIR(status.st_mode)             ? EISDIR
                       : !S_ISREG(status.st_mode)            ? EINVAL
                       : ::fcntl(fd, F_SETFL, O_RDONLY) != 0 ? errno
+                      : ::lseek(fd, 0, SEEK_SET) != 0       ? errno
                                                             : 0;
     std::unique_ptr<std::FILE, int (*)(std::FILE*)> file{error == 0 ? ::fdopen(fd, "rb") : nullptr, &std::fclose};
     if (!file) {
         fail(ArchiveError::CannotOpenArchive, error != 0 ? error : errno);
-        if (fd >= 0)
-            ::close(fd);
+        ::close(fd);
         return OpenOutcome::NotAnArchive;
     }
     // The probe, on the descriptor the index is then read from: the file

@@ -72,6 +72,12 @@ public:
     // Archive keeps the archive it had, and lastError() and systemError()
     // say why (EmptyPassword for NoPassword).
     OpenOutcome openWithPassword(const std::string& path, const PassphraseCallback& passphrase);
+    // The same for the file already open as fd (read from its start), which
+    // path named: the file is never looked up by path again, so it is the
+    // very file the caller holds (and checked, locked or stat'ed). This
+    // Archive reads through a duplicate of fd, sharing its file position;
+    // the caller keeps fd.
+    OpenOutcome openWithPassword(int fd, const std::string& path, const PassphraseCallback& passphrase);
 
     std::int32_t entryCount() const { return archiveIndex_.entryCount(); }
 
@@ -175,6 +181,7 @@ private:
     bool fail(ArchiveError error, int systemError = 0);
     bool succeed();
     bool openFrom(std::FILE* file, const std::string& path, const std::string& opened, const std::string& password);
+    OpenOutcome openOwned(int fd, const std::string& path, const PassphraseCallback& passphrase);
     EntryReader& ownReader();
     bool readerResult(bool ok);
     // The descriptor entries are read from, or -1 before a successful open.

@@ -101,8 +101,8 @@ ArchiveEditor::OpenOutcome ArchiveEditor::open(const std::string& path, const Ar
         fail(errno == EISDIR ? ArchiveError::None : ArchiveError::CannotOpenArchive, errno, -1);
         return errno == EISDIR ? OpenOutcome::IsFolder : OpenOutcome::CannotOpen;
     }
-    // Locked before it is read; read again when what was read is not the
-    // file locked (a program that does not lock changed it in between).
+    // Locked before it is read; read again when the file changed between
+    // the two (a program that does not lock wrote to it).
     for (int attempt = 0; attempt < 8; ++attempt) {
         if (!lock_.acquire(folder_, name_, notice)) {
             const int error = errno;
@@ -111,7 +111,9 @@ ArchiveEditor::OpenOutcome ArchiveEditor::open(const std::string& path, const Ar
                    : error == EINVAL ? OpenOutcome::NotRegular
                                      : OpenOutcome::CannotOpen;
         }
-        const Archive::OpenOutcome outcome = archive_.openWithPassword(path, once);
+        // Read through the locked descriptor itself: what is read, checked
+        // and later replaced is one file, whatever the path names meanwhile.
+        const Archive::OpenOutcome outcome = archive_.openWithPassword(lock_.descriptor(), path, once);
         if (outcome != Archive::OpenOutcome::Opened) {
             fail(archive_.lastError(), archive_.systemError(), -1);
             lock_.release();

@@ -11,9 +11,10 @@
 //
 // The archive is the file the path named when open() ran, and only that file
 // is replaced: the path is resolved once (a symbolic link at it followed, as
-// the user meant it), its folder held open, and the archive read and locked
-// through it (see ArchiveLock: a second editor of the same archive waits,
-// then reads what the first one wrote). write() builds the new archive beside
+// the user meant it), its folder held open, and the archive opened and
+// locked through it once (see ArchiveLock: a second editor of the same
+// archive waits, then reads what the first one wrote), then read through
+// that very descriptor, never looked up by path again. write() builds the new archive beside
 // the old one and swaps it in only when it is complete and the name still
 // leads to the very file that was read (see ArchiveOutput::openReplacing):
 // on any failure the old archive stays byte for byte as it was.

@@ -29,8 +29,13 @@ int lockFile(int fd, int operation)
 
 void ArchiveLock::release()
 {
-    if (fd_ >= 0)
+    // Unlocked before it is closed: the lock belongs to the open file, which
+    // a duplicate of the descriptor (an Archive reading through it) would
+    // otherwise keep locked.
+    if (fd_ >= 0) {
+        lockFile(fd_, LOCK_UN);
         ::close(fd_);
+    }
     fd_ = -1;
     status_ = {};
 }

@@ -46,7 +46,8 @@ public:
     int descriptor() const { return fd_; }
     const struct stat& status() const { return status_; }
 
-    // Lets go of the file and its lock.
+    // Lets go of the file and its lock (unlocked even where a duplicate of
+    // the descriptor stays open).
     void release();
 
 private:
