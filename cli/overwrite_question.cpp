@@ -65,6 +65,12 @@ Answer OverwriteQuestion::operator()(std::int32_t, const std::string& path)
         return Answer::keep();
     console_.progress().clear();
     std::fflush(stdout);
+    // The time the question is up is left out of the progress line's rate.
+    struct LeftOut {
+        ProgressLine& line;
+        std::chrono::steady_clock::time_point from = std::chrono::steady_clock::now();
+        ~LeftOut() { line.leaveOut(std::chrono::steady_clock::now() - from); }
+    } leftOut{console_.progress()};
     for (;;) {
         say("replace " + shownPath(path) + "? [y]es, [n]o, [A]ll, [N]one, [r]ename: ");
         std::string reply;

@@ -41,6 +41,10 @@ public:
     // draws it again.
     void clear();
 
+    // Leaves waited out of the rate and the time left: time spent waiting
+    // for the user (a question) is no work done.
+    void leaveOut(std::chrono::steady_clock::duration waited) { started_ += waited; }
+
 private:
     void draw();
 
