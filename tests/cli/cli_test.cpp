@@ -276,6 +276,42 @@ TEST_F(CliTest, PasswordComesFromTheEnvironmentElseTheFile)
     }
 }
 
+// What encryption hides and what it does not (the README says both): the
+// names and sizes are enciphered with the entries, only the magic and the
+// flags are in the clear; but ECB under an unsalted key shows equal blocks as
+// equal, alike in every archive of that password, and a changed block of a
+// stored entry goes unnoticed.
+TEST_F(CliTest, EncryptionHidesNamesButNotEqualBlocks)
+{
+    const std::string name = "payroll-2026.txt";
+    writeFile(at(name), std::string(64, 'A'));  // eight equal blocks
+    for (const char* archive : {"one.vza", "two.vza"}) {
+        const RunResult created = vza({"create", "-e", archive, name}, {"VZA_PASSWORD=pw"});
+        ASSERT_EQ(created.status, 0) << created.err;
+    }
+    const Bytes one = readBytes(at("one.vza"));
+    const Bytes two = readBytes(at("two.vza"));
+    const std::string text(one.begin(), one.end());
+    EXPECT_EQ(text.substr(0, 8), std::string("\x00\x1d\x4f\xd6\x00\x00\x00\x02", 8));
+    EXPECT_EQ(text.find(name), std::string::npos);
+    EXPECT_EQ(text.find("AAAAAAAA"), std::string::npos);
+
+    // The entry's sealed form ends the file: an 8-byte prefix, then the data.
+    ASSERT_GE(one.size(), 32u + 72u);
+    const std::string data = text.substr(text.size() - 64);
+    for (std::size_t block = 8; block < 64; block += 8)
+        EXPECT_EQ(data.substr(block, 8), data.substr(0, 8)) << "block at " << block;
+    ASSERT_EQ(two.size(), one.size());
+    EXPECT_TRUE(std::equal(one.end() - 72, one.end(), two.end() - 72));
+
+    Bytes changed = one;
+    changed[changed.size() - 20] ^= 0x01;
+    writeBytes(at("changed.vza"), changed);
+    const RunResult tested = vza({"test", "changed.vza"}, {"VZA_PASSWORD=pw"});
+    EXPECT_EQ(tested.status, 0) << tested.err;
+    EXPECT_TRUE(contains(tested.out, "STORED  " + name + "\n")) << tested.out;
+}
+
 // The password leaves the environment at start: /proc/PID/environ (which
 // the same user and root can read) no longer holds it, and the process is
 // not dumpable, so its /proc files belong to root and no core file is made.

@@ -27,6 +27,8 @@ add_test(NAME install_uninstall
           ${VZA_INSTALL_WORK}/uninstall ${VZA_HAVE_GUI})
 add_test(NAME install_licence_lines
   COMMAND ${VZA_INSTALL_TESTS}/licence_lines.sh ${PROJECT_SOURCE_DIR})
+add_test(NAME install_doc_links
+  COMMAND ${VZA_INSTALL_TESTS}/doc_links.sh ${PROJECT_SOURCE_DIR})
 add_test(NAME install_desktop_entry
   COMMAND desktop-file-validate ${PROJECT_SOURCE_DIR}/data/vza-extract.desktop)
 if(VZA_HAVE_GUI)
