@@ -4,8 +4,8 @@
 # Three components, one .deb package each (cmake/Packaging.cmake):
 #   cli          vza, its manual page and completion, the MIME type and its
 #                icon: no Qt
-#   desktop      vza-extract, its manual page, desktop entry, icon and
-#                AppStream metainfo
+#   desktop      vza-extract, its manual page, desktop entry, icon,
+#                AppStream metainfo and the file managers' "Extract Here"
 #   development  the static libraries, the public headers under include/vza/,
 #                a CMake package and a pkg-config file
 # All three are installed by default.
@@ -47,6 +47,11 @@ if(TARGET vza-extract)
   vza_install(desktop ${CMAKE_INSTALL_BINDIR} TARGETS vza-extract RUNTIME)
   vza_install(desktop ${CMAKE_INSTALL_DATADIR}/applications FILES ${VZA_DATA_DIR}/vza-extract.desktop)
   vza_install(desktop ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps FILES ${VZA_DATA_DIR}/vza-extract.svg)
+  # "Extract Here" in the file managers' menus for .vza files: Dolphin's
+  # service menu and Nemo's action, both running vza-extract --extract-here.
+  vza_install(desktop ${CMAKE_INSTALL_DATADIR}/kio/servicemenus
+              FILES ${VZA_DATA_DIR}/vza-extract-here.desktop RENAME vza-extract.desktop)
+  vza_install(desktop ${CMAKE_INSTALL_DATADIR}/nemo/actions FILES ${VZA_DATA_DIR}/vza-extract-here.nemo_action)
 endif()
 
 # Manual pages, copyright and changelog of each package.

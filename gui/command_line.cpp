@@ -23,6 +23,7 @@ CommandLine parseCommandLine(const QStringList& arguments)
 {
     CommandLine line;
     bool options = true;
+    bool here = false;
     QStringList files;
     for (const QString& argument : arguments) {
         if (options && argument == QLatin1String("--")) {
@@ -32,6 +33,8 @@ CommandLine parseCommandLine(const QStringList& arguments)
             return line;
         } else if (options && argument == QLatin1String("--version")) {
             line.action = CommandLine::Action::Version;
+        } else if (options && argument == QLatin1String("--extract-here")) {
+            here = true;
         } else if (options && argument.startsWith(QLatin1Char('-')) && argument != QLatin1String("-")) {
             line.action = CommandLine::Action::Error;
             line.error = QCoreApplication::translate("CommandLine", "不明なオプションです: %1").arg(argument);
@@ -40,7 +43,15 @@ CommandLine parseCommandLine(const QStringList& arguments)
             files << argument;
         }
     }
-    if (line.action == CommandLine::Action::Run && files.size() > 1) {
+    if (line.action == CommandLine::Action::Run && here) {
+        if (files.isEmpty()) {
+            line.action = CommandLine::Action::Error;
+            line.error = QCoreApplication::translate("CommandLine", "--extract-here には展開するファイルが必要です");
+        } else {
+            line.action = CommandLine::Action::ExtractHere;
+            line.files = files;
+        }
+    } else if (line.action == CommandLine::Action::Run && files.size() > 1) {
         line.action = CommandLine::Action::Error;
         line.error = QCoreApplication::translate("CommandLine", "開けるファイルは1つだけです: %1")
                          .arg(files.join(QLatin1Char(' ')));
@@ -54,11 +65,14 @@ QString helpText()
 {
     return QCoreApplication::translate("CommandLine",
                                        "使い方: vza-extract [ファイル]\n"
+                                       "        vza-extract --extract-here ファイル...\n"
                                        "VZ Archive形式 (*.vza) のアーカイブを一覧表示し、選んだファイルを展開します。\n"
                                        "ファイルを指定すると、起動時にそのアーカイブを読み込みます。\n"
                                        "\n"
-                                       "  --help     この説明を表示して終了します\n"
-                                       "  --version  バージョンを表示して終了します\n");
+                                       "  --extract-here  各アーカイブを、その隣にある同じ名前の新しいフォルダへ\n"
+                                       "                  全て展開し、まとめを表示して終了します\n"
+                                       "  --help          この説明を表示して終了します\n"
+                                       "  --version       バージョンを表示して終了します\n");
 }
 
 QString versionText()

@@ -458,7 +458,7 @@ void vzA_ExtWindow::forgetArchive()
 // The commands that work on a listed archive are there only when one is.
 void vzA_ExtWindow::updateCommands()
 {
-    const bool idle = !extracting;
+    const bool idle = !isExtracting();
     const bool listed = idle && !archivePath.isEmpty();
     readAction->setEnabled(idle);
     changeAction->setEnabled(idle);
@@ -514,13 +514,22 @@ void vzA_ExtWindow::resizeEvent(QResizeEvent*)
 
 void vzA_ExtWindow::openArchiveWhenShown(const QString& path)
 {
+    runWhenShown([this, path] { openArchive(path); });
+}
+
+void vzA_ExtWindow::extractHereWhenShown(const QStringList& paths)
+{
+    runWhenShown([this, paths] { extractHere(paths); });
+}
+
+void vzA_ExtWindow::runWhenShown(std::function<void()> work)
+{
     create();  // the native window, whose first exposure is waited for
     if (windowHandle()->isExposed()) {
-        QMetaObject::invokeMethod(
-            this, [this, path] { openArchive(path); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, std::move(work), Qt::QueuedConnection);
         return;
     }
-    archiveOnShow = path;
+    onShown = std::move(work);
     windowHandle()->installEventFilter(this);
 }
 
@@ -536,11 +545,9 @@ bool vzA_ExtWindow::eventFilter(QObject* watched, QEvent* event)
     // The archive is read after this event has been handled, so that the
     // window is drawn behind the dialog.
     if (type == QEvent::Expose && watched == windowHandle()) {
-        if (windowHandle()->isExposed() && !archiveOnShow.isEmpty()) {
+        if (windowHandle()->isExposed() && onShown) {
             windowHandle()->removeEventFilter(this);
-            QMetaObject::invokeMethod(
-                this, [this, path = std::exchange(archiveOnShow, QString())] { openArchive(path); },
-                Qt::QueuedConnection);
+            QMetaObject::invokeMethod(this, std::exchange(onShown, nullptr), Qt::QueuedConnection);
         }
         return QMainWindow::eventFilter(watched, event);
     }

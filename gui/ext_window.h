@@ -7,9 +7,11 @@
 #include <QMainWindow>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <memory>
+#include <vector>
 
 #include "extraction_run.h"
 #include "test_run.h"
@@ -61,9 +63,22 @@ public:
     // would be centred over where the window was not yet, not over it.
     void openArchiveWhenShown(const QString& path);
 
+    // The file managers' "extract here": each archive in turn, read as
+    // openArchive() reads it (its password asked, three tries), has every
+    // entry extracted into a new folder beside it, named after it (the
+    // folder dialog when its folder cannot be written), with the progress
+    // dialog; nothing else is asked unless a file would be replaced. An
+    // archive that cannot be read is noted and the others still go. Then
+    // one summary for all, and extractHereFinished().
+    void extractHere(const QStringList& paths);
+    // extractHere() once the window is on the screen (see
+    // openArchiveWhenShown()).
+    void extractHereWhenShown(const QStringList& paths);
+
     // True from the start of an extraction until its outcome has been
-    // shown: commands are disabled meanwhile.
-    bool isExtracting() const { return extracting; }
+    // shown, and through the whole of extractHere(): commands are disabled
+    // meanwhile.
+    bool isExtracting() const { return extracting || extractingHere; }
 
     // The folder 展開 writes to: the one chosen, or the one beside the
     // archive (made on first use); empty for the working folder.
@@ -115,6 +130,10 @@ public slots:
 signals:
     // An extraction has ended and its outcome has been closed.
     void extractionEnded();
+    // extractHere() has ended and its summary has been closed. allWritten:
+    // every archive was read and none of its entries failed (files kept at
+    // the user's word count as done); false when the user stopped it.
+    void extractHereFinished(bool allWritten);
     // The rows the filter and the sort column ask for are shown.
     void viewOrderShown();
 
@@ -132,6 +151,14 @@ private:
     QHBoxLayout* createDestinationRow();
     void createActions();
     void createMenus();
+    // Runs work once the window is first exposed (see openArchiveWhenShown()).
+    void runWhenShown(std::function<void()> work);
+
+    // How loadArchive() went.
+    enum class Loaded { Opened, NotAnArchive, NoPassword, Failed };
+    // Reads the archive at chosen, asking its password, and lists it when it
+    // opens; otherwise says why in reason. Shows no message of its own.
+    Loaded loadArchive(const QString& chosen, QString& reason);
 
     // Lists the entries of archive afresh, at the top, and updates the
     // status bar, the title and the 展開先.
@@ -158,8 +185,11 @@ private:
     void prepareNameDialog(QInputDialog& dialog, const QString& title, const QString& name);
     void warn(const QString& title, const QString& text, const QString& detail = QString());
 
-    // The 展開先 (ext_window_destination.cpp).
+    // The 展開先 (ext_window_destination.cpp). besideArchive: a new folder
+    // beside the listed archive, else the working folder when the program
+    // was started from a terminal.
     void resetDestination();
+    void resetDestination(bool besideArchive);
     bool destinationForExtract(std::string& destination);
     void showDestination();
 
@@ -177,10 +207,29 @@ private:
     QString newPrivateFolder();
     void reportExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
     void summariseExtraction(const vzA_ExtractionRun::Outcome& outcome, const QString& folder);
-    void offerFolder(QMessageBox& box, const QString& folder);
+    // Shows box with フォルダを開く, which opens the folders (none: box alone).
+    void offerFolders(QMessageBox& box, const QStringList& folders);
     QString problemText(const vza::Extractor::Result& result) const;
     QString verdictText(vza::NameVerdict verdict) const;
     QString rowName(int row) const;
+    // The lines of a summary's details: each failed, then each skipped row
+    // with its reason, up to a limit and a line for the rest.
+    QStringList problemLines(const vzA_ExtractionRun::Outcome& outcome) const;
+    // 書き込み: … 個、スキップ: … 個、失敗: … 個
+    QString countsText(std::size_t written, std::size_t skipped, std::size_t failed) const;
+
+    // Extract here (ext_window_here.cpp).
+    struct HereArchive {
+        QString name;     // the archive's file name, as shown
+        QString folder;   // where its entries went; empty when they did not
+        QString problem;  // why nothing was extracted, if so
+        std::size_t written = 0, skipped = 0, failed = 0;
+        bool cancelled = false;
+        QStringList details;  // its rows that failed or were kept, with reasons
+    };
+    void extractNextHere();
+    void finishHereArchive(const vzA_ExtractionRun::Outcome& outcome);
+    void summariseHere();
 
     QTableView* table = nullptr;
     vzA_EntryModel* model = nullptr;
@@ -206,8 +255,8 @@ private:
     QMenu* recentMenu = nullptr;
 
     vza::Archive archive;
-    QString archivePath;    // the listed archive, for the status bar
-    QString archiveOnShow;  // to read once the window is exposed
+    QString archivePath;            // the listed archive, for the status bar
+    std::function<void()> onShown;  // to run once the window is exposed
     std::uint64_t totalSize = 0;
     vza::NameEncodingChoice nameChoice = vza::NameEncodingChoice::Auto;
 
@@ -225,7 +274,7 @@ private:
     QString extractionFolder;  // its destination, as shown
     // What follows the run: 展開's one message, フォルダへ展開's summary, or
     // handing the one file to the desktop's opener.
-    enum class AfterRun { Report, Summary, Open, Drag };
+    enum class AfterRun { Report, Summary, Open, Drag, Here };
     AfterRun afterRun = AfterRun::Report;
     std::unique_ptr<QTemporaryDir> openFolder;  // entries opened, until the program ends
     int opened = 0;
@@ -235,4 +284,10 @@ private:
     QTimer* progressTimer = nullptr;
     QProgressDialog* progressDialog = nullptr;
     QPointer<QMessageBox> quitQuestion;  // 展開を中止して終了しますか？ while it is up
+
+    // extractHere(): the archives still to do, and those done.
+    bool extractingHere = false;
+    bool hereCancelled = false;  // the user pressed キャンセル meanwhile
+    QStringList hereQueue;
+    std::vector<HereArchive> hereDone;
 };

@@ -123,6 +123,22 @@ void vzA_ExtWindow::openArchive(const QString& chosen)
 {
     if (isExtracting())
         return;  // the running extraction reads the listed archive
+    const QString shown = shownName(QFileInfo(chosen).fileName());
+    QString reason;
+    switch (loadArchive(chosen, reason)) {
+    case Loaded::Opened:
+    case Loaded::NoPassword: return;
+    case Loaded::NotAnArchive:
+        warn(tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"), tr("対象: %1\n原因: %2").arg(shown, reason));
+        return;
+    case Loaded::Failed:
+        warn(tr("展開失敗"), tr("アーカイブの展開に失敗しました。"), tr("対象: %1\n原因: %2").arg(shown, reason));
+        return;
+    }
+}
+
+vzA_ExtWindow::Loaded vzA_ExtWindow::loadArchive(const QString& chosen, QString& reason)
+{
     rememberFolder(QFileInfo(chosen).absolutePath());
     const std::string path = QFile::encodeName(chosen).toStdString();
     const QString shown = shownName(QFileInfo(chosen).fileName());
@@ -159,19 +175,18 @@ void vzA_ExtWindow::openArchive(const QString& chosen)
         model->setArchive(nullptr);
         archivePath = chosen;
         fillTable();
-        return;
+        return Loaded::Opened;
     case vza::Archive::OpenOutcome::NotAnArchive:
         requestViewOrder();  // the archive listed before stays, as it was shown
-        warn(tr("読込失敗"), tr("読込に失敗したか,VZA形式ではありません"),
-             tr("対象: %1\n原因: %2").arg(shown, openReason(archive)));
-        return;
+        reason = openReason(archive);
+        return Loaded::NotAnArchive;
     case vza::Archive::OpenOutcome::NoPassword:  // cancelled: the archive listed before stays
         requestViewOrder();
-        return;
+        return Loaded::NoPassword;
     case vza::Archive::OpenOutcome::Failed: break;
     }
     // A header or index that fails leaves nothing listed.
-    const QString reason = openReason(archive);
+    reason = openReason(archive);
     forgetArchive();
-    warn(tr("展開失敗"), tr("アーカイブの展開に失敗しました。"), tr("対象: %1\n原因: %2").arg(shown, reason));
+    return Loaded::Failed;
 }

@@ -55,9 +55,14 @@ QHBoxLayout* vzA_ExtWindow::createDestinationRow()
 
 void vzA_ExtWindow::resetDestination()
 {
+    resetDestination(!fromTerminal());
+}
+
+void vzA_ExtWindow::resetDestination(bool besideArchive)
+{
     destinationPending = false;
     destinationFolder.clear();
-    if (!fromTerminal() && !archivePath.isEmpty()) {
+    if (besideArchive && !archivePath.isEmpty()) {
         // Named now, made on first use, so that listing an archive leaves
         // nothing behind.
         const std::string name = vza::destinationFolderName(QFile::encodeName(archivePath).toStdString());

@@ -196,6 +196,9 @@ void vzA_ExtWindow::showProgress()
         showLabelsAsPlainText(progressDialog);  // its label shows entry names
         // The Cancel button, Escape and the close box all stop the run.
         const auto cancel = [this] {
+            // Extract here stops altogether, even when this run's last
+            // entries were done before the cancel reached them.
+            hereCancelled = extractingHere;
             if (extraction)
                 extraction->cancel();
             if (testRun)
@@ -338,11 +341,15 @@ void vzA_ExtWindow::finishExtraction()
     else if (afterRun == AfterRun::Drag && outcome.opened && outcome.failed.empty() && !outcome.cancelled) {
         if (draggedOk)
             *draggedOk = true;
-    } else
+    } else if (afterRun == AfterRun::Here)
+        finishHereArchive(outcome);
+    else
         reportExtraction(outcome, extractionFolder);
     extracting = false;
     updateCommands();
     emit extractionEnded();
+    if (afterRun == AfterRun::Here)
+        QMetaObject::invokeMethod(this, &vzA_ExtWindow::extractNextHere, Qt::QueuedConnection);
 }
 
 void vzA_ExtWindow::openEntry(const QModelIndex& index)
@@ -557,21 +564,24 @@ void vzA_ExtWindow::reportExtraction(const vzA_ExtractionRun::Outcome& outcome, 
         detail =
             tr("上書きしなかったファイル: %n 個", nullptr, int(outcome.skipped.size())) + QLatin1Char('\n') + detail;
     box.setInformativeText(detail);
-    offerFolder(box, folder);
+    offerFolders(box, {folder});
 }
 
-// Shows box with a フォルダを開く button, which opens folder in the desktop's
-// file manager.
-void vzA_ExtWindow::offerFolder(QMessageBox& box, const QString& folder)
+// The folders open in the desktop's file manager.
+void vzA_ExtWindow::offerFolders(QMessageBox& box, const QStringList& folders)
 {
-    QPushButton* open = box.addButton(tr("フォルダを開く"), QMessageBox::ActionRole);
-    open->setObjectName(QStringLiteral("openFolderButton"));
+    QPushButton* open = nullptr;
+    if (!folders.isEmpty()) {
+        open = box.addButton(tr("フォルダを開く"), QMessageBox::ActionRole);
+        open->setObjectName(QStringLiteral("openFolderButton"));
+    }
     box.setDefaultButton(QMessageBox::Ok);
     // Escape and the close box still close it, as OK does.
     box.setEscapeButton(QMessageBox::Ok);
     showBox(box);
-    if (box.clickedButton() == open)
-        QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
+    if (open && box.clickedButton() == open)
+        for (const QString& folder : folders)
+            QDesktopServices::openUrl(QUrl::fromLocalFile(folder));
 }
 
 // フォルダへ展開: one summary of everything, failures with their reasons.
@@ -589,23 +599,32 @@ void vzA_ExtWindow::summariseExtraction(const vzA_ExtractionRun::Outcome& outcom
         return;
     }
     QString text = outcome.cancelled ? tr("展開を中止しました。") : tr("展開が終わりました。");
-    text += QLatin1Char('\n') +
-            tr("書き込み: %1 個、スキップ: %2 個、失敗: %3 個")
-                .arg(number(outcome.written), number(outcome.skipped.size()), number(outcome.failed.size()));
+    text += QLatin1Char('\n') + countsText(outcome.written, outcome.skipped.size(), outcome.failed.size());
     box.setText(text);
     box.setInformativeText(tr("展開先: %1").arg(QDir::toNativeSeparators(folder)));
 
-    QStringList details;
+    const QStringList details = problemLines(outcome);
+    if (!details.isEmpty())
+        box.setDetailedText(details.join(QLatin1Char('\n')));
+    offerFolders(box, {folder});
+}
+
+QString vzA_ExtWindow::countsText(std::size_t written, std::size_t skipped, std::size_t failed) const
+{
+    return tr("書き込み: %1 個、スキップ: %2 個、失敗: %3 個").arg(number(written), number(skipped), number(failed));
+}
+
+QStringList vzA_ExtWindow::problemLines(const vzA_ExtractionRun::Outcome& outcome) const
+{
+    QStringList lines;
     std::size_t listed = 0;
     for (const auto* results : {&outcome.failed, &outcome.skipped})
         for (const vza::Extractor::Result& result : *results)
             if (listed++ < SummaryListLimit)
-                details << tr("%1: %2").arg(rowName(result.index), problemText(result));
+                lines << tr("%1: %2").arg(rowName(result.index), problemText(result));
     if (listed > SummaryListLimit)
-        details << tr("ほか %1 個").arg(number(listed - SummaryListLimit));
-    if (!details.isEmpty())
-        box.setDetailedText(details.join(QLatin1Char('\n')));
-    offerFolder(box, folder);
+        lines << tr("ほか %1 個").arg(number(listed - SummaryListLimit));
+    return lines;
 }
 
 // The name an entry is written under, as the messages show it.

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// vza-extract: lists a .vza archive and extracts the entries the user picks.
+// vza-extract: lists a .vza archive and extracts the entries the user picks;
+// with --extract-here, extracts whole archives beside themselves and ends.
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -76,6 +77,22 @@ int main(int argc, char* argv[])
     vzA_ExtWindow window;
     window.show();
     window.adjustColumnWidths();
+    if (line.action == CommandLine::Action::ExtractHere) {
+        // The program ends with the summary: 0 when everything was
+        // extracted, 1 when something was not or the user stopped it
+        // (closing the window included).
+        int status = 1;
+        QObject::connect(&window, &vzA_ExtWindow::extractHereFinished, &app, [&status](bool allWritten) {
+            status = allWritten ? 0 : 1;
+            QCoreApplication::quit();
+        });
+        QStringList paths;
+        for (const QString& file : line.files)
+            paths << QFileInfo(file).absoluteFilePath();
+        window.extractHereWhenShown(paths);
+        app.exec();
+        return status;
+    }
     if (!line.file.isEmpty()) {
         // Read once the window is on the screen, so that it is up behind the
         // password dialog or the message a bad file gets, and they are

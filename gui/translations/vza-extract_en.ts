@@ -15,19 +15,30 @@
     <message>
         <location filename="../command_line.cpp" line="54" />
         <source>使い方: vza-extract [ファイル]
+        vza-extract --extract-here ファイル...
 VZ Archive形式 (*.vza) のアーカイブを一覧表示し、選んだファイルを展開します。
 ファイルを指定すると、起動時にそのアーカイブを読み込みます。
 
-  --help     この説明を表示して終了します
-  --version  バージョンを表示して終了します
+  --extract-here  各アーカイブを、その隣にある同じ名前の新しいフォルダへ
+                  全て展開し、まとめを表示して終了します
+  --help          この説明を表示して終了します
+  --version       バージョンを表示して終了します
 </source>
         <translation>Usage: vza-extract [FILE]
+       vza-extract --extract-here FILE...
 Lists a VZ Archive (*.vza) and extracts the files you choose.
 Given a FILE, the program reads that archive at start.
 
-  --help     print this help and exit
-  --version  print the version and exit
+  --extract-here  extract all of each archive into a new folder beside it,
+                  named after it; show one summary and exit
+  --help          print this help and exit
+  --version       print the version and exit
 </translation>
+    </message>
+    <message>
+        <location filename="../command_line.cpp" line="49" />
+        <source>--extract-here には展開するファイルが必要です</source>
+        <translation>--extract-here needs at least one file to extract</translation>
     </message>
 </context>
 <context>
@@ -625,6 +636,31 @@ Reason: %2</translation>
         <location filename="../ext_window_extract.cpp" line="606" />
         <source>展開を中止して終了しますか？</source>
         <translation>Stop extracting and quit?</translation>
+    </message>
+    <message>
+        <location filename="../ext_window_extract.cpp" line="657" />
+        <source>作成するフォルダが多すぎるため、何も書き込みませんでした</source>
+        <translation>too many folders to make, so nothing was written</translation>
+    </message>
+    <message>
+        <location filename="../ext_window_here.cpp" line="45" />
+        <source>パスワードが入力されませんでした</source>
+        <translation>no password was given</translation>
+    </message>
+    <message>
+        <location filename="../ext_window_here.cpp" line="52" />
+        <source>展開先が選ばれませんでした</source>
+        <translation>no destination folder was chosen</translation>
+    </message>
+    <message>
+        <location filename="../ext_window_here.cpp" line="79" />
+        <source>展開先フォルダを使えません (%1)</source>
+        <translation>the destination folder cannot be used (%1)</translation>
+    </message>
+    <message>
+        <location filename="../ext_window_here.cpp" line="115" />
+        <source>%1: 展開できません (%2)</source>
+        <translation>%1: not extracted (%2)</translation>
     </message>
 </context>
 <context>

@@ -8,7 +8,7 @@ set_target_properties(vza_gui_test_support PROPERTIES AUTOMOC ON)
 target_include_directories(vza_gui_test_support PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/gui)
 target_link_libraries(vza_gui_test_support PUBLIC vza_gui vza_testkit_qt Qt6::Test)
 
-foreach(name tst_gui_window tst_gui_read tst_gui_edit tst_gui_extract tst_gui_extract_run tst_gui_extract_progress
+foreach(name tst_gui_window tst_gui_read tst_gui_edit tst_gui_extract tst_gui_extract_run tst_gui_extract_progress tst_gui_extract_here
              tst_gui_desktop tst_gui_destination tst_gui_view)
   add_executable(${name} ${CMAKE_CURRENT_SOURCE_DIR}/gui/${name}.cpp)
   set_target_properties(${name} PROPERTIES AUTOMOC ON)

@@ -73,32 +73,49 @@ void DesktopTest::commandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<int>("action");
-    QTest::addColumn<QString>("file");
+    QTest::addColumn<QStringList>("files");
 
     const int run = int(CommandLine::Action::Run);
+    const int here = int(CommandLine::Action::ExtractHere);
     const int help = int(CommandLine::Action::Help);
     const int version = int(CommandLine::Action::Version);
     const int error = int(CommandLine::Action::Error);
-    QTest::newRow("nothing") << QStringList{} << run << "";
-    QTest::newRow("a file") << QStringList{"a.vza"} << run << "a.vza";
-    QTest::newRow("help") << QStringList{"--help"} << help << "";
-    QTest::newRow("-h after a file") << QStringList{"a.vza", "-h"} << help << "";
-    QTest::newRow("version") << QStringList{"--version"} << version << "";
-    QTest::newRow("a file named like an option") << QStringList{"--", "--help"} << run << "--help";
-    QTest::newRow("a file named -") << QStringList{"-"} << run << "-";
-    QTest::newRow("unknown option") << QStringList{"--verbose", "a.vza"} << error << "";
-    QTest::newRow("two files") << QStringList{"a.vza", "b.vza"} << error << "";
+    const QStringList none;
+    QTest::newRow("nothing") << none << run << none;
+    QTest::newRow("a file") << QStringList{"a.vza"} << run << QStringList{"a.vza"};
+    QTest::newRow("help") << QStringList{"--help"} << help << none;
+    QTest::newRow("-h after a file") << QStringList{"a.vza", "-h"} << help << none;
+    QTest::newRow("version") << QStringList{"--version"} << version << none;
+    QTest::newRow("a file named like an option") << QStringList{"--", "--help"} << run << QStringList{"--help"};
+    QTest::newRow("a file named -") << QStringList{"-"} << run << QStringList{"-"};
+    QTest::newRow("unknown option") << QStringList{"--verbose", "a.vza"} << error << none;
+    QTest::newRow("two files") << QStringList{"a.vza", "b.vza"} << error << none;
+    // What a file manager's %F gives: every file as one argument, in order.
+    QTest::newRow("extract here") << QStringList{"--extract-here", "/a b/x y.vza", "/it's.vza"} << here
+                                  << QStringList{"/a b/x y.vza", "/it's.vza"};
+    QTest::newRow("extract here after its file")
+        << QStringList{"a.vza", "--extract-here"} << here << QStringList{"a.vza"};
+    QTest::newRow("extract here, a file named like an option")
+        << QStringList{"--extract-here", "--", "--help"} << here << QStringList{"--help"};
+    QTest::newRow("extract here without a file") << QStringList{"--extract-here"} << error << none;
+    QTest::newRow("extract here, help wins") << QStringList{"--extract-here", "a.vza", "--help"} << help << none;
 }
 
 void DesktopTest::commandLine()
 {
     QFETCH(QStringList, arguments);
     QFETCH(int, action);
-    QFETCH(QString, file);
+    QFETCH(QStringList, files);
 
     const CommandLine line = parseCommandLine(arguments);
     QCOMPARE(int(line.action), action);
-    QCOMPARE(line.file, file);
+    if (action == int(CommandLine::Action::ExtractHere)) {
+        QCOMPARE(line.files, files);
+        QCOMPARE(line.file, QString());
+    } else {
+        QCOMPARE(line.file, files.value(0));
+        QVERIFY(line.files.isEmpty());
+    }
     QCOMPARE(line.error.isEmpty(), action != int(CommandLine::Action::Error));
 
     // Before Qt starts only --help and --version are looked for.

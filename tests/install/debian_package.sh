@@ -55,7 +55,8 @@ if [ "$have_gui" = 1 ]; then
     same_list vza-extract "$(files_of "$desktop")" usr/bin/vza-extract usr/share/applications/vza-extract.desktop \
         usr/share/icons/hicolor/scalable/apps/vza-extract.svg usr/share/man/man1/vza-extract.1.gz \
         usr/share/metainfo/vza-extract.metainfo.xml usr/share/doc/vza-extract/copyright \
-        usr/share/doc/vza-extract/changelog.gz
+        usr/share/doc/vza-extract/changelog.gz usr/share/kio/servicemenus/vza-extract.desktop \
+        usr/share/nemo/actions/vza-extract-here.nemo_action
 fi
 got=$(files_of "$development")
 for path in usr/include/vza/vza.h usr/include/vza/version.h usr/include/vza/archive/read/archive.h \

@@ -55,6 +55,8 @@ if [ "$have_gui" = 1 ]; then
         usr/share/metainfo/vza-extract.metainfo.xml
         usr/share/doc/vza-extract/copyright
         usr/share/doc/vza-extract/changelog.gz
+        usr/share/kio/servicemenus/vza-extract.desktop
+        usr/share/nemo/actions/vza-extract-here.nemo_action
     )
 fi
 for path in "${expected[@]}"; do
@@ -66,6 +68,37 @@ done
 [ "$(gzip -dc "$root/usr/share/man/man1/vza.1.gz")" = "$(cat "$source/man/vza.1")" ] || fail "vza.1.gz differs"
 grep -q '^License: Expat$' "$root/usr/share/doc/vza/copyright" || fail "copyright names no licence"
 grep -qF ' THE SOFTWARE IS PROVIDED "AS IS"' "$root/usr/share/doc/vza/copyright" || fail "copyright lacks the licence text"
+
+if [ "$have_gui" = 1 ]; then
+    # Dolphin's service menu is a desktop entry of KDE's type Service, which
+    # desktop-file-validate knows but holds to an application's rules: it
+    # wants a Name in the main group and MimeType and Actions only for
+    # applications. Those are what a service menu is made of; anything else
+    # it finds is a fault.
+    menu=$root/usr/share/kio/servicemenus/vza-extract.desktop
+    found=$(desktop-file-validate "$menu" 2>&1 | grep -vF \
+        -e 'required key "Name" in group "Desktop Entry" is not present' \
+        -e 'key "MimeType" is present in group "Desktop Entry", but the type is "Service"' \
+        -e 'key "Actions" is present in group "Desktop Entry", but the type is "Service"') || true
+    [ -z "$found" ] || fail "service menu: $found"
+    nemo=$root/usr/share/nemo/actions/vza-extract-here.nemo_action
+    for line in 'Type=Service' 'MimeType=application/x-vza;' 'Actions=extractHere;' '[Desktop Action extractHere]' \
+                'Name[ja]=ここに展開' 'Exec=vza-extract --extract-here %F'; do
+        grep -qxF "$line" "$menu" || fail "service menu lacks $line"
+    done
+    for line in '[Nemo Action]' 'Active=true' 'Name[ja]=ここに展開' 'Exec=vza-extract --extract-here %F' \
+                'Selection=notnone' 'Mimetypes=application/x-vza;' 'Quote=double'; do
+        grep -qxF "$line" "$nemo" || fail "Nemo action lacks $line"
+    done
+    # Nemo puts each path, double-quoted, in place of %F and splits the line
+    # as a shell does: a name with a space and an apostrophe stays one argument.
+    exec_line=$(sed -n 's/^Exec=//p' "$nemo")
+    name="/home/u/it's my file.vza"
+    expanded=${exec_line//%F/\"$name\" \"$name\"}
+    eval "args=($expanded)"  # the line is ours, the name fixed: no expansion in it
+    [ "$(printf '%s\n' "${args[@]}")" = "$(printf '%s\n' vza-extract --extract-here "$name" "$name")" ] ||
+        fail "Nemo's command line splits the name: ${args[*]}"
+fi
 
 # A staged tree is not live: no system cache may be built into it.
 for cache in usr/share/mime/mime.cache usr/share/applications/mimeinfo.cache \
