@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
 // vza list: the index of an archive as a table.
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "cli/check_words.h"
@@ -26,50 +27,42 @@ long long savedPercent(std::uint64_t size, std::uint64_t stored)
     return static_cast<long long>(saved < 0 ? saved - 0.5 : saved + 0.5);
 }
 
-// value right-aligned in width columns (wider when it needs more), as
-// printf's %*lld would put it, without printf's cost per row.
-void appendNumber(std::string& out, long long value, int width)
+// Writes the digits of magnitude, '-' first when negative, right-aligned in
+// width columns (wider when it needs more), as printf's %*lld would put them;
+// returns the end. at must have room for max(width, 21) characters.
+char* putNumber(char* at, unsigned long long magnitude, bool negative, int width)
 {
     char digits[24];
-    int length = 0;
-    const bool negative = value < 0;
-    unsigned long long magnitude =
-        negative ? 0ULL - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+    char* const end = digits + sizeof digits;
+    char* first = end;
     do {
-        digits[length++] = static_cast<char>('0' + magnitude % 10);
+        *--first = static_cast<char>('0' + magnitude % 10);
         magnitude /= 10;
     } while (magnitude != 0);
     if (negative)
-        digits[length++] = '-';
-    if (length < width)
-        out.append(static_cast<std::size_t>(width - length), ' ');
-    while (length > 0)
-        out += digits[--length];
+        *--first = '-';
+    const auto length = static_cast<int>(end - first);
+    for (int pad = width - length; pad > 0; --pad)
+        *at++ = ' ';
+    std::memcpy(at, first, static_cast<std::size_t>(length));
+    return at + length;
 }
 
-void appendUnsigned(std::string& out, std::uint64_t value, int width)
-{
-    char digits[24];
-    int length = 0;
-    do {
-        digits[length++] = static_cast<char>('0' + value % 10);
-        value /= 10;
-    } while (value != 0);
-    if (length < width)
-        out.append(static_cast<std::size_t>(width - length), ' ');
-    while (length > 0)
-        out += digits[--length];
-}
-
-// The numbers of one row of the table, up to where the name starts.
+// The numbers of one row of the table, up to where the name starts: built
+// in place and appended at once, without printf's cost per row.
 void appendNumbers(std::string& out, std::uint64_t size, std::uint64_t stored)
 {
-    appendUnsigned(out, size, 10);
-    out += ' ';
-    appendUnsigned(out, stored, 10);
-    out += ' ';
-    appendNumber(out, savedPercent(size, stored), 5);
-    out += "%  ";
+    char row[80];
+    char* at = putNumber(row, size, false, 10);
+    *at++ = ' ';
+    at = putNumber(at, stored, false, 10);
+    *at++ = ' ';
+    const long long saved = savedPercent(size, stored);
+    at = putNumber(at,
+                   saved < 0 ? 0ULL - static_cast<unsigned long long>(saved) : static_cast<unsigned long long>(saved),
+                   saved < 0, 5);
+    std::memcpy(at, "%  ", 3);
+    out.append(row, at + 3);
 }
 
 // Lines of the listing gathered into one buffer and written in large
@@ -137,8 +130,13 @@ void warnRefused(const EntryNames& names, const std::vector<std::int32_t>& chose
         const NameVerdict verdict = judgeStoredName(entries.name(static_cast<std::size_t>(index)), names.encoding());
         if (verdict == NameVerdict::Writable)
             continue;
-        const std::string who =
-            verdict == NameVerdict::Empty ? "entry " + std::to_string(index + 1) : "'" + names.shown(index) + "'";
+        std::string who = "'";
+        if (verdict == NameVerdict::Empty) {
+            who = "entry " + std::to_string(index + 1);
+        } else {
+            names.appendShown(who, index);
+            who += '\'';
+        }
         console.warning(who + ": " + refusalReason(verdict) + "; extract refuses it");
     }
 }

@@ -132,6 +132,7 @@ std::vector<std::int32_t> selectEntries(const EntryNames& names, const std::vect
     for (const std::string& exclude : excludes)
         excludeKeys.push_back(names.operandKey(exclude));
     std::vector<std::int32_t> selected;
+    selected.reserve(static_cast<std::size_t>(count));  // untouched room costs no memory
     for (std::int32_t i = 0; i < count; ++i) {
         if (!chosen[static_cast<std::size_t>(i)])
             continue;

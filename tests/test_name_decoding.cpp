@@ -62,6 +62,12 @@ TEST(NameDecoding, NamesDecodeAndBecomeOutputPaths)
         {"CP932 climbing out", "..\\" + SjisHyo + "\\..\\x", false, true, NameEncoding::Cp932, "..\\表\\..\\x", "表/x"},
         {"Latin-1", "caf\xE9.txt", false, false, NameEncoding::Latin1, "café.txt", "café.txt"},
         {"lone lead byte", "x\x95", false, false, NameEncoding::Latin1, "x\xC2\x95", "x\xC2\x95"},
+        // ASCII is checked eight bytes at a time: what follows a long run
+        // is still read character by character.
+        {"lone lead byte after long ASCII", "documents/x\x95", false, false, NameEncoding::Latin1,
+         "documents/x\xC2\x95", "documents/x\xC2\x95"},
+        {"UTF-8 across the sixteenth byte", "reports/summary\xC3\xA9.txt", true, true, NameEncoding::Utf8,
+         "reports/summaryé.txt", "reports/summaryé.txt"},
         // Single bytes glibc refuses and Windows reads.
         {"CP932 as Windows reads it", "\x80\xA0\xFD\xFE\xFF" + SjisHyo, false, true, NameEncoding::Cp932,
          "\u0080\u00A0\uF8F0\uF8F1\uF8F2表", "\u0080\u00A0\uF8F0\uF8F1\uF8F2表"},

@@ -4,6 +4,7 @@
 #include <array>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <utility>
 #include <vector>
 
@@ -191,7 +192,19 @@ const char* nameEncodingName(NameEncoding encoding)
 
 bool isValidUtf8(std::string_view bytes)
 {
-    for (std::size_t at = 0; at < bytes.size();) {
+    // Most names are ASCII: eight bytes at a time while no high bit is set,
+    // then one character at a time.
+    std::size_t at = 0;
+    for (std::uint64_t word = 0; bytes.size() - at >= sizeof word; at += sizeof word) {
+        std::memcpy(&word, bytes.data() + at, sizeof word);
+        if (word & 0x8080808080808080u)
+            break;
+    }
+    while (at < bytes.size()) {
+        if (static_cast<unsigned char>(bytes[at]) < 0x80) {
+            ++at;
+            continue;
+        }
         char32_t cp = 0;
         const std::size_t length = utf8CharAt(bytes, at, cp);
         if (length == 0)

@@ -25,6 +25,23 @@ NameVerdict measure(std::string_view path)
     return componentCountFits(components) ? NameVerdict::Writable : NameVerdict::TooManyComponents;
 }
 
+// What a byte of a name that stands as it is can be: part of a component,
+// the separator, or anything else (zero, backslash, not ASCII). One table
+// look-up per byte: a million names are judged on every listing.
+enum class ByteClass : unsigned char { Plain, Slash, Other };
+
+struct ByteClasses {
+    ByteClass kind[256];
+    constexpr ByteClasses() : kind{}
+    {
+        for (int byte = 0; byte < 256; ++byte)
+            kind[byte] = byte == 0 || byte == '\\' || byte >= 0x80 ? ByteClass::Other
+                         : byte == '/'                             ? ByteClass::Slash
+                                                                   : ByteClass::Plain;
+    }
+};
+constexpr ByteClasses Bytes;
+
 // The verdict on stored when it is its own output path in every encoding
 // (ASCII without a backslash or zero byte, neither anchored nor holding "",
 // "." or ".."), in one pass over its bytes; nothing when it is not.
@@ -37,11 +54,11 @@ std::optional<NameVerdict> judgeAsItStands(std::string_view stored)
     bool tooLong = false;
     for (std::size_t i = 0; i <= stored.size(); ++i) {
         if (i < stored.size()) {
-            const auto byte = static_cast<unsigned char>(stored[i]);
-            if (byte == 0 || byte == '\\' || byte >= 0x80)
-                return std::nullopt;
-            if (byte != '/')
+            const ByteClass kind = Bytes.kind[static_cast<unsigned char>(stored[i])];
+            if (kind == ByteClass::Plain)
                 continue;
+            if (kind == ByteClass::Other)
+                return std::nullopt;
         }
         const std::string_view component = stored.substr(start, i - start);
         if (componentKind(component) != ComponentKind::Name)
