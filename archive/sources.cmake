@@ -4,8 +4,9 @@
 # up, and a role may include those before it in VZA_ARCHIVE_ROLE_<role>_USES
 # (and codec/), nothing else.
 #
-#   fs       the file system: files that appear only when complete, folders
-#            opened one component at a time, large arrays
+#   fs       the system underneath: files that appear only when complete,
+#            folders opened one component at a time, large arrays, hashing
+#            under a key from the kernel's random source
 #   format   the container: constants, records, header and index, errors,
 #            name lookup, the in-memory archive
 #   names    entry names: components, safe output names, name encodings
@@ -19,6 +20,7 @@ set(VZA_ARCHIVE_ROLE_fs_SOURCES
   fs/file_identity.cpp
   fs/folder_walk.cpp
   fs/huge_pages.cpp
+  fs/name_hash.cpp
   fs/output_file.cpp
   fs/process_limits.cpp
   fs/sibling_names.cpp)
@@ -33,7 +35,6 @@ set(VZA_ARCHIVE_ROLE_format_SOURCES
   format/entry_records.cpp
   format/entry_table.cpp
   format/format.cpp
-  format/name_hash.cpp
   format/name_lookup.cpp)
 
 set(VZA_ARCHIVE_ROLE_names_USES fs format)

@@ -22,6 +22,7 @@
 #include "vza/archive/extract/extractor.h"
 #include "vza/archive/format/entry_check.h"
 #include "vza/archive/format/limits.h"
+#include "vza/archive/fs/name_hash.h"
 #include "vza/archive/names/name_verdict.h"
 #include "vza/archive/read/archive.h"
 
@@ -86,7 +87,9 @@ Plan planOutputs(const EntryNames& names, const std::vector<std::int32_t>& chose
     }
 
     // The last entry of each output path; every earlier one is left out.
-    std::unordered_map<std::string_view, std::int32_t> last;
+    // Keyed under the process's secret hash key: the archive chooses these
+    // names and must not be able to make them collide.
+    std::unordered_map<std::string_view, std::int32_t, NameHasher> last;
     last.reserve(candidates.size());
     for (std::int32_t index : candidates)
         last[plan.outputPath(archive, index)] = index;

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "vza/archive/format/entry_records.h"
-#include "vza/archive/format/name_hash.h"
+#include "vza/archive/fs/name_hash.h"
 #include "vza/archive/format/name_lookup.h"
 
 using namespace vza;

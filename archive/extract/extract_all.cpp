@@ -37,7 +37,7 @@
 #include "vza/archive/extract/output_conflicts.h"
 #include "vza/archive/format/format.h"
 #include "vza/archive/format/limits.h"
-#include "vza/archive/format/name_hash.h"
+#include "vza/archive/fs/name_hash.h"
 #include "vza/archive/fs/process_limits.h"
 #include "vza/archive/read/archive.h"
 

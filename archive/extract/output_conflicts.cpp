@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "vza/archive/format/name_hash.h"
+#include "vza/archive/fs/name_hash.h"
 
 namespace vza {
 namespace {

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "vza/archive/format/name_lookup.h"
 
-#include "vza/archive/format/name_hash.h"
+#include "vza/archive/fs/name_hash.h"
 
 namespace vza {
 

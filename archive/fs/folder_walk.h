@@ -29,12 +29,9 @@
 #include <unordered_set>
 #include <vector>
 
-namespace vza {
+#include "vza/archive/fs/name_hash.h"
 
-struct TransparentHash {
-    using is_transparent = void;
-    std::size_t operator()(std::string_view text) const { return std::hash<std::string_view>{}(text); }
-};
+namespace vza {
 
 // The folders several walks from one base have made, so that each knows
 // the others' too. Safe to use from several threads.
@@ -45,7 +42,7 @@ public:
 
 private:
     mutable std::mutex mutex_;
-    std::unordered_set<std::string, TransparentHash, std::equal_to<>> folders_;
+    std::unordered_set<std::string, NameHasher, std::equal_to<>> folders_;
 };
 
 // A folder path under a walk's base, taken apart once (see splitOutputPath
@@ -127,7 +124,7 @@ private:
     bool baseMade_ = false;
     std::size_t cacheLimit_ = MaxOpenFolders;
     MadeFolders* shared_ = nullptr;
-    std::unordered_map<std::string, Open, TransparentHash, std::equal_to<>> open_;
+    std::unordered_map<std::string, Open, NameHasher, std::equal_to<>> open_;
 };
 
 }  // namespace vza

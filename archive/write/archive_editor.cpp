@@ -10,6 +10,7 @@
 #include <unordered_map>
 
 #include "vza/archive/format/format.h"
+#include "vza/archive/fs/name_hash.h"
 #include "vza/archive/names/path_components.h"
 #include "vza/archive/write/archive_output.h"
 
@@ -153,7 +154,7 @@ bool ArchiveEditor::planAdd(const InputTree& tree)
     bool oldAscii = true;
     for (std::int32_t i = 0; i < table.count() && oldAscii; ++i)
         oldAscii = plainAscii(table.at(i)->name);
-    std::unordered_map<std::string, std::size_t> added;
+    std::unordered_map<std::string, std::size_t, NameHasher> added;
     for (std::size_t i = 0; i < tree.count(); ++i) {
         std::string name = tree.storedName(i);
         if (!keepsEncoding(name, encoding, oldAscii))

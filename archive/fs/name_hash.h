@@ -9,6 +9,7 @@
 // collisions can no longer be computed ahead of time.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -18,6 +19,15 @@ namespace vza {
 // of the process, different from one process to the next: never store it.
 // Safe to call from several threads.
 std::uint64_t nameHash(std::string_view name);
+
+// nameHash as the hasher of a standard unordered container, for every table
+// keyed by names an archive or a file system chooses. Transparent: a table of
+// std::string looks up a std::string_view without a copy (with
+// std::equal_to<> as the key equality).
+struct NameHasher {
+    using is_transparent = void;
+    std::size_t operator()(std::string_view name) const { return static_cast<std::size_t>(nameHash(name)); }
+};
 
 // SipHash with 1 compression and 3 finalisation rounds (the fast variant
 // nameHash uses) and with 2 and 4 (the reference variant, whose published

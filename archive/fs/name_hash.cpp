@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-#include "vza/archive/format/name_hash.h"
+#include "vza/archive/fs/name_hash.h"
 
 #include <cerrno>
 #include <cstring>
