@@ -2,10 +2,11 @@
 // One archive file: its path, its header and index, and (when writing) the
 // data area being assembled in memory.
 //
-// Which writer the programs use: `vza create` writes through ArchiveWriter,
-// which spools the data area to disk. addRecord/appendData/save here build
-// the whole archive in memory; tests, the fuzz seeds and benchmarks use them
-// to make archives, and they stay until one writer replaces both.
+// addRecord/appendData collect a whole archive in memory and save() writes
+// it through ArchiveWriter, the writer `vza create` and ArchiveEditor use
+// too (save() is defined with the writers, in archive/write). The programs
+// write through ArchiveWriter directly, which spools the data area to disk;
+// tests, the fuzz seeds and benchmarks make small archives here.
 #pragma once
 
 #include <cstdint>
@@ -77,9 +78,9 @@ private:
     std::string path_;
     EntryTable entryTable_;
     std::vector<std::uint8_t> data_;
-    bool oversize_ = false;
-    struct stat loaded_ {
-    };  // the file load() read, when it could be told  // a record or the data area no longer fits the format
+    bool oversize_ = false;  // a record or the data area no longer fits the format
+    // The file load() read, when it could be told.
+    struct stat loaded_ {};
     ArchiveError lastError_ = ArchiveError::None;
     int systemError_ = 0;
 };

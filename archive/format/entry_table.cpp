@@ -132,6 +132,75 @@ std::int32_t EntryTable::find(std::string_view name) const
     return lookup_.find(entries_, toSlashes(name));
 }
 
+namespace {
+
+// What the header says about the index that follows it.
+struct IndexHeader {
+    std::uint32_t count = 0;       // records
+    std::uint32_t size = 0;        // bytes of records
+    std::uint64_t storedSize = 0;  // bytes in the file: size rounded up to the cipher's block when sealed
+};
+
+// Reads the header and checks its words, deciphered with the key built from
+// password when the archive is sealed. flags are set once the magic number
+// is there, even when a check fails after it (a caller may ask whether a
+// password is needed).
+ArchiveError readHeader(std::FILE* file, const std::string& password, CipherState& key, std::uint32_t& flags,
+                        IndexHeader& out)
+{
+    std::uint8_t header[HeaderSize];
+    if (std::fread(header, 1, HeaderSize, file) != HeaderSize || getU32(header) != ArchiveMagic)
+        return std::ferror(file) ? ArchiveError::CannotOpenArchive : ArchiveError::NotAnArchive;
+    flags = getU32(header + 4);
+    const bool encrypted = (flags & FlagEncrypted) != 0;
+    if (encrypted) {
+        // The key schedule needs at least one key byte.
+        if (password.empty())
+            return ArchiveError::EmptyPassword;
+        setKey(key, reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
+        decryptBuffer(key, header + 8, 24);
+    }
+    const std::uint32_t checkA = getU32(header + 8);
+    const std::uint32_t checkB = getU32(header + 12);
+    if (getU32(header + 16) != checkA + checkB || getU32(header + 20) != checkA + checkB + 1)
+        return ArchiveError::WrongPassword;
+    out.count = getU32(header + 24);
+    out.size = getU32(header + 28);
+    out.storedSize = encrypted ? static_cast<std::uint64_t>(roundUp8(out.size)) : out.size;
+    return out.storedSize > UINT32_MAX ? ArchiveError::DamagedIndex : ArchiveError::None;
+}
+
+// Takes header.count records from index into entries and their running
+// offsets, each checked against the index's size; then the rest of the
+// index. False when a record overruns it or the file ends first.
+bool readRecords(IndexPieces& index, const IndexHeader& header, EntryRecords& entries,
+                 std::vector<std::uint64_t>& offsets)
+{
+    std::uint64_t position = 0;
+    std::uint64_t offset = 0;
+    const std::uint8_t* record = nullptr;
+    const std::uint8_t* name = nullptr;
+    for (std::uint32_t i = 0; i < header.count; ++i) {
+        if (position + RecordHeaderSize > header.size || !index.take(RecordHeaderSize, record))
+            return false;
+        const std::uint32_t nameLength = getU32(record);
+        const std::uint32_t stored = getU32(record + 4);
+        const std::uint32_t original = getU32(record + 8);
+        if (position + RecordHeaderSize + nameLength > header.size || !index.take(nameLength, name))
+            return false;
+        // Cannot fail: an index's names stay below 4 GiB, its records
+        // below 2^31 - 1.
+        if (!entries.add(std::string_view(reinterpret_cast<const char*>(name), nameLength), original, stored))
+            return false;
+        offset += stored;
+        offsets.push_back(offset);
+        position += RecordHeaderSize + nameLength;
+    }
+    return index.finish();
+}
+
+}  // namespace
+
 bool EntryTable::read(std::FILE* file, const std::string& password, CipherState& key, ArchiveError* error)
 {
     auto fail = [error](ArchiveError why) {
@@ -139,38 +208,17 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
             *error = why;
         return false;
     };
-
-    std::uint8_t header[HeaderSize];
-    if (std::fread(header, 1, HeaderSize, file) != HeaderSize || getU32(header) != ArchiveMagic)
-        return fail(std::ferror(file) ? ArchiveError::CannotOpenArchive : ArchiveError::NotAnArchive);
-
-    flags_ = getU32(header + 4);
-    const bool encrypted = (flags_ & FlagEncrypted) != 0;
-    if (encrypted) {
-        // The key schedule needs at least one key byte.
-        if (password.empty())
-            return fail(ArchiveError::EmptyPassword);
-        setKey(key, reinterpret_cast<const std::uint8_t*>(password.data()), password.size());
-        decryptBuffer(key, header + 8, 24);
-    }
-
-    const std::uint32_t checkA = getU32(header + 8);
-    const std::uint32_t checkB = getU32(header + 12);
-    if (getU32(header + 16) != checkA + checkB || getU32(header + 20) != checkA + checkB + 1)
-        return fail(ArchiveError::WrongPassword);
-
-    const std::uint32_t count = getU32(header + 24);
-    const std::uint32_t size = getU32(header + 28);
-    const std::uint64_t storedSize = encrypted ? static_cast<std::uint64_t>(roundUp8(size)) : size;
-    if (storedSize > UINT32_MAX)
-        return fail(ArchiveError::DamagedIndex);
-    indexSize_ = size;
-    indexStoredSize_ = static_cast<std::uint32_t>(storedSize);
+    IndexHeader header;
+    if (const ArchiveError problem = readHeader(file, password, key, flags_, header); problem != ArchiveError::None)
+        return fail(problem);
+    indexSize_ = header.size;
+    indexStoredSize_ = static_cast<std::uint32_t>(header.storedSize);
 
     // Every record takes at least 12 bytes, and the index must be in the file:
     // checked before anything is sized from these numbers.
     const std::int64_t left = bytesLeft(file);
-    if (std::uint64_t{count} * RecordHeaderSize > size || (left >= 0 && storedSize > static_cast<std::uint64_t>(left)))
+    if (std::uint64_t{header.count} * RecordHeaderSize > header.size ||
+        (left >= 0 && header.storedSize > static_cast<std::uint64_t>(left)))
         return fail(ArchiveError::DamagedIndex);
 
     // The entries and their offsets are built in one pass; the name lookup
@@ -178,38 +226,15 @@ bool EntryTable::read(std::FILE* file, const std::string& password, CipherState&
     entries_.clear();
     offsets_.assign(1, 0);
     lookup_.clear();
-    const bool ok = [&] {
-        IndexPieces index(file, storedSize, encrypted ? &key : nullptr);
-        // Room for every record and name up front only when the file is known
-        // to hold them (checked above); from a pipe the entries grow as
-        // records arrive. The names take what the records' headers leave.
-        if (left >= 0) {
-            entries_.reserve(count, size - std::size_t{count} * RecordHeaderSize);
-            reserveLarge(offsets_, std::size_t{count} + 1);
-        }
-        std::uint64_t position = 0;
-        std::uint64_t offset = 0;
-        const std::uint8_t* record = nullptr;
-        const std::uint8_t* name = nullptr;
-        for (std::uint32_t i = 0; i < count; ++i) {
-            if (position + RecordHeaderSize > size || !index.take(RecordHeaderSize, record))
-                return false;
-            const std::uint32_t nameLength = getU32(record);
-            const std::uint32_t stored = getU32(record + 4);
-            const std::uint32_t original = getU32(record + 8);
-            if (position + RecordHeaderSize + nameLength > size || !index.take(nameLength, name))
-                return false;
-            // Cannot fail: an index's names stay below 4 GiB, its records
-            // below 2^31 - 1.
-            if (!entries_.add(std::string_view(reinterpret_cast<const char*>(name), nameLength), original, stored))
-                return false;
-            offset += stored;
-            offsets_.push_back(offset);
-            position += RecordHeaderSize + nameLength;
-        }
-        return index.finish();
-    }();
-    return ok || fail(ArchiveError::DamagedIndex);
+    // Room for every record and name up front only when the file is known to
+    // hold them (checked above); from a pipe the entries grow as records
+    // arrive. The names take what the records' headers leave.
+    if (left >= 0) {
+        entries_.reserve(header.count, header.size - std::size_t{header.count} * RecordHeaderSize);
+        reserveLarge(offsets_, std::size_t{header.count} + 1);
+    }
+    IndexPieces index(file, header.storedSize, (flags_ & FlagEncrypted) ? &key : nullptr);
+    return readRecords(index, header, entries_, offsets_) || fail(ArchiveError::DamagedIndex);
 }
 
 std::vector<std::uint8_t> plainHeaderAndIndex(const EntryRecords& entries, std::uint32_t flags)

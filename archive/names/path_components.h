@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
-// The rules for the components of a path, written once for every caller:
-// entry names taken from an archive, names given to `vza create`, and output
-// paths under the extraction folder.
+// The rules for the components of a path: what a component is, which ones
+// name a step of their own, and how long they may be. Entry names taken from
+// an archive (name_verdict.h, safe_name.h), names given to `vza create`
+// (InputTree) and output paths under the extraction folder (the engine)
+// are judged by these calls; the limits themselves are in limits.h.
 //
 // A component is what lies between two separators. Only components that
 // are neither empty, "." nor ".." name a step of their own; a name with a
@@ -45,9 +47,6 @@ bool startsAtRoot(std::string_view name);
 
 // True when name starts with a drive prefix: a letter and a colon, "C:".
 bool hasDrivePrefix(std::string_view name);
-
-// The limits checked below (MaxComponentLength, MaxPathLength,
-// MaxComponents) are defined in limits.h.
 
 // An output path judged and taken apart by splitOutputPath.
 struct OutputPath {

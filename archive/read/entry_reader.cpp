@@ -64,44 +64,61 @@ bool EntryReader::streamEntry(std::int32_t index, const ChunkSink& sink)
         decoder_->restart(archive_->flags(), *entry, archive_->keySchedule(), sink);
     else
         decoder_ = std::make_unique<EntryDecoder>(archive_->flags(), *entry, archive_->keySchedule(), sink);
-    // One block for every entry: pieces of ChunkSize (a multiple of 8, as the
-    // decoder wants) keep memory bounded whatever the entry's size.
-    const std::size_t blockSize =
-        static_cast<std::size_t>(std::min<std::uint64_t>(entry->storedSize, DataBuffer::ChunkSize));
-    if (block_.size() < blockSize)
-        block_.resize(blockSize);
     if ((archive_->flags() & FlagEncrypted) && entry->storedSize >= ReadAheadFrom) {
         DecipherAhead ahead(fd, offset, entry->storedSize, archive_->keySchedule(), 8);
-        if (ahead.start()) {
-            const std::uint8_t* data = nullptr;
-            std::size_t length = 0;
-            while (ahead.next(data, length))
-                if (!decoder_->feedDeciphered(data, length))
-                    return fail(decoder_->error());
-            if (ahead.failed())
-                return fail(ArchiveError::EntryTruncated, ahead.systemError());
-            nextOffset_ = offset + entry->storedSize;
-            if (!decoder_->finish())
-                return fail(decoder_->error());
-            return succeed();
-        }
+        if (ahead.start())
+            return feedDecipheredAhead(ahead, offset + entry->storedSize);
     }
-    std::uint64_t position = offset;
-    std::uint64_t left = entry->storedSize;
-    if (left > 0 && left <= SmallEntry && !inWindow(offset, left) && offset == nextOffset_)
+    return feedStoredBytes(fd, offset, entry->storedSize);
+}
+
+// A large sealed entry: its bytes come deciphered from the second thread.
+bool EntryReader::feedDecipheredAhead(DecipherAhead& ahead, std::uint64_t end)
+{
+    const std::uint8_t* data = nullptr;
+    std::size_t length = 0;
+    while (ahead.next(data, length))
+        if (!decoder_->feedDeciphered(data, length))
+            return fail(decoder_->error());
+    if (ahead.failed())
+        return fail(ArchiveError::EntryTruncated, ahead.systemError());
+    nextOffset_ = end;
+    return finishDecoding();
+}
+
+// The stored bytes at [offset, offset + size) to the decoder: a small entry
+// read right after the one before from the window read ahead, any other in
+// blocks of pread.
+bool EntryReader::feedStoredBytes(int fd, std::uint64_t offset, std::uint64_t size)
+{
+    const bool small = size > 0 && size <= SmallEntry;
+    if (small && !inWindow(offset, size) && offset == nextOffset_)
         fillWindow(fd, offset);
-    if (left > 0 && left <= SmallEntry && inWindow(offset, left)) {
+    if (small && inWindow(offset, size)) {
         // Copied out: the decoder deciphers in place, and the window must
         // keep the stored bytes should the entry be read again.
-        const std::size_t length = static_cast<std::size_t>(left);
-        const std::size_t from = static_cast<std::size_t>(offset - windowStart_);
-        std::copy_n(window_.data() + from, length, block_.data());
-        position += length;
-        left = 0;
+        const std::size_t length = static_cast<std::size_t>(size);
+        if (block_.size() < length)
+            block_.resize(length);
+        std::copy_n(window_.data() + (offset - windowStart_), length, block_.data());
         if (!decoder_->feed(block_.data(), length))
             return fail(decoder_->error());
+    } else if (!feedBlocks(fd, offset, size)) {
+        return false;
     }
-    while (left > 0) {
+    nextOffset_ = offset + size;
+    return finishDecoding();
+}
+
+// Reads [offset, offset + size) in blocks and feeds each to the decoder.
+// One block for every entry: pieces of ChunkSize (a multiple of 8, as the
+// decoder wants) keep memory bounded whatever the entry's size.
+bool EntryReader::feedBlocks(int fd, std::uint64_t offset, std::uint64_t size)
+{
+    const std::size_t blockSize = static_cast<std::size_t>(std::min<std::uint64_t>(size, DataBuffer::ChunkSize));
+    if (block_.size() < blockSize)
+        block_.resize(blockSize);
+    for (std::uint64_t position = offset, left = size; left > 0;) {
         const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, blockSize));
         std::size_t have = 0;
         while (have < want) {
@@ -117,10 +134,12 @@ bool EntryReader::streamEntry(std::int32_t index, const ChunkSink& sink)
         position += want;
         left -= want;
     }
-    nextOffset_ = position;
-    if (!decoder_->finish())
-        return fail(decoder_->error());
-    return succeed();
+    return true;
+}
+
+bool EntryReader::finishDecoding()
+{
+    return decoder_->finish() ? succeed() : fail(decoder_->error());
 }
 
 bool EntryReader::inWindow(std::uint64_t offset, std::uint64_t length) const

@@ -28,6 +28,7 @@
 namespace vza {
 
 class Archive;
+class DecipherAhead;
 class EntryDecoder;
 class OutputFile;
 
@@ -63,6 +64,10 @@ private:
     Copy copyStoredBytes(std::int32_t index, OutputFile& out, const Progress& progress);
     bool fail(ArchiveError error, int systemError = 0);
     bool succeed();
+    bool feedDecipheredAhead(DecipherAhead& ahead, std::uint64_t end);
+    bool feedStoredBytes(int fd, std::uint64_t offset, std::uint64_t size);
+    bool feedBlocks(int fd, std::uint64_t offset, std::uint64_t size);
+    bool finishDecoding();
     bool inWindow(std::uint64_t offset, std::uint64_t length) const;
     void fillWindow(int fd, std::uint64_t offset);
 

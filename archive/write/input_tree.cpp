@@ -52,21 +52,12 @@ int InputTree::openFolder(const std::string& parent)
 // empty ones. False for a path with a ".." component.
 bool InputTree::operandName(const std::string& path, std::string& name)
 {
-    name.clear();
-    for (std::size_t start = 0; start <= path.size();) {
-        std::size_t end = path.find('/', start);
-        if (end == std::string::npos)
-            end = path.size();
-        const std::string_view component = std::string_view(path).substr(start, end - start);
-        if (component == "..")
+    const std::vector<std::string_view> components = splitComponents(path, Backslash::IsByte);
+    for (std::string_view component : components) {
+        if (componentKind(component) == ComponentKind::DotDot)
             return false;
-        if (!component.empty() && component != ".") {
-            if (!name.empty())
-                name += '/';
-            name += component;
-        }
-        start = end + 1;
     }
+    name = joinNameComponents(components);
     return true;
 }
 
