@@ -244,3 +244,33 @@ TEST(EntryReader, LargeEncipheredEntriesReadAheadWithTheSameVerdicts)
         EXPECT_EQ(reader.lastError(), ArchiveError::EntryTruncated);
     }
 }
+
+// A caller that says where the entries it is about to read end gets them
+// from one read ahead, starting at whichever comes first, and nothing past
+// that end is read ahead: the bytes there are read when their entry is.
+// Seen by changing stored bytes in the file between reads.
+TEST(EntryReader, ReadAheadStopsWhereTheCallerSaysTheEntriesEnd)
+{
+    const std::vector<TestEntry> entries = {
+        {"a", bytesOf("aaaa")}, {"b", bytesOf("bbbb")}, {"c", bytesOf("cccc")}, {"d", bytesOf("dddd")}};
+    TempDir dir;
+    writeArchive(dir / "a.vza", entries, 0);
+    Archive archive;
+    ASSERT_TRUE(archive.open(dir / "a.vza", DefaultPassword));
+    std::FILE* file = std::fopen((dir / "a.vza").c_str(), "r+b");
+    ASSERT_NE(file, nullptr);
+    const auto change = [&](std::int32_t index, const char* bytes) {
+        ASSERT_EQ(std::fseek(file, static_cast<long>(archive.storedOffset(index)), SEEK_SET), 0);
+        ASSERT_EQ(std::fwrite(bytes, 1, 4, file), 4u);
+        ASSERT_EQ(std::fflush(file), 0);
+    };
+
+    EntryReader reader(archive);
+    reader.limitReadAhead(archive.storedOffset(3));  // where c ends
+    EXPECT_EQ(readAll(reader, 1), bytesOf("bbbb"));
+    change(2, "CCCC");
+    change(3, "DDDD");
+    EXPECT_EQ(readAll(reader, 2), bytesOf("cccc")) << "read ahead with b";
+    EXPECT_EQ(readAll(reader, 3), bytesOf("DDDD")) << "past the end given: read when asked for";
+    std::fclose(file);
+}

@@ -2,6 +2,7 @@
 // Extractor's threads: the pool that writes batches of jobs in order, and
 // what one thread does with one batch (write it, or read it ahead and put it
 // in place in its turn). See extract_all.cpp for the run that feeds them.
+#include <algorithm>
 #include <cerrno>
 
 #include "vza/archive/extract/extractor_parts.h"
@@ -136,6 +137,18 @@ bool Extractor::Lane::readWhole(Archive& archive, std::int32_t index)
     });
 }
 
+void Extractor::Lane::readAheadWithin(Archive& archive, const Batch& batch)
+{
+    if (!reader)
+        reader = std::make_unique<EntryReader>(archive);
+    std::uint64_t end = 0;
+    for (const Item& item : batch.items) {
+        if (const std::optional<EntryView> entry = archive.entry(item.result.index))
+            end = std::max(end, archive.storedOffset(item.result.index) + entry->storedSize);
+    }
+    reader->limitReadAhead(end);
+}
+
 // Writes the batch's jobs in order on lane: each entry is read whole into
 // memory by the lane's own reader (neighbouring small entries come from one
 // read ahead) and written in one call.
@@ -143,6 +156,7 @@ void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
 {
     const bool stopAtFailure = options_.stopAtFirstFailure;
     bool failed = false;
+    lane.readAheadWithin(*archive_, batch);
     for (Item& item : batch.items) {
         if (failed)
             continue;  // not started, and not reported
@@ -180,6 +194,7 @@ void Extractor::runBatch(Lane& lane, Batch& batch, const Ask& ask)
 void Extractor::prepareBatch(Lane& lane, Batch& batch)
 {
     lane.folders.makeFolders(false);
+    lane.readAheadWithin(*archive_, batch);
     for (Item& item : batch.items) {
         if (halt_.load(std::memory_order_relaxed) || cancelled())
             continue;  // not started

@@ -45,6 +45,9 @@ struct Extractor::Lane {
     // Reads entry index of archive whole into plain through reader; false
     // with reader's lastError when it cannot be read.
     bool readWhole(Archive& archive, std::int32_t index);
+    // Keeps reader's read ahead within the stored bytes of batch's entries:
+    // the next batch's bytes are read by the thread that takes it, once.
+    void readAheadWithin(Archive& archive, const Batch& batch);
 };
 
 // A prepared file (see Item) held open; the count of such files goes down

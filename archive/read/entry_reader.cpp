@@ -87,13 +87,13 @@ bool EntryReader::feedDecipheredAhead(DecipherAhead& ahead, std::uint64_t end)
 }
 
 // The stored bytes at [offset, offset + size) to the decoder: a small entry
-// read right after the one before from the window read ahead, any other in
-// blocks of pread.
+// read right after the one before, or one the caller said more are to follow
+// (limitReadAhead), from the window read ahead; any other in blocks of pread.
 bool EntryReader::feedStoredBytes(int fd, std::uint64_t offset, std::uint64_t size)
 {
     const bool small = size > 0 && size <= SmallEntry;
-    if (small && !inWindow(offset, size) && offset == nextOffset_)
-        fillWindow(fd, offset);
+    if (small && !inWindow(offset, size) && (offset == nextOffset_ || offset < aheadEnd_))
+        fillWindow(fd, offset, static_cast<std::size_t>(size));
     if (small && inWindow(offset, size)) {
         // Copied out: the decoder deciphers in place, and the window must
         // keep the stored bytes should the entry be read again.
@@ -148,13 +148,20 @@ bool EntryReader::inWindow(std::uint64_t offset, std::uint64_t length) const
            length <= windowLength_ - (offset - windowStart_);
 }
 
-void EntryReader::fillWindow(int fd, std::uint64_t offset)
+// Reads ahead from offset: a full window, or up to the caller's limit, but
+// never less than length, the entry being read.
+void EntryReader::fillWindow(int fd, std::uint64_t offset, std::size_t length)
 {
-    window_.resize(WindowSize);
+    std::size_t size = WindowSize;
+    if (aheadEnd_ > offset)
+        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, aheadEnd_ - offset));
+    size = std::max(size, length);
+    if (window_.size() < size)
+        window_.resize(size);
     windowStart_ = offset;
     windowLength_ = 0;
-    while (windowLength_ < WindowSize) {
-        const ssize_t got = ::pread(fd, window_.data() + windowLength_, WindowSize - windowLength_,
+    while (windowLength_ < size) {
+        const ssize_t got = ::pread(fd, window_.data() + windowLength_, size - windowLength_,
                                     static_cast<off_t>(offset + windowLength_));
         if (got < 0 && errno == EINTR)
             continue;

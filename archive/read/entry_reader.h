@@ -54,6 +54,12 @@ public:
     using Progress = std::function<bool(std::size_t length)>;
     bool writeEntry(std::int32_t index, OutputFile& out, const Progress& progress = {});
 
+    // Small entries read in a row come from one read ahead of them; a caller
+    // that knows where the entries it is about to read end (a file offset)
+    // says so here, and no read ahead goes past it, so no byte is read
+    // twice. 0, as at first, reads ahead a full window.
+    void limitReadAhead(std::uint64_t end) { aheadEnd_ = end; }
+
     // Why this reader's last call failed, and the system's errno where there
     // was one.
     ArchiveError lastError() const { return lastError_; }
@@ -69,7 +75,7 @@ private:
     bool feedBlocks(int fd, std::uint64_t offset, std::uint64_t size);
     bool finishDecoding();
     bool inWindow(std::uint64_t offset, std::uint64_t length) const;
-    void fillWindow(int fd, std::uint64_t offset);
+    void fillWindow(int fd, std::uint64_t offset, std::size_t length);
 
     const Archive* archive_;
     std::vector<std::uint8_t> block_;
@@ -79,6 +85,7 @@ private:
     std::uint64_t windowStart_ = 0;
     std::size_t windowLength_ = 0;
     std::uint64_t nextOffset_ = 0;           // where the last entry read ended
+    std::uint64_t aheadEnd_ = 0;             // no read ahead past it; 0: no limit
     std::unique_ptr<EntryDecoder> decoder_;  // made for the first entry, then restarted
     ArchiveError lastError_ = ArchiveError::None;
     int systemError_ = 0;
