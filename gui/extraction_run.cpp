@@ -153,16 +153,10 @@ vza::Extractor::OverwriteAnswer vzA_ExtractionRun::ask(vza::Extractor& extractor
     return Reply::keep();
 }
 
-// Runs on the worker thread.
-void vzA_ExtractionRun::work()
+// The engine as the desktop program uses it: folders made, each existing
+// file asked about, progress and cancel shared with the window.
+void vzA_ExtractionRun::configure(vza::Extractor& extractor)
 {
-    std::uint64_t total = 0;
-    for (std::int32_t row : request_.rows)
-        if (const std::optional<vza::EntryView> entry = archive_.entry(row))
-            total += entry->originalSize;
-    bytesTotal_.store(total, std::memory_order_relaxed);
-
-    vza::Extractor extractor(archive_);
     vza::Extractor::Options& options = extractor.options();
     options.createFolders = true;
     options.overwrite = vza::Extractor::Overwrite::Ask;
@@ -175,16 +169,10 @@ void vzA_ExtractionRun::work()
     };
     options.cancel = &cancel_;
     options.stopAtFirstFailure = request_.stopAtFirstFailure;
+}
 
-    const bool opened =
-        request_.destination.empty() ? extractor.openWorkingFolder() : extractor.open(request_.destination);
-    if (!opened) {
-        outcome_.opened = false;
-        outcome_.openError = extractor.openError();
-        emit finished();
-        return;
-    }
-
+std::vector<vza::Extractor::Job> vzA_ExtractionRun::jobs() const
+{
     std::vector<vza::Extractor::Job> jobs;
     jobs.reserve(request_.rows.size());
     for (std::int32_t row : request_.rows) {
@@ -195,36 +183,60 @@ void vzA_ExtractionRun::work()
             path.push_back('.');
         jobs.push_back({row, std::move(path)});
     }
+    return jobs;
+}
 
+// One row's result, in row order, into the progress counters and the outcome.
+void vzA_ExtractionRun::record(const vza::Extractor::Result& result)
+{
     using Status = vza::Extractor::Status;
-    const auto report = [&](const vza::Extractor::Result& result) {
-        if (result.status == Status::Cancelled) {
+    if (result.status == Status::Cancelled) {
+        outcome_.cancelled = true;
+        return;
+    }
+    const std::optional<vza::EntryView> entry = archive_.entry(result.index);
+    currentRow_.store(result.index, std::memory_order_relaxed);
+    bytesBefore_.fetch_add(entry ? entry->originalSize : 0, std::memory_order_relaxed);
+    entryDone_.store(0, std::memory_order_relaxed);
+    if (rowsDone_.fetch_add(1, std::memory_order_relaxed) == 0)
+        waitIfHeld();
+    if (result.status == Status::Written) {
+        ++outcome_.written;  // entries under way when cancelled are still written
+    } else if (result.status == Status::Skipped) {
+        // A question answered with Cancel, or not asked after it, ends
+        // the run: that row is not counted as one kept.
+        if (refusedByCancel_.count(result.index))
             outcome_.cancelled = true;
-            return;
-        }
-        const std::optional<vza::EntryView> entry = archive_.entry(result.index);
-        currentRow_.store(result.index, std::memory_order_relaxed);
-        bytesBefore_.fetch_add(entry ? entry->originalSize : 0, std::memory_order_relaxed);
-        entryDone_.store(0, std::memory_order_relaxed);
-        if (rowsDone_.fetch_add(1, std::memory_order_relaxed) == 0)
-            waitIfHeld();
-        if (result.status == Status::Written) {
-            ++outcome_.written;  // entries under way when cancelled are still written
-        } else if (result.status == Status::Skipped) {
-            // A question answered with Cancel, or not asked after it, ends
-            // the run: that row is not counted as one kept.
-            if (refusedByCancel_.count(result.index))
-                outcome_.cancelled = true;
-            else
-                outcome_.skipped.push_back(result);
-        } else {
-            outcome_.failed.push_back(result);
-        }
-    };
+        else
+            outcome_.skipped.push_back(result);
+    } else {
+        outcome_.failed.push_back(result);
+    }
+}
+
+// Runs on the worker thread.
+void vzA_ExtractionRun::work()
+{
+    std::uint64_t total = 0;
+    for (std::int32_t row : request_.rows)
+        if (const std::optional<vza::EntryView> entry = archive_.entry(row))
+            total += entry->originalSize;
+    bytesTotal_.store(total, std::memory_order_relaxed);
+
+    vza::Extractor extractor(archive_);
+    configure(extractor);
+    const bool opened =
+        request_.destination.empty() ? extractor.openWorkingFolder() : extractor.open(request_.destination);
+    if (!opened) {
+        outcome_.opened = false;
+        outcome_.openError = extractor.openError();
+        emit finished();
+        return;
+    }
     // Small entries go on several threads; questions and results still come
     // here in row order. Stopping at the first failure, the engine reports
     // nothing after it, and every row after it stays untouched.
-    extractor.extractAll(jobs, report);
+    extractor.extractAll(jobs(), [this](const vza::Extractor::Result& result) { record(result); });
     extractor.close();
     emit finished();
 }

@@ -123,6 +123,9 @@ signals:
 
 private:
     void work();
+    void configure(vza::Extractor& extractor);
+    std::vector<vza::Extractor::Job> jobs() const;
+    void record(const vza::Extractor::Result& result);
     vza::Extractor::OverwriteAnswer ask(vza::Extractor& extractor, std::int32_t row, const std::string& path);
     void waitIfHeld();
 
