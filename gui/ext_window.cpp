@@ -392,17 +392,17 @@ void vzA_ExtWindow::updateStatus()
 // made on a worker thread and swapped in whole when done.
 void vzA_ExtWindow::requestViewOrder()
 {
-    vzA_ViewSpec spec;
-    spec.column = table->horizontalHeader()->sortIndicatorSection();
-    spec.order = table->horizontalHeader()->sortIndicatorOrder();
-    spec.filter = filterEdit->text();
-    if (spec.isIdentity() || archivePath.isEmpty()) {
+    vzA_ViewRequest request;
+    request.column = table->horizontalHeader()->sortIndicatorSection();
+    request.order = table->horizontalHeader()->sortIndicatorOrder();
+    request.filter = filterEdit->text();
+    if (request.isIdentity() || archivePath.isEmpty()) {
         viewBuilder->stop();
         if (!archivePath.isEmpty())
             showViewOrder({}, true);
         return;
     }
-    viewBuilder->start(archive, model->nameEncoding(), model->changedOutputNames(), spec,
+    viewBuilder->start(archive, model->nameEncoding(), model->changedOutputNames(), request,
                        [this](std::vector<std::int32_t> rows) { showViewOrder(std::move(rows), false); });
 }
 

@@ -136,49 +136,49 @@ bool makeNameKeys(const Names& names, bool output, const std::vector<std::int32_
     return true;
 }
 
-// Sorts rows (entry indices) by spec's column.
-bool sortRows(const Names& names, const vzA_ViewSpec& spec, const std::atomic<bool>& stop,
+// Sorts rows (entry indices) by request's column.
+bool sortRows(const Names& names, const vzA_ViewRequest& request, const std::atomic<bool>& stop,
               std::vector<std::int32_t>& rows)
 {
     const vza::Archive& archive = names.archive;
-    if (spec.column == SizeColumn || spec.column == StoredColumn) {
-        const bool plain = spec.column == SizeColumn;
+    if (request.column == SizeColumn || request.column == StoredColumn) {
+        const bool plain = request.column == SizeColumn;
         std::vector<std::uint32_t> sizes(std::size_t(archive.entryCount()));
         for (const std::int32_t entry : rows) {
             const vza::EntryView e = *archive.entry(entry);
             sizes[std::size_t(entry)] = plain ? e.originalSize : e.storedSize;
         }
         return sortBy(
-            rows, [&](std::int32_t entry) { return sizes[std::size_t(entry)]; }, spec.order, stop);
+            rows, [&](std::int32_t entry) { return sizes[std::size_t(entry)]; }, request.order, stop);
     }
     // Each name once, by entry: the stored bytes themselves where they are
     // the text, else made first.
     std::vector<std::string_view> keys(std::size_t(archive.entryCount()));
     std::vector<std::string> pools;
-    if (spec.column == DataColumn && names.storedIsText()) {
+    if (request.column == DataColumn && names.storedIsText()) {
         for (const std::int32_t entry : rows)
             keys[std::size_t(entry)] = upToZero(names.stored(entry));
-    } else if (!makeNameKeys(names, spec.column == OutputColumn, rows, stop, pools, keys)) {
+    } else if (!makeNameKeys(names, request.column == OutputColumn, rows, stop, pools, keys)) {
         return false;
     }
     return sortBy(
-        rows, [&](std::int32_t entry) { return keys[std::size_t(entry)]; }, spec.order, stop);
+        rows, [&](std::int32_t entry) { return keys[std::size_t(entry)]; }, request.order, stop);
 }
 
 }  // namespace
 
 bool buildViewOrder(const vza::Archive& archive, vza::NameEncoding encoding, const QHash<int, QString>& changed,
-                    const vzA_ViewSpec& spec, const std::atomic<bool>& stop, std::vector<std::int32_t>& rows)
+                    const vzA_ViewRequest& request, const std::atomic<bool>& stop, std::vector<std::int32_t>& rows)
 {
     const Names names{archive, encoding, changed};
-    if (!spec.filter.isEmpty()) {
-        if (!filterRows(names, spec.filter, stop, rows))
+    if (!request.filter.isEmpty()) {
+        if (!filterRows(names, request.filter, stop, rows))
             return false;
     } else {
         rows.resize(std::size_t(archive.entryCount()));
         std::iota(rows.begin(), rows.end(), 0);
     }
-    return spec.column < 0 || sortRows(names, spec, stop, rows);
+    return request.column < 0 || sortRows(names, request, stop, rows);
 }
 
 vzA_ViewOrderBuilder::vzA_ViewOrderBuilder(QObject* parent) : QObject(parent) {}
@@ -189,7 +189,7 @@ vzA_ViewOrderBuilder::~vzA_ViewOrderBuilder()
 }
 
 void vzA_ViewOrderBuilder::start(const vza::Archive& archive, vza::NameEncoding encoding, QHash<int, QString> changed,
-                                 vzA_ViewSpec spec, Ready ready)
+                                 vzA_ViewRequest request, Ready ready)
 {
     for (Job& job : jobs_)
         job.stop->store(true);
@@ -199,10 +199,10 @@ void vzA_ViewOrderBuilder::start(const vza::Archive& archive, vza::NameEncoding 
     Job job{std::thread(), std::make_shared<std::atomic<bool>>(false), std::make_shared<std::atomic<bool>>(false)};
     // The threads are joined before this object goes (stop()), and a queued
     // call to an object that has gone is dropped.
-    job.thread = std::thread([this, &archive, encoding, changed = std::move(changed), spec = std::move(spec),
+    job.thread = std::thread([this, &archive, encoding, changed = std::move(changed), request = std::move(request),
                               ready = std::move(ready), stop = job.stop, done = job.done, generation]() mutable {
         std::vector<std::int32_t> rows;
-        const bool built = buildViewOrder(archive, encoding, changed, spec, *stop, rows);
+        const bool built = buildViewOrder(archive, encoding, changed, request, *stop, rows);
         done->store(true);
         if (!built)
             return;

@@ -28,7 +28,7 @@ namespace vza {
 class Archive;
 }
 
-struct vzA_ViewSpec {
+struct vzA_ViewRequest {
     int column = -1;  // the sort column (entry table's), -1 for the archive's order
     Qt::SortOrder order = Qt::AscendingOrder;
     QString filter;  // empty shows every entry
@@ -37,11 +37,11 @@ struct vzA_ViewSpec {
     bool isIdentity() const { return column < 0 && filter.isEmpty(); }
 };
 
-// The entries of archive for spec, in view order, into rows. changed holds
+// The entries of archive for request, in view order, into rows. changed holds
 // the output names the user gave, by entry. False, with rows unspecified,
 // when stop became true meanwhile.
 bool buildViewOrder(const vza::Archive& archive, vza::NameEncoding encoding, const QHash<int, QString>& changed,
-                    const vzA_ViewSpec& spec, const std::atomic<bool>& stop, std::vector<std::int32_t>& rows);
+                    const vzA_ViewRequest& request, const std::atomic<bool>& stop, std::vector<std::int32_t>& rows);
 
 // Runs buildViewOrder on worker threads, one build at a time that counts:
 // starting one tells the build under way to stop, and only the newest one's
@@ -53,11 +53,11 @@ public:
     explicit vzA_ViewOrderBuilder(QObject* parent = nullptr);
     ~vzA_ViewOrderBuilder() override;
 
-    // Builds for spec; ready runs on this object's thread once done, unless
+    // Builds for request; ready runs on this object's thread once done, unless
     // another start() or stop() came first. archive must stay unchanged
     // until then (stop() before changing it).
-    void start(const vza::Archive& archive, vza::NameEncoding encoding, QHash<int, QString> changed, vzA_ViewSpec spec,
-               Ready ready);
+    void start(const vza::Archive& archive, vza::NameEncoding encoding, QHash<int, QString> changed,
+               vzA_ViewRequest request, Ready ready);
 
     // Stops every build and waits for the threads: no ready comes after.
     void stop();

@@ -602,7 +602,7 @@ TEST_F(CliTest, InterruptedExtractLeavesOnlyCompletedFiles)
                         interrupted = true;
                         return;
                     }
-                    usleep(100);
+                    usleep(100);  // spaces the polls: what is awaited is the state above
                 }
             });
             if (!interrupted)
@@ -1088,7 +1088,7 @@ TEST_F(CliTest, CreateKilledMidwayLeavesTheOldArchiveAndNoTemporary)
                 reading = true;
         }
         if (!reading)
-            usleep(5000);
+            usleep(5000);  // spaces the polls of /proc: what is awaited is the open input
     }
     kill(pid, SIGKILL);
     int status = 0;
